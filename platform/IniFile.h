@@ -1,0 +1,70 @@
+#pragma once
+// INI file with Windows profile semantics.
+//
+// - A missing or unreadable file reads as empty.
+// - Section and key names match without regard to case; the first match wins.
+// - A present but empty key reads ""; a missing key gives the default.
+// - Integers in decimal or hex ("0x1F", "$1F"), whole text only, within int32, else the default.
+//   Booleans are integers (0 false, anything else true).
+// - Floats are written and read with "." whatever the user's locale.
+// - Writing replaces a key in place, appends a new key at the end of its section and a new
+//   section at the end of the file, and keeps every other line, comment and the section order.
+// - CR LF and LF both read; blanks around keys and values are trimmed; a value written never
+//   contains CR or LF.
+//
+// Writes are kept in memory and go to disk in UpdateFile() as a whole file, atomically
+// (temporary file in the same directory, then rename). UpdateFile() throws EIniFileError
+// with the text "Unable to write to <full path>" on failure. The destructor writes pending
+// changes too but never throws: callers that must know about a failure call UpdateFile().
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class EIniFileError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+class IniFile {
+public:
+  explicit IniFile(const std::string& fileName);
+  ~IniFile();
+  IniFile(const IniFile&) = delete;
+  IniFile& operator=(const IniFile&) = delete;
+
+  // The full path of the file.
+  const std::string& FileName() const { return m_fileName; }
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& def) const;
+  int ReadInteger(const std::string& section, const std::string& key, int def) const;
+  double ReadFloat(const std::string& section, const std::string& key, double def) const;
+  bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteInteger(const std::string& section, const std::string& key, int value);
+  // Written with FloatToStr (15 significant digits, ".").
+  void WriteFloat(const std::string& section, const std::string& key, double value);
+  void WriteBool(const std::string& section, const std::string& key, bool value);
+
+  bool SectionExists(const std::string& section) const;
+  bool ValueExists(const std::string& section, const std::string& key) const;
+  std::vector<std::string> ReadSections() const;                       // in file order
+  std::vector<std::string> ReadSection(const std::string& section) const;  // key names
+  void EraseSection(const std::string& section);
+  void DeleteKey(const std::string& section, const std::string& key);
+
+  // Writes pending changes to disk now (no-op when nothing changed).
+  // Throws EIniFileError("Unable to write to <path>") on failure.
+  void UpdateFile();
+
+private:
+  struct Line;
+  std::string m_fileName;
+  std::vector<std::string> m_lines;  // the file's lines without line ends
+  bool m_dirty = false;
+
+  int FindSection(const std::string& section) const;                  // line index or -1
+  int FindKey(int sectionLine, const std::string& key) const;         // line index or -1
+  int SectionEnd(int sectionLine) const;                              // index after the last line
+};
