@@ -1,0 +1,127 @@
+#pragma once
+// The sound-card object: three input and three output buffers in rotation on a device of the
+// wave-audio service, blocking reads and writes with time-outs, and conversion between the
+// device's interleaved 8/16-bit PCM and separate left and right 16-bit arrays.
+//
+// Threads: InRead / OutWrite come from the audio thread; open, close and Start from the GUI
+// thread while the audio thread waits (or at termination). The service's callbacks run on its
+// own threads and touch only the indices, flags, counters and events, under Lock.
+// Close may also be called while the audio thread is blocked in InRead / OutWrite: it wakes
+// the waiter first and waits until it has left the object before the device goes.
+#include <atomic>
+#include <cstdint>
+
+#include "platform/Threads.h"
+#include "platform/WaveAudio.h"
+
+class CSound {
+public:
+  // Error codes of the sound-card object (texts: ErrorCodeToString). Device errors are the
+  // service's MMSYSERR_* / WAVERR_* values.
+  static constexpr int ERR_MEMORY = 2100;             // buffer above 16,384 bytes
+  static constexpr int ERR_IN_NOT_OPEN = 2111;        // read while input is closed
+  static constexpr int ERR_IN_OVERFLOW = 2112;        // input buffers overflowed
+  static constexpr int ERR_IN_TIMEOUT = 2113;         // timed out waiting for input
+  static constexpr int ERR_OUT_NOT_OPEN = 2114;       // write while output is closed
+  static constexpr int ERR_OUT_UNDERFLOW = 2115;      // output buffers underflowed
+  static constexpr int ERR_OUT_TIMEOUT = 2116;        // timed out waiting for output
+  static constexpr int ERR_ODD_ADDRESS = 2117;        // 16-bit word at an odd byte offset
+
+  static constexpr int NUM_BUFFERS = 3;
+  static constexpr int MAX_BUFFER_BYTES = 16384;
+
+  CSound();
+  virtual ~CSound();  // closes what is still open
+  CSound(const CSound&) = delete;
+  CSound& operator=(const CSound&) = delete;
+
+  // Opens input device devId (WAVE_MAPPER / -1: the default device) with fmt and three
+  // buffers of bufferSamples frames each; sampleLimit > 0 closes the input after that many
+  // frames have been read. start: start recording at once. Returns 0 or an error code.
+  // bufferSamples 0 closes the input and returns 0. A buffer above 16,384 bytes gives 2100.
+  int InOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int sampleLimit, bool start);
+  int IsInputOpen() const { return InOpenFlag.load(std::memory_order_acquire); }
+  // Reads n frames into left / right (mono: the same samples in both). Returns n, -1 on
+  // failure (InErrorCode tells why), 0 when the sample limit closed the input. Blocks for
+  // at most WaitTimeoutMs per buffer.
+  int InRead(int16_t* left, int16_t* right, int n);
+  void InClose();
+
+  int OutOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int sampleLimit, bool start);
+  int IsOutputOpen() const { return OutOpenFlag.load(std::memory_order_acquire); }
+  // Writes n frames from left / right (mono: left only). Returns n, -1 on failure, 0 when n is
+  // 0 or the sample limit closed the output without an error (n = 0 closes the output).
+  int OutWrite(const int16_t* left, const int16_t* right, int n);
+  // Waits until every queued output buffer has come back; returns OutErrorCode.
+  int WaitForOutputDone();
+  void OutClose();
+
+  // Starts recording on an open input and restarts an open, paused output.
+  void Start();
+
+  // Service callback (instance = this).
+  static void WaveCallbackProc(WaveDeviceHandle* h, int msg, void* instance, uintptr_t param);
+
+  // --- State, read by the debug window and the tests ---
+  std::atomic<int32_t> InErrorCode{0};
+  std::atomic<int32_t> OutErrorCode{0};
+  std::atomic<int32_t> InOverflows{0};   // input buffers lost ("LostIn=")
+  std::atomic<int32_t> OutUnderflows{0}; // output underflows ("LostOut=")
+
+  CAutoEvent InEvent;   // wakes a waiting reader
+  CAutoEvent OutEvent;  // wakes a waiting writer
+
+  // Guarded by Lock.
+  int32_t InWaiting = 0;
+  int32_t InOverflow = 0;
+  int32_t OutWaiting = 0;
+  int32_t OutUnderflow = 0;
+  int32_t InFilledIndex = 0;   // next input buffer the device will fill (0..2)
+  int32_t InReadIndex = 0;     // input buffer being consumed by InRead
+  int32_t InFilledCount = 0;   // filled input buffers not yet consumed (0..3)
+  int32_t OutWriteIndex = 0;   // output buffer being filled by OutWrite
+  int32_t OutDoneIndex = 0;    // next output buffer the device will return
+  int32_t OutQueuedCount = 0;  // output buffers queued on the device (0..3)
+  int32_t InDeviceError = 0;   // the device reported a failure (WIM_ERROR code)
+  int32_t OutDeviceError = 0;
+  CCriticalSection Lock;
+
+  int32_t OutPaused = 0;
+  std::atomic<int32_t> InOpenFlag{0};
+  std::atomic<int32_t> OutOpenFlag{0};
+  int32_t InFrameBytes = 0;
+  int32_t OutFrameBytes = 0;
+  int32_t InBufferBytes = 0;
+  int32_t OutBufferBytes = 0;
+  int32_t InOffset = 0;
+  int32_t OutOffset = 0;
+  int32_t InSampleLimit = 0;
+  int32_t InSampleCount = 0;
+  int32_t OutSampleLimit = 0;
+  int32_t OutSampleCount = 0;
+  HWAVEIN hWaveIn = nullptr;
+  HWAVEOUT hWaveOut = nullptr;
+  WAVEFORMATEX OutFormat{};
+  WAVEFORMATEX InFormat{};
+  WAVEHDR InHeaders[NUM_BUFFERS]{};
+  WAVEHDR OutHeaders[NUM_BUFFERS]{};
+  alignas(8) char InBuffers[NUM_BUFFERS][MAX_BUFFER_BYTES];
+  alignas(8) char OutBuffers[NUM_BUFFERS][MAX_BUFFER_BYTES];
+
+  // Longest wait for a buffer in InRead / OutWrite / WaitForOutputDone (ms); tests shorten it.
+  int WaitTimeoutMs = 2000;
+
+private:
+  void CloseInputDevice();
+  void CloseOutputDevice();
+  void OnInputData();
+  void OnOutputDone();
+  // Close: wakes a reader / writer blocked in a wait and waits until it has left.
+  void WakeAndDrainInput();
+  void WakeAndDrainOutput();
+
+  std::atomic<int> m_inCallers{0};   // threads inside InRead
+  std::atomic<int> m_outCallers{0};  // threads inside OutWrite / WaitForOutputDone
+  std::atomic<bool> m_inClosing{false};
+  std::atomic<bool> m_outClosing{false};
+};
