@@ -1,0 +1,32 @@
+#pragma once
+// Defaults, quick presets and INI persistence of the settings records MachineConfig and SndConfig.
+// GUI thread only.
+#include <string>
+
+// Bits of the parts mask of LoadSettingsFromIni / SaveSettingsToIni (other bits are ignored).
+inline constexpr int SETTINGS_PART_MACHINE = 1;   // MachineConfig
+inline constexpr int SETTINGS_PART_PROCESS = 2;   // SndConfig without the user menu
+inline constexpr int SETTINGS_PART_USERMENU = 4;  // SndConfig.UserMenu
+
+// Fills both records with their defaults: zeroes them, runs LoadQuickSettings(0) and clears
+// g_RedrawRequestMask. The records are zeroed as a whole, so call it only while the audio
+// thread is not running (at start-up).
+void SetDefaultSettings();
+
+// Applies quick preset 0 (defaults) or 1..6 (the main menu's "Quick Settings"). A number outside
+// 0..6 applies only the block common to all presets.
+void LoadQuickSettings(int preset);
+
+// Menu text of quick preset 1..6; "" for other numbers.
+const char* QuickSettingsMenuText(int preset);
+
+// Reads the parts of the mask from the INI file (relative names are taken from the working
+// directory). A missing or unreadable file reads as a file without keys; an absent key or a
+// value that does not convert keeps the field's value, except the keys with a fixed value when
+// missing (see SndConfig.h / MachineConfig.h). Clears g_RedrawRequestMask at the end.
+void LoadSettingsFromIni(const std::string& fileName, int parts);
+
+// Writes the parts of the mask into the INI file, keeping every other section and key of it.
+// Throws EIniFileError ("Unable to write to <full path>") when the file cannot be written; the
+// file is then left as it was.
+void SaveSettingsToIni(const std::string& fileName, int parts);
