@@ -1,0 +1,73 @@
+#pragma once
+// The two big sample rings that spectra are computed from: 69,632 doubles each (I/Q interleaved
+// in complex mode), a 64-bit count of all samples ever written, time stamps, the decimation plan
+// and the I/Q mixing oscillator.
+//
+// Threads: one writer (the audio thread, or the GUI thread during a wave-file analysis) calls
+// BigBufferWrite; readers call BigBufferGetIndices and BigBufferRead. The whole write, the
+// re-initialisation and the index copy are done under g_BigBufferLock, so a re-initialisation
+// from the GUI thread never interleaves with a write. TotalCount is published with release
+// ordering after the samples are stored, so a reader that acquires it never reads samples that
+// are not yet written.
+#include <atomic>
+#include <cstdint>
+
+#include "engine/DecimStage.h"
+#include "platform/Threads.h"
+
+constexpr int kBigBufferSize = 69632;        // doubles per ring
+constexpr int kBigBufferMaxRatio = 6561;     // 3^8
+constexpr int kBigBufferMaxWrite = 4096;     // inputs per write
+
+struct BigSampleBuffer {
+  double Ring[kBigBufferSize];  // accessed through std::atomic_ref (relaxed) by writer and reader
+  double LastBlockTime;         // Unix time the writer passed with the newest block
+  std::atomic<uint64_t> TotalCount;  // doubles written since the last reset
+  double NewestTime;            // clock time of the newest write + that block's duration
+  std::atomic<int32_t> FeedSource;   // 1 audio thread, 2 wave-file analysis, 0 re-initialising
+  int32_t LastAdded;            // doubles added by the last write
+  std::atomic<bool> IsComplex;  // I/Q mode
+  double InputRate;             // Hz of the samples handed to the writer
+  int32_t DecimationRatio;      // 1 .. 6,561
+  double OutputRate;            // InputRate / DecimationRatio
+  double MixerCenterFreq;       // Hz, oscillator of the complex mode
+  double MixerPhase;            // radians, 0 .. 2 pi
+  int32_t AvgCounter;           // averaging mode: inputs summed so far
+  double AvgSum;                // averaging mode: running sum
+  DecimStage Stages[8];
+};
+
+extern BigSampleBuffer g_BigBuffers[2];
+// The big-buffer lock (the audio thread's BigBufferLock refers to this one).
+extern CCriticalSection g_BigBufferLock;
+
+// Global start-up: clears the ring and its counters, LastAdded 4,096, ratio 1, both rates =
+// rate, centre = centreFreq, FeedSource 0, complex mode off.
+void ClearBigBuffer(BigSampleBuffer* b, double rate, double centreFreq);
+
+// Sets the ring up for a new input rate, ratio (clamped to 1..6,561) and mixer centre; reads
+// SndConfig.FftInputAntiAlias (ratio becomes the planned product of 2s and 3s) and
+// SndConfig.ComplexFFT. Clears TotalCount and the time stamp. Holds g_BigBufferLock; FeedSource
+// is 0 meanwhile and restored afterwards.
+void InitBigBufferDecimation(BigSampleBuffer* b, double inputRate, int ratio, double centreFreq);
+
+// g_ProcessingSampleRate divided by every planned stage factor above 1.
+double GetDecimatedSampleRate(BigSampleBuffer* b);
+
+// Adds up to 4,096 inputs (n < 1: nothing). complexMode: the ring holds I/Q pairs (a change of
+// mode restarts the ring at 0). mixToComplex: real inputs are mixed with the oscillator at
+// MixerCenterFreq into pairs; otherwise x holds I/Q pairs (n / 2 pairs, an odd last value is
+// ignored). Real mode: ratio 1 copies, else averaging or the anti-alias stages
+// (SndConfig.FftInputAntiAlias). blockTime is stored in LastBlockTime.
+void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, double blockTime,
+                    const double* x, int n);
+
+// Copies TotalCount, LastBlockTime and NewestTime (each pointer may be null) under the lock.
+bool BigBufferGetIndices(BigSampleBuffer* b, uint64_t* totalCount, double* lastBlockTime,
+                         double* newestTime);
+
+// Copies n doubles (1..69,632 and not above TotalCount, else -1) ending one sample (one pair)
+// before the newest, or continuing at wantedStart (>= 0) when the reader is at most 8,192 behind
+// (catching up by an eighth of the excess up to 12,288 behind). In complex mode the start is
+// always even. Returns the ring index of the first copied value, or -1.
+int64_t BigBufferRead(BigSampleBuffer* b, int n, int64_t wantedStart, double* dest);

@@ -1,0 +1,69 @@
+#pragma once
+// FFT object for spectrum lines: window, real or complex (I/Q) transform, power in dB or linear
+// units, optional exponential averaging, integer output.
+//
+// Scaling: with the rectangle window a full-scale sine (amplitude 32,767) centred on a bin reads
+// 0 dB; the dB output is truncate(factor * (log10(power + PowerFloor) + DbOffset)) with factor =
+// 10 * scale, so scale 100 gives hundredths of a dB. Silence reads -200 dB (the floor).
+//
+// Frequency order: real input gives bins 0 .. N/2 - 1 from 0 Hz upwards. Complex input x = I + jQ
+// gives the middle half of the spectrum in ascending frequency, output k = N/4 is the mixing
+// centre (0 Hz of the I/Q signal); a component I + jQ = exp(+j 2 pi f t) with f > 0 appears above
+// the centre. This is the transform X[k] = sum x[n] exp(-j 2 pi k n / N).
+//
+// Tables (twiddles, window, work arrays) are built once per object; CalcSpectrum never allocates.
+#include <cstdint>
+#include <vector>
+
+class Cfft {
+public:
+  enum { kMinSize = 64, kMaxSize = 65536 };
+  enum { kWindowRectangle = 0, kWindowHamming = 1, kWindowHann = 2 };
+
+  // size is clamped to 64 .. 65,536 and rounded down to a power of two (GetSize tells the result).
+  // window: 0 rectangle, 1 Hamming, 2 Hann, any other value rectangle.
+  Cfft(int size, bool complex, int window);
+  virtual ~Cfft();
+  Cfft(const Cfft&) = delete;
+  Cfft& operator=(const Cfft&) = delete;
+
+  int GetSize() const { return Size; }
+  bool IsComplex() const { return m_IsComplex; }
+  int GetWindow() const { return m_WindowType; }
+
+  // data: N reals, or N complex values (I, Q interleaved, 2N doubles); it is overwritten.
+  // scale: output factor (dB mode: 10 * scale per log10 unit; linear mode: scale for real input).
+  // average: > 1 averages real-input levels exponentially, weighting the new spectrum 1/average.
+  // logarithmic: dB output, else linear (real input: amplitude * 400 / 32767 / N * scale;
+  // complex input: power * 400 / 32767 / N, no scale).
+  // out: N / 2 integers (saturated to the int range). Always returns true.
+  bool CalcSpectrum(double* data, double scale, int average, bool logarithmic, int* out);
+
+  // Transform only (for tests and benchmarks): windowed input in data as CalcSpectrum takes it;
+  // writes the power re^2 + im^2 of bins 1 .. N/2 - 1 (real) or of all N bins in natural order
+  // (complex) to power[]. Window is applied. Does not touch Levels.
+  void CalcPower(double* data, double* power);
+
+  // Public fields as the rest of the program reads them.
+  bool Averaging = false;
+  bool LogScale = false;
+  int32_t AverageCount = 1;
+  int32_t Size = 0;
+  double DbOffset = 0;     // log10 units: 0.1 * (the dB level of a full-scale sine)
+  double PowerFloor = 0;   // added to each power before the log: -200 dB
+
+private:
+  void TransformReal(double* data);      // fills m_Power[1 .. N/2-1]
+  void TransformComplex(double* data);   // fills m_Power[0 .. N-1] (natural order)
+
+  bool m_IsComplex = false;
+  int m_WindowType = 0;
+  int m_M = 0;  // complex transform length (N/2 for real input, N for complex)
+  std::vector<double> Window;   // N entries
+  std::vector<double> Levels;   // N/2 entries, held between calls for averaging
+  std::vector<double> m_Tw;     // twiddles of the complex transform (per stage, split re/im)
+  std::vector<double> m_Split;  // real-input split step: cos/sin of 2 pi k / N, k < N/4 + 1
+  std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
+  std::vector<double> m_Power;  // power of each bin
+  std::vector<double> m_Tmp;    // log results
+};
