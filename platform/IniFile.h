@@ -12,6 +12,10 @@
 // - CR LF and LF both read; blanks around keys and values are trimmed; a value written never
 //   contains CR or LF.
 //
+// Lines are written with CR LF, the Windows convention of these files, unless the file
+// read used LF only: then LF is kept. A UTF-8 byte order mark is kept. Values are stored as
+// written (surrounding quotes are not stripped on reading).
+//
 // Writes are kept in memory and go to disk in UpdateFile() as a whole file, atomically
 // (temporary file in the same directory, then rename). UpdateFile() throws EIniFileError
 // with the text "Unable to write to <full path>" on failure. The destructor writes pending
@@ -59,10 +63,11 @@ public:
   void UpdateFile();
 
 private:
-  struct Line;
   std::string m_fileName;
   std::vector<std::string> m_lines;  // the file's lines without line ends
   bool m_dirty = false;
+  bool m_crlf = true;   // line end to write: the file's own (LF only if it had no CR LF)
+  bool m_bom = false;   // the file started with a UTF-8 byte order mark (kept on write)
 
   int FindSection(const std::string& section) const;                  // line index or -1
   int FindKey(int sectionLine, const std::string& key) const;         // line index or -1
