@@ -2,6 +2,7 @@
 // Threads, locks and events in the shape the program's modules expect.
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -36,8 +37,19 @@ private:
   bool m_set;
 };
 
-// A thread like the class library's: created suspended or running, Execute() overridden,
-// Terminate() sets the flag that Execute() polls, WaitFor() joins.
+// A thread like the class library's: Execute() overridden, Terminate() sets the flag that
+// Execute() polls, WaitFor() joins.
+//
+// Execute() starts at the first Resume(). C++ cannot run a derived Execute() from the base
+// constructor (the derived object is not built yet), so a thread created with
+// createSuspended = false is started by its constructor's last statement or its creator
+// calling Resume(); Suspended() reads false for it from the start. A thread that was never
+// resumed never runs Execute(), not even when it is destroyed.
+//
+// Destruction: ~TThread() terminates and waits, but by then the derived part is already
+// gone; a derived class whose Execute() uses its own members calls Terminate() and
+// WaitFor() in its own destructor (or the owner does before deleting it).
+// An exception that escapes Execute() ends the thread; FatalException() holds it.
 class TThread {
 public:
   explicit TThread(bool createSuspended);
@@ -57,9 +69,11 @@ public:
   // Like WaitFor() with a limit; false when the thread is still running after timeoutMs.
   bool WaitFor(int timeoutMs);
   bool Finished() const { return m_finished.load(std::memory_order_acquire); }
+  std::exception_ptr FatalException() const { return m_fatal; }
 
   // Runs `call` on the GUI thread and blocks until it has run (see CheckSynchronize).
-  // Called from the GUI thread itself, it runs the call at once.
+  // Called from the GUI thread itself, or before SetMainThread(), it runs the call at once.
+  // An exception thrown by the call is passed back to the calling thread.
   static void Synchronize(const std::function<void()>& call);
 
 protected:
@@ -67,17 +81,19 @@ protected:
 
 private:
   void Start();
+  void Run();
   std::thread m_thread;
-  std::mutex m_gateMutex;
-  std::condition_variable m_gate;
+  std::mutex m_gateMutex;          // guards starting, finishing and joining
+  std::condition_variable m_gate;  // signalled when Execute() has returned
+  std::exception_ptr m_fatal;
   std::atomic<bool> m_suspended;
   std::atomic<bool> m_terminated{false};
   std::atomic<bool> m_finished{false};
   std::atomic<bool> m_started{false};
 };
 
-// The GUI thread: the thread that called SetMainThread() (by default the first thread that
-// used this module's Synchronize machinery is not assumed; call SetMainThread at start-up).
+// The GUI thread: the thread that called SetMainThread() (call it at start-up; until then no
+// thread is the GUI thread and Synchronize() runs its call on the calling thread).
 void SetMainThread();
 bool IsMainThread();
 

@@ -1,0 +1,5 @@
+#include "platform/Locale.h"
+
+#include <clocale>
+
+void SetNumericLocaleC() { std::setlocale(LC_NUMERIC, "C"); }
