@@ -1,10 +1,386 @@
 #include "engine/Cfft.h"
 
-Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex), m_WindowType(window) {
-  Size = size;
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "engine/VecLog10.h"
+
+// The transform: a radix-4 Stockham (self-sorting) FFT on split real/imaginary arrays, with one
+// radix-2 stage at the end when log2 of the length is odd. Every stage reads and writes
+// contiguous runs, so the compiler vectorises the butterflies; the hot loops are compiled twice
+// (AVX2/FMA and baseline) and picked at load time. Real input of N samples is transformed as
+// N/2 complex values and separated by the real-FFT split step.
+
+namespace {
+
+#define VT_CLONES \
+  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Largest power of two <= v (v >= 1).
+int FloorPow2(int v) {
+  int p = 1;
+  while (p <= v / 2) p *= 2;
+  return p;
 }
+
+// First radix-4 stage (span 1, no twiddles): y[4j + r] = butterfly_r(x[j + r*q]), q = m/4.
+VT_CLONES void Radix4First(const double* __restrict xr, const double* __restrict xi,
+                           double* __restrict yr, double* __restrict yi, int m) {
+  const int q = m / 4;
+  for (int j = 0; j < q; ++j) {
+    const double a0r = xr[j] + xr[j + 2 * q], a0i = xi[j] + xi[j + 2 * q];
+    const double a1r = xr[j] - xr[j + 2 * q], a1i = xi[j] - xi[j + 2 * q];
+    const double a2r = xr[j + q] + xr[j + 3 * q], a2i = xi[j + q] + xi[j + 3 * q];
+    // (v1 - v3) * (-i)
+    const double a3r = xi[j + q] - xi[j + 3 * q], a3i = xr[j + 3 * q] - xr[j + q];
+    yr[4 * j] = a0r + a2r;
+    yi[4 * j] = a0i + a2i;
+    yr[4 * j + 1] = a1r + a3r;
+    yi[4 * j + 1] = a1i + a3i;
+    yr[4 * j + 2] = a0r - a2r;
+    yi[4 * j + 2] = a0i - a2i;
+    yr[4 * j + 3] = a1r - a3r;
+    yi[4 * j + 3] = a1i - a3i;
+  }
+}
+
+// Radix-4 stage of span ns >= 4: for block b and k < ns, j = b*ns + k,
+// v_r = x[j + r*q] * w^(r k) (w = exp(-2 pi i / (4 ns))), y[b*4ns + k + r*ns] = DFT4(v)_r.
+// tw holds w^k, w^2k, w^3k as six arrays of ns entries (re1, im1, re2, im2, re3, im3).
+VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict xi,
+                           double* __restrict yr, double* __restrict yi,
+                           const double* __restrict tw, int m, int ns) {
+  const int q = m / 4;
+  const double* w1r = tw;
+  const double* w1i = tw + ns;
+  const double* w2r = tw + 2 * ns;
+  const double* w2i = tw + 3 * ns;
+  const double* w3r = tw + 4 * ns;
+  const double* w3i = tw + 5 * ns;
+  const int blocks = q / ns;
+  for (int b = 0; b < blocks; ++b) {
+    const double* x0r = xr + b * ns;
+    const double* x0i = xi + b * ns;
+    const double* x1r = x0r + q;
+    const double* x1i = x0i + q;
+    const double* x2r = x1r + q;
+    const double* x2i = x1i + q;
+    const double* x3r = x2r + q;
+    const double* x3i = x2i + q;
+    double* y0r = yr + b * 4 * ns;
+    double* y0i = yi + b * 4 * ns;
+    double* y1r = y0r + ns;
+    double* y1i = y0i + ns;
+    double* y2r = y1r + ns;
+    double* y2i = y1i + ns;
+    double* y3r = y2r + ns;
+    double* y3i = y2i + ns;
+#pragma GCC ivdep
+    for (int k = 0; k < ns; ++k) {
+      const double v0r = x0r[k], v0i = x0i[k];
+      const double u1r = x1r[k], u1i = x1i[k];
+      const double u2r = x2r[k], u2i = x2i[k];
+      const double u3r = x3r[k], u3i = x3i[k];
+      const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];
+      const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];
+      const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];
+      const double a0r = v0r + v2r, a0i = v0i + v2i;
+      const double a1r = v0r - v2r, a1i = v0i - v2i;
+      const double a2r = v1r + v3r, a2i = v1i + v3i;
+      const double a3r = v1i - v3i, a3i = v3r - v1r;
+      y0r[k] = a0r + a2r;
+      y0i[k] = a0i + a2i;
+      y1r[k] = a1r + a3r;
+      y1i[k] = a1i + a3i;
+      y2r[k] = a0r - a2r;
+      y2i[k] = a0i - a2i;
+      y3r[k] = a1r - a3r;
+      y3i[k] = a1i - a3i;
+    }
+  }
+}
+
+// Final radix-2 stage of span h = m/2: y[k] = x[k] + w^k x[k+h], y[k+h] = x[k] - w^k x[k+h],
+// w = exp(-2 pi i / m); tw holds re and im of w^k as two arrays of h entries.
+VT_CLONES void Radix2Last(const double* __restrict xr, const double* __restrict xi,
+                          double* __restrict yr, double* __restrict yi,
+                          const double* __restrict tw, int m) {
+  const int h = m / 2;
+  const double* wr = tw;
+  const double* wi = tw + h;
+  for (int k = 0; k < h; ++k) {
+    const double ur = xr[k + h], ui = xi[k + h];
+    const double vr = ur * wr[k] - ui * wi[k], vi = ur * wi[k] + ui * wr[k];
+    yr[k] = xr[k] + vr;
+    yi[k] = xi[k] + vi;
+    yr[k + h] = xr[k] - vr;
+    yi[k + h] = xi[k] - vi;
+  }
+}
+
+// Real input: window the samples and pack them as m = N/2 complex values.
+VT_CLONES void WindowReal(const double* __restrict data, const double* __restrict win,
+                          double* __restrict re, double* __restrict im, int m) {
+  for (int n = 0; n < m; ++n) {
+    re[n] = data[2 * n] * win[2 * n];
+    im[n] = data[2 * n + 1] * win[2 * n + 1];
+  }
+}
+
+// Complex input (I, Q interleaved): window, and take the conjugate so that the forward
+// transform below yields the spectrum in the orientation documented in Cfft.h.
+VT_CLONES void WindowComplex(const double* __restrict data, const double* __restrict win,
+                             double* __restrict re, double* __restrict im, int m) {
+  for (int n = 0; n < m; ++n) {
+    re[n] = data[2 * n] * win[n];
+    im[n] = -(data[2 * n + 1] * win[n]);
+  }
+}
+
+// Real-FFT split step: from Z = FFT_m(x[2n] + i x[2n+1]) the spectrum of the N = 2m real
+// samples is X[k] = E[k] + W^k O[k], E = (Z[k] + conj Z[m-k]) / 2,
+// O = -i (Z[k] - conj Z[m-k]) / 2, W = exp(-2 pi i / N). Writes |X[k]|^2 for k = 1 .. m-1.
+VT_CLONES void SplitPower(const double* __restrict zr, const double* __restrict zi,
+                          const double* __restrict cs, const double* __restrict sn,
+                          double* __restrict power, int m) {
+  for (int k = 1; k < m; ++k) {
+    const double ar = zr[k], ai = zi[k];
+    const double br = zr[m - k], bi = zi[m - k];
+    const double er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
+    const double orr = 0.5 * (ai + bi), oi = -0.5 * (ar - br);
+    const double c = cs[k], s = sn[k];
+    // W^k = c - i s
+    const double xr = er + (c * orr + s * oi);
+    const double xi = ei + (c * oi - s * orr);
+    power[k] = xr * xr + xi * xi;
+  }
+}
+
+VT_CLONES void PowerOf(const double* __restrict re, const double* __restrict im,
+                       double* __restrict power, int m) {
+  for (int k = 0; k < m; ++k) power[k] = re[k] * re[k] + im[k] * im[k];
+}
+
+// Saturating truncation toward zero into the int range; NaN gives 0.
+inline int SatTrunc(double t) {
+  if (!(t == t)) return 0;
+  if (t >= 2147483647.0) return INT_MAX;
+  if (t <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(t);
+}
+
+// out[k] = SatTrunc(factor * lev[k]).
+VT_CLONES void ScaleTrunc(const double* __restrict lev, double factor, int* __restrict out,
+                          int n) {
+  for (int k = 0; k < n; ++k) {
+    double t = factor * lev[k];
+    t = t == t ? t : 0.0;
+    t = t < 2147483647.0 ? t : 2147483647.0;
+    t = t > -2147483648.0 ? t : -2147483648.0;
+    out[k] = static_cast<int>(t);
+  }
+}
+
+// flags[k] = whether factor * lev[k] lies so close to an integer that the last bits of the
+// logarithm could decide the truncation (such values are recomputed with std::log10).
+// Returns whether any flag is set.
+VT_CLONES bool MarkNearInteger(const double* __restrict lev, double factor, double tol,
+                               unsigned char* __restrict flags, int n) {
+  int any = 0;
+  for (int k = 0; k < n; ++k) {
+    const double t = factor * lev[k];
+    const int f = std::fabs(t - std::nearbyint(t)) <= tol;
+    flags[k] = static_cast<unsigned char>(f);
+    any |= f;
+  }
+  return any != 0;
+}
+
+}  // namespace
+
+Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
+  size = std::clamp(size, static_cast<int>(kMinSize), static_cast<int>(kMaxSize));
+  Size = FloorPow2(size);
+  m_WindowType = (window == kWindowHamming || window == kWindowHann) ? window : kWindowRectangle;
+  const int n = Size;
+  Window.resize(n);
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) {
+    double w = 1.0;
+    if (m_WindowType == kWindowHamming)
+      w = 0.54 - 0.46 * std::cos(2.0 * kPi * i / (n - 1));
+    else if (m_WindowType == kWindowHann)
+      w = 0.5 - 0.5 * std::cos(2.0 * kPi * i / (n - 1));
+    Window[i] = w;
+    sum += w;
+  }
+  const double rawOffset = -20.0 * std::log10(0.5 * 32767.0 * sum);
+  PowerFloor = std::pow(10.0, 0.1 * (-200.0 - rawOffset));
+  DbOffset = 0.1 * rawOffset;
+  Levels.assign(n / 2, 0.0);
+
+  m_M = m_IsComplex ? n : n / 2;
+  const int m = m_M;
+  // Twiddles of every radix-4 stage of span ns >= 4, then the radix-2 stage if any.
+  for (int ns = 4; ns * 4 <= m; ns *= 4) {
+    const std::size_t base = m_Tw.size();
+    m_Tw.resize(base + 6 * ns);
+    for (int k = 0; k < ns; ++k) {
+      for (int r = 1; r <= 3; ++r) {
+        const long double a = -2.0L * 3.14159265358979323846264338327950288L * r * k / (4.0L * ns);
+        m_Tw[base + (2 * r - 2) * ns + k] = static_cast<double>(std::cos(a));
+        m_Tw[base + (2 * r - 1) * ns + k] = static_cast<double>(std::sin(a));
+      }
+    }
+  }
+  int stages4 = 0;
+  for (int s = 1; s * 4 <= m; s *= 4) ++stages4;
+  if ((1 << (2 * stages4)) != m) {  // one radix-2 stage remains
+    const int h = m / 2;
+    const std::size_t base = m_Tw.size();
+    m_Tw.resize(base + 2 * h);
+    for (int k = 0; k < h; ++k) {
+      const long double a = -2.0L * 3.14159265358979323846264338327950288L * k / m;
+      m_Tw[base + k] = static_cast<double>(std::cos(a));
+      m_Tw[base + h + k] = static_cast<double>(std::sin(a));
+    }
+  }
+  if (!m_IsComplex) {
+    m_SplitCos.resize(m);
+    m_SplitSin.resize(m);
+    for (int k = 0; k < m; ++k) {
+      const long double a = 2.0L * 3.14159265358979323846264338327950288L * k / n;
+      m_SplitCos[k] = static_cast<double>(std::cos(a));
+      m_SplitSin[k] = static_cast<double>(std::sin(a));
+    }
+  }
+  m_Re.assign(m, 0.0);
+  m_Im.assign(m, 0.0);
+  m_Re2.assign(m, 0.0);
+  m_Im2.assign(m, 0.0);
+  m_Power.assign(m, 0.0);
+  m_Tmp.assign(m, 0.0);
+  m_Flags.assign(m, 0);
+}
+
 Cfft::~Cfft() = default;
-bool Cfft::CalcSpectrum(double*, double, int, bool, int*) { return true; }
-void Cfft::CalcPower(double*, double*) {}
-void Cfft::TransformReal(double*) {}
-void Cfft::TransformComplex(double*) {}
+
+// Complex FFT of m_Re/m_Im (length m); returns the arrays that hold the result.
+void Cfft::Transform(const double** outRe, const double** outIm) {
+  const int m = m_M;
+  double* xr = m_Re.data();
+  double* xi = m_Im.data();
+  double* yr = m_Re2.data();
+  double* yi = m_Im2.data();
+  const double* tw = m_Tw.data();
+  int ns = 1;
+  if (m >= 4) {
+    Radix4First(xr, xi, yr, yi, m);
+    std::swap(xr, yr);
+    std::swap(xi, yi);
+    ns = 4;
+    while (ns * 4 <= m) {
+      Radix4Stage(xr, xi, yr, yi, tw, m, ns);
+      tw += 6 * ns;
+      std::swap(xr, yr);
+      std::swap(xi, yi);
+      ns *= 4;
+    }
+  }
+  if (ns < m) {
+    Radix2Last(xr, xi, yr, yi, tw, m);
+    std::swap(xr, yr);
+    std::swap(xi, yi);
+  }
+  *outRe = xr;
+  *outIm = xi;
+}
+
+void Cfft::CalcPower(const double* data, double* power) {
+  const int m = m_M;
+  const double* zr;
+  const double* zi;
+  if (m_IsComplex) {
+    WindowComplex(data, Window.data(), m_Re.data(), m_Im.data(), m);
+    Transform(&zr, &zi);
+    PowerOf(zr, zi, power, m);
+  } else {
+    WindowReal(data, Window.data(), m_Re.data(), m_Im.data(), m);
+    Transform(&zr, &zi);
+    power[0] = 0.0;
+    SplitPower(zr, zi, m_SplitCos.data(), m_SplitSin.data(), power, m);
+  }
+}
+
+bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmic, int* out) {
+  const int n = Size;
+  const int half = n / 2;
+  Averaging = average > 1;
+  AverageCount = average;
+  if (logarithmic != LogScale) Levels[0] = logarithmic ? scale * -200.0 : 0.0;
+  LogScale = logarithmic;
+  const double factor = logarithmic ? 10.0 * scale : scale;
+  // Outputs within tol of an integer are recomputed with std::log10 (see NearInteger).
+  const double tol = 1e-9 * (std::fabs(factor) + 1.0);
+  double* p = m_Power.data();
+  CalcPower(data, p);
+
+  if (!m_IsComplex) {
+    double* lev = Levels.data();
+    double* v = m_Tmp.data();
+    double* next = m_Re2.data();  // free once the power is formed; m = N/2 entries
+    if (logarithmic) {
+      for (int k = 1; k < half; ++k) v[k] = p[k] + PowerFloor;
+      VecLog10(v + 1, v + 1, half - 1);
+      for (int k = 1; k < half; ++k) v[k] += DbOffset;
+    } else {
+      for (int k = 1; k < half; ++k) v[k] = std::sqrt(p[k]) * 400.0 / 32767.0 / n;
+    }
+    const double a = AverageCount;
+    const double keep = 1.0 - 1.0 / a;
+    next[0] = lev[0];
+    if (Averaging) {
+      for (int k = 1; k < half; ++k) next[k] = v[k] / a + keep * lev[k];
+    } else {
+      std::copy(v + 1, v + half, next + 1);
+    }
+    ScaleTrunc(next, factor, out, half);
+    if (logarithmic && MarkNearInteger(next + 1, factor, tol, m_Flags.data(), half - 1)) {
+      for (int k = 1; k < half; ++k) {
+        if (!m_Flags[k - 1]) continue;
+        // Redo this bin with the library logarithm.
+        const double exact = std::log10(p[k] + PowerFloor) + DbOffset;
+        next[k] = Averaging ? exact / a + keep * lev[k] : exact;
+        out[k] = SatTrunc(factor * next[k]);
+      }
+    }
+    std::copy(next + 1, next + half, lev + 1);
+    return true;
+  }
+
+  // Complex input: the middle half of the spectrum in ascending frequency, never averaged.
+  const int quarter = n / 4;
+  double* t = m_Tmp.data();
+  // Gather the bins in output order: k < N/4 from bin 3N/4 + k, the rest from bin k - N/4.
+  for (int k = 0; k < quarter; ++k) t[k] = p[3 * quarter + k];
+  for (int k = quarter; k < half; ++k) t[k] = p[k - quarter];
+  if (logarithmic) {
+    double* arg = t + half;  // m_Tmp has N entries
+    for (int k = 0; k < half; ++k) arg[k] = t[k] + PowerFloor;
+    VecLog10(arg, t, half);
+    for (int k = 0; k < half; ++k) t[k] = (t[k] + DbOffset) * factor;
+    ScaleTrunc(t, 1.0, out, half);
+    if (MarkNearInteger(t, 1.0, tol, m_Flags.data(), half)) {
+      for (int k = 0; k < half; ++k)
+        if (m_Flags[k]) out[k] = SatTrunc((std::log10(arg[k]) + DbOffset) * factor);
+    }
+    for (int k = 0; k < half; ++k)
+      if (!(arg[k] > 0.0)) out[k] = 0;  // no logarithm of a power that is not positive
+  } else {
+    for (int k = 0; k < half; ++k) out[k] = SatTrunc(t[k] * 400.0 / 32767.0 / n);
+  }
+  return true;
+}

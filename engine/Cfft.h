@@ -6,10 +6,12 @@
 // 0 dB; the dB output is truncate(factor * (log10(power + PowerFloor) + DbOffset)) with factor =
 // 10 * scale, so scale 100 gives hundredths of a dB. Silence reads -200 dB (the floor).
 //
-// Frequency order: real input gives bins 0 .. N/2 - 1 from 0 Hz upwards. Complex input x = I + jQ
-// gives the middle half of the spectrum in ascending frequency, output k = N/4 is the mixing
-// centre (0 Hz of the I/Q signal); a component I + jQ = exp(+j 2 pi f t) with f > 0 appears above
-// the centre. This is the transform X[k] = sum x[n] exp(-j 2 pi k n / N).
+// Frequency order: real input gives bins 0 .. N/2 - 1 from 0 Hz upwards. Complex input (I, Q)
+// gives the middle half of the spectrum in ascending frequency; output N/4 is the mixing centre.
+// The big ring mixes a real signal to I/Q as I = x cos(phi), Q = x sin(phi), which turns a tone
+// d Hz above the centre into I + jQ = exp(-j 2 pi d t) (plus an image far away); so that this
+// tone appears above the centre, complex input is transformed as X[k] = sum x[n] exp(+j 2 pi k n
+// / N). In other words a component exp(-j 2 pi f t) appears f above the centre.
 //
 // Tables (twiddles, window, work arrays) are built once per object; CalcSpectrum never allocates.
 #include <cstdint>
@@ -42,7 +44,7 @@ public:
   // Transform only (for tests and benchmarks): windowed input in data as CalcSpectrum takes it;
   // writes the power re^2 + im^2 of bins 1 .. N/2 - 1 (real) or of all N bins in natural order
   // (complex) to power[]. Window is applied. Does not touch Levels.
-  void CalcPower(double* data, double* power);
+  void CalcPower(const double* data, double* power);
 
   // Public fields as the rest of the program reads them.
   bool Averaging = false;
@@ -53,8 +55,8 @@ public:
   double PowerFloor = 0;   // added to each power before the log: -200 dB
 
 private:
-  void TransformReal(double* data);      // fills m_Power[1 .. N/2-1]
-  void TransformComplex(double* data);   // fills m_Power[0 .. N-1] (natural order)
+  // Complex FFT of m_Re/m_Im in place of the work arrays; returns where the result lies.
+  void Transform(const double** outRe, const double** outIm);
 
   bool m_IsComplex = false;
   int m_WindowType = 0;
@@ -62,8 +64,9 @@ private:
   std::vector<double> Window;   // N entries
   std::vector<double> Levels;   // N/2 entries, held between calls for averaging
   std::vector<double> m_Tw;     // twiddles of the complex transform (per stage, split re/im)
-  std::vector<double> m_Split;  // real-input split step: cos/sin of 2 pi k / N, k < N/4 + 1
+  std::vector<double> m_SplitCos, m_SplitSin;  // real-input split step: 2 pi k / N, k < N/2
   std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
   std::vector<double> m_Power;  // power of each bin
   std::vector<double> m_Tmp;    // log results
+  std::vector<unsigned char> m_Flags;  // bins to recompute with the library log10
 };
