@@ -22,7 +22,7 @@ int CLI_FreqToBin(const SpectrumBuffer* sb, double freqHz);
 // 0..32767 or the range is reversed; an expression error is returned as it is.
 int CLI_ParseFreqRange(int source, const SpectrumBuffer* sb, int* firstBin, int* lastBin);
 
-// Levels over bins first..last (1e300 for a range outside 0..nr_of_bins-1 or reversed).
+// Levels over bins first..last (1e300 for a range outside 0..32767 or reversed).
 // Noise: lower quartile of the sorted bins * scale_factor + 3.0 (per Hz: - 10 log10 width).
 double CLI_CalcNoiseLevel(int source, bool perHz, const SpectrumBuffer* sb, int first, int last);
 // Average: linear mean * scale_factor (per Hz: * sqrt(width)); dB: power average
@@ -48,12 +48,14 @@ struct CliFileReader {
   char buffer[512];
   int readIndex;
   int fillCount;
+  int afterCR;       // the last line ended with CR: a directly following LF belongs to it
 };
 void CLI_FileReaderInit(CliFileReader* reader);  // no file, empty buffer
 // Up to count bytes into dest; returns the bytes delivered.
 int CLI_FileRead(CliFileReader* reader, int count, char* dest);
-// One line of at most maxLen bytes into dest (maxLen + 1 bytes): CR ends the line, LF is
-// dropped; returns its length, or -1 when no file is open.
+// One line of at most maxLen bytes into dest (maxLen + 1 bytes): CR, LF or CR LF ends the
+// line and is dropped; a longer line continues as the next one. Returns its length, or -1
+// when no file is open. At the end of the input it returns 0 with eof set.
 int CLI_FileReadLine(CliFileReader* reader, int maxLen, char* dest);
 // Writes the text; returns the bytes written, 0 for an invalid handle or a failed write.
 int CLI_WriteString(int handle, const char* text);
