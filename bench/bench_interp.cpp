@@ -85,8 +85,11 @@ public:
   void ReportRuns(const std::vector<Run>& runs) override
   {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.iterations > 0) secondsPerEval[r.benchmark_name()] = r.GetAdjustedRealTime() / 1e9;
+    for (const Run& r : runs) {
+      // Plain runs, or the median when repetitions are asked for.
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+      secondsPerEval[r.run_name.function_name] = r.GetAdjustedRealTime() / 1e9;
+    }
   }
   std::map<std::string, double> secondsPerEval;  // time unit of the runs is ns
 };

@@ -148,7 +148,8 @@ int CLI_FormatValue(int /*source*/, const char* format, double value, char* dest
     case CLI_FMT_NUMERIC:
       if (format[0] == '+') {
         // Forced sign: the rest of the pattern formats the magnitude.
-        text = (value < 0.0) ? "-" + FormatFloat(format + 1, -value) : "+" + FormatFloat(format + 1, value);
+        text.assign(1, value < 0.0 ? '-' : '+');
+        text += FormatFloat(format + 1, std::fabs(value));
       } else {
         text = FormatFloat(format, value);
       }
