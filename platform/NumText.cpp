@@ -61,6 +61,7 @@ void RoundDigits(Decimal& d, int keep)
   if (d.digits.empty() || keep >= static_cast<int>(d.digits.size())) return;
   if (keep < 0) {
     d.digits.clear();
+    d.exp = 0;
     return;
   }
   bool up = d.digits[static_cast<size_t>(keep)] >= '5';
@@ -76,6 +77,7 @@ void RoundDigits(Decimal& d, int keep)
     }
   }
   while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  if (d.digits.empty()) d.exp = 0;
 }
 
 // Rounds to `decimals` places after the decimal point.
@@ -413,7 +415,7 @@ std::string FormatFloat(const std::string& pattern, double value)
 
   Decimal r = d;
   if (s.scientific) {
-    RoundDigits(r, s.digitCount);
+    RoundDigits(r, std::max(s.digitCount, 1));
   } else {
     if (d.exp > 18) return FloatToStr(value);  // too large for a fixed pattern
     RoundDecimals(r, s.digitCount - s.decimalIndex);

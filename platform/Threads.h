@@ -98,7 +98,9 @@ void SetMainThread();
 bool IsMainThread();
 
 // Runs pending Synchronize() calls on the calling (GUI) thread. Waits up to timeoutMs for one
-// to arrive when none is pending. Returns true when at least one call ran.
+// to arrive when none is pending. Returns true when at least one call ran; does nothing off the
+// GUI thread. A GUI-thread loop that polls for a worker to end uses CheckSynchronize(ms) in
+// place of a sleep (or WaitFor(ms)), so a worker blocked in Synchronize() can go on.
 bool CheckSynchronize(int timeoutMs = 0);
 
 // Installed by the GUI: called (from any thread) whenever a Synchronize() call is queued, so

@@ -267,6 +267,24 @@ TEST_P(NumTextLocale, FormatsFloats)
     EXPECT_EQ(FormatFloat(c.pattern, c.value), c.text) << '"' << c.pattern << "\" " << c.value;
 }
 
+TEST_P(NumTextLocale, OddPatternsGiveShortText)
+{
+  // Random short patterns of the pattern characters against extreme values: the text stays
+  // short (no run of zeros from an exponent) and nothing crashes under the sanitizers.
+  const char alphabet[] = "0#.,;Ee+-'\" %x";
+  const double values[] = {0.0, -0.0, 0.5, -1.0, 1e-300, 1e300, -9.99e17, 9.99999e18, 5e-5, 999.9999};
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (int i = 0; i < 20000; ++i) {
+    std::string pattern;
+    for (uint32_t n = (next() >> 8) % 12; n > 0; --n) pattern += alphabet[(next() >> 8) % (sizeof alphabet - 1)];
+    for (double v : values) {
+      std::string text = FormatFloat(pattern, v);
+      ASSERT_LE(text.size(), 2 * pattern.size() + 40) << '"' << pattern << "\" " << v;
+    }
+  }
+}
+
 TEST_P(NumTextLocale, FloatTextRoundTrips)
 {
   // FloatToStr keeps 15 significant digits: reading it back gives the value to that precision.
