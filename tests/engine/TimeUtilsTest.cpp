@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <cmath>
 #include <string>
 
@@ -256,6 +259,51 @@ TEST(TimeUtils, ParseDigitsAndIsLetter)
   EXPECT_STREQ(p, "x");
   EXPECT_TRUE(IsLetter('a') && IsLetter('Z'));
   EXPECT_FALSE(IsLetter('0') || IsLetter('@') || IsLetter('[') || IsLetter('\xE4'));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TimeUtils, RandomPatternsAndTextsStayInTheirBuffers)
+{
+  // Random patterns and inputs built from the characters that matter, each in a heap block of
+  // exactly its size, so that the address sanitizer sees any read or write past the end.
+  const char alphabet[] = "YyMmDhs.:- 0123456789JanDECx\t";
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto randomText = [&](size_t len) {
+    std::unique_ptr<char[]> text(new char[len + 1]);
+    for (size_t i = 0; i < len; ++i) text[i] = alphabet[next() % (sizeof alphabet - 1)];
+    text[len] = '\0';
+    return text;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const auto pattern = randomText(next() % 12);
+    const auto input = randomText(next() % 12);
+    const double t = static_cast<double>(next()) * (next() % 2 ? 1.0 : -1.0) + (next() % 10) * 0.1;
+
+    const size_t outSize = next() % 24;
+    std::unique_ptr<char[]> out(new char[outSize ? outSize : 1]);
+    FormatUnixDateTime(pattern.get(), t, out.get(), outSize);
+    if (outSize) {
+      EXPECT_LT(std::strlen(out.get()), outSize);
+    }
+
+    double value = t;
+    const char* pos = input.get();
+    ParseDateTimeByFormat(pattern.get(), &value, &pos);
+    EXPECT_TRUE(pos >= input.get() && pos <= input.get() + std::strlen(input.get()));
+    EXPECT_TRUE(std::isfinite(value));
+
+    double result = 0.0;
+    const char* end = ParseTimeString(input.get(), t, &result, '.', ':');
+    EXPECT_TRUE(end >= input.get() && end <= input.get() + std::strlen(input.get()));
+    EXPECT_TRUE(std::isfinite(result));
+  }
 }
 
 }  // namespace
