@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/SoundErrorCodes.h"
 #include "platform/Threads.h"
 #include "platform/WaveAudio.h"
 
@@ -18,14 +19,14 @@ class CSound {
 public:
   // Error codes of the sound-card object (texts: ErrorCodeToString). Device errors are the
   // service's MMSYSERR_* / WAVERR_* values.
-  static constexpr int ERR_MEMORY = 2100;             // buffer above 16,384 bytes
-  static constexpr int ERR_IN_NOT_OPEN = 2111;        // read while input is closed
-  static constexpr int ERR_IN_OVERFLOW = 2112;        // input buffers overflowed
-  static constexpr int ERR_IN_TIMEOUT = 2113;         // timed out waiting for input
-  static constexpr int ERR_OUT_NOT_OPEN = 2114;       // write while output is closed
-  static constexpr int ERR_OUT_UNDERFLOW = 2115;      // output buffers underflowed
-  static constexpr int ERR_OUT_TIMEOUT = 2116;        // timed out waiting for output
-  static constexpr int ERR_ODD_ADDRESS = 2117;        // 16-bit word at an odd byte offset
+  static constexpr int ERR_MEMORY = SND_ERR_MEMORY;              // buffer above 16,384 bytes
+  static constexpr int ERR_IN_NOT_OPEN = SOUNDIN_ERR_NOT_OPEN;    // read while input is closed
+  static constexpr int ERR_IN_OVERFLOW = SOUNDIN_ERR_OVERFLOW;    // input buffers overflowed
+  static constexpr int ERR_IN_TIMEOUT = SOUNDIN_ERR_TIMEOUT;      // timed out waiting for input
+  static constexpr int ERR_OUT_NOT_OPEN = SOUNDOUT_ERR_NOT_OPEN;  // write while output is closed
+  static constexpr int ERR_OUT_UNDERFLOW = SOUNDOUT_ERR_UNDERFLOW;  // output buffers underflowed
+  static constexpr int ERR_OUT_TIMEOUT = SOUNDOUT_ERR_TIMEOUT;    // timed out waiting for output
+  static constexpr int ERR_ODD_ADDRESS = SOUND_ERR_ODD_ADDRESS;   // 16-bit word at an odd offset
 
   static constexpr int NUM_BUFFERS = 3;
   static constexpr int MAX_BUFFER_BYTES = 16384;
@@ -114,6 +115,9 @@ public:
 private:
   void CloseInputDevice();
   void CloseOutputDevice();
+  // Waits until no output buffer is queued (or the device failed, or no buffer came back for
+  // WaitTimeoutMs: 2116). stopOnClose: give up when a close begins (callers other than it).
+  int WaitOutputQueueEmpty(bool stopOnClose);
   void OnInputData();
   void OnOutputDone();
   // Close: wakes a reader / writer blocked in a wait and waits until it has left.

@@ -21,7 +21,9 @@ public:
   static constexpr uint32_t MAX_SAMPLE_RATE = 192000;
 
   C_WaveIO();
-  virtual ~C_WaveIO();  // does not close an open file; owners call CloseFile first
+  virtual ~C_WaveIO();  // owners call CloseFile first; a file still open is closed here
+  C_WaveIO(const C_WaveIO&) = delete;
+  C_WaveIO& operator=(const C_WaveIO&) = delete;
 
   // Opens a RIFF WAVE PCM file for reading. 1 opened, 0 failed (ErrorText tells why).
   int InOpen(const char* fileName);
@@ -95,4 +97,11 @@ public:
 
 private:
   void SetError(const char* text);
+  // Reads up to `bytes` bytes of the data chunk at CurrentOffset; bytes read, -1 on error.
+  int64_t ReadData(void* dest, int64_t bytes);
+  bool WriteAll(const void* data, int64_t bytes);
+  bool WriteAt(int64_t offset, const void* data, int64_t bytes);
+
+  unsigned char* m_readBuffer = nullptr;  // frame bytes for ReadSampleBlocks, grown as needed
+  int64_t m_readBufferSize = 0;
 };

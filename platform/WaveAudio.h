@@ -158,8 +158,9 @@ int waveOutReset(HWAVEOUT h);  // stops and returns every queued buffer (WOM_DON
 int waveOutClose(HWAVEOUT h);
 int waveOutGetID(HWAVEOUT h, int* devId);
 
-// True when devId (as returned by waveInGetID / waveOutGetID) is the loop-back device.
-bool waveIsLoopbackDevice(int devId);
+// True when input (or output) device devId, as returned by waveInGetID / waveOutGetID, is the
+// loop-back device.
+bool waveIsLoopbackDevice(bool input, int devId);
 
 // Checks a PCM format against what the service accepts; 0 or WAVERR_BADFORMAT.
 int WaveAudio_CheckFormat(const WAVEFORMATEX* fmt);

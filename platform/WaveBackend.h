@@ -4,6 +4,7 @@
 // moves the queued buffers. The system back end joins the ALSA devices and the loop-back
 // device; tests install a back end of their own (a fake that completes buffers on command).
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/WaveAudio.h"
@@ -17,7 +18,9 @@ struct WaveDeviceHandle {
   int devId = -1;  // the device actually opened
   WaveCallback callback = nullptr;
   void* instance = nullptr;
+  WAVEFORMATEX format{};
   std::unique_ptr<CWaveDevice> device;
+  std::mutex callMutex;  // serialises the caller-side operations on this handle
 
   // Hands a queued buffer back: clears WHDR_INQUEUE, sets WHDR_DONE, calls the callback with
   // WIM_DATA or WOM_DONE. Each queued buffer goes through here exactly once.
@@ -53,7 +56,7 @@ public:
   // Name and capabilities of device devId (0 .. NumDevices-1, or WAVE_MAPPER).
   virtual int GetCaps(bool input, int devId, WAVEINCAPSA* caps) = 0;
   virtual std::string DeviceName(bool input, int devId) = 0;
-  virtual bool IsLoopback(int devId) = 0;
+  virtual bool IsLoopback(bool input, int devId) = 0;
   // Opens device devId (WAVE_MAPPER: the default, with its fallback). On success sets
   // owner->device and owner->devId. The format has been checked (WaveAudio_CheckFormat).
   virtual int Open(WaveDeviceHandle* owner, int devId, const WAVEFORMATEX* fmt) = 0;
