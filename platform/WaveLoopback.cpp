@@ -120,14 +120,16 @@ protected:
       m_end = start + std::chrono::duration_cast<Clock::duration>(
                           std::chrono::duration<double>(double(frames) / m_format.nSamplesPerSec));
       m_scheduled = true;
+      // The output's frames reach the input as the buffer starts to play, so that an input
+      // buffer that ends while the output buffer plays finds them (a buffer of slack between
+      // two devices paced by the same clock).
+      if (!m_owner->input) Hub().Push(m_format, hdr->lpData, hdr->dwBufferLength);
     }
     if (m_cond.wait_until(lock, m_end, [this] { return Interrupted(); })) return 0;
     if (Clock::now() < m_end) return 0;
     if (m_owner->input) {
       Hub().Pop(m_format, hdr->lpData, hdr->dwBufferLength);
       hdr->dwBytesRecorded = hdr->dwBufferLength;
-    } else {
-      Hub().Push(m_format, hdr->lpData, hdr->dwBufferLength);
     }
     offset = hdr->dwBufferLength;
     m_scheduled = false;
