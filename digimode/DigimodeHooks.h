@@ -1,0 +1,28 @@
+#pragma once
+// The digimode engine's and the time-signal decoder's entries that the audio thread calls once
+// per block. Until the digital modes are built these are the idle engine: no receiver, no
+// transmitter, both switches off.
+#include <atomic>
+
+// Receive and transmit switches of the digimode engine (set by its receive/transmit switch,
+// cleared by Digimode_Init and its exit). The audio thread reads them once per block.
+extern std::atomic<bool> g_DigimodeRxEnabled;
+extern std::atomic<bool> g_DigimodeTxEnabled;
+
+// Resets the engine: receive and transmit off. Called once at start-up before the audio
+// thread is created.
+void Digimode_Init();
+
+// One processed input block (channel 0, n samples on the 16-bit scale, the first taken at Unix
+// time tFirst). Does nothing while the engine is not ready or receiving is off, or when n is
+// outside 1..4,096. Audio thread; never blocks.
+void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst);
+
+// Writes n transmit samples (16-bit scale) into out and returns true; false when n is outside
+// 1..4,096, the engine is not ready or not transmitting, or the mode makes no audio.
+// Audio thread; never blocks.
+bool Digimode_GenerateTxAudio(double* out, int n, double t);
+
+// One processed input block for the time-signal decoder; returns at once when n < 1.
+// Audio thread; never blocks.
+void Dcf77Dec_ProcessSamples(const double* samples, int n, double tFirst);

@@ -1,0 +1,32 @@
+// Module globals of the audio thread.
+#include "engine/CDec2FIR.h"
+#include "engine/SoundThd.h"
+
+TSoundThread* g_pSoundThread = nullptr;
+std::atomic<CSound*> g_pSound{nullptr};
+std::atomic<C_WaveIO*> g_pAnalysisWaveFile{nullptr};
+AtomicField<bool> g_SoundInputWanted;
+AtomicField<bool> g_SoundOutputWanted;
+AtomicField<bool> g_SoundReopenRequest;
+AtomicField<bool> g_AudioServerReinitRequest{true};
+AtomicField<bool> g_SoundOutputOk;
+WAVEFORMATEX g_SoundFormat{};
+const int16_t g_SilentBlock[kSndThdBlockSize] = {};
+AtomicField<int32_t> g_NrProcessedChannels{1};
+CDec2FIR* g_InputDecimators[2][3] = {};
+AtomicField<double> g_InputSampleRate{11025.0};
+AtomicField<double> g_OutputSampleRate{11025.0};
+AtomicField<double> g_ProcessingSampleRate{11025.0};
+AtomicField<int32_t> g_ProcessedBlockLength{kSndThdBlockSize};
+AtomicField<int32_t> g_BigBufferResetCount;
+AtomicField<double> g_BasebandFreqMin;
+AtomicField<double> g_BasebandFreqMax;
+double g_DigimodeTxBuffer[kSndThdBlockSize];
+AtomicField<int64_t> g_SndThdStageTicks[kSndThdNrStageTimes];
+uint32_t g_SndThdBlockFlags[kSndThdNrBlockFlags];
+AtomicField<uint32_t> g_SndThdBlockStats[kSndThdNrBlockFlags];
+AtomicField<int32_t> g_SndThdFaultScore;
+AtomicField<uint32_t> g_SndThdLoopCount;
+AtomicField<bool> g_SoundThdFinished;
+AtomicField<int32_t> g_SndThdSleepRequestMs;
+AtomicField<int32_t> g_DebugOptions;
