@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "engine/AtomicField.h"
+#include "engine/SampleRates.h"
 #include "platform/Threads.h"
 #include "platform/WaveAudio.h"
 
@@ -138,9 +139,7 @@ extern WAVEFORMATEX g_SoundFormat;               // the format the devices are o
 extern const int16_t g_SilentBlock[kSndThdBlockSize];
 extern AtomicField<int32_t> g_NrProcessedChannels;  // 1 or 2
 extern CDec2FIR* g_InputDecimators[2][3];        // halving stages per channel
-extern AtomicField<double> g_InputSampleRate;    // calibrated card input rate, Hz
-extern AtomicField<double> g_OutputSampleRate;   // calibrated card output rate, Hz
-extern AtomicField<double> g_ProcessingSampleRate;  // rate of the processed signal, Hz
+// g_InputSampleRate, g_OutputSampleRate, g_ProcessingSampleRate: engine/SampleRates.h
 extern AtomicField<int32_t> g_ProcessedBlockLength;  // frames per channel after halving
 extern AtomicField<int32_t> g_BigBufferResetCount;   // bumped when ring readers must restart
 extern AtomicField<double> g_BasebandFreqMin;    // displayed range minus offset, >= 0
