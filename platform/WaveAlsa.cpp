@@ -5,6 +5,8 @@
 #include <alsa/asoundlib.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdarg>
 #include <mutex>
 #include <set>
@@ -26,9 +28,10 @@ constexpr int WAIT_SLICE_MS = 50;
 
 class CAlsaDevice : public CQueuedWaveDevice {
 public:
-  CAlsaDevice(WaveDeviceHandle* owner, const WAVEFORMATEX& fmt, snd_pcm_t* pcm, bool canPause)
+  CAlsaDevice(WaveDeviceHandle* owner, const WAVEFORMATEX& fmt, snd_pcm_t* pcm, bool canPause,
+              unsigned bufferUs)
       : CQueuedWaveDevice(owner, fmt, /*runningAtStart=*/!owner->input), m_pcm(pcm),
-        m_canPause(canPause) {
+        m_canPause(canPause), m_bufferUs(bufferUs) {
     StartThread();
   }
 
@@ -100,7 +103,10 @@ protected:
     return rc < 0 ? AlsaErrorToWaveError(rc) : MMSYSERR_NOERROR;
   }
 
-  void HwReset() override {
+  void HwReset(bool nothingQueued) override {
+    // A buffer counts as played once it is in ALSA's ring; when every buffer has come back,
+    // let the ring play out (bounded by its length) instead of cutting off the last of it.
+    if (!m_owner->input && nothingQueued) PlayOut();
     snd_pcm_drop(m_pcm);
     snd_pcm_prepare(m_pcm);
     m_callerGap = false;
@@ -114,8 +120,23 @@ protected:
   }
 
 private:
+  void PlayOut() {
+    snd_pcm_sframes_t delay = 0;
+    snd_pcm_state_t state = snd_pcm_state(m_pcm);
+    if (state == SND_PCM_STATE_PREPARED && snd_pcm_delay(m_pcm, &delay) == 0 && delay > 0)
+      snd_pcm_start(m_pcm);  // below the start threshold: never started
+    const auto limit = std::chrono::steady_clock::now() +
+                       std::chrono::microseconds(m_bufferUs) + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < limit) {
+      if (snd_pcm_state(m_pcm) != SND_PCM_STATE_RUNNING) break;
+      if (snd_pcm_delay(m_pcm, &delay) < 0 || delay <= 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
   snd_pcm_t* m_pcm;
   bool m_canPause;
+  unsigned m_bufferUs;       // length of ALSA's ring
   bool m_callerGap = false;  // service thread only
 };
 
@@ -245,6 +266,6 @@ int OpenAlsaWaveDevice(WaveDeviceHandle* owner, const std::string& pcmName, cons
     snd_pcm_close(pcm);
     return result;
   }
-  *device = std::make_unique<CAlsaDevice>(owner, *fmt, pcm, canPause);
+  *device = std::make_unique<CAlsaDevice>(owner, *fmt, pcm, canPause, bufferUs);
   return MMSYSERR_NOERROR;
 }

@@ -144,7 +144,7 @@ protected:
     m_haveTimeline = false;
     return MMSYSERR_NOERROR;
   }
-  void HwReset() override {
+  void HwReset(bool) override {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_scheduled = false;
     m_haveTimeline = false;

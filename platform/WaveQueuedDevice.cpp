@@ -68,8 +68,9 @@ void CQueuedWaveDevice::Run() {
   std::unique_lock<std::mutex> lock(m_mutex);
   while (!m_closeRequest) {
     if (m_resetRequest) {
+      const bool nothingQueued = m_count == 0;
       lock.unlock();
-      HwReset();
+      HwReset(nothingQueued);
       lock.lock();
       m_hwRunning = m_hwRunning && m_running;
       // Hand back every queued buffer, in order; the head one with what it holds so far.

@@ -31,8 +31,10 @@ protected:
   virtual int Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* hdr, uint32_t& offset) = 0;
   // Hardware side of start/stop (input: recording, output: playing). Service thread, unlocked.
   virtual int HwSetRunning(bool running) = 0;
-  // Hardware side of reset: drop what is in flight. Service thread, unlocked.
-  virtual void HwReset() = 0;
+  // Hardware side of reset: drop what is in flight. nothingQueued: every buffer had already
+  // come back (output: what the hardware still holds of them was reported as played, so it
+  // may play out). Service thread, unlocked.
+  virtual void HwReset(bool nothingQueued) = 0;
   // Releases the hardware; the service thread has ended.
   virtual int HwClose() = 0;
 
