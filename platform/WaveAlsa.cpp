@@ -222,6 +222,7 @@ int OpenAlsaWaveDevice(WaveDeviceHandle* owner, const std::string& pcmName, cons
   snd_pcm_sw_params_t* sw = nullptr;
   int result = MMSYSERR_NOERROR;
   bool canPause = false;
+  unsigned bufferUs = owner->input ? 500000 : 250000;
   auto fail = [&](int err, int code) {
     if (!*alsaError) *alsaError = err;
     if (result == MMSYSERR_NOERROR) result = code;
@@ -230,7 +231,7 @@ int OpenAlsaWaveDevice(WaveDeviceHandle* owner, const std::string& pcmName, cons
     fail(-ENOMEM, MMSYSERR_NOMEM);
   } else {
     unsigned rate = fmt->nSamplesPerSec;
-    unsigned periodUs = 20000, bufferUs = owner->input ? 500000 : 250000;
+    unsigned periodUs = 20000;
     snd_pcm_uframes_t bufferFrames = 0;
     if ((rc = snd_pcm_hw_params_any(pcm, hw)) < 0 ||
         (rc = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
