@@ -1,0 +1,33 @@
+#include "interp/ExportSeam.h"
+
+#include <utility>
+
+int32_t g_ExportActive = 0;
+int32_t g_ExportDefinitionChanged = 0;
+double g_ExportDefinitionSaveTime = 0.0;
+
+namespace {
+std::function<void()>& OnSpectrumHandler() {
+  static std::function<void()> f;
+  return f;
+}
+std::function<void(const char*)>& SaveHandler() {
+  static std::function<void(const char*)> f;
+  return f;
+}
+}  // namespace
+
+void Export_InstallHandlers(std::function<void()> onSpectrum,
+                            std::function<void(const char* fileName)> saveSettings) {
+  OnSpectrumHandler() = std::move(onSpectrum);
+  SaveHandler() = std::move(saveSettings);
+}
+
+void Export_OnSpectrum() {
+  if (g_ExportActive == 0) return;
+  if (auto& f = OnSpectrumHandler()) f();
+}
+
+void Export_SaveSettings(const char* fileName) {
+  if (auto& f = SaveHandler()) f(fileName ? fileName : "");
+}
