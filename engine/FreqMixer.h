@@ -32,24 +32,31 @@ struct FreqMixerChain {
   int32_t Sideband;
   double OscFrequency;
   std::atomic<int32_t> TableLength;
+  double TableRate;  // rate the tables were computed for
   // Audio-thread state.
   double DcLevel;
   int32_t TableIndex;
-  double HilbertDelay[kMixerMaxHilbert];
-  int32_t HilbertPos;  // index of the newest HilbertDelay entry
-  double PathDelay[kMixerMaxHilbert];
+  // Hilbert delay line, kept twice (entries i and i + 101 equal) so that the taps read a
+  // contiguous run; HilbertPos is the newest entry, 0 .. L - 1.
+  double HilbertDelay[2 * kMixerMaxHilbert];
+  int32_t HilbertPos;
+  double PathDelay[kMixerMaxHilbert];  // first-in first-out delay of the other path (h values)
   int32_t PathIndex;
-  // Triple buffer of set-ups: Slots[m_Front] is used by the audio thread, the GUI writes
-  // Slots[m_Back]; m_Middle holds the index of the spare slot plus kNewBit when it holds a
+  // Triple buffer of set-ups: Slots[Front] is used by the audio thread, the GUI writes
+  // Slots[Back]; Middle holds the index of the spare slot plus kMixerNewSetup when it holds a
   // set-up the audio thread has not taken yet.
   FreqMixerSetup Slots[3];
-  int32_t m_Front;
-  int32_t m_Back;
-  std::atomic<int32_t> m_Middle;
-  // Reset requests for the audio-thread state (bit 1 restart the oscillator at index 0, bit 2
-  // clear DC level and delay lines), taken together with the newest slot.
-  std::atomic<uint32_t> m_ResetRequest;
+  int32_t Front;
+  int32_t Back;
+  std::atomic<int32_t> Middle;
+  // Reset requests for the audio-thread state, taken together with the newest slot:
+  // kMixerRestartOsc (oscillator back to index 0), kMixerClearState (DC level, delay lines).
+  std::atomic<uint32_t> ResetRequest;
 };
+
+constexpr int32_t kMixerNewSetup = 4;
+constexpr uint32_t kMixerRestartOsc = 1;
+constexpr uint32_t kMixerClearState = 2;
 
 extern FreqMixerChain g_FreqMixers[2];
 // The Hilbert transformer last set up (shared by both channels; the audio thread uses the copy
