@@ -190,9 +190,10 @@ std::vector<AlsaDeviceEntry> ListAlsaDevices(bool input) {
     std::string name = HintText(*h, "NAME");
     std::string ioid = HintText(*h, "IOID");
     if (!ioid.empty() && ioid != (input ? "Input" : "Output")) continue;
+    // First line of the description: the card and device ("HDA Intel PCH, ALC892 Analog");
+    // the second tells the access mode of the hint itself, which "plug" changes.
     std::string desc = HintText(*h, "DESC");
-    for (char& c : desc)
-      if (c == '\n') c = ',';
+    desc = desc.substr(0, desc.find('\n'));
     if (name == "default") {
       if (!desc.empty()) list[0].description = desc;
       continue;

@@ -132,7 +132,9 @@ int waveOutGetNumDevs();
 // caps of device devId (0 .. GetNumDevs()-1, or WAVE_MAPPER).
 int waveInGetDevCapsA(int devId, WAVEINCAPSA* caps);
 int waveOutGetDevCapsA(int devId, WAVEOUTCAPSA* caps);
-// ALSA name (or WAVE_LOOPBACK_NAME) of a device; empty text for an unknown number.
+// "<ALSA name>: <description>" (or WAVE_LOOPBACK_NAME) of a device, the same text as the
+// caps' szPname; empty text for an unknown number. The text stays valid until the calling
+// thread's next call of these two functions.
 const char* waveInGetDeviceName(int devId);
 const char* waveOutGetDeviceName(int devId);
 
