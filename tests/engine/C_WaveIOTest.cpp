@@ -353,3 +353,30 @@ TEST(C_WaveIO, FailedWritesCloseTheFile) {
   EXPECT_FALSE(w.IsOpenForWrite());
   EXPECT_EQ(w.FileHandle, -1);
 }
+
+TEST(C_WaveIO, EveryTruncationOfAFileOpensOrFailsCleanly) {
+  vt_test::TempDir dir;
+  const std::string file = dir.file("t.wav");
+  std::vector<int16_t> v(20);
+  for (size_t i = 0; i < v.size(); ++i) v[i] = int16_t(1000 * i + 1);
+  const std::string full = Riff(Chunk("fmt ", Fmt(1, 2, 48000, 4, 16) + Le16(0)) +
+                                Chunk("LIST", "INFOICMT" + Le32(3) + "abc") + Chunk("data", Pcm16(v)));
+  const size_t dataStart = full.size() - 40;
+  for (size_t len = 0; len <= full.size(); ++len) {
+    SCOPED_TRACE(len);
+    WriteWholeFile(file, full.substr(0, len));
+    C_WaveIO r;
+    if (len < dataStart) {
+      EXPECT_EQ(r.InOpen(file.c_str()), 0);
+      EXPECT_STRNE(r.GetErrorText(), "");
+      continue;
+    }
+    ASSERT_EQ(r.InOpen(file.c_str()), 1) << r.GetErrorText();
+    double d[32];
+    const int bytes = int(len - dataStart);
+    const int expect = bytes / 4;  // whole frames that are there; a partial one reads as 0
+    EXPECT_EQ(r.ReadSampleBlocks(1, 32, d), bytes == 0 ? -1 : expect);
+    for (int i = 0; i < expect; ++i) EXPECT_EQ(d[i], v[2 * i + 1]);
+    EXPECT_EQ(r.ReadSampleBlocks(1, 32, d), -1);
+  }
+}
