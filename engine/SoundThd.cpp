@@ -1,26 +1,435 @@
-// The audio thread (being built: the block loop follows).
-#include "engine/SoundThd.h"
+// The audio thread's block loop.
+//
+// One pass: generator, input (card or analysed file), halving stages, generator into the
+// input, receivers, big-ring write, input logging, scope copy, mixer, filter or bypass,
+// generator and digimode into the output, big-ring write at the output, output logging,
+// scope copy, card output, the wait between blocks, the fault score. The pass never
+// allocates, never takes a lock the GUI may hold for long, and reports only through the
+// lock-free message queue.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
-TSoundThread::TSoundThread(bool createSuspended) : TThread(createSuspended) {}
-TSoundThread::~TSoundThread()
+#include "digimode/DigimodeHooks.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/CDec2FIR.h"
+#include "engine/CSound.h"
+#include "engine/C_WaveIO.h"
+#include "engine/DigiFilter.h"
+#include "engine/FreqMixer.h"
+#include "engine/PreciseClock.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
+#include "engine/SoundThdMsgQueue.h"
+#include "engine/TestSignalGen.h"
+#include "engine/WaveLogDecimator.h"
+#include "platform/PerfCounter.h"
+
+namespace {
+
+// Times one stage: the slot becomes (15 x old + difference) / 16 when the difference is not
+// negative.
+class CStageTimer {
+public:
+  explicit CStageTimer(int slot) : m_slot(slot), m_start(QueryPerformanceCounter()) {}
+  ~CStageTimer()
+  {
+    const int64_t d = QueryPerformanceCounter() - m_start;
+    if (d >= 0) {
+      AtomicField<int64_t>& s = g_SndThdStageTicks[m_slot];
+      s.store((15 * s.load(std::memory_order_relaxed) + d) / 16);
+    }
+  }
+  CStageTimer(const CStageTimer&) = delete;
+  CStageTimer& operator=(const CStageTimer&) = delete;
+
+private:
+  int m_slot;
+  int64_t m_start;
+};
+
+// Sample on the 16-bit scale to int16: limited to +-32,767, truncated toward zero; NaN gives 0.
+inline int16_t ToInt16(double v)
 {
-  Terminate();
-  Wake();
-  WaitFor();
+  if (v >= 32767.0) return 32767;
+  if (v <= -32767.0) return -32767;
+  if (v == v) return static_cast<int16_t>(v);
+  return 0;
 }
-void TSoundThread::UpdateSoundDevices() {}
-void TSoundThread::Execute() { g_SoundThdFinished = true; }
-void InitSoundThdGlobals() {}
-bool TerminateSoundThread() { return true; }
-void CleanupSoundThread() {}
-void SetSoundInOutWanted(bool in, bool out)
+
+void ConvertToInt16(const double* in, int16_t* out, int n)
 {
-  g_SoundInputWanted = in;
-  g_SoundOutputWanted = out;
-  CalcEffectiveSampleRates();
+  for (int i = 0; i < n; ++i) out[i] = ToInt16(in[i]);
 }
-double CalcEffectiveSampleRates() { return g_ProcessingSampleRate; }
-void UpdateFreqRangeLimits() {}
-int SndThd_BlockWaitMs(uint32_t) { return 70; }
-int SndThd_ShortPassLimitMs(uint32_t) { return 46; }
-int SndThd_NextFaultScore(int score, int64_t, int) { return score; }
+
+void ConvertToDouble(const int16_t* in, double* out, int n)
+{
+  for (int i = 0; i < n; ++i) out[i] = in[i];
+}
+
+// Block time stamp: the performance counter as Unix seconds, 0 without a counter period.
+double BlockTimeStamp()
+{
+  if (g_PerfCounterPeriod.load() > 0.0) return PerfCounterToUnixTime(QueryPerformanceCounter());
+  return 0.0;
+}
+
+// Divisor as taken over: outside 1..64 counts as 1.
+int ClampDivisor(int divisor) { return (divisor < 1 || divisor > 64) ? 1 : divisor; }
+
+inline void SetFlag(int index, uint32_t value) { g_SndThdBlockFlags[index] = value; }
+
+}  // namespace
+
+void TSoundThread::UpdateDevicesFromThread()
+{
+  TThread::Synchronize([this] { UpdateSoundDevices(); });
+}
+
+void TSoundThread::Execute()
+{
+  PutSoundThdMessage("Launching Sound Thread");
+  g_SoundReopenRequest = true;
+  UpdateDevicesFromThread();
+
+  for (BigSampleBuffer& b : g_BigBuffers) {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    b.TotalCount.store(0, std::memory_order_release);
+    b.AvgCounter = 0;
+    b.AvgSum = 0.0;
+  }
+
+  int64_t counterFrequency = QueryPerformanceFrequency();
+  if (counterFrequency < 1) counterFrequency = 1;
+
+  m_divisor = ClampDivisor(SndConfig.SampleRateDivisor);
+  m_stages = InputHalvingStages(m_divisor);
+  g_SndThdFaultScore = 0;
+  g_SoundThdFinished = false;
+
+  const double centre = (g_BasebandFreqMin + g_BasebandFreqMax) / 2.0;
+  for (BigSampleBuffer& b : g_BigBuffers) {
+    InitBigBufferDecimation(&b, g_ProcessingSampleRate, SndConfig.RateDivisor, centre);
+    b.FeedSource.store(1, std::memory_order_release);
+  }
+
+  g_SoundOutputOk = true;
+  g_SndThdSleepRequestMs = 0;
+  g_NrProcessedChannels = SndConfig.StereoProcessing ? 2 : 1;
+  m_silentChunkAllowed = true;
+
+  while (!Terminated() && g_pSound.load() != nullptr &&
+         g_SndThdFaultScore < kSndThdFaultLimit) {
+    const int64_t passStart = QueryPerformanceCounter();
+    RunPass(passStart);
+
+    const int sleepMs = g_SndThdSleepRequestMs.exchange(0);
+    if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+
+    const int64_t passMs = (QueryPerformanceCounter() - passStart) * 1000 / counterFrequency;
+    g_SndThdFaultScore = SndThd_NextFaultScore(
+        g_SndThdFaultScore, passMs, SndThd_ShortPassLimitMs(g_SoundFormat.nSamplesPerSec));
+    g_SndThdLoopCount++;
+  }
+  g_SoundThdFinished = true;
+}
+
+void TSoundThread::RunPass(int64_t /*passStart*/)
+{
+  bool waited = false;
+  for (int i = 0; i < kSndThdNrBlockFlags; ++i) {
+    g_SndThdBlockStats[i].store(g_SndThdBlockFlags[i], std::memory_order_relaxed);
+    g_SndThdBlockFlags[i] = 0;
+  }
+  std::atomic_thread_fence(std::memory_order_release);
+
+  if (static_cast<int>(g_SoundFormat.nSamplesPerSec) != SndConfig.SampleRate) {
+    g_SoundReopenRequest = true;
+    for (SineGenSettings& s : SndConfig.Sine) s.ParamsChanged = true;
+  }
+  CSound* sound = g_pSound.load();
+  if (!sound) return;
+  if (g_SoundReopenRequest || (sound->IsInputOpen() != 0) != g_SoundInputWanted ||
+      (sound->IsOutputOpen() != 0) != g_SoundOutputWanted) {
+    UpdateDevicesFromThread();
+  }
+  sound = g_pSound.load();
+  if (!sound) return;
+
+  const int divisor = SndConfig.SampleRateDivisor;
+  if (divisor != m_divisor) {
+    m_divisor = ClampDivisor(divisor);
+    m_stages = InputHalvingStages(m_divisor);
+    g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
+    g_BigBufferResetCount++;
+  }
+  // Every stage sees the same block length: that of the halving stages actually run.
+  const int n = kSndThdBlockSize >> m_stages;
+
+  bool haveInput = false;
+  double blockTime = 0.0;
+
+  if (SndConfig.StartSignalGenerator && g_ProcessingSampleRate > 0.0) {
+    CStageTimer t(SNDTHD_STAGE_SIGNAL_GENERATOR);
+    GenerateTestSignal(GenBlock, n);
+    SetFlag(SNDTHD_FLAG_GENERATOR, 1);
+  }
+
+  ReadInput(haveInput, waited, blockTime);
+
+  if (haveInput) {
+    const int channels = g_NrProcessedChannels;
+    for (int ch = 0; ch < channels; ++ch) {
+      int len = kSndThdBlockSize;
+      for (int s = 0; s < m_stages; ++s, len /= 2)
+        g_InputDecimators[ch][s]->Decimate(WorkIn[ch], WorkIn[ch], len);
+    }
+  }
+  g_ProcessedBlockLength = n;
+
+  if (!haveInput) {
+    std::memset(WorkIn, 0, sizeof(WorkIn));
+    blockTime = BlockTimeStamp();
+  }
+
+  if (SndConfig.StartSignalGenerator) {
+    CStageTimer t(SNDTHD_STAGE_INPUT_ADDER);
+    const int mask = SndConfig.ConnectGeneratorToInput;
+    for (int ch = 0; ch < 2; ++ch) {
+      if (!(mask & (1 << ch))) continue;
+      SetFlag(SNDTHD_FLAG_GEN_IN0 + ch, 1);
+      int clips = 0;
+      AddScaledClipped(GenBlock, WorkIn[ch], n, 1.0, &clips);
+      if (clips) InMixClips[ch].fetch_add(clips, std::memory_order_relaxed);
+      if (InMixClips[ch].load(std::memory_order_relaxed) > 0) SetFlag(SNDTHD_FLAG_GEN_IN0 + ch, 3);
+    }
+  }
+
+  {
+    const double rate = g_ProcessingSampleRate;
+    const double t0 = blockTime - (rate > 0.0 ? n / rate : 0.0);
+    const bool rx = SndConfig.DigimodeActive > 0 && g_DigimodeRxEnabled.load();
+    const bool dcf = SndConfig.Dcf77Active > 0 && rate > 10.0;
+    if (rx || dcf) {
+      CStageTimer t(SNDTHD_STAGE_DIGIMODE_DECODER);
+      if (rx) {
+        SetFlag(SNDTHD_FLAG_DIGI_RX, 1);
+        Digimode_ProcessRxAudio(WorkIn[0], n, t0);
+      }
+      if (dcf) Dcf77Dec_ProcessSamples(WorkIn[0], n, t0);
+    }
+  }
+
+  const bool complexFft = SndConfig.ComplexFFT != 0;
+  const bool spectrumAtInput = SndConfig.ConnectSpectrumToInput != 0;
+  if (spectrumAtInput && g_BigBuffers[0].FeedSource.load() == 1) {
+    CStageTimer t(SNDTHD_STAGE_FFT_MIX_DECIMATE);
+    BigBufferWrite(&g_BigBuffers[0], complexFft, complexFft, blockTime, WorkIn[0], n);
+  }
+
+  if (g_WaveLogState.load() == 1 && g_WaveLogDecimator[0].Active.load()) {
+    WaveLogDecimate(&g_WaveLogDecimator[0], WorkIn[0], n);
+    SetFlag(SNDTHD_FLAG_WAVE_LOG_IN, 1);
+  }
+
+  if (InScopeRequest.load(std::memory_order_acquire)) {
+    ConvertToInt16(WorkIn[0], InScopeSamples, std::min(n, kSndThdScopeFill));
+    InScopeRequest.store(false, std::memory_order_release);
+  }
+
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!g_FreqMixers[ch].Enabled.load()) continue;
+    CStageTimer t(SNDTHD_STAGE_FREQ_MIXER);
+    FreqMixer_Process(&g_FreqMixers[ch], WorkIn[ch], WorkIn[ch], n);
+    SetFlag(SNDTHD_FLAG_MIXER0 + ch, 1);
+  }
+
+  {
+    CStageTimer t(SNDTHD_STAGE_CUSTOM_FILTER);
+    const int running = SndConfig.StartDigitalFilter;
+    const int bypass = SndConfig.DigitalFilterBypass;
+    for (int ch = 0; ch < 2; ++ch) {
+      const int bit = 1 << ch;
+      const double gain = SndConfig.Gain[ch];
+      bool filtered = false;
+      if ((running & bit) && !(bypass & bit)) {
+        DigiFilter_Process(WorkIn[ch], WorkOut[ch], gain, n, &g_DigiFilters[ch]);
+        filtered = true;
+        if (filtered) {
+          SetFlag(SNDTHD_FLAG_FILTER_RAN0 + ch, 1);
+          SetFlag(SNDTHD_FLAG_FILTER0 + ch, 1);
+          if (ch == 0 && g_DigiFilterTestPeakZ.load()) {
+            const double peak = DigiFilter_PeakZ(&g_DigiFilters[0]);
+            if (peak > g_DigiFilterPeakZ.load()) g_DigiFilterPeakZ.store(peak);
+          }
+        }
+      }
+      if (!filtered) {
+        SetFlag(SNDTHD_FLAG_FILTER_RAN0 + ch, 0);
+        if (bypass & bit) {
+          for (int i = 0; i < n; ++i) WorkOut[ch][i] = WorkIn[ch][i] * gain;
+        } else {
+          std::memset(WorkOut[ch], 0, sizeof(double) * n);
+        }
+      }
+    }
+  }
+
+  if (SndConfig.StartSignalGenerator) {
+    CStageTimer t(SNDTHD_STAGE_OUTPUT_ADDER);
+    const int mask = SndConfig.GeneratorChannelMask;
+    for (int ch = 0; ch < 2; ++ch) {
+      if (!(mask & (1 << ch))) continue;
+      int clips = 0;
+      AddScaledClipped(GenBlock, WorkOut[ch], n, SndConfig.Gain[4 + ch], &clips);
+      if (clips) OutMixClips[ch].fetch_add(clips, std::memory_order_relaxed);
+      SetFlag(SNDTHD_FLAG_GEN_OUT_MIX0 + ch, 1);
+      SetFlag(SNDTHD_FLAG_GEN_OUT0 + ch, 1);
+    }
+  }
+
+  if (SndConfig.DigimodeActive > 0 && g_DigimodeTxEnabled.load()) {
+    CStageTimer t(SNDTHD_STAGE_DIGIMODE_ENCODER);
+    if (Digimode_GenerateTxAudio(g_DigimodeTxBuffer, n, blockTime)) {
+      int clips = 0;
+      AddScaledClipped(g_DigimodeTxBuffer, WorkOut[0], n, SndConfig.Gain[2], &clips);
+      if (clips) OutMixClips[0].fetch_add(clips, std::memory_order_relaxed);
+      SetFlag(SNDTHD_FLAG_DIGI_TX, 1);
+      SetFlag(SNDTHD_FLAG_DIGI_TX_ADDED, 1);
+      SetFlag(SNDTHD_FLAG_GEN_OUT_MIX0, OutMixClips[0].load(std::memory_order_relaxed) > 0 ? 3 : 1);
+    } else {
+      SetFlag(SNDTHD_FLAG_DIGI_TX, 3);
+    }
+  }
+
+  if (!spectrumAtInput && g_BigBuffers[0].FeedSource.load() == 1) {
+    CStageTimer t(SNDTHD_STAGE_FFT_MIX_DECIMATE);
+    BigBufferWrite(&g_BigBuffers[0], complexFft, complexFft, blockTime, WorkOut[0], n);
+  }
+
+  if (g_WaveLogState.load() == 2 && g_WaveLogDecimator[0].Active.load()) {
+    CStageTimer t(SNDTHD_STAGE_WAVE_SAVE);
+    WaveLogDecimate(&g_WaveLogDecimator[0], WorkOut[0], n);
+  }
+
+  if (OutScopeRequest.load(std::memory_order_acquire)) {
+    ConvertToInt16(WorkOut[0], OutScopeSamples, std::min(n, kSndThdScopeFill));
+    OutScopeRequest.store(false, std::memory_order_release);
+  }
+
+  WriteOutput(n, waited);
+
+  if (!waited) {
+    if (!BlockEvent.Wait(SndThd_BlockWaitMs(g_SoundFormat.nSamplesPerSec))) {
+      // A time-out is the normal end of the wait; CAutoEvent has no failure to report.
+    }
+  }
+}
+
+void TSoundThread::ReadInput(bool& haveInput, bool& waited, double& blockTime)
+{
+  C_WaveIO* wave = g_pAnalysisWaveFile.load();
+  if (WaveInputActive.load() && wave && wave->IsOpenForRead()) {
+    std::lock_guard<CCriticalSection> lock(WaveInputLock);
+    wave = g_pAnalysisWaveFile.load();  // the GUI may have closed it before we got the lock
+    if (!WaveInputActive.load() || !wave || !wave->IsOpenForRead()) return;
+    const int got = wave->ReadSampleBlocks(0, kSndThdBlockSize, WorkIn[0]);
+    blockTime = BlockTimeStamp();
+    if (got == kSndThdBlockSize) {
+      haveInput = true;
+      SetFlag(SNDTHD_FLAG_WAVE_INPUT, 1);
+      if (g_NrProcessedChannels > 1) std::memset(WorkIn[1], 0, sizeof(WorkIn[1]));
+    } else if (!SndConfig.PlayInLoops) {
+      WaveInputEnded.store(true);
+      SetFlag(SNDTHD_FLAG_WAVE_INPUT, 0);
+    } else if (wave->IsOpenForRead()) {
+      if (!wave->WindToSampleIndex(0)) WaveInputEnded.store(true);
+    } else {
+      WaveInputEnded.store(true);
+      SetFlag(SNDTHD_FLAG_WAVE_INPUT, 3);
+    }
+    return;
+  }
+
+  CSound* sound = g_pSound.load();
+  if (!(g_SoundInputWanted && sound && sound->IsInputOpen())) return;
+  const int got = sound->InRead(CardInLeft, CardInRight, kSndThdBlockSize);
+  if (got != kSndThdBlockSize) {
+    SetFlag(SNDTHD_FLAG_CARD_READ, 3);
+    InputErrors.fetch_add(1);
+    const int code = sound->InErrorCode.load();
+    if (code == 0) {
+      PutSoundThdMessage("sound input failed but no MMSYS error?!?");
+    } else {
+      PutSoundThdError(code, " in SoundInRead", 0);
+      InputErrors.fetch_add(1);
+      PutSoundThdError(code, " in SoundInRead2", 0);
+      g_SoundReopenRequest = true;
+    }
+    return;
+  }
+  SetFlag(SNDTHD_FLAG_CARD_READ, 1);
+  ConvertToDouble(CardInLeft, WorkIn[0], kSndThdBlockSize);
+  if (g_NrProcessedChannels > 1) {
+    SetFlag(SNDTHD_FLAG_CARD_RIGHT, 1);
+    ConvertToDouble(CardInRight, WorkIn[1], kSndThdBlockSize);
+  }
+  const int code = sound->InErrorCode.exchange(0);
+  if (code != 0) {
+    PutSoundThdError(code, " in SoundInRead", 0);
+    SetFlag(SNDTHD_FLAG_CARD_READ, 3);
+  }
+  blockTime = BlockTimeStamp();
+  waited = true;
+  haveInput = true;
+}
+
+void TSoundThread::WriteOutput(int n, bool& waited)
+{
+  CSound* sound = g_pSound.load();
+  if (!(g_SoundOutputWanted && sound && sound->IsOutputOpen())) return;
+  const int channels = g_NrProcessedChannels;
+  if (n < kSndThdBlockSize && n > 0) {
+    // Stretch by repetition, from the end so that the block can be widened in place.
+    const int f = kSndThdBlockSize / n;
+    for (int ch = 0; ch < channels; ++ch) {
+      double* w = WorkOut[ch];
+      for (int i = n - 1; i >= 0; --i) {
+        const double v = w[i];
+        int last = std::min(f * (i + 1) - 1, kSndThdBlockSize - 1);
+        for (int k = 0; k < f; ++k) w[last - k] = v;
+      }
+    }
+  }
+  if (sound->OutErrorCode.load() == CSound::ERR_OUT_UNDERFLOW) {
+    SetFlag(SNDTHD_FLAG_CARD_WRITE, 3);
+    if (m_silentChunkAllowed) {
+      sound->OutWrite(g_SilentBlock, g_SilentBlock, kSndThdBlockSize);
+      PutSoundThdMessage("Inserted a 'silent output chunk' for sync");
+      m_silentChunkAllowed = false;
+    }
+  } else {
+    m_silentChunkAllowed = true;
+  }
+  ConvertToInt16(WorkOut[0], CardOutLeft, kSndThdBlockSize);
+  if (channels > 1) ConvertToInt16(WorkOut[1], CardOutRight, kSndThdBlockSize);
+  const int written = sound->OutWrite(CardOutLeft, channels > 1 ? CardOutRight : CardOutLeft,
+                                      kSndThdBlockSize);
+  if (written != kSndThdBlockSize) {
+    SetFlag(SNDTHD_FLAG_CARD_WRITE, 3);
+    g_SoundOutputOk = false;
+    OutputErrors.fetch_add(1);
+    const int code = sound->OutErrorCode.load();
+    if (code == 0)
+      PutSoundThdMessage("sound output failed but no MMSYS error ?!?");
+    else
+      PutSoundThdError(code, " in SoundOutWrite", 0);
+    if (code == CSound::ERR_OUT_NOT_OPEN) UpdateDevicesFromThread();
+  } else {
+    SetFlag(SNDTHD_FLAG_CARD_WRITE, 1);
+    g_SoundOutputOk = true;
+    waited = true;
+    OutputBlocks.fetch_add(1);
+  }
+}

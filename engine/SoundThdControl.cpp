@@ -1,0 +1,281 @@
+// Start-up, device (re)opening, sample-rate bookkeeping and termination of the audio thread.
+// Everything here runs on the GUI thread.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "engine/BigSampleBuffer.h"
+#include "engine/CDec2FIR.h"
+#include "engine/CSound.h"
+#include "engine/DigiFilter.h"
+#include "engine/FreqMixer.h"
+#include "engine/MachineConfig.h"
+#include "engine/SndConfig.h"
+#include "engine/SndServer.h"
+#include "engine/SoundThd.h"
+#include "engine/SoundThdMsgQueue.h"
+#include "engine/TestSignalGen.h"
+#include "engine/WaveLogDecimator.h"
+
+namespace {
+
+// The halving stages live here; g_InputDecimators points at them.
+CDec2FIR g_InputDecimatorStore[2][3];
+
+// How long termination waits for the thread before it closes the devices under it: one
+// device wait (CSound's 2,000 ms) and a pass of slack.
+constexpr int kTerminateWaitMs = 3000;
+
+void CloseInput(CSound* sound, const char* suffix)
+{
+  if (!sound->IsInputOpen()) return;
+  sound->InClose();
+  const int code = sound->InErrorCode.load();
+  if (code)
+    PutSoundThdError(code, suffix, 0);
+  else
+    PutSoundThdMessage("Sound input closed");
+}
+
+void CloseOutput(CSound* sound, const char* suffix)
+{
+  if (!sound->IsOutputOpen()) return;
+  sound->OutClose();
+  const int code = sound->OutErrorCode.load();
+  if (code)
+    PutSoundThdError(code, suffix, 0);
+  else
+    PutSoundThdMessage("Sound output closed");
+}
+
+void DeleteAudioClientAndServer()
+{
+  delete g_pSndClient;
+  g_pSndClient = nullptr;
+  delete g_pSndServer;
+  g_pSndServer = nullptr;
+}
+
+}  // namespace
+
+TSoundThread::TSoundThread(bool createSuspended) : TThread(createSuspended)
+{
+  g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
+  ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+  g_SoundInputWanted = SndConfig.StartSoundInput != 0;
+  g_SoundOutputWanted = SndConfig.StartSoundOutput != 0;
+  g_SoundThdFinished = false;
+}
+
+TSoundThread::~TSoundThread()
+{
+  // Execute() uses this object's members: end it before they go.
+  Terminate();
+  Wake();
+  WaitFor();
+}
+
+void TSoundThread::UpdateSoundDevices()
+{
+  CSound* sound = g_pSound.load();
+  if (!sound) return;
+
+  const bool stereo = SndConfig.StereoProcessing != 0;
+  const bool inOpen = sound->IsInputOpen() != 0;
+  const bool outOpen = sound->IsOutputOpen() != 0;
+  if (g_SoundReopenRequest ||
+      static_cast<int>(g_SoundFormat.nSamplesPerSec) != SndConfig.SampleRate ||
+      inOpen != g_SoundInputWanted || outOpen != g_SoundOutputWanted ||
+      LastInputDevID != MachineConfig.AudioInputDevID ||
+      LastOutputDevID != MachineConfig.AudioOutputDevID ||
+      (g_NrProcessedChannels != 2 && stereo) || (g_NrProcessedChannels != 1 && !stereo)) {
+    CloseInput(sound, " in SoundInClose");
+    CloseOutput(sound, " in SoundOutClose");
+  }
+
+  g_NrProcessedChannels = stereo ? 2 : 1;
+  const int rate = SndConfig.SampleRate;
+  g_SoundFormat.wFormatTag = WAVE_FORMAT_PCM;
+  g_SoundFormat.nChannels = static_cast<uint16_t>(g_NrProcessedChannels.load());
+  g_SoundFormat.wBitsPerSample = 16;
+  g_SoundFormat.nSamplesPerSec = rate > 0 ? static_cast<uint32_t>(rate) : 0;
+  g_SoundFormat.nBlockAlign = static_cast<uint16_t>(g_SoundFormat.nChannels * 2);
+  g_SoundFormat.nAvgBytesPerSec = g_SoundFormat.nBlockAlign * g_SoundFormat.nSamplesPerSec;
+  g_SoundFormat.cbSize = 0;
+  CalcEffectiveSampleRates();
+  g_BigBufferResetCount++;
+
+  if (!sound->IsInputOpen() && g_SoundInputWanted) {
+    LastInputDevID = MachineConfig.AudioInputDevID;
+    const int rc = sound->InOpen(LastInputDevID, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    if (rc)
+      PutSoundThdError(rc, " in SoundInOpen", 1);
+    else
+      PrintfSoundThdMessage("Sound input opened, DevID=%d", LastInputDevID);
+  }
+  if (!sound->IsOutputOpen() && g_SoundOutputWanted) {
+    LastOutputDevID = MachineConfig.AudioOutputDevID;
+    const int rc = sound->OutOpen(LastOutputDevID, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    if (rc) {
+      PutSoundThdError(rc, " in SoundOutOpen", 1);
+    } else {
+      PrintfSoundThdMessage("Sound output opened, DevID=%d", LastOutputDevID);
+      for (int i = 0; i < 2; ++i) {
+        if (sound->OutWrite(g_SilentBlock, g_SilentBlock, kSndThdBlockSize) != kSndThdBlockSize)
+          PutSoundThdError(sound->OutErrorCode.load(), " in silent output", 0);
+      }
+    }
+  }
+
+  if (g_AudioServerReinitRequest) {
+    DeleteAudioClientAndServer();
+    if (SndConfig.GetAudioFromServer || SndConfig.SendAudioToServer)
+      g_pSndClient = new CSndClient(SndConfig.RemoteAudioServerName, kSndThdBlockSize, 1);
+    if (SndConfig.OwnAudioServerEnabled)
+      g_pSndServer = new CSndServer(SndConfig.OwnAudioServerName, kSndThdBlockSize, 1);
+    g_AudioServerReinitRequest = false;
+  }
+
+  sound->Start();
+  g_SoundReopenRequest = false;
+}
+
+void InitSoundThdGlobals()
+{
+  g_DebugOptions = 0;
+  ClearFirstSoundError();
+  g_SoundOutputWanted = false;
+  g_SoundInputWanted = false;
+  g_SoundReopenRequest = false;
+  g_AudioServerReinitRequest = true;
+  const int nominal = SndConfig.SampleRate;
+  const double rate = nominal < 4000 ? 11025.0 : static_cast<double>(nominal);
+  g_InputSampleRate = rate;
+  g_OutputSampleRate = rate;
+  g_ProcessingSampleRate = rate;
+  UpdateFreqRangeLimits();
+  g_BigBufferResetCount = 0;
+  delete g_pSndClient;
+  g_pSndClient = nullptr;
+  for (int ch = 0; ch < 2; ++ch) {
+    for (int s = 0; s < 3; ++s) {
+      if (!g_InputDecimators[ch][s]) g_InputDecimators[ch][s] = &g_InputDecimatorStore[ch][s];
+      g_InputDecimators[ch][s]->Reset();
+    }
+  }
+  InitTestSignalGenerator();
+  const double centre = (g_BasebandFreqMin + g_BasebandFreqMax) / 2.0;
+  for (BigSampleBuffer& b : g_BigBuffers) ClearBigBuffer(&b, g_ProcessingSampleRate, centre);
+  for (WaveLogDecimator& d : g_WaveLogDecimator) ResetWaveLogDecimator(&d);
+  for (AtomicField<int64_t>& t : g_SndThdStageTicks) t = 0;
+  DigiFilter_ResetGlobals();
+  for (int ch = 0; ch < 2; ++ch) DigiFilter_Reset(&g_DigiFilters[ch], true);
+  FreqMixer_Clear(&g_FreqMixers[0]);
+  FreqMixer_Init(&g_FreqMixers[0], SndConfig.MixerFrequency, SndConfig.MixerSideband,
+                 SndConfig.MixerDcReject, SndConfig.FreqMixerEnabled);
+  const MixerSettings& second = SndConfig.SecondMixer;
+  FreqMixer_Clear(&g_FreqMixers[1]);
+  FreqMixer_Init(&g_FreqMixers[1], second.MixerFrequency, second.MixerSideband,
+                 second.MixerDcReject, second.FreqMixerEnabled);
+}
+
+double CalcEffectiveSampleRates()
+{
+  const int nominal = SndConfig.SampleRate;
+  double in = nominal;
+  double out = nominal;
+  for (int i = 0; i < kNrCalibRates; ++i) {
+    if (kCalibNominalRates[i] == nominal) {
+      in = MachineConfig.CalibADC[i];
+      out = MachineConfig.CalibDAC[i];
+      break;
+    }
+  }
+  g_InputSampleRate = in;
+  g_OutputSampleRate = out;
+  // The halving stages realise 1, 2, 4 or 8 only; the rate follows what they do.
+  const int divisor = EffectiveInputDivisor(SndConfig.SampleRateDivisor);
+  const double rate = (g_SoundInputWanted ? in : out) / divisor;
+  g_ProcessingSampleRate = rate;
+  return rate;
+}
+
+void SetSoundInOutWanted(bool in, bool out)
+{
+  g_SoundInputWanted = in;
+  g_SoundOutputWanted = out;
+  CalcEffectiveSampleRates();
+}
+
+void UpdateFreqRangeLimits()
+{
+  const double offset = SndConfig.FreqOffset;
+  const double lo = SndConfig.FreqMin - offset;
+  const double hi = SndConfig.FreqMax - offset;
+  g_BasebandFreqMin = lo >= 0.0 ? lo : 0.0;
+  g_BasebandFreqMax = hi >= 0.0 ? hi : 0.0;
+}
+
+bool TerminateSoundThread()
+{
+  TSoundThread* thread = g_pSoundThread;
+  if (!thread) return true;
+  thread->Terminate();
+  thread->Wake();
+  // Join while serving the thread's synchronise calls; a pass blocked in a device wait ends
+  // by itself within that wait.
+  bool ok = thread->WaitFor(kTerminateWaitMs);
+  PutSoundThdMessage(ok ? "Sound thread terminated 'ok'" : "Sound thread terminated 'erroneous'");
+  CSound* sound = g_pSound.load();
+  if (sound) {
+    // Only a thread that is still stuck gets its devices closed under it: the sound card
+    // wakes a blocked caller and waits until it has left before the device goes.
+    CloseInput(sound, " in SoundInClose2");
+    CloseOutput(sound, " in SoundOutClose2");
+  }
+  delete thread;  // joins a thread that was still running
+  g_pSoundThread = nullptr;
+  PutSoundThdMessage("Sound thread deleted");
+  return ok;
+}
+
+void CleanupSoundThread()
+{
+  if (g_pSoundThread && !TerminateSoundThread()) {
+    for (int i = 0; i < 30; ++i) {
+      [[maybe_unused]] ssize_t r = ::write(STDERR_FILENO, "\a", 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  DeleteAudioClientAndServer();
+  CSound* sound = g_pSound.load();
+  if (sound) {
+    sound->InClose();
+    sound->OutClose();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    g_pSound.store(nullptr);
+    delete sound;
+  }
+}
+
+int SndThd_BlockWaitMs(uint32_t cardRate)
+{
+  if (cardRate == 0) return 750;
+  const int64_t ms = 2048000 / static_cast<int64_t>(cardRate);
+  return static_cast<int>(std::clamp<int64_t>(ms, 70, 750));
+}
+
+int SndThd_ShortPassLimitMs(uint32_t cardRate)
+{
+  if (cardRate == 0) return kSndThdShortPassMs;
+  const int64_t halfBlockMs = 2048000 / static_cast<int64_t>(cardRate);
+  return static_cast<int>(std::clamp<int64_t>(halfBlockMs, 1, kSndThdShortPassMs));
+}
+
+int SndThd_NextFaultScore(int score, int64_t passMs, int shortLimitMs)
+{
+  if (passMs < shortLimitMs || passMs > kSndThdLongPassMs) return score + 1;
+  return score > 0 ? score - 1 : 0;
+}

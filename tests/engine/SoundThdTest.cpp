@@ -1,0 +1,283 @@
+// The audio thread over the loop-back device, a fake device and a wave file (no sound card).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeWaveBackend.h"
+#include "common/TestUtil.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/CSound.h"
+#include "engine/C_WaveIO.h"
+#include "engine/MachineConfig.h"
+#include "engine/PreciseClock.h"
+#include "engine/SettingsIni.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
+#include "engine/SoundThdMsgQueue.h"
+#include "platform/PerfCounter.h"
+#include "platform/Threads.h"
+#include "platform/WaveAudio.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SoundThdTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    SetMainThread();
+    ResetSoundThdMessageQueue();
+    SetDefaultSettings();
+    SndConfig.SampleRate = 48000;
+    SndConfig.SampleRateDivisor = 1;
+    SndConfig.StartSoundInput = 0;
+    SndConfig.StartSoundOutput = 0;
+    SndConfig.StartSignalGenerator = 0;
+    SndConfig.StartDigitalFilter = 0;
+    SndConfig.DigitalFilterBypass = 3;
+    SndConfig.ConnectSpectrumToInput = 1;
+    SndConfig.ComplexFFT = 0;
+    SndConfig.RateDivisor = 1;
+    SndConfig.FftInputAntiAlias = 0;
+    InitPreciseClock();
+    InitSoundThdGlobals();
+    g_pSound.store(new CSound);
+  }
+
+  void TearDown() override
+  {
+    TerminateSoundThread();
+    CleanupSoundThread();
+    SetPerformanceCounterSource(nullptr, 0);
+  }
+
+  void Start()
+  {
+    g_pSoundThread = new TSoundThread(true);
+    g_pSoundThread->Resume();
+  }
+
+  // Serves the thread's synchronise calls until pred holds or timeoutMs passed.
+  template <class Pred>
+  bool RunUntil(Pred pred, int timeoutMs = 5000)
+  {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      if (pred()) return true;
+      CheckSynchronize(5);
+    }
+    return pred();
+  }
+
+  std::vector<std::string> Messages()
+  {
+    std::vector<std::string> out;
+    char buf[SOUND_THD_MSG_LEN];
+    while (GetSoundThdMessage(buf, sizeof buf)) out.push_back(buf);
+    return out;
+  }
+
+  static bool Contains(const std::vector<std::string>& v, const std::string& text)
+  {
+    for (const std::string& s : v)
+      if (s == text) return true;
+    return false;
+  }
+};
+
+TEST_F(SoundThdTest, LoopbackCardFeedsTheBigRingWithCountsTimeStampsFlagsAndStageTimes)
+{
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
+  MachineConfig.AudioOutputDevID = waveOutGetNumDevs() - 1;
+  ASSERT_TRUE(waveIsLoopbackDevice(true, MachineConfig.AudioInputDevID));
+  SndConfig.StartSoundInput = 1;
+  SndConfig.StartSoundOutput = 1;
+  const double before = PerfCounterToUnixTime(QueryPerformanceCounter());
+  Start();
+  const uint32_t startCount = g_SndThdLoopCount;
+  ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - startCount >= 4; }));
+
+  uint64_t total = 0;
+  double lastBlock = 0;
+  ASSERT_TRUE(BigBufferGetIndices(&g_BigBuffers[0], &total, &lastBlock, nullptr));
+  const double after = PerfCounterToUnixTime(QueryPerformanceCounter());
+  EXPECT_EQ(total % kSndThdBlockSize, 0u);  // whole blocks of 4,096, one per pass
+  EXPECT_GE(total, 3u * kSndThdBlockSize);
+  EXPECT_GT(lastBlock, before);
+  EXPECT_LE(lastBlock, after);
+
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_CARD_READ].load(), 1u);
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_CARD_WRITE].load(), 1u);
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_CARD_RIGHT].load(), 0u);  // mono
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_FILTER_RAN0].load(), 0u);
+  EXPECT_GT(g_SndThdStageTicks[SNDTHD_STAGE_FFT_MIX_DECIMATE].load(), 0);
+  EXPECT_EQ(g_SndThdStageTicks[SNDTHD_STAGE_INPUT_DECIMATION].load(), 0);
+  EXPECT_EQ(g_SndThdStageTicks[SNDTHD_STAGE_OUTPUT_INTERP].load(), 0);
+  EXPECT_GT(g_pSoundThread->OutputBlocks.load(), 0);
+  EXPECT_EQ(g_pSoundThread->InputErrors.load(), 0);
+  EXPECT_EQ(g_ProcessedBlockLength.load(), kSndThdBlockSize);
+  EXPECT_EQ(g_SndThdFaultScore.load(), 0) << "loop-back paced passes of 85 ms are healthy";
+
+  EXPECT_TRUE(TerminateSoundThread());
+  EXPECT_EQ(g_pSoundThread, nullptr);
+  EXPECT_FALSE(g_pSound.load()->IsInputOpen());
+  EXPECT_FALSE(g_pSound.load()->IsOutputOpen());
+  const auto msgs = Messages();
+  EXPECT_TRUE(Contains(msgs, "Launching Sound Thread"));
+  EXPECT_TRUE(Contains(msgs, "Sound input opened, DevID=" + std::to_string(MachineConfig.AudioInputDevID)));
+  EXPECT_TRUE(Contains(msgs, "Sound thread terminated 'ok'"));
+  EXPECT_TRUE(Contains(msgs, "Sound thread deleted"));
+}
+
+TEST_F(SoundThdTest, WaveFileSamplesReachTheRingUnchangedAndTheEndIsReported)
+{
+  vt_test::TempDir dir;
+  const std::string path = dir.file("ramp.wav");
+  const int frames = 3 * kSndThdBlockSize + 100;  // the partial last block is dropped
+  std::vector<int16_t> samples(frames);
+  for (int i = 0; i < frames; ++i) samples[i] = static_cast<int16_t>((i * 7) % 20000 - 10000);
+  {
+    C_WaveIO w;
+    ASSERT_EQ(w.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 48000), 1);
+    ASSERT_EQ(w.WriteSamples(samples.data(), frames * 2), frames);
+    w.CloseFile();
+  }
+  C_WaveIO file;
+  ASSERT_EQ(file.InOpen(path.c_str()), 1);
+  g_pAnalysisWaveFile.store(&file);
+  g_pSoundThread = new TSoundThread(true);
+  g_pSoundThread->WaveInputActive = true;
+  g_pSoundThread->Resume();
+
+  ASSERT_TRUE(RunUntil([&] { return g_pSoundThread->WaveInputEnded.load(); }));
+  {
+    std::lock_guard<CCriticalSection> lock(g_pSoundThread->WaveInputLock);
+    g_pSoundThread->WaveInputActive = false;
+  }
+  EXPECT_TRUE(TerminateSoundThread());
+  g_pAnalysisWaveFile.store(nullptr);
+
+  uint64_t total = 0;
+  ASSERT_TRUE(BigBufferGetIndices(&g_BigBuffers[0], &total, nullptr, nullptr));
+  ASSERT_GE(total, 3u * kSndThdBlockSize);
+  for (int i = 0; i < 3 * kSndThdBlockSize; ++i)
+    ASSERT_EQ(g_BigBuffers[0].Ring[i], samples[i]) << "sample " << i;
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_CARD_READ].load(), 0u);  // no card involved
+  file.CloseFile();
+}
+
+TEST_F(SoundThdTest, FaultScoreStopsTheThreadAtTenUnderTooShortAndTooLongPasses)
+{
+  // The counter runs at 1,000 ticks per second and advances a fixed step per reading, so a
+  // pass measures a fixed multiple of the step however fast the machine is.
+  for (int64_t step : {int64_t{1}, int64_t{2000}}) {
+    SCOPED_TRACE(step);
+    auto ticks = std::make_shared<std::atomic<int64_t>>(0);
+    SetPerformanceCounterSource([ticks, step] { return ticks->fetch_add(step) + step; }, 1000);
+    Start();
+    const uint32_t startCount = g_SndThdLoopCount;
+    ASSERT_TRUE(RunUntil([&] {
+      if (g_pSoundThread) g_pSoundThread->Wake();
+      return g_SoundThdFinished.load();
+    }, 20000));
+    EXPECT_EQ(g_SndThdFaultScore.load(), kSndThdFaultLimit);
+    EXPECT_EQ(g_SndThdLoopCount - startCount, static_cast<uint32_t>(kSndThdFaultLimit));
+    EXPECT_TRUE(TerminateSoundThread());
+    SetPerformanceCounterSource(nullptr, 0);
+  }
+}
+
+TEST_F(SoundThdTest, ShortPassLimitFollowsTheCardRateAndScoreSteps)
+{
+  struct Case { uint32_t rate; int limit; };
+  for (Case c : {Case{8000, 46}, Case{44100, 46}, Case{48000, 42}, Case{96000, 21},
+                 Case{192000, 10}, Case{0, 46}}) {
+    EXPECT_EQ(SndThd_ShortPassLimitMs(c.rate), c.limit) << c.rate;
+  }
+  struct Wait { uint32_t rate; int ms; };
+  for (Wait w : {Wait{44100, 70}, Wait{8000, 256}, Wait{2000, 750}, Wait{192000, 70}, Wait{0, 750}})
+    EXPECT_EQ(SndThd_BlockWaitMs(w.rate), w.ms) << w.rate;
+  EXPECT_EQ(SndThd_NextFaultScore(0, 45, 46), 1);
+  EXPECT_EQ(SndThd_NextFaultScore(3, 46, 46), 2);
+  EXPECT_EQ(SndThd_NextFaultScore(3, 800, 46), 2);
+  EXPECT_EQ(SndThd_NextFaultScore(3, 801, 46), 4);
+  EXPECT_EQ(SndThd_NextFaultScore(0, 100, 46), 0);
+  EXPECT_EQ(SndThd_NextFaultScore(0, 21, 10), 0) << "a 21 ms pass at 192 kHz is healthy";
+}
+
+TEST_F(SoundThdTest, HighRateLoopbackIsNotStoppedByTheFaultScore)
+{
+  SndConfig.SampleRate = 192000;  // a block lasts 21.3 ms
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
+  SndConfig.StartSoundInput = 1;
+  Start();
+  const uint32_t startCount = g_SndThdLoopCount;
+  ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - startCount >= 40 || g_SoundThdFinished; }));
+  EXPECT_FALSE(g_SoundThdFinished.load());
+  EXPECT_LT(g_SndThdFaultScore.load(), kSndThdFaultLimit);
+}
+
+TEST_F(SoundThdTest, RateChangeReopensTheDevices)
+{
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
+  SndConfig.StartSoundInput = 1;
+  Start();
+  ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount > 0 && g_SoundFormat.nSamplesPerSec == 48000; }));
+  const int resets = g_BigBufferResetCount;
+  for (SineGenSettings& s : SndConfig.Sine) s.ParamsChanged = false;
+  Messages();
+  SndConfig.SampleRate = 44100;
+  ASSERT_TRUE(RunUntil([&] { return g_SoundFormat.nSamplesPerSec == 44100; }));
+  EXPECT_TRUE(g_pSound.load()->IsInputOpen());
+  EXPECT_GT(g_BigBufferResetCount.load(), resets);
+  EXPECT_TRUE(SndConfig.Sine[0].ParamsChanged.load());
+  EXPECT_DOUBLE_EQ(g_ProcessingSampleRate.load(), MachineConfig.CalibADC[4].load());
+  const auto msgs = Messages();
+  EXPECT_TRUE(Contains(msgs, "Sound input closed"));
+  EXPECT_TRUE(Contains(msgs, "Sound input opened, DevID=" + std::to_string(MachineConfig.AudioInputDevID)));
+}
+
+TEST_F(SoundThdTest, TerminationWhileAReadIsBlockedEndsWithinTheDeviceWait)
+{
+  CFakeWaveBackend fake;  // device 0 never delivers input
+  MachineConfig.AudioInputDevID = 0;
+  SndConfig.StartSoundInput = 1;
+  Start();
+  ASSERT_TRUE(RunUntil([&] { return g_pSound.load()->IsInputOpen() != 0; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // now inside the read
+  const auto t0 = Clock::now();
+  EXPECT_TRUE(TerminateSoundThread());
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+  EXPECT_LT(ms, g_pSound.load()->WaitTimeoutMs + 1000);
+  EXPECT_EQ(g_pSoundThread, nullptr);
+  EXPECT_FALSE(g_pSound.load()->IsInputOpen());
+  CleanupSoundThread();  // the fake must outlive the device
+}
+
+TEST_F(SoundThdTest, DivisorGivesAMatchingBlockLengthAndRate)
+{
+  struct Case { int divisor; int block; int rateDivisor; };
+  const Case cases[] = {{0, 4096, 1}, {-3, 4096, 1}, {65, 4096, 1}, {1, 4096, 1}, {2, 2048, 2},
+                        {3, 2048, 2}, {4, 1024, 4}, {6, 1024, 4}, {8, 512, 8}, {16, 512, 8},
+                        {64, 512, 8}};
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.GeneratorChannelMask = 1;
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.divisor);
+    SndConfig.SampleRateDivisor = c.divisor;
+    const double rate = CalcEffectiveSampleRates();
+    EXPECT_DOUBLE_EQ(rate, 48000.0 / c.rateDivisor);
+    const uint32_t count = g_SndThdLoopCount;
+    ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - count >= 2; }));
+    EXPECT_EQ(g_ProcessedBlockLength.load(), c.block);
+  }
+}
+
+}  // namespace
