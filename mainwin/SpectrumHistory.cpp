@@ -14,8 +14,9 @@ int CSpectrumHistory::Allocate(int wantedLines, const AllocFn& alloc) {
   for (;;) {
     const size_t bytes = static_cast<size_t>(lines) * sizeof(SpectrumBuffer);
     block = alloc ? alloc(bytes) : std::malloc(bytes);
-    if (block || lines <= kHistoryMinLines) break;
-    lines -= lines / 4;
+    if (block) break;
+    lines -= lines / 4;  // a quarter fewer, tried only while still above the minimum
+    if (lines <= kHistoryMinLines) break;
   }
   if (!block) return 0;
   SpectrumHistory = static_cast<SpectrumBuffer*>(block);
