@@ -1,0 +1,338 @@
+// The main loop's tick and idle work with an injected clock and a recording host.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "LinesFixture.h"
+#include "engine/RedrawRequest.h"
+#include "mainwin/MainLoop.h"
+
+using namespace vt_lines_test;
+
+namespace {
+
+struct LoopHost : IMainLoopHost {
+  double clock = kBaseTime;          // precise Unix time
+  int64_t counter = 0;               // performance counter, ns
+  int64_t counterStepPerCall = 0;    // how far the counter moves each time it is read
+  bool threadExists = true, threadSuspended = true, threadFinished = false;
+  int resumes = 0, signals = 0, waveStatus = 0, beeps = 0, reinits = 0, toolRefreshes = 0;
+  std::vector<std::pair<int, std::string>> logs;
+  std::vector<std::string> progress, cmdMessages, macros;
+  std::vector<double> macroTimes;
+  std::vector<FreqEdit> applied;
+  std::function<void()> onMacro;
+
+  double PreciseUnixTime() override { return clock; }
+  int64_t PerfCounter() override { return counter += counterStepPerCall; }
+  int64_t PerfFrequency() override { return 1000000000; }
+  bool ThreadExists() override { return threadExists; }
+  bool ThreadFinished() override { return threadFinished; }
+  bool ThreadSuspended() override { return threadSuspended; }
+  void ResumeThread() override {
+    ++resumes;
+    threadSuspended = false;
+  }
+  void SignalBlockEvent() override { ++signals; }
+  void Log(int level, double, const char* text) override { logs.emplace_back(level, text); }
+  void SetProgressText(const char* text) override { progress.emplace_back(text); }
+  void Beep() override { ++beeps; }
+  void UpdateWaveFileStatus() override { ++waveStatus; }
+  int ExecuteMacro(const char* line) override {
+    macros.emplace_back(line);
+    macroTimes.push_back(clock);
+    if (onMacro) onMacro();
+    return 0;
+  }
+  void CommandWindowMessage(const char* text) override { cmdMessages.emplace_back(text); }
+  void ApplyFreqEdit(FreqEdit which) override { applied.push_back(which); }
+  void ReinitRingForThread() override { ++reinits; }
+  void ToolWindowRefresh(uint32_t) override { ++toolRefreshes; }
+};
+
+class MainLoop : public LinesFixture {
+protected:
+  void SetUp() override {
+    LinesFixture::SetUp();
+    ResetSoundThdMessageQueue();
+    ClearFirstSoundError();
+    g_TimerTick = 0;
+    g_InTimerTick = false;
+    g_RedrawRequestMask = 0;
+    Start(8000.0, false, 1024, 300);
+    loop = std::make_unique<CMainLoop>(&lh, lines.get());
+    loop->UpdatingControls = 0;
+  }
+  // n ticks, the clock advancing 100 ms before each.
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) {
+      lh.clock += 0.1;
+      loop->Tick();
+    }
+  }
+  LoopHost lh;
+  std::unique_ptr<CMainLoop> loop;
+};
+
+// Ticks 1..20 only count down (the 20th shows the wave-file status); from the 21st the audio
+// thread is resumed and then woken on every odd tick; one thread message is passed on per tick.
+TEST_F(MainLoop, FirstTwentyTicksThenResumeAndWake) {
+  ASSERT_TRUE(PutSoundThdMessage("first"));
+  ASSERT_TRUE(PutSoundThdMessage("second"));
+  Ticks(20);
+  EXPECT_EQ(lh.resumes, 0);
+  EXPECT_EQ(lh.signals, 0);
+  EXPECT_EQ(lh.waveStatus, 1);
+  EXPECT_TRUE(lh.logs.empty());
+  Ticks(1);  // 21
+  EXPECT_EQ(lh.resumes, 1);
+  EXPECT_EQ(lh.signals, 1);
+  ASSERT_FALSE(lh.logs.empty());
+  EXPECT_EQ(lh.logs[0], (std::pair<int, std::string>{20, "first"}));
+  Ticks(1);  // 22: even
+  EXPECT_EQ(lh.signals, 1);
+  Ticks(3);  // 23, 24, 25
+  EXPECT_EQ(lh.resumes, 1);
+  EXPECT_EQ(lh.signals, 3);
+  int thread = 0;
+  for (const auto& l : lh.logs) thread += l.first == 20;
+  EXPECT_EQ(thread, 2);
+  // The ring was not fed by the thread yet: it was set up for it once.
+  EXPECT_EQ(lh.reinits, 1);
+  EXPECT_EQ(ring->FeedSource.load(), 1);
+}
+
+TEST_F(MainLoop, NothingWhileUpdatingControlsOrClosing) {
+  Ticks(20);
+  loop->UpdatingControls = 1;
+  Ticks(5);
+  EXPECT_EQ(lh.resumes, 0);
+  loop->UpdatingControls = 0;
+  loop->Closing = true;
+  Ticks(5);
+  EXPECT_EQ(lh.resumes, 0);
+  EXPECT_EQ(loop->IdleStep(), -1);
+}
+
+// A tick entered again from inside a macro latches 4005: from then on neither the timer nor the
+// idle work does anything.
+TEST_F(MainLoop, ReenteredTickLatchesTheFault) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 1.0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  std::strcpy(SndConfig.PeriodicAction, "x=1");
+  lh.onMacro = [&] { loop->Tick(); };
+  Ticks(40);
+  EXPECT_EQ(loop->LoopFault, LOOP_FAULT_REENTERED);
+  EXPECT_FALSE(g_InTimerTick.load());
+  const size_t macros = lh.macros.size();
+  const int signals = lh.signals;
+  EXPECT_EQ(macros, 1u);
+  SndConfig.WaterScrollTime = 50;
+  Ticks(40);
+  EXPECT_EQ(lh.macros.size(), macros);
+  EXPECT_EQ(lh.signals, signals);
+  EXPECT_EQ(loop->IdleStep(), -1);
+}
+
+// Interval 60 s started at Unix second 1,000,030: due at 1,000,080, then every 60 s.
+TEST_F(MainLoop, PeriodicMacroFiresAtItsTime) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 60.0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  SndConfig.MsgDisplay = 16;
+  std::strcpy(SndConfig.PeriodicAction, "capture");
+  lh.clock = 1000030.0 - 20 * 0.1;
+  Ticks(20);
+  Ticks(10 * 140);  // until 1,000,170
+  ASSERT_EQ(lh.macroTimes.size(), 2u);
+  EXPECT_NEAR(lh.macroTimes[0], 1000080.0, 0.1 + 1e-6);
+  EXPECT_GE(lh.macroTimes[0], 1000080.0);
+  EXPECT_NEAR(lh.macroTimes[1], 1000140.0, 0.1 + 1e-6);
+  EXPECT_EQ(lh.macros[0], "capture");
+  ASSERT_FALSE(lh.cmdMessages.empty());
+  EXPECT_EQ(lh.cmdMessages[0], "Executing periodic macro \"capture\"");
+}
+
+TEST_F(MainLoop, PeriodicWindowAcrossMidnight) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 60.0;
+  SndConfig.Time_From = 79200;  // 22:00
+  SndConfig.Time_To = 7200;     // 02:00
+  const int64_t day = 20000 * 86400LL;
+  struct Case {
+    int64_t t;
+    bool inside;
+  } cases[] = {{12 * 3600, false}, {21 * 3600 + 3599, false}, {22 * 3600, true},
+               {23 * 3600 + 30, true}, {3600, true}, {7200, true}, {7201, false}};
+  for (const auto& c : cases) {
+    loop->NextPeriodicTime = day + c.t + 30;  // not due yet
+    EXPECT_EQ(loop->IsPeriodicActionDue(day + c.t) >= 0, c.inside) << c.t;
+  }
+  SndConfig.TimeInterval = 0.5;
+  EXPECT_EQ(loop->IsPeriodicActionDue(day), -1);
+}
+
+// A scheduled time crossed between two looks less than 31 s apart runs once; one crossed while
+// the program was busy for longer does not.
+TEST_F(MainLoop, ScheduledMacroRunsOnceAndNotAfterALongGap) {
+  SndConfig.ScheduleActive = 1;
+  for (auto& e : SndConfig.Schedule) e.Time = -1;
+  const int64_t day = 20000 * 86400LL;
+  SndConfig.Schedule[3].Time = 36000;  // 10:00
+  std::strcpy(SndConfig.Schedule[3].ActionCmd, "say");
+  int index = 0;
+  EXPECT_EQ(loop->CheckScheduledActions(&index, day + 35990), -1);  // first look
+  EXPECT_EQ(loop->CheckScheduledActions(&index, day + 35995), 5);   // countdown
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(loop->CheckScheduledActions(&index, day + 36010), 0);   // crossed 15 s later
+  EXPECT_EQ(index, 3);
+  EXPECT_EQ(loop->CheckScheduledActions(&index, day + 36010), -1);  // reported once
+  EXPECT_EQ(index, -1);
+
+  CMainLoop busy(&lh, lines.get());
+  EXPECT_EQ(busy.CheckScheduledActions(&index, day + 35990), -1);
+  EXPECT_EQ(busy.CheckScheduledActions(&index, day + 36025), -1);   // 35 s gap
+  EXPECT_EQ(index, -1);
+
+  // Through the ticks: the clock jumps over 10:00 by 40 s inside one busy tick.
+  lh.clock = day + 35980.0;
+  Ticks(25);
+  lh.clock += 40.0;
+  Ticks(20);
+  EXPECT_TRUE(lh.macros.empty());
+  // Next day, ticking normally through 10:00, it runs once.
+  lh.clock = day + 86400 + 35980.0;
+  Ticks(400);
+  ASSERT_EQ(lh.macros.size(), 1u);
+  EXPECT_EQ(lh.macros[0], "say");
+}
+
+TEST_F(MainLoop, EventCountdownTexts) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 86400.0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  Ticks(20);
+  struct Case {
+    int due;
+    const char* text;  // nullptr: nothing shown
+  } cases[] = {{75, "Event in 2 min"}, {59, "Event in 59 s"}, {3540, nullptr}, {3539, "Event in 59 min"}};
+  for (const auto& c : cases) {
+    lh.progress.clear();
+    loop->EventCountdown = -1;
+    loop->NextPeriodicTime = static_cast<int64_t>(lh.clock + 0.1) + c.due;
+    Ticks(1);
+    if (c.text) {
+      ASSERT_EQ(lh.progress.size(), 1u) << c.due;
+      EXPECT_EQ(lh.progress[0], c.text);
+      EXPECT_EQ(lines->StatusOwner, STATUS_EVENT_COUNTDOWN);
+    } else {
+      EXPECT_TRUE(lh.progress.empty()) << c.due;
+    }
+  }
+}
+
+// An edit is applied 30 ticks after the last keystroke; a keystroke every 10 ticks holds it off.
+TEST_F(MainLoop, FrequencyEditAppliedAfterTheTypingPause) {
+  Ticks(20);
+  loop->ArmFreqEdit(FreqEdit::Min);
+  Ticks(29);
+  EXPECT_TRUE(lh.applied.empty());
+  Ticks(1);
+  ASSERT_EQ(lh.applied.size(), 1u);
+  EXPECT_EQ(lh.applied[0], FreqEdit::Min);
+  for (int i = 0; i < 20; ++i) {
+    loop->ArmFreqEdit(FreqEdit::Max);
+    Ticks(10);
+  }
+  EXPECT_EQ(lh.applied.size(), 1u);
+  loop->UpdatingControls = 1;  // code filling the edits does not arm them
+  loop->ArmFreqEdit(FreqEdit::Offset);
+  EXPECT_EQ(loop->FreqApplyTicks[2], 0);
+}
+
+// The idle work runs only at 100 ms or less with the thread running; it asks to come back at
+// once only while it finds lines to make, otherwise after a pause.
+TEST_F(MainLoop, IdleWorkOnlyWhenWanted) {
+  Start(8000.0, false, 1024, 50);
+  loop = std::make_unique<CMainLoop>(&lh, lines.get());
+  loop->UpdatingControls = 0;
+  lh.clock = now;
+  EXPECT_EQ(loop->IdleStep(), 25);  // nothing in the ring yet
+  int immediate = 0, waits = 0;
+  for (int step = 0; step < 100; ++step) {
+    Write(400, 1000.0, 1000.0);
+    lh.clock = now;
+    for (int guard = 0; guard < 10; ++guard) {
+      const int r = loop->IdleStep();
+      ASSERT_GE(r, 0);
+      if (r > 0) {
+        ++waits;
+        break;
+      }
+      ++immediate;
+    }
+  }
+  EXPECT_GT(lines->LinesMade, 90u);
+  EXPECT_EQ(waits, 100);  // every burst ended with a pause: no busy loop
+  EXPECT_GT(immediate, 80);
+
+  SndConfig.WaterScrollTime = 101;
+  EXPECT_EQ(loop->IdleStep(), -1);
+  SndConfig.WaterScrollTime = 100;
+  lh.threadExists = false;
+  EXPECT_EQ(loop->IdleStep(), -1);
+  lh.threadExists = true;
+  lh.threadFinished = true;
+  EXPECT_EQ(loop->IdleStep(), -1);
+}
+
+// The alarm takes the progress button while it stands unacknowledged and gives it back.
+TEST_F(MainLoop, AlarmOnTheProgressButton) {
+  lines->WaitFullResolution = false;  // no "Acquiring samples.." on the button
+  Ticks(20);
+  g_AlertActive = 1;
+  Ticks(2);
+  EXPECT_EQ(lines->StatusOwner, STATUS_ALARM);
+  ASSERT_FALSE(lh.progress.empty());
+  EXPECT_EQ(lh.progress.back(), "Reset Alarm");
+  g_AlertAcknowledged = 1;
+  Ticks(2);
+  EXPECT_EQ(lines->StatusOwner, STATUS_NONE);
+  Alert_StopAlarm();
+}
+
+// Bit 2 of the redraw mask is consumed once and logged; a changed scroll time restarts the
+// line clock.
+TEST_F(MainLoop, ConfigurationChangeIsConsumed) {
+  Ticks(25);
+  g_RedrawRequestMask = 2 | 16;
+  SndConfig.WaterScrollTime = 500;
+  Ticks(1);
+  EXPECT_EQ(g_RedrawRequestMask.load(), 16);
+  int changes = 0;
+  for (const auto& l : lh.logs) changes += l.second == "Configuration has been changed.";
+  EXPECT_EQ(changes, 1);
+  EXPECT_DOUBLE_EQ(lines->LineTime, lh.clock);
+}
+
+// The tick measures its period from the counter; the low-priority duties run within the
+// budget, and at least every 16th tick when the budget is always used up.
+TEST_F(MainLoop, PeriodAndLowPriorityBudget) {
+  Ticks(20);
+  lh.counterStepPerCall = 0;
+  lh.counter += 100000000;
+  Ticks(1);
+  lh.counter += 100000000;
+  Ticks(1);
+  EXPECT_EQ(g_TimerPeriod_us.load(), 100000);
+  const int before = lh.toolRefreshes;
+  lh.counterStepPerCall = 200000000;  // every counter read jumps 200 ms: over budget
+  Ticks(32);
+  EXPECT_EQ(lh.toolRefreshes - before, 2);
+}
+
+}  // namespace
