@@ -157,10 +157,13 @@ bool CRemoteMsgServer::Serve(Connection& c)
       char code[4];
       uint32_t length;
       Frame_GetHeader(c.header, code, &length);
-      uint32_t result = 0;
+      // The result is sent from inside the GUI thread's call, so that it is on its way before
+      // the main timer can send a reply to the same message.
+      bool answered = false;
       const uint32_t sender = c.id;
-      TThread::Synchronize([&] { result = RemoteMsg_Receive(sender, code, length, c.data); });
-      if (!Answer(c, result)) return false;
+      TThread::Synchronize(
+          [&] { answered = Answer(c, RemoteMsg_Receive(sender, code, length, c.data)); });
+      if (!answered) return false;
     }
     c.headerFill = 0;
     c.dataFill = 0;
