@@ -6,12 +6,14 @@
 //
 // Conventions:
 // - fc is the cut-off as a fraction of the sample rate (0 < fc < 0.5). It is the frequency at
-//   which the response has fallen by 3 dB (not the edge of the ripple band).
+//   which the response lies 3 dB below the pass band's peak (not the edge of the ripple band).
 // - ripplePercent is the pass-band ripple in percent of the amplitude (0 to 29): the gain
-//   swings between 1 and 1 - ripplePercent/100. 0 gives a Butterworth response.
+//   swings between the peak and (1 - ripplePercent/100) times the peak. 0 gives a Butterworth
+//   response.
 // - Coefficients: y[n] = sum_k A[k] x[n-k] (k from 0) + sum_k B[k] y[n-k] (k from 1), B[0] = 0.
 //   A DigiFilterBlock takes alpha[k] = A[k] and beta[k] = -B[k] (the block subtracts beta*y).
-// - Gain: unity at 0 Hz (low pass) or at half the sample rate (high pass).
+// - Gain: unity at 0 Hz (low pass) or at half the sample rate (high pass). With an even pole
+//   count that is a ripple trough, so the pass band's peak is 1/(1 - ripplePercent/100).
 
 constexpr int kChebyshevCoeffs = 23;    // indices 0..22
 constexpr int kChebyshevMaxPoles = 20;
