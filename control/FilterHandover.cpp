@@ -29,3 +29,14 @@ bool ActivateEditedFilter(int ch) {
   lock.Unlock();
   return true;
 }
+
+void ResetRunningFilterStates() {
+  for (int ch = 0; ch < 2; ++ch) {
+    CDigiFilterHandoverLock& lock = g_DigiFilterHandoverLock[ch];
+    lock.Lock();
+    DigiFilterBlock& running = g_DigiFilters[ch];
+    for (double& z : running.z) z = 0.0;
+    running.pZ = &running.z[0];
+    lock.Unlock();
+  }
+}

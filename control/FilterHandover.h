@@ -12,3 +12,7 @@
 // Returns false and changes nothing for a channel outside 0..1 or a record with a non-finite
 // coefficient among 0..MaxCoeff (never handed to the audio thread). GUI thread only.
 bool ActivateEditedFilter(int ch);
+
+// "Reset all "Z"s to zero" (IIR-1 page): clears the delay lines of both running filters, each
+// under its hand-over lock. GUI thread only.
+void ResetRunningFilterStates();

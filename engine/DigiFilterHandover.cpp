@@ -13,11 +13,13 @@ void CDigiFilterHandoverLock::Lock() noexcept {
   }
 }
 
-bool DigiFilter_ProcessRunning(int ch, const double* in, double* out, double gain, int n) {
+bool DigiFilter_ProcessRunning(int ch, const double* in, double* out, double gain, int n,
+                               double* peakZ) {
   if (ch < 0 || ch > 1) return false;
   CDigiFilterHandoverLock& lock = g_DigiFilterHandoverLock[ch];
   if (!lock.TryLock()) return false;
   DigiFilter_Process(in, out, gain, n, &g_DigiFilters[ch]);
+  if (peakZ) *peakZ = DigiFilter_PeakZ(&g_DigiFilters[ch]);
   lock.Unlock();
   return true;
 }

@@ -24,6 +24,9 @@ private:
 extern CDigiFilterHandoverLock g_DigiFilterHandoverLock[2];
 
 // The audio thread's filter call for channel ch (0 or 1): DigiFilter_Process over n samples of
-// g_DigiFilters[ch] (out[i] = y[i] * gain). Returns false, writing nothing, when a hand-over
-// holds the channel or ch is not 0 or 1. Real-time safe: no allocation, no waiting.
-bool DigiFilter_ProcessRunning(int ch, const double* in, double* out, double gain, int n);
+// g_DigiFilters[ch] (out[i] = y[i] * gain); when peakZ is not null it also receives
+// DigiFilter_PeakZ of the record after the block (the peak test), read under the same lock.
+// Returns false, writing nothing, when a hand-over holds the channel or ch is not 0 or 1.
+// Real-time safe: no allocation, no waiting.
+bool DigiFilter_ProcessRunning(int ch, const double* in, double* out, double gain, int n,
+                               double* peakZ = nullptr);

@@ -17,6 +17,7 @@
 #include "engine/CSound.h"
 #include "engine/C_WaveIO.h"
 #include "engine/DigiFilter.h"
+#include "engine/DigiFilterHandover.h"
 #include "engine/FreqMixer.h"
 #include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
@@ -254,15 +255,16 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
       const double gain = SndConfig.Gain[ch];
       bool filtered = false;
       if ((running & bit) && !(bypass & bit)) {
-        DigiFilter_Process(WorkIn[ch], WorkOut[ch], gain, n, &g_DigiFilters[ch]);
-        filtered = true;
+        // Through the hand-over lock: while ActivateEditedFilter copies a new record into
+        // g_DigiFilters[ch] the filter is skipped for this block (treated as not running).
+        const bool wantPeak = ch == 0 && g_DigiFilterTestPeakZ.load();
+        double peak = 0.0;
+        filtered = DigiFilter_ProcessRunning(ch, WorkIn[ch], WorkOut[ch], gain, n,
+                                             wantPeak ? &peak : nullptr);
         if (filtered) {
           SetFlag(SNDTHD_FLAG_FILTER_RAN0 + ch, 1);
           SetFlag(SNDTHD_FLAG_FILTER0 + ch, 1);
-          if (ch == 0 && g_DigiFilterTestPeakZ.load()) {
-            const double peak = DigiFilter_PeakZ(&g_DigiFilters[0]);
-            if (peak > g_DigiFilterPeakZ.load()) g_DigiFilterPeakZ.store(peak);
-          }
+          if (wantPeak && peak > g_DigiFilterPeakZ.load()) g_DigiFilterPeakZ.store(peak);
         }
       }
       if (!filtered) {

@@ -138,6 +138,20 @@ TEST(FilterHandover, HammeredHandOverNeverTears) {
   RecordProperty("skipped", static_cast<int>(skipped));
 }
 
+TEST(FilterHandover, ResetRunningStatesAndPeak) {
+  g_EditedDigiFilters[0] = Fir(2, 1.0);
+  ASSERT_TRUE(ActivateEditedFilter(0));
+  double in[4] = {1, 2, 3, 4}, out[4];
+  double peak = -1.0;
+  ASSERT_TRUE(DigiFilter_ProcessRunning(0, in, out, 1.0, 4, &peak));
+  EXPECT_EQ(out[3], 9.0);  // 4 + 3 + 2
+  EXPECT_EQ(peak, DigiFilter_PeakZ(&g_DigiFilters[0]));
+  ResetRunningFilterStates();
+  for (double z : g_DigiFilters[0].z) ASSERT_EQ(z, 0.0);
+  ASSERT_TRUE(DigiFilter_ProcessRunning(0, in, out, 1.0, 1));
+  EXPECT_EQ(out[0], 1.0);  // starts from silence again
+}
+
 TEST(FilterHandover, ProcessRunningRejectsBadChannel) {
   double in[4] = {1, 1, 1, 1}, out[4] = {5, 5, 5, 5};
   EXPECT_FALSE(DigiFilter_ProcessRunning(2, in, out, 1.0, 4));
