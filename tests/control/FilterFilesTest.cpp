@@ -301,6 +301,18 @@ TEST(FilterFiles, RemezDesignFile) {
   EXPECT_EQ(r.Bands[9][0], "10");
   EXPECT_EQ(r.FltType, 1);
   EXPECT_EQ(r.NrCoeffs, "104");  // missing key keeps the edit's text
+  // Truncated and malformed: what is there is read, the rest takes the defaults.
+  WriteWholeFile(f, "[RemezFilterParams]\nNrCoeffs=\nNrBands=abc\nFltType=0\n[Band1]\nl_edge=0.1\nu_ed");
+  RemezDesignSpec t;
+  t.NrCoeffs = "64";
+  t.Bands[1][2] = "stale";
+  ReadRemezDesignFile(f, &t);
+  EXPECT_EQ(t.NrCoeffs, "");  // present but empty
+  EXPECT_EQ(t.NrBands, 2);
+  EXPECT_EQ(t.FltType, 0);
+  EXPECT_EQ(t.Bands[0][0], "0.1");
+  EXPECT_EQ(t.Bands[0][1], "");
+  EXPECT_EQ(t.Bands[1][2], "");
   s.NrBands = 12;
   WriteRemezDesignFile(f, s);
   EXPECT_NE(ReadWholeFile(f).find("NrBands=10"), std::string::npos);
