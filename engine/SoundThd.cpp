@@ -165,19 +165,29 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
     g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
     g_BigBufferResetCount++;
   }
-  // Every stage sees the same block length: that of the halving stages actually run.
-  const int n = kSndThdBlockSize >> m_stages;
-
   bool haveInput = false;
   double blockTime = 0.0;
+  ReadInput(haveInput, waited, blockTime);
+  const int n = ProcessBlock(haveInput, blockTime);
+
+  WriteOutput(n, waited);
+
+  if (!waited) {
+    // A time-out is the normal end of this wait.
+    BlockEvent.Wait(SndThd_BlockWaitMs(g_SoundFormat.nSamplesPerSec));
+  }
+}
+
+int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
+{
+  // Every stage sees the same block length: that of the halving stages actually run.
+  const int n = kSndThdBlockSize >> m_stages;
 
   if (SndConfig.StartSignalGenerator && g_ProcessingSampleRate > 0.0) {
     CStageTimer t(SNDTHD_STAGE_SIGNAL_GENERATOR);
     GenerateTestSignal(GenBlock, n);
     SetFlag(SNDTHD_FLAG_GENERATOR, 1);
   }
-
-  ReadInput(haveInput, waited, blockTime);
 
   if (haveInput) {
     const int channels = g_NrProcessedChannels;
@@ -320,13 +330,7 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
     OutScopeRequest.store(false, std::memory_order_release);
   }
 
-  WriteOutput(n, waited);
-
-  if (!waited) {
-    if (!BlockEvent.Wait(SndThd_BlockWaitMs(g_SoundFormat.nSamplesPerSec))) {
-      // A time-out is the normal end of the wait; CAutoEvent has no failure to report.
-    }
-  }
+  return n;
 }
 
 void TSoundThread::ReadInput(bool& haveInput, bool& waited, double& blockTime)

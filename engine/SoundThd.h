@@ -89,6 +89,13 @@ public:
   // Ends the wait between blocks early (the main timer calls it; termination too).
   void Wake() { BlockEvent.Set(); }
 
+  // One block through the chain, without devices or waits: the generator, the halving stages
+  // over WorkIn (haveInput; otherwise the block is silence stamped now), and every stage up to
+  // the output scope copy; WorkOut then holds the output. Returns the processed block length.
+  // The audio thread calls it once per pass; benchmarks drive it directly on a thread object
+  // that was never started.
+  int ProcessBlock(bool haveInput, double blockTime);
+
   int32_t LastInputDevID = -1;   // device id input was last opened with
   int32_t LastOutputDevID = -1;  // device id output was last opened with
   CAutoEvent BlockEvent;         // waited on between blocks (auto-reset)

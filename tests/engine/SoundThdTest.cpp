@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -258,6 +259,43 @@ TEST_F(SoundThdTest, TerminationWhileAReadIsBlockedEndsWithinTheDeviceWait)
   EXPECT_EQ(g_pSoundThread, nullptr);
   EXPECT_FALSE(g_pSound.load()->IsInputOpen());
   CleanupSoundThread();  // the fake must outlive the device
+}
+
+TEST_F(SoundThdTest, HalvedBlocksAreStretchedByRepetitionForTheCard)
+{
+  CFakeWaveBackend fake;
+  fake.autoPlay = true;
+  MachineConfig.AudioInputDevID = 0;
+  MachineConfig.AudioOutputDevID = 0;
+  SndConfig.StartSoundInput = 1;
+  SndConfig.StartSoundOutput = 1;
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.Gain[0] = 1.0;
+  Start();
+  // Input: a 16-bit ramp; each completion is one block of 4,096 frames.
+  auto ramp = [](int, uint32_t byte) {
+    const int16_t v = static_cast<int16_t>((byte / 2) * 8 - 16000);
+    return static_cast<char>(byte % 2 ? (v >> 8) : (v & 0xFF));
+  };
+  const size_t silent = 2 * kSndThdBlockSize * 2;  // two silent blocks follow the open
+  ASSERT_TRUE(RunUntil([&] {
+    fake.CompleteInput(1, ramp);
+    std::lock_guard<std::mutex> lock(fake.mutex);
+    return fake.played.size() >= silent + 3 * kSndThdBlockSize * 2;
+  }));
+  EXPECT_TRUE(TerminateSoundThread());
+  std::vector<int16_t> out(fake.played.size() / 2);
+  std::memcpy(out.data(), fake.played.data(), out.size() * 2);
+  for (size_t i = 0; i < silent / 2; ++i) ASSERT_EQ(out[i], 0) << i;
+  bool varies = false;
+  for (size_t i = silent / 2; i + 1 < out.size(); i += 2) {
+    ASSERT_EQ(out[i], out[i + 1]) << "frame " << i;
+    varies |= out[i] != out[silent / 2];
+  }
+  EXPECT_TRUE(varies);
+  EXPECT_EQ(g_ProcessedBlockLength.load(), kSndThdBlockSize / 2);
+  EXPECT_FALSE(g_pSound.load()->IsOutputOpen());
+  CleanupSoundThread();  // the fake must outlive the devices
 }
 
 TEST_F(SoundThdTest, DivisorGivesAMatchingBlockLengthAndRate)
