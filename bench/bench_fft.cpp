@@ -3,7 +3,7 @@
 //               same (window into its input array, fftw_execute, power of every bin)
 //   line_ratio: Cfft::CalcSpectrum (a whole dB spectrum line, integer output) against FFTW's
 //               transform followed by the same dB formula with the C library's log10
-// Medians of many timed batches, in ns per call. FFTW plans with FFTW_MEASURE.
+// Medians of 51 interleaved timed batches, in ns per call. FFTW plans with FFTW_MEASURE.
 #include <fftw3.h>
 
 #include <algorithm>
@@ -18,19 +18,26 @@
 
 namespace {
 
-double MedianNs(const std::function<void()>& op, int n) {
-  // Batches of about 2 ms; the median of 31 batches.
-  const int reps = std::max(1, static_cast<int>(2e6 / (n * 8.0)));
-  op();
-  std::vector<double> t;
-  for (int b = 0; b < 31; ++b) {
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int r = 0; r < reps; ++r) op();
-    const auto t1 = std::chrono::steady_clock::now();
-    t.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count() / reps);
+// Times the operations in interleaved batches (so that a change of machine load hits all of
+// them alike) and returns the median ns per call of each.
+std::vector<double> MedianNs(const std::vector<std::function<void()>>& ops, int n) {
+  const int reps = std::max(1, static_cast<int>(1e6 / (n * 8.0)));
+  for (const auto& op : ops) op();
+  std::vector<std::vector<double>> t(ops.size());
+  for (int b = 0; b < 51; ++b) {
+    for (std::size_t o = 0; o < ops.size(); ++o) {
+      const auto t0 = std::chrono::steady_clock::now();
+      for (int r = 0; r < reps; ++r) ops[o]();
+      const auto t1 = std::chrono::steady_clock::now();
+      t[o].push_back(std::chrono::duration<double, std::nano>(t1 - t0).count() / reps);
+    }
   }
-  std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
-  return t[t.size() / 2];
+  std::vector<double> med;
+  for (auto& v : t) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    med.push_back(v[v.size() / 2]);
+  }
+  return med;
 }
 
 volatile int g_sink;
@@ -97,11 +104,8 @@ void Run(int n, bool complex) {
   };
   auto fftwExecOnly = [&] { fftw_execute(plan); };
 
-  const double tf = MedianNs(fftwTransform, n);
-  const double tc = MedianNs(cfftTransform, n);
-  const double lf = MedianNs(fftwLine, n);
-  const double lc = MedianNs(cfftLine, n);
-  const double xf = MedianNs(fftwExecOnly, n);
+  const auto med = MedianNs({fftwTransform, cfftTransform, fftwLine, cfftLine, fftwExecOnly}, n);
+  const double tf = med[0], tc = med[1], lf = med[2], lc = med[3], xf = med[4];
   std::printf("N=%d %s fft_ratio=%.3f line_ratio=%.3f  cfft_fft_ns=%.0f fftw_fft_ns=%.0f "
               "cfft_line_ns=%.0f fftw_line_ns=%.0f fftw_execute_only_ns=%.0f\n",
               n, complex ? "complex" : "real", tc / tf, lc / lf, tc, tf, lc, lf, xf);

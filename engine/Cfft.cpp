@@ -26,28 +26,7 @@ int FloorPow2(int v) {
   return p;
 }
 
-// First radix-4 stage (span 1, no twiddles): y[4j + r] = butterfly_r(x[j + r*q]), q = m/4.
-VT_CLONES void Radix4First(const double* __restrict xr, const double* __restrict xi,
-                           double* __restrict yr, double* __restrict yi, int m) {
-  const int q = m / 4;
-  for (int j = 0; j < q; ++j) {
-    const double a0r = xr[j] + xr[j + 2 * q], a0i = xi[j] + xi[j + 2 * q];
-    const double a1r = xr[j] - xr[j + 2 * q], a1i = xi[j] - xi[j + 2 * q];
-    const double a2r = xr[j + q] + xr[j + 3 * q], a2i = xi[j + q] + xi[j + 3 * q];
-    // (v1 - v3) * (-i)
-    const double a3r = xi[j + q] - xi[j + 3 * q], a3i = xr[j + 3 * q] - xr[j + q];
-    yr[4 * j] = a0r + a2r;
-    yi[4 * j] = a0i + a2i;
-    yr[4 * j + 1] = a1r + a3r;
-    yi[4 * j + 1] = a1i + a3i;
-    yr[4 * j + 2] = a0r - a2r;
-    yi[4 * j + 2] = a0i - a2i;
-    yr[4 * j + 3] = a1r - a3r;
-    yi[4 * j + 3] = a1i - a3i;
-  }
-}
-
-// Radix-4 stage of span ns >= 4: for block b and k < ns, j = b*ns + k,
+// Radix-4 stage of span ns: for block b and k < ns, j = b*ns + k,
 // v_r = x[j + r*q] * w^(r k) (w = exp(-2 pi i / (4 ns))), y[b*4ns + k + r*ns] = DFT4(v)_r.
 // tw holds w^k, w^2k, w^3k as six arrays of ns entries (re1, im1, re2, im2, re3, im3).
 VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict xi,
@@ -103,6 +82,141 @@ VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict
   }
 }
 
+// First radix-8 stage (span 1, no twiddles) fused with the window: the inputs x[j + r*m/8] are
+// taken from the caller's interleaved array, windowed, and y[8j + r] = DFT8(x[j + r*m/8])_r.
+// Real input: x[n] = data[2n] w[2n] + i data[2n+1] w[2n+1] (N = 2m samples packed as m complex
+// values). Complex input: x[n] = (data[2n] - i data[2n+1]) w[n] (conjugated, see Cfft.h).
+#define VT_RADIX8_FIRST_BODY \
+    const double e0r = v0r + v4r, e0i = v0i + v4i; \
+    const double e1r = v0r - v4r, e1i = v0i - v4i; \
+    const double e2r = v2r + v6r, e2i = v2i + v6i; \
+    const double e3r = v2i - v6i, e3i = v6r - v2r; \
+    const double E0r = e0r + e2r, E0i = e0i + e2i; \
+    const double E1r = e1r + e3r, E1i = e1i + e3i; \
+    const double E2r = e0r - e2r, E2i = e0i - e2i; \
+    const double E3r = e1r - e3r, E3i = e1i - e3i; \
+    const double o0r = v1r + v5r, o0i = v1i + v5i; \
+    const double o1r = v1r - v5r, o1i = v1i - v5i; \
+    const double o2r = v3r + v7r, o2i = v3i + v7i; \
+    const double o3r = v3i - v7i, o3i = v7r - v3r; \
+    const double O0r = o0r + o2r, O0i = o0i + o2i; \
+    const double O1r = o1r + o3r, O1i = o1i + o3i; \
+    const double O2r = o0r - o2r, O2i = o0i - o2i; \
+    const double O3r = o1r - o3r, O3i = o1i - o3i; \
+    const double T1r = s * (O1r + O1i), T1i = s * (O1i - O1r); \
+    const double T2r = O2i, T2i = -O2r; \
+    const double T3r = s * (O3i - O3r), T3i = -s * (O3r + O3i); \
+    yr[8 * j + 0] = E0r + O0r; \
+    yr[8 * j + 1] = E1r + T1r; \
+    yr[8 * j + 2] = E2r + T2r; \
+    yr[8 * j + 3] = E3r + T3r; \
+    yr[8 * j + 4] = E0r - O0r; \
+    yr[8 * j + 5] = E1r - T1r; \
+    yr[8 * j + 6] = E2r - T2r; \
+    yr[8 * j + 7] = E3r - T3r; \
+    yi[8 * j + 0] = E0i + O0i; \
+    yi[8 * j + 1] = E1i + T1i; \
+    yi[8 * j + 2] = E2i + T2i; \
+    yi[8 * j + 3] = E3i + T3i; \
+    yi[8 * j + 4] = E0i - O0i; \
+    yi[8 * j + 5] = E1i - T1i; \
+    yi[8 * j + 6] = E2i - T2i; \
+    yi[8 * j + 7] = E3i - T3i; \
+
+VT_CLONES void Radix8FirstReal(const double* __restrict data, const double* __restrict win,
+                               double* __restrict yr, double* __restrict yi, int m) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  for (int j = 0; j < q; ++j) {
+#define VT_LOAD(K)                                                               \
+  const double v##K##r = data[2 * (j + K * q)] * win[2 * (j + K * q)];           \
+  const double v##K##i = data[2 * (j + K * q) + 1] * win[2 * (j + K * q) + 1];
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+    VT_RADIX8_FIRST_BODY
+  }
+}
+
+VT_CLONES void Radix8FirstComplex(const double* __restrict data, const double* __restrict win,
+                                  double* __restrict yr, double* __restrict yi, int m) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  for (int j = 0; j < q; ++j) {
+#define VT_LOAD(K)                                                     \
+  const double v##K##r = data[2 * (j + K * q)] * win[j + K * q];       \
+  const double v##K##i = -(data[2 * (j + K * q) + 1] * win[j + K * q]);
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+    VT_RADIX8_FIRST_BODY
+  }
+}
+#undef VT_RADIX8_FIRST_BODY
+
+// Radix-8 stage of span ns >= 1 (like Radix4Stage with eight inputs x[j + r*m/8]); tw holds
+// w^(r k), r = 1..7, as 14 arrays of ns entries (re1, im1, .. re7, im7), w = exp(-2 pi i/(8 ns)).
+VT_CLONES void Radix8Stage(const double* __restrict xr, const double* __restrict xi,
+                           double* __restrict yr, double* __restrict yi,
+                           const double* __restrict tw, int m, int ns) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  const int blocks = q / ns;
+  for (int b = 0; b < blocks; ++b) {
+    const double* x0r = xr + b * ns;
+    const double* x0i = xi + b * ns;
+    double* y0r = yr + b * 8 * ns;
+    double* y0i = yi + b * 8 * ns;
+#pragma GCC ivdep
+    for (int k = 0; k < ns; ++k) {
+      double vr[8], vi[8];
+      vr[0] = x0r[k];
+      vi[0] = x0i[k];
+      for (int r = 1; r < 8; ++r) {
+        const double ur = x0r[k + r * q], ui = x0i[k + r * q];
+        const double wr = tw[(2 * r - 2) * ns + k], wi = tw[(2 * r - 1) * ns + k];
+        vr[r] = ur * wr - ui * wi;
+        vi[r] = ur * wi + ui * wr;
+      }
+      // Two DFT4 of the even and the odd inputs.
+      const double e0r = vr[0] + vr[4], e0i = vi[0] + vi[4];
+      const double e1r = vr[0] - vr[4], e1i = vi[0] - vi[4];
+      const double e2r = vr[2] + vr[6], e2i = vi[2] + vi[6];
+      const double e3r = vi[2] - vi[6], e3i = vr[6] - vr[2];  // (v2 - v6) * -i
+      const double E0r = e0r + e2r, E0i = e0i + e2i;
+      const double E1r = e1r + e3r, E1i = e1i + e3i;
+      const double E2r = e0r - e2r, E2i = e0i - e2i;
+      const double E3r = e1r - e3r, E3i = e1i - e3i;
+      const double o0r = vr[1] + vr[5], o0i = vi[1] + vi[5];
+      const double o1r = vr[1] - vr[5], o1i = vi[1] - vi[5];
+      const double o2r = vr[3] + vr[7], o2i = vi[3] + vi[7];
+      const double o3r = vi[3] - vi[7], o3i = vr[7] - vr[3];
+      const double O0r = o0r + o2r, O0i = o0i + o2i;
+      const double O1r = o1r + o3r, O1i = o1i + o3i;
+      const double O2r = o0r - o2r, O2i = o0i - o2i;
+      const double O3r = o1r - o3r, O3i = o1i - o3i;
+      // Odd half times W8^k: W8 = (s, -s), W8^2 = -i, W8^3 = (-s, -s).
+      const double T1r = s * (O1r + O1i), T1i = s * (O1i - O1r);
+      const double T2r = O2i, T2i = -O2r;
+      const double T3r = s * (O3i - O3r), T3i = -s * (O3r + O3i);
+      y0r[k] = E0r + O0r;
+      y0i[k] = E0i + O0i;
+      y0r[k + ns] = E1r + T1r;
+      y0i[k + ns] = E1i + T1i;
+      y0r[k + 2 * ns] = E2r + T2r;
+      y0i[k + 2 * ns] = E2i + T2i;
+      y0r[k + 3 * ns] = E3r + T3r;
+      y0i[k + 3 * ns] = E3i + T3i;
+      y0r[k + 4 * ns] = E0r - O0r;
+      y0i[k + 4 * ns] = E0i - O0i;
+      y0r[k + 5 * ns] = E1r - T1r;
+      y0i[k + 5 * ns] = E1i - T1i;
+      y0r[k + 6 * ns] = E2r - T2r;
+      y0i[k + 6 * ns] = E2i - T2i;
+      y0r[k + 7 * ns] = E3r - T3r;
+      y0i[k + 7 * ns] = E3i - T3i;
+    }
+  }
+}
+
 // Final radix-2 stage of span h = m/2: y[k] = x[k] + w^k x[k+h], y[k+h] = x[k] - w^k x[k+h],
 // w = exp(-2 pi i / m); tw holds re and im of w^k as two arrays of h entries.
 VT_CLONES void Radix2Last(const double* __restrict xr, const double* __restrict xi,
@@ -118,25 +232,6 @@ VT_CLONES void Radix2Last(const double* __restrict xr, const double* __restrict 
     yi[k] = xi[k] + vi;
     yr[k + h] = xr[k] - vr;
     yi[k + h] = xi[k] - vi;
-  }
-}
-
-// Real input: window the samples and pack them as m = N/2 complex values.
-VT_CLONES void WindowReal(const double* __restrict data, const double* __restrict win,
-                          double* __restrict re, double* __restrict im, int m) {
-  for (int n = 0; n < m; ++n) {
-    re[n] = data[2 * n] * win[2 * n];
-    im[n] = data[2 * n + 1] * win[2 * n + 1];
-  }
-}
-
-// Complex input (I, Q interleaved): window, and take the conjugate so that the forward
-// transform below yields the spectrum in the orientation documented in Cfft.h.
-VT_CLONES void WindowComplex(const double* __restrict data, const double* __restrict win,
-                             double* __restrict re, double* __restrict im, int m) {
-  for (int n = 0; n < m; ++n) {
-    re[n] = data[2 * n] * win[n];
-    im[n] = -(data[2 * n + 1] * win[n]);
   }
 }
 
@@ -162,6 +257,26 @@ VT_CLONES void SplitPower(const double* __restrict zr, const double* __restrict 
 VT_CLONES void PowerOf(const double* __restrict re, const double* __restrict im,
                        double* __restrict power, int m) {
   for (int k = 0; k < m; ++k) power[k] = re[k] * re[k] + im[k] * im[k];
+}
+
+// Small element-wise steps of the dB line, compiled for the vector units like the transform.
+VT_CLONES void AddConst(const double* __restrict in, double c, double* __restrict out, int n) {
+  for (int k = 0; k < n; ++k) out[k] = in[k] + c;
+}
+VT_CLONES void AddConstInPlace(double* __restrict v, double c, int n) {
+  for (int k = 0; k < n; ++k) v[k] += c;
+}
+// next[k] = v[k] / a + keep * lev[k] (the averaging rule, keep = 1 - 1/a).
+VT_CLONES void AverageInto(const double* __restrict v, const double* __restrict lev, double a,
+                           double keep, double* __restrict next, int n) {
+  for (int k = 0; k < n; ++k) next[k] = v[k] / a + keep * lev[k];
+}
+// t[k] = (t[k] + offset) * factor.
+VT_CLONES void OffsetScale(double* __restrict t, double offset, double factor, int n) {
+  for (int k = 0; k < n; ++k) t[k] = (t[k] + offset) * factor;
+}
+VT_CLONES void LinearAmplitude(const double* __restrict p, int size, double* __restrict v, int n) {
+  for (int k = 0; k < n; ++k) v[k] = std::sqrt(p[k]) * 400.0 / 32767.0 / size;
 }
 
 // Saturating truncation toward zero into the int range; NaN gives 0.
@@ -224,29 +339,31 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 
   m_M = m_IsComplex ? n : n / 2;
   const int m = m_M;
-  // Twiddles of every radix-4 stage of span ns >= 4, then the radix-2 stage if any.
-  for (int ns = 4; ns * 4 <= m; ns *= 4) {
+  // Stage plan: radix-8 stages of span 1, 8, 64, ..; then one radix-4 or radix-2 stage for
+  // the remaining factor. Twiddles per stage: w^(r k) for r = 1 .. radix-1, k < span.
+  auto addTwiddles = [&](int radix, int ns) {
     const std::size_t base = m_Tw.size();
-    m_Tw.resize(base + 6 * ns);
-    for (int k = 0; k < ns; ++k) {
-      for (int r = 1; r <= 3; ++r) {
-        const long double a = -2.0L * 3.14159265358979323846264338327950288L * r * k / (4.0L * ns);
+    m_Tw.resize(base + 2 * (radix - 1) * static_cast<std::size_t>(ns));
+    for (int r = 1; r < radix; ++r)
+      for (int k = 0; k < ns; ++k) {
+        const long double a =
+            -2.0L * 3.14159265358979323846264338327950288L * r * k / (static_cast<long double>(radix) * ns);
         m_Tw[base + (2 * r - 2) * ns + k] = static_cast<double>(std::cos(a));
         m_Tw[base + (2 * r - 1) * ns + k] = static_cast<double>(std::sin(a));
       }
-    }
+  };
+  int ns = 1;
+  while (ns * 8 <= m) {
+    m_Stages.push_back({8, ns});
+    addTwiddles(8, ns);
+    ns *= 8;
   }
-  int stages4 = 0;
-  for (int s = 1; s * 4 <= m; s *= 4) ++stages4;
-  if ((1 << (2 * stages4)) != m) {  // one radix-2 stage remains
-    const int h = m / 2;
-    const std::size_t base = m_Tw.size();
-    m_Tw.resize(base + 2 * h);
-    for (int k = 0; k < h; ++k) {
-      const long double a = -2.0L * 3.14159265358979323846264338327950288L * k / m;
-      m_Tw[base + k] = static_cast<double>(std::cos(a));
-      m_Tw[base + h + k] = static_cast<double>(std::sin(a));
-    }
+  if (ns * 4 == m) {
+    m_Stages.push_back({4, ns});
+    addTwiddles(4, ns);
+  } else if (ns * 2 == m) {
+    m_Stages.push_back({2, ns});
+    addTwiddles(2, ns);
   }
   if (!m_IsComplex) {
     m_SplitCos.resize(m);
@@ -268,30 +385,28 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 
 Cfft::~Cfft() = default;
 
-// Complex FFT of m_Re/m_Im (length m); returns the arrays that hold the result.
-void Cfft::Transform(const double** outRe, const double** outIm) {
+// Complex FFT of the windowed input (length m); returns the arrays that hold the result.
+void Cfft::Transform(const double* data, const double** outRe, const double** outIm) {
   const int m = m_M;
   double* xr = m_Re.data();
   double* xi = m_Im.data();
   double* yr = m_Re2.data();
   double* yi = m_Im2.data();
+  // The first stage (radix 8, span 1) reads the caller's array and applies the window.
+  if (m_IsComplex)
+    Radix8FirstComplex(data, Window.data(), xr, xi, m);
+  else
+    Radix8FirstReal(data, Window.data(), xr, xi, m);
   const double* tw = m_Tw.data();
-  int ns = 1;
-  if (m >= 4) {
-    Radix4First(xr, xi, yr, yi, m);
-    std::swap(xr, yr);
-    std::swap(xi, yi);
-    ns = 4;
-    while (ns * 4 <= m) {
-      Radix4Stage(xr, xi, yr, yi, tw, m, ns);
-      tw += 6 * ns;
-      std::swap(xr, yr);
-      std::swap(xi, yi);
-      ns *= 4;
-    }
-  }
-  if (ns < m) {
-    Radix2Last(xr, xi, yr, yi, tw, m);
+  for (std::size_t i = 1; i < m_Stages.size(); ++i) {
+    const Stage& st = m_Stages[i];
+    tw += 2 * (m_Stages[i - 1].radix - 1) * m_Stages[i - 1].span;
+    if (st.radix == 8)
+      Radix8Stage(xr, xi, yr, yi, tw, m, st.span);
+    else if (st.radix == 4)
+      Radix4Stage(xr, xi, yr, yi, tw, m, st.span);
+    else
+      Radix2Last(xr, xi, yr, yi, tw, m);
     std::swap(xr, yr);
     std::swap(xi, yi);
   }
@@ -303,13 +418,10 @@ void Cfft::CalcPower(const double* data, double* power) {
   const int m = m_M;
   const double* zr;
   const double* zi;
+  Transform(data, &zr, &zi);
   if (m_IsComplex) {
-    WindowComplex(data, Window.data(), m_Re.data(), m_Im.data(), m);
-    Transform(&zr, &zi);
     PowerOf(zr, zi, power, m);
   } else {
-    WindowReal(data, Window.data(), m_Re.data(), m_Im.data(), m);
-    Transform(&zr, &zi);
     power[0] = 0.0;
     SplitPower(zr, zi, m_SplitCos.data(), m_SplitSin.data(), power, m);
   }
@@ -333,17 +445,17 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
     double* v = m_Tmp.data();
     double* next = m_Re2.data();  // free once the power is formed; m = N/2 entries
     if (logarithmic) {
-      for (int k = 1; k < half; ++k) v[k] = p[k] + PowerFloor;
+      AddConst(p + 1, PowerFloor, v + 1, half - 1);
       VecLog10(v + 1, v + 1, half - 1);
-      for (int k = 1; k < half; ++k) v[k] += DbOffset;
+      AddConstInPlace(v + 1, DbOffset, half - 1);
     } else {
-      for (int k = 1; k < half; ++k) v[k] = std::sqrt(p[k]) * 400.0 / 32767.0 / n;
+      LinearAmplitude(p + 1, n, v + 1, half - 1);
     }
     const double a = AverageCount;
     const double keep = 1.0 - 1.0 / a;
     next[0] = lev[0];
     if (Averaging) {
-      for (int k = 1; k < half; ++k) next[k] = v[k] / a + keep * lev[k];
+      AverageInto(v + 1, lev + 1, a, keep, next + 1, half - 1);
     } else {
       std::copy(v + 1, v + half, next + 1);
     }
@@ -369,9 +481,9 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
   for (int k = quarter; k < half; ++k) t[k] = p[k - quarter];
   if (logarithmic) {
     double* arg = t + half;  // m_Tmp has N entries
-    for (int k = 0; k < half; ++k) arg[k] = t[k] + PowerFloor;
+    AddConst(t, PowerFloor, arg, half);
     VecLog10(arg, t, half);
-    for (int k = 0; k < half; ++k) t[k] = (t[k] + DbOffset) * factor;
+    OffsetScale(t, DbOffset, factor, half);
     ScaleTrunc(t, 1.0, out, half);
     if (MarkNearInteger(t, 1.0, tol, m_Flags.data(), half)) {
       for (int k = 0; k < half; ++k)

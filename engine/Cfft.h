@@ -55,14 +55,20 @@ public:
   double PowerFloor = 0;   // added to each power before the log: -200 dB
 
 private:
-  // Complex FFT of m_Re/m_Im in place of the work arrays; returns where the result lies.
-  void Transform(const double** outRe, const double** outIm);
+  // Windows data and transforms it (complex length m_M) in the work arrays; returns where the
+  // result lies.
+  void Transform(const double* data, const double** outRe, const double** outIm);
 
   bool m_IsComplex = false;
   int m_WindowType = 0;
   int m_M = 0;  // complex transform length (N/2 for real input, N for complex)
   std::vector<double> Window;   // N entries
   std::vector<double> Levels;   // N/2 entries, held between calls for averaging
+  struct Stage {
+    int radix;  // 8, 4 or 2
+    int span;   // outputs of one sub-transform before this stage
+  };
+  std::vector<Stage> m_Stages;  // the complex transform's stages in order
   std::vector<double> m_Tw;     // twiddles of the complex transform (per stage, split re/im)
   std::vector<double> m_SplitCos, m_SplitSin;  // real-input split step: 2 pi k / N, k < N/2
   std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)

@@ -77,9 +77,15 @@ inline bool InDomain(double x) {
   return u >= kMinNormal && u < kInfBits;
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void Log10Loop(
+// Returns whether any input lies outside the normal positive range.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) bool Log10Loop(
     const double* __restrict in, double* __restrict out, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) out[i] = Log10Core(in[i]);
+  uint64_t bad = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    out[i] = Log10Core(in[i]);
+    bad |= Bits(in[i]) - kMinNormal >= kInfBits - kMinNormal;
+  }
+  return bad != 0;
 }
 
 }  // namespace
@@ -91,7 +97,10 @@ void VecLog10(const double* in, double* out, std::size_t n) {
   double tmp[kChunk];
   for (std::size_t done = 0; done < n; done += kChunk) {
     const std::size_t c = (n - done < kChunk) ? n - done : kChunk;
-    Log10Loop(in + done, tmp, c);
+    if (!Log10Loop(in + done, tmp, c)) {
+      std::memcpy(out + done, tmp, c * sizeof(double));
+      continue;
+    }
     for (std::size_t i = 0; i < c; ++i) {
       const double x = in[done + i];
       out[done + i] = InDomain(x) ? tmp[i] : std::log10(x);
