@@ -28,10 +28,21 @@ void CDec2FIR::Decimate(const double* in, double* out, int n) {
     m_Delay[m_Pos] = x;
     m_Delay[m_Pos + 45] = x;
     if (i & 1) {
+      // The table is symmetric: fold the line around its centre tap, and keep four partial
+      // sums so that the additions do not wait for each other.
       const double* d = m_Delay + m_Pos;
-      double sum = 0.0;
-      for (int k = 0; k < 45; ++k) sum += d[k] * g_Dec2FirCoeffs[k];
-      out[i / 2] = sum;
+      const double* c = g_Dec2FirCoeffs;
+      double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+      for (int k = 0; k < 20; k += 4) {
+        a0 += c[k] * (d[k] + d[44 - k]);
+        a1 += c[k + 1] * (d[k + 1] + d[43 - k]);
+        a2 += c[k + 2] * (d[k + 2] + d[42 - k]);
+        a3 += c[k + 3] * (d[k + 3] + d[41 - k]);
+      }
+      a0 += c[20] * (d[20] + d[24]);
+      a1 += c[21] * (d[21] + d[23]);
+      a2 += c[22] * d[22];
+      out[i / 2] = (a0 + a1) + (a2 + a3);
     }
   }
 }

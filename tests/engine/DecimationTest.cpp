@@ -211,6 +211,25 @@ TEST_F(BigSampleBufferTest, AveragingAndAntiAliasPathsDecimate) {
   EXPECT_EQ(ring->TotalCount.load(), 4096u);
 }
 
+TEST_F(BigSampleBufferTest, BlockWiseEqualsSampleWise) {
+  for (int mode = 0; mode < 3; ++mode) {  // averaging, anti-alias stages, I/Q mixing
+    SndConfig.FftInputAntiAlias = mode >= 1;
+    SndConfig.ComplexFFT = mode == 2;
+    auto other = std::make_unique<BigSampleBuffer>();
+    ClearBigBuffer(other.get(), 8000.0, 700.0);
+    InitBigBufferDecimation(ring.get(), 8000.0, 6, 700.0);
+    InitBigBufferDecimation(other.get(), 8000.0, 6, 700.0);
+    std::vector<double> x(4096);
+    for (int i = 0; i < 4096; ++i) x[i] = 3000.0 * std::cos(i * 0.3) + i % 7;
+    BigBufferWrite(ring.get(), mode == 2, mode == 2, 1.0, x.data(), 4096);
+    for (int i = 0; i < 4096; ++i) BigBufferWrite(other.get(), mode == 2, mode == 2, 1.0, &x[i], 1);
+    ASSERT_EQ(ring->TotalCount.load(), other->TotalCount.load()) << mode;
+    ASSERT_GT(ring->TotalCount.load(), 600u) << mode;
+    for (uint64_t i = 0; i < ring->TotalCount.load(); ++i)
+      ASSERT_EQ(ring->Ring[i], other->Ring[i]) << mode << " " << i;
+  }
+}
+
 TEST_F(BigSampleBufferTest, ComplexPairsStayWholeAndAModeChangeRestarts) {
   SndConfig.ComplexFFT = 1;
   InitBigBufferDecimation(ring.get(), 8000.0, 1, 0.0);

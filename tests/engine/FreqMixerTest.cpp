@@ -88,6 +88,21 @@ TEST_F(FreqMixerTest, ShiftsExactlyAndSuppressesTheOtherSideband) {
   EXPECT_NEAR(s[1724], s[324], 1);  // dB
 }
 
+TEST_F(FreqMixerTest, BlockWiseEqualsSampleWise) {
+  for (int sideband : {0, 1, 2, 3, 4}) {
+    auto other = std::make_unique<FreqMixerChain>();
+    FreqMixer_Clear(other.get());
+    SndConfig.MixerHilbertLength = 37;
+    FreqMixer_Init(m.get(), 1000.0, sideband, true, true);
+    FreqMixer_Init(other.get(), 1000.0, sideband, true, true);
+    std::vector<double> x(3000), a(3000), b(3000);
+    for (int i = 0; i < 3000; ++i) x[i] = 5000.0 * std::sin(i * 0.21) + 300.0;
+    FreqMixer_Process(m.get(), x.data(), a.data(), 3000);
+    for (int i = 0; i < 3000; ++i) FreqMixer_Process(other.get(), &x[i], &b[i], 1);
+    EXPECT_EQ(a, b) << "sideband " << sideband;
+  }
+}
+
 TEST_F(FreqMixerTest, DcBlockerRemovesAnOffset) {
   FreqMixer_Init(m.get(), 1024.0, 0, true, true);
   std::vector<double> x(4096);

@@ -121,6 +121,23 @@ TEST_F(TestSignalGenTest, AnyFrequencyKeepsThePhaseInTheTable) {
   }
 }
 
+TEST_F(TestSignalGenTest, BlockWiseEqualsSampleWise) {
+  Set(0, true, 733.0, 0.2, 0);
+  Set(1, true, 1210.5, 0.3, 2);
+  Set(2, true, 97.0, 0.1, 3);
+  SndConfig.Sine[1].AmMod = true;
+  SndConfig.Sine[2].FmMod = true;
+  SndConfig.AmModWave = 1;
+  SndConfig.NoiseOn = 1;
+  std::vector<double> block(4096);
+  GenerateTestSignal(block.data(), 4096);
+  InitTestSignalGenerator();
+  for (int k = 0; k < 3; ++k) SndConfig.Sine[k].ParamsChanged = true;
+  std::vector<double> single(4096);
+  for (int i = 0; i < 4096; ++i) GenerateTestSignal(&single[i], 1);
+  EXPECT_EQ(block, single);
+}
+
 TEST_F(TestSignalGenTest, AmEnvelopeIsNotClippedByTheGenerator) {
   Set(0, true, 1024.0, 1.0, 0);
   SndConfig.Sine[0].AmMod = true;
