@@ -33,12 +33,15 @@ public:
   bool IsComplex() const { return m_IsComplex; }
   int GetWindow() const { return m_WindowType; }
 
-  // data: N reals, or N complex values (I, Q interleaved, 2N doubles); it is overwritten.
+  // data: N reals, or N complex values (I, Q interleaved, 2N doubles); callers treat it as
+  // scratch (this implementation leaves it unchanged).
   // scale: output factor (dB mode: 10 * scale per log10 unit; linear mode: scale for real input).
   // average: > 1 averages real-input levels exponentially, weighting the new spectrum 1/average.
   // logarithmic: dB output, else linear (real input: amplitude * 400 / 32767 / N * scale;
   // complex input: power * 400 / 32767 / N, no scale).
-  // out: N / 2 integers (saturated to the int range). Always returns true.
+  // out: N / 2 integers (saturated to the int range; NaN gives 0). For real input out[0] is not
+  // computed: it holds the level set when the scale kind changes (factor * scale * -200 after a
+  // switch to dB, 0 after a switch to linear). Always returns true.
   bool CalcSpectrum(double* data, double scale, int average, bool logarithmic, int* out);
 
   // Transform only (for tests and benchmarks): windowed input in data as CalcSpectrum takes it;
@@ -51,7 +54,7 @@ public:
   bool LogScale = false;
   int32_t AverageCount = 1;
   int32_t Size = 0;
-  double DbOffset = 0;     // log10 units: 0.1 * (the dB level of a full-scale sine)
+  double DbOffset = 0;     // log10 units: -2 log10(0.5 * 32767 * sum of the window)
   double PowerFloor = 0;   // added to each power before the log: -200 dB
 
 private:
