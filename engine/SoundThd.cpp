@@ -26,8 +26,13 @@
 #include "engine/TestSignalGen.h"
 #include "engine/WaveLogDecimator.h"
 #include "platform/PerfCounter.h"
+#include "platform/RealtimePriority.h"
 
 namespace {
+
+// Real-time priority of the audio thread: above ordinary threads, below the sound server's
+// and the kernel's own (which commonly use 50 and up).
+constexpr int kRealtimePriority = 20;
 
 // Times one stage: the slot becomes (15 x old + difference) / 16 when the difference is not
 // negative.
@@ -90,6 +95,9 @@ void TSoundThread::UpdateDevicesFromThread()
 
 void TSoundThread::Execute()
 {
+  // The highest priority the user may give: real-time scheduling, or else normal.
+  if (!SetCurrentThreadRealtime(kRealtimePriority))
+    PutSoundThdMessage("Sound thread runs at normal priority (no real-time scheduling allowed)");
   PutSoundThdMessage("Launching Sound Thread");
   g_SoundReopenRequest = true;
   UpdateDevicesFromThread();
