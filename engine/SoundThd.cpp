@@ -112,8 +112,8 @@ void TSoundThread::Execute()
   int64_t counterFrequency = QueryPerformanceFrequency();
   if (counterFrequency < 1) counterFrequency = 1;
 
-  m_divisor = ClampDivisor(SndConfig.SampleRateDivisor);
-  m_stages = InputHalvingStages(m_divisor);
+  m_divisorSetting = SndConfig.SampleRateDivisor;
+  m_stages = InputHalvingStages(ClampDivisor(m_divisorSetting));
   g_SndThdFaultScore = 0;
   g_SoundThdFinished = false;
 
@@ -167,9 +167,10 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   if (!sound) return;
 
   const int divisor = SndConfig.SampleRateDivisor;
-  if (divisor != m_divisor) {
-    m_divisor = ClampDivisor(divisor);
-    m_stages = InputHalvingStages(m_divisor);
+  // Compared as set, not as clamped: a setting outside 1..64 is no change on every pass.
+  if (divisor != m_divisorSetting) {
+    m_divisorSetting = divisor;
+    m_stages = InputHalvingStages(ClampDivisor(divisor));
     g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
     g_BigBufferResetCount++;
   }

@@ -129,7 +129,7 @@ private:
   void WriteOutput(int n, bool& waited);
   void UpdateDevicesFromThread();
   bool m_silentChunkAllowed = true;
-  int m_divisor = 1;       // SndConfig.SampleRateDivisor as last taken over (1..64)
+  int m_divisorSetting = 1;  // SndConfig.SampleRateDivisor as last taken over (unclamped)
   int m_stages = 0;        // halving stages for it (0..3)
 };
 

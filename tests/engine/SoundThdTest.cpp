@@ -315,6 +315,12 @@ TEST_F(SoundThdTest, DivisorGivesAMatchingBlockLengthAndRate)
     const uint32_t count = g_SndThdLoopCount;
     ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - count >= 2; }));
     EXPECT_EQ(g_ProcessedBlockLength.load(), c.block);
+    // The ring restarts once for the change, then fills: a setting that is clamped does not
+    // count as a new change on every pass.
+    const uint64_t before = g_BigBuffers[0].TotalCount.load();
+    const uint32_t now = g_SndThdLoopCount;
+    ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - now >= 2; }));
+    EXPECT_GT(g_BigBuffers[0].TotalCount.load(), before);
   }
 }
 
