@@ -55,6 +55,9 @@ int RemoteMsg_CurrentIndex();
 // Empties the queue and clears both counters (start-up, tests).
 void RemoteMsg_ResetQueue();
 
+// Start the server on the GUI thread after it is registered as such (SetMainThread, or
+// InstallQtSyncBridge): the socket thread hands frames to the queue through Synchronize.
+
 // The instance's socket: "vartumo<N>.sock" (N = instanceIndex + 1) in the runtime directory;
 // when another running instance already serves that name, "vartumo<N>-<pid>.sock". A stale
 // socket file left by a crashed run is replaced. Mode 0600. Returns false (and says why in
