@@ -1,0 +1,213 @@
+#include "mainwin/WaveRecording.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "engine/C_WaveIO.h"
+#include "engine/SndConfig.h"
+#include "engine/WaveLogDecimator.h"
+#include "interp/CmdWinMsg.h"
+#include "mainwin/WaveAnalysis.h"
+
+C_WaveIO* g_pRecordWaveFile = nullptr;
+
+namespace {
+
+WaveLogDecimator* Decimator() { return &g_WaveLogDecimator[0]; }
+
+void Put32(unsigned char* p, uint32_t v) {
+  p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
+}
+
+bool PWriteAll(int fd, const unsigned char* p, size_t n, off_t at) {
+  while (n > 0) {
+    const ssize_t w = ::pwrite(fd, p, n, at);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w, n -= size_t(w), at += w;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SyncWaveFileHeader(C_WaveIO* w) {
+  if (!w || !w->IsOpenForWrite() || w->FileHandle < 0) return false;
+  if (w->GetFileFormat() != C_WaveIO::FORMAT_RIFF || w->DataStart < 12) return true;
+  unsigned char b[4];
+  Put32(b, static_cast<uint32_t>(w->DataSize));
+  if (!PWriteAll(w->FileHandle, b, 4, w->DataStart - 4)) return false;
+  Put32(b, static_cast<uint32_t>(w->DataStart + w->DataSize - 8));
+  return PWriteAll(w->FileHandle, b, 4, 4);
+}
+
+CWaveRecorder::CWaveRecorder(IWaveFileHost* host) : m_Host(host ? host : &m_NoHost) {}
+
+bool CWaveRecorder::IsRecording() const {
+  return g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite() &&
+         g_WaveLogState.load(std::memory_order_acquire) != WAVE_LOG_OFF;
+}
+
+int64_t CWaveRecorder::FileOffset() const {
+  return g_pRecordWaveFile ? g_pRecordWaveFile->GetCurrentFileOffset() : 0;
+}
+
+double CWaveRecorder::PrepareDecimator(int mode) {
+  if (mode == WAVE_LOG_IQ) return InitWaveLogPassThrough(Decimator());
+  return InitWaveLogDecimator(Decimator());
+}
+
+void CWaveRecorder::ChooseWaveRecordFile(int mode) {
+  if (IsRecording()) {
+    StopWaveRecording();
+    return;
+  }
+  const char* head = mode == WAVE_LOG_INPUT    ? "Log audio input as Wave-file ("
+                     : mode == WAVE_LOG_OUTPUT ? "Log audio output as Wave-file ("
+                     : mode == WAVE_LOG_IQ     ? "Log decimated I/Q samples as file ("
+                                               : nullptr;
+  if (!head) return;
+  LoggingActive = false;
+  const double rate = PrepareDecimator(mode);
+  if (!g_pRecordWaveFile) g_pRecordWaveFile = new (std::nothrow) C_WaveIO;
+  char title[128];
+  std::snprintf(title, sizeof title, "%s%d samples/sec)", head, static_cast<int>(rate));
+  std::string name = RecordFileName;
+  if (!m_Host->AskSaveFileName(title, name)) return;
+  StartWaveRecording(mode, name);
+}
+
+bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName) {
+  if (mode < WAVE_LOG_INPUT || mode > WAVE_LOG_IQ) return false;
+  if (IsRecording() || (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()))
+    StopWaveRecording();
+  LoggingActive = false;
+  WaveLogDecimator* d = Decimator();
+  d->Active.store(false, std::memory_order_release);
+  const double rate = PrepareDecimator(mode);
+  if (!g_pRecordWaveFile) g_pRecordWaveFile = new (std::nothrow) C_WaveIO;
+  C_WaveIO* w = g_pRecordWaveFile;
+  RecordFileName = fileName;
+  g_WaveLogState.store(WAVE_LOG_OFF, std::memory_order_release);
+  const int format = SndConfig.WaveFileFormat == C_WaveIO::FORMAT_RAW ? C_WaveIO::FORMAT_RAW
+                                                                       : C_WaveIO::FORMAT_RIFF;
+  if (!w || !w->OutOpen(fileName.c_str(), format, 16, mode == WAVE_LOG_IQ ? 2 : 1, rate)) {
+    const std::string msg = "Problem:\r\nCould not create \"" + fileName +
+                            "\"\r for recording (" + std::strerror(errno) + ").";
+    m_Host->ShowMessage(msg.c_str());
+    return false;
+  }
+  BufferNumber = 0;
+  LastWritten = -1;
+  d->Active.store(true, std::memory_order_release);
+  g_WaveLogState.store(mode, std::memory_order_release);
+  m_Host->SetLogMenuCaption(("Stop logging to \"" + fileName + "\"").c_str());
+  LoggingActive = true;
+  m_Host->ShowStatus();
+  if (SndConfig.MsgDisplay & MSGDISP_FILE_ACTIONS)
+    CmdWin_AddMessage(1, CMDWIN_MSG_INFO,
+                      ("Started recording to wave file \"" + fileName + "\"").c_str());
+  return true;
+}
+
+int CWaveRecorder::StopWaveRecording() {
+  const bool wasLogging = LoggingActive;
+  LoggingActive = false;
+  g_WaveLogState.store(WAVE_LOG_OFF, std::memory_order_release);
+  Decimator()->Active.store(false, std::memory_order_release);
+  if (C_WaveIO* w = g_pRecordWaveFile) {
+    if (w->IsOpenForWrite()) {
+      // Full buffers the audio thread handed over are written before the file is closed.
+      for (int i = 0; i < 2 && w->IsOpenForWrite(); ++i) {
+        const int first = LastWritten == 0 ? 1 : 0;
+        if (!WriteBuffer(first)) WriteBuffer(1 - first);
+      }
+    }
+    w->CloseFile();
+    if (wasLogging && (SndConfig.MsgDisplay & MSGDISP_FILE_ACTIONS))
+      CmdWin_AddMessage(1, CMDWIN_MSG_INFO,
+                        ("Stopped recording to wave file \"" + RecordFileName + "\"").c_str());
+  }
+  m_Host->SetLogMenuCaption("Log input as *.WAV-file");
+  m_Host->ShowStatus();
+  return 1;
+}
+
+bool CWaveRecorder::WriteBuffer(int which) {
+  // Writes buffer `which` (0 A, 1 B) when it is full. True when a buffer was taken.
+  WaveLogDecimator* d = Decimator();
+  std::atomic<int32_t>& state = which == 0 ? d->StateA : d->StateB;
+  std::atomic<int32_t>& fill = which == 0 ? d->FillA : d->FillB;
+  const int16_t* data = which == 0 ? d->BufferA : d->BufferB;
+  if (state.load(std::memory_order_acquire) != kWaveLogFull) return false;
+  C_WaveIO* w = g_pRecordWaveFile;
+  int count = fill.load(std::memory_order_relaxed);
+  count = count < 0 ? 0 : (count > kWaveLogBufferSize ? kWaveLogBufferSize : count);
+  bool ok = true;
+  int err = 0;
+  if (count > 0) {
+    errno = 0;
+    ok = w->WriteSamples(data, count * 2) >= 0;
+    err = errno;
+    if (ok) ok = SyncWaveFileHeader(w);
+    if (!ok && !err) err = errno;
+  }
+  fill.store(0, std::memory_order_relaxed);
+  state.store(kWaveLogEmpty, std::memory_order_release);
+  StatusDirty = true;
+  if (LastWritten == which) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Lost buffer %c(#%d) for wave save", which == 0 ? 'A' : 'B',
+                  BufferNumber);
+    m_Host->Log(20, text);
+  }
+  ++BufferNumber;
+  LastWritten = which;
+  if (!ok) {
+    // A full disk or another write error: stop here; the file keeps a valid header for the
+    // blocks written so far.
+    const std::string name = RecordFileName;
+    LoggingActive = false;
+    g_WaveLogState.store(WAVE_LOG_OFF, std::memory_order_release);
+    d->Active.store(false, std::memory_order_release);
+    w->CloseFile();
+    m_Host->SetLogMenuCaption("Log input as *.WAV-file");
+    const std::string msg = "Recording to \"" + name + "\" stopped: could not write (" +
+                            (err ? std::strerror(err) : "write error") + ").";
+    m_Host->ShowMessage(msg.c_str());
+    m_Host->ShowStatus();
+  }
+  return true;
+}
+
+void CWaveRecorder::FlushWaveRecordBuffers() {
+  if (!g_pRecordWaveFile || !g_pRecordWaveFile->IsOpenForWrite() ||
+      g_WaveLogState.load(std::memory_order_acquire) == WAVE_LOG_OFF)
+    return;
+  // At most one buffer per call; when both are full the one not written last is older.
+  const int first = LastWritten == 0 ? 1 : 0;
+  if (!WriteBuffer(first)) WriteBuffer(1 - first);
+}
+
+int WaveFileStatusText(const CWaveAnalysis* analysis, const CWaveRecorder* recorder,
+                       std::string* text) {
+  char buf[64];
+  if (analysis && analysis->IsFileOpen()) {
+    std::snprintf(buf, sizeof buf, "Reading %lld kB",
+                  static_cast<long long>(analysis->BytesRead() / 1024));
+    if (text) *text = buf;
+    return 2;
+  }
+  if (recorder && g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) {
+    std::snprintf(buf, sizeof buf, "Logging %lld kB",
+                  static_cast<long long>(recorder->FileOffset() / 1024));
+    if (text) *text = buf;
+    return 3;
+  }
+  if (text) text->clear();
+  return 0;
+}

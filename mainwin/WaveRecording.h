@@ -1,0 +1,67 @@
+#pragma once
+// Recording of the audio input (mode 1), the audio output (2) or ring 0's decimated I/Q pairs
+// (3) into a wave file. The audio thread fills the two ping-pong buffers of
+// g_WaveLogDecimator[0] (decimator 0 logs all three modes); the GUI writes each full buffer
+// to g_pRecordWaveFile (made on first use, then reused) from the idle handler and the timer.
+//
+// A recording cut off at any moment leaves a readable file: after every block written the
+// RIFF and data sizes in the header are brought up to date, so a crash loses at most the
+// samples not yet written. A failed write (a full disk) ends the recording with a message;
+// the file keeps a valid header for what was written.
+// GUI thread only.
+#include <cstdint>
+#include <string>
+
+#include "mainwin/WaveFileHost.h"
+
+class C_WaveIO;
+
+extern C_WaveIO* g_pRecordWaveFile;
+
+enum { WAVE_LOG_OFF = 0, WAVE_LOG_INPUT = 1, WAVE_LOG_OUTPUT = 2, WAVE_LOG_IQ = 3 };
+
+class CWaveRecorder {
+public:
+  explicit CWaveRecorder(IWaveFileHost* host);
+  CWaveRecorder(const CWaveRecorder&) = delete;
+  CWaveRecorder& operator=(const CWaveRecorder&) = delete;
+
+  // The menu commands LogToWavFileClick (1), LogOutputToWAVClick (2) and
+  // Menu_LogDecimatedIQClick (3): stops a running recording, or asks for a file and starts.
+  void ChooseWaveRecordFile(int mode);
+  // Starts recording in mode 1..3 to fileName (a running recording is stopped first). False
+  // when the file could not be created (the message says why) or the mode is unknown.
+  bool StartWaveRecording(int mode, const std::string& fileName);
+  // Writes the full buffers still waiting, closes the file with its header fixed up. Returns 1.
+  int StopWaveRecording();
+  // Writes at most one full buffer (the older one first). Idle handler and timer.
+  void FlushWaveRecordBuffers();
+  // The rate the recording in `mode` will have (prepares decimator 0 for it).
+  double PrepareDecimator(int mode);
+
+  bool IsRecording() const;
+  // Bytes of the file so far (its write offset); 0 without a file.
+  int64_t FileOffset() const;
+
+  // ---- State ----
+  std::string RecordFileName = "logfile1.wav";
+  bool LoggingActive = false;
+  bool StatusDirty = false;  // a buffer was written: the status wants a refresh
+  int BufferNumber = 0;      // running number of the buffers written
+  int LastWritten = -1;      // 0 buffer A, 1 buffer B, -1 none yet
+
+private:
+  bool WriteBuffer(int which);
+
+  IWaveFileHost m_NoHost;
+  IWaveFileHost* m_Host;
+};
+
+// Writes the RIFF and data sizes of a RIFF file being written into its header, without moving
+// the write position. True when done (or nothing to do: a raw file).
+bool SyncWaveFileHeader(C_WaveIO* w);
+
+// ProgressButton: what it shows for an analysis (owner 2, "Reading N kB") or a recording
+// (owner 3, "Logging N kB"), else empty text and owner 0. Returns the owner.
+int WaveFileStatusText(const class CWaveAnalysis* analysis, const CWaveRecorder* recorder,
+                       std::string* text);

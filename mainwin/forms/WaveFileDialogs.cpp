@@ -1,0 +1,100 @@
+#include "mainwin/forms/WaveFileDialogs.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <memory>
+
+#include "control/forms/AFilePrp.h"
+#include "control/forms/YesNoDlg.h"
+#include "platform/NumText.h"
+
+const QString CQtWaveFileHost::WaveFilter = "Wave files (*.wav *.WAV)";
+std::function<bool(bool, const QString&, const QString&, QString&)> CQtWaveFileHost::FileDialogHook;
+std::function<int(QDialog*)> CQtWaveFileHost::DialogExecHook;
+
+bool CQtWaveFileHost::AskFileName(bool save, const char* title, std::string& name) {
+  QString chosen = QString::fromStdString(name);
+  bool ok;
+  if (FileDialogHook) {
+    ok = FileDialogHook(save, QString::fromUtf8(title), WaveFilter, chosen);
+  } else {
+    QFileDialog dlg(m_Parent, QString::fromUtf8(title), QString(), WaveFilter);
+    dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dlg.setDefaultSuffix("wav");
+    dlg.selectFile(chosen);
+    ok = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    if (ok) chosen = dlg.selectedFiles().first();
+  }
+  if (!ok || chosen.isEmpty()) return false;
+  name = chosen.toStdString();
+  return true;
+}
+
+bool CQtWaveFileHost::AskOpenFileName(const char* title, std::string& name) {
+  return AskFileName(false, title, name);
+}
+
+bool CQtWaveFileHost::AskSaveFileName(const char* title, std::string& name) {
+  return AskFileName(true, title, name);
+}
+
+int CQtWaveFileHost::Exec(QDialog* dialog) {
+  return DialogExecHook ? DialogExecHook(dialog) : dialog->exec();
+}
+
+bool CQtWaveFileHost::AskAudioFileProperties(AudioFileParams& p) {
+  std::unique_ptr<TAudioFilePropFrm> own;
+  TAudioFilePropFrm* dlg = AudioFilePropFrm;
+  if (!dlg) {
+    own = std::make_unique<TAudioFilePropFrm>(m_Parent);
+    dlg = own.get();
+  }
+  dlg->Ed_SampleRate->setText(QString::fromStdString(FormatFloat("0.0#", p.SampleRate)));
+  dlg->Ed_NrChannels->setText(QString::number(p.NrChannels));
+  dlg->Ed_BitsPerSample->setText(QString::number(p.BitsPerSample));
+  dlg->Ed_FreqOffset->setText(QString::fromStdString(FormatFloat("0.0#", p.FreqOffset)));
+  if (Exec(dlg) != 1) return false;
+  // Text that does not convert keeps the old value. Rate and offset are shown with decimals,
+  // so they are read back with decimals too.
+  p.SampleRate = StrToFloatDef(dlg->Ed_SampleRate->text().trimmed().toStdString(), p.SampleRate);
+  p.NrChannels = StrToIntDef(dlg->Ed_NrChannels->text().trimmed().toStdString(), p.NrChannels);
+  p.BitsPerSample =
+      StrToIntDef(dlg->Ed_BitsPerSample->text().trimmed().toStdString(), p.BitsPerSample);
+  p.FreqOffset = StrToFloatDef(dlg->Ed_FreqOffset->text().trimmed().toStdString(), p.FreqOffset);
+  return true;
+}
+
+int CQtWaveFileHost::AskYesNo(const char* caption, const char* text) {
+  std::unique_ptr<TYesNoForm> own;
+  TYesNoForm* dlg = YesNoForm;
+  if (!dlg) {
+    own = std::make_unique<TYesNoForm>(m_Parent);
+    dlg = own.get();
+  }
+  dlg->setWindowTitle(QString::fromUtf8(caption));
+  dlg->Memo->setPlainText(QString::fromUtf8(text));
+  const int r = Exec(dlg);
+  return r == TYesNoForm::mrYes ? WAVE_ANSWER_YES
+                                : (r == TYesNoForm::mrNo ? WAVE_ANSWER_NO : WAVE_ANSWER_CANCEL);
+}
+
+void CQtWaveFileHost::ShowMessage(const char* text) {
+  QString t = QString::fromUtf8(text);
+  t.replace("\r\n", "\n").replace('\r', '\n');
+  if (OnMessage) {
+    OnMessage(t);
+    return;
+  }
+  QMessageBox::warning(m_Parent, "Vartumo", t);
+}
+
+void CQtWaveFileHost::Log(int level, const char* text) {
+  if (OnLog) OnLog(level, QString::fromUtf8(text));
+}
+
+void CQtWaveFileHost::SetLogMenuCaption(const char* text) {
+  if (OnLogMenuCaption) OnLogMenuCaption(QString::fromUtf8(text));
+}

@@ -1,0 +1,288 @@
+// Off-line analysis of wave files: spectra and time stamps of the lines, decimation of a file
+// faster than the processing rate, the questions asked for stereo and headerless files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "common/TestUtil.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/SampleRates.h"
+#include "engine/SoundThd.h"
+#include "mainwin/SpectrumLines.h"
+#include "mainwin/WaveAnalysis.h"
+#include "mainwin/WaveRecording.h"
+#include "WaveTestUtil.h"
+
+using namespace wave_test;
+
+namespace {
+
+struct Fixture {
+  ScriptedHost host;
+  CSpectrumLineProducer lines{nullptr, &g_BigBuffers[0]};
+  CWaveAnalysis analysis{&host, &lines};
+  Fixture() {
+    BaseSettings();
+    g_ProcessingSampleRate = 11025.0;
+    ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
+    lines.History.Allocate(200);
+  }
+  ~Fixture() {
+    if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
+      w->CloseFile();
+      delete w;
+      g_pAnalysisWaveFile = nullptr;
+    }
+  }
+  // Runs the timer's steps until one reports nothing more; returns the lines made.
+  int RunToEnd() {
+    int steps = 0;
+    while (analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines) && ++steps < 10000) {
+    }
+    return int(lines.LinesMade);
+  }
+  // History line i (0 oldest) of n made.
+  const SpectrumBuffer* Line(int i, int n) { return lines.History.Line(n - 1 - i); }
+};
+
+// Indexes of the two strongest local maxima.
+std::pair<int, int> TwoPeaks(const SpectrumBuffer* s) {
+  int best[2] = {-1, -1};
+  for (int i = 1; i + 1 < s->nr_of_bins; ++i) {
+    if (s->bins[i] < s->bins[i - 1] || s->bins[i] < s->bins[i + 1]) continue;
+    if (best[0] < 0 || s->bins[i] > s->bins[best[0]]) {
+      best[1] = best[0];
+      best[0] = i;
+    } else if (best[1] < 0 || s->bins[i] > s->bins[best[1]]) {
+      best[1] = i;
+    }
+  }
+  return {std::min(best[0], best[1]), std::max(best[0], best[1])};
+}
+
+TEST(WaveAnalysis, TwoTonesInTheirBinsWithTimesInSeconds) {
+  vt_test::TempDir dir;
+  Fixture f;
+  const std::string path = dir.file("two.wav");
+  ASSERT_TRUE(WriteWave(path, 11025, 1, Tones(11025, 3.0, {1000.0, 2500.0}, 8000.0)));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+
+  f.host.openAnswer = path;
+  f.analysis.ChooseFileForAnalysis(false);
+  EXPECT_EQ(f.host.lastTitle, "Analyze Input from *.WAV-File");
+  EXPECT_EQ(f.analysis.AnalysisFileName, path);
+  ASSERT_TRUE(f.analysis.IsAnalyzingWaveFile());
+  EXPECT_EQ(f.analysis.Decimation, 1);
+
+  const int n = f.RunToEnd();
+  // 3 s in lines of trunc(0.1 * 11025 + 0.5) = 1103 samples.
+  EXPECT_EQ(n, 33075 / 1103);
+  EXPECT_EQ(f.host.waterfallLines, n);
+  const double bw = 11025.0 / 1024;
+  for (int i = 0; i < n; ++i) {
+    const SpectrumBuffer* s = f.Line(i, n);
+    ASSERT_NE(s, nullptr);
+    EXPECT_DOUBLE_EQ(s->bin_width_hz, bw);
+    auto [lo, hi] = TwoPeaks(s);
+    EXPECT_NEAR(lo, 1000.0 / bw, 1.0) << "line " << i;
+    EXPECT_NEAR(hi, 2500.0 / bw, 1.0) << "line " << i;
+    // Unix seconds: the file's time stamp plus the samples read so far over the rate.
+    EXPECT_NEAR(s->time, double(st.st_mtime) + (i + 1) * 1103 / 11025.0, 1e-6) << "line " << i;
+  }
+  // The end of the file ends the analysis step; the timer then stops it.
+  EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(5));
+  f.analysis.StopWaveFileAnalysis();
+  EXPECT_FALSE(f.analysis.IsFileOpen());
+  EXPECT_EQ(g_BigBuffers[0].FeedSource.load(), 1);
+}
+
+TEST(WaveAnalysis, FasterFileIsDecimatedToTheProcessingRate) {
+  vt_test::TempDir dir;
+  Fixture f;
+  const std::string path = dir.file("fast.wav");
+  ASSERT_TRUE(WriteWave(path, 48000, 1, Tones(48000, 1.0, {3000.0}, 10000.0)));
+  const struct {
+    int sampleRate, rateDivisor, srDivisor, antiAlias, decimation;
+  } cases[] = {
+      {11025, 1, 1, 0, 4},   // trunc(48000 / 11025)
+      {11025, 1, 1, 1, 4},   // 2 x 2 through the anti-alias stages
+      {22050, 2, 1, 0, 4},   // target 11025
+      {8000, 1, 1, 0, 6},
+      {8000, 1, 1, 1, 6},    // 2 x 3
+      {48000, 1, 1, 0, 1},
+      {44100, 4, 2, 0, 8},   // target 5512.5 -> 8.7
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sampleRate << "/" << c.rateDivisor << "/" << c.srDivisor
+                                    << " anti-alias " << c.antiAlias);
+    SndConfig.SampleRate = c.sampleRate;
+    SndConfig.RateDivisor = c.rateDivisor;
+    SndConfig.SampleRateDivisor = c.srDivisor;
+    SndConfig.FftInputAntiAlias = c.antiAlias;
+    ASSERT_TRUE(f.analysis.OpenWaveFileForAnalysis(path));
+    f.analysis.OffLine = true;
+    EXPECT_EQ(f.analysis.Decimation, c.decimation);
+    EXPECT_EQ(g_BigBuffers[0].DecimationRatio, c.decimation);
+    EXPECT_DOUBLE_EQ(g_BigBuffers[0].OutputRate, 48000.0 / c.decimation);
+    const uint64_t before = f.lines.LinesMade;
+    ASSERT_TRUE(f.analysis.AnalyzeWaveFileStep(5));
+    const int made = int(f.lines.LinesMade - before);
+    EXPECT_EQ(made, 5);
+    // The tone is where the decimated rate puts it.
+    const SpectrumBuffer* s = f.lines.History.Line(0);
+    const double bw = 48000.0 / c.decimation / 1024;
+    EXPECT_DOUBLE_EQ(s->bin_width_hz, bw);
+    const int peak = int(std::max_element(s->bins, s->bins + s->nr_of_bins) - s->bins);
+    EXPECT_NEAR(peak, 3000.0 / bw, 1.0);
+    f.analysis.StopWaveFileAnalysis();
+  }
+}
+
+TEST(WaveAnalysis, StereoFileAsksTheIqQuestion) {
+  vt_test::TempDir dir;
+  const std::string path = dir.file("iq.wav");
+  // I = cos, Q = sin of +1,500 Hz.
+  std::vector<int16_t> iq;
+  for (int i = 0; i < 11025; ++i) {
+    iq.push_back(int16_t(std::lround(9000 * std::cos(2 * M_PI * 1500 * i / 11025.0))));
+    iq.push_back(int16_t(std::lround(9000 * std::sin(2 * M_PI * 1500 * i / 11025.0))));
+  }
+  ASSERT_TRUE(WriteWave(path, 11025, 2, iq));
+  const struct {
+    int answer;
+    bool opened;
+    int complexAfter;
+  } cases[] = {
+      {WAVE_ANSWER_YES, true, 1},
+      {WAVE_ANSWER_NO, true, 0},
+      {WAVE_ANSWER_CANCEL, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Fixture f;
+    f.host.yesNo = c.answer;
+    f.host.openAnswer = path;
+    f.analysis.ChooseFileForAnalysis(false);
+    EXPECT_EQ(f.host.yesNoAsked, 1);
+    EXPECT_EQ(f.host.lastQuestion,
+              "Audio file analysis..|Set the FFT type to 'complex' because the file looks as if "
+              "contains I/Q-samples ?");
+    EXPECT_EQ(SndConfig.ComplexFFT.load(), c.complexAfter);
+    EXPECT_EQ(f.analysis.IsFileOpen(), c.opened);  // Cancel leaves no file open
+    EXPECT_EQ(f.analysis.IsAnalyzingWaveFile(), c.opened);
+    if (!c.opened) {
+      EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(5));
+      continue;
+    }
+    EXPECT_EQ(g_BigBuffers[0].IsComplex.load(), c.complexAfter == 1);
+    ASSERT_TRUE(f.analysis.AnalyzeWaveFileStep(5));
+    // Yes: I/Q pairs fill the ring; No: the left channel is analysed as a real signal.
+    EXPECT_DOUBLE_EQ(f.lines.History.Line(0)->bin_width_hz, 11025.0 / 1024);
+    if (c.complexAfter == 0) {
+      const SpectrumBuffer* s = f.lines.History.Line(0);
+      const int peak = int(std::max_element(s->bins, s->bins + s->nr_of_bins) - s->bins);
+      EXPECT_NEAR(peak, 1500 / (11025.0 / 1024), 1.0);
+    }
+  }
+  // A real FFT already set to complex asks nothing.
+  Fixture f;
+  SndConfig.ComplexFFT = 1;
+  EXPECT_TRUE(f.analysis.OpenWaveFileForAnalysis(path));
+  EXPECT_EQ(f.host.yesNoAsked, 0);
+}
+
+TEST(WaveAnalysis, HeaderlessFileShowsThePropertiesDialog) {
+  vt_test::TempDir dir;
+  const std::string path = dir.file("raw.pcm");
+  ASSERT_TRUE(WriteWave(path, 8000, 1, Tones(8000, 1.0, {1000.0}, 8000.0), /*raw=*/true));
+  {
+    Fixture f;
+    f.host.propsEdit = true;
+    f.host.propsAnswer = AudioFileParams{8000.0, 1, 16, 0.0};
+    ASSERT_TRUE(f.analysis.OpenWaveFileForAnalysis(path));
+    EXPECT_EQ(f.host.propsAsked, 1);
+    // The dialog starts from the last values used (its own defaults the first time).
+    EXPECT_DOUBLE_EQ(f.host.propsShown.SampleRate, 11025.0);
+    EXPECT_EQ(f.host.propsShown.NrChannels, 1);
+    EXPECT_EQ(f.host.propsShown.BitsPerSample, 16);
+    f.analysis.OffLine = true;
+    ASSERT_TRUE(f.analysis.AnalyzeWaveFileStep(5));
+    const SpectrumBuffer* s = f.lines.History.Line(0);
+    EXPECT_DOUBLE_EQ(s->bin_width_hz, 8000.0 / 1024);
+    const int peak = int(std::max_element(s->bins, s->bins + s->nr_of_bins) - s->bins);
+    EXPECT_EQ(peak, 128);
+  }
+  {
+    Fixture f;  // Cancel: nothing opened
+    f.host.propsOk = false;
+    EXPECT_FALSE(f.analysis.OpenWaveFileForAnalysis(path));
+    EXPECT_EQ(f.host.propsAsked, 1);
+    EXPECT_FALSE(f.analysis.IsFileOpen());
+    EXPECT_TRUE(f.host.messages.empty());
+  }
+  {
+    Fixture f;  // values the reader cannot use
+    f.host.propsEdit = true;
+    f.host.propsAnswer = AudioFileParams{8000.0, 3, 16, 0.0};
+    EXPECT_FALSE(f.analysis.OpenWaveFileForAnalysis(path));
+    EXPECT_FALSE(f.analysis.IsFileOpen());
+    ASSERT_EQ(f.host.messages.size(), 1u);
+  }
+  {
+    Fixture f;  // a RIFF file shows its header's values
+    const std::string wav = dir.file("h.wav");
+    ASSERT_TRUE(WriteWave(wav, 22050, 1, Tones(22050, 0.2, {100.0}, 100.0)));
+    ASSERT_TRUE(f.analysis.OpenWaveFileForAnalysis(wav));
+    EXPECT_DOUBLE_EQ(f.host.propsShown.SampleRate, 22050.0);
+  }
+}
+
+TEST(WaveAnalysis, OpenFailuresAreReported) {
+  vt_test::TempDir dir;
+  Fixture f;
+  std::string bad = std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x03\0", 24);
+  bad += std::string("\x11\x2b\0\0\x44\xac\0\0\x02\0\x10\0data\0\0\0\0", 20);
+  vt_test::WriteWholeFile(dir.file("bad.wav"), bad);
+  const struct {
+    std::string file, reason;
+  } cases[] = {
+      {dir.file("missing.wav"), "(_open failed)"},
+      {dir.file("bad.wav"), "(bad NrChannels)"},
+  };
+  for (const auto& c : cases) {
+    f.host.messages.clear();
+    EXPECT_FALSE(f.analysis.OpenWaveFileForAnalysis(c.file));
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_EQ(f.host.messages[0], "Problem:\r\nCould not open \"" + c.file +
+                                      "\"\r for analysis. Possibly wrong file format ? " + c.reason);
+    EXPECT_FALSE(f.analysis.IsFileOpen());
+  }
+}
+
+TEST(WaveAnalysis, MenuDuringAnalysisStopsItAndPlayWithoutThreadRunsOffLine) {
+  vt_test::TempDir dir;
+  Fixture f;
+  const std::string path = dir.file("t.wav");
+  ASSERT_TRUE(WriteWave(path, 11025, 1, Tones(11025, 1.0, {500.0}, 5000.0)));
+  ASSERT_EQ(g_pSoundThread, nullptr);
+  f.host.openAnswer = path;
+  f.analysis.ChooseFileForAnalysis(true);
+  EXPECT_EQ(f.host.lastTitle, "Analyze and Play  *.WAV-File");
+  EXPECT_TRUE(f.analysis.IsAnalyzingWaveFile());  // nothing to play through: off-line
+  std::string text;
+  EXPECT_EQ(WaveFileStatusText(&f.analysis, nullptr, &text), 2);
+  EXPECT_EQ(text, "Reading 0 kB");
+  ASSERT_TRUE(f.analysis.AnalyzeWaveFileStep(5));
+  EXPECT_EQ(WaveFileStatusText(&f.analysis, nullptr, &text), 2);
+  EXPECT_EQ(text, "Reading " + std::to_string(5 * 1103 * 2 / 1024) + " kB");
+
+  f.analysis.ChooseFileForAnalysis(false);
+  EXPECT_EQ(f.host.opensAsked, 1);  // no dialog: the menu stopped the analysis
+  EXPECT_FALSE(f.analysis.IsFileOpen());
+  EXPECT_EQ(WaveFileStatusText(&f.analysis, nullptr, &text), 0);
+  EXPECT_EQ(text, "");
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// Recording to wave files: input, output and I/Q files read by sox with the expected rate,
+// channels and length and the recorded samples; a recording cut off by a killed process or a
+// full disk leaves a file sox reads.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/TestUtil.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/SampleRates.h"
+#include "engine/WaveLogDecimator.h"
+#include "mainwin/WaveAnalysis.h"
+#include "mainwin/WaveRecording.h"
+#include "WaveTestUtil.h"
+
+using namespace wave_test;
+
+namespace {
+
+struct Fixture {
+  ScriptedHost host;
+  CWaveRecorder rec{&host};
+  Fixture() {
+    BaseSettings();
+    SndConfig.WaveSaveDownsampled = 0;
+    SndConfig.WaveSaveAntiAlias = 0;
+    SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
+    g_ProcessingSampleRate = 11025.0;
+    ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+    g_WaveLogState = 0;
+  }
+  ~Fixture() {
+    if (g_pRecordWaveFile) {
+      g_pRecordWaveFile->CloseFile();
+      delete g_pRecordWaveFile;
+      g_pRecordWaveFile = nullptr;
+    }
+  }
+};
+
+// What the audio thread does for modes 1 and 2: hands blocks of the logged signal to decimator 0.
+void FeedReal(const std::vector<int16_t>& s, CWaveRecorder& rec) {
+  double block[4096];
+  for (size_t at = 0; at < s.size(); at += 4096) {
+    const int n = int(std::min<size_t>(4096, s.size() - at));
+    for (int i = 0; i < n; ++i) block[i] = s[at + i];
+    if (g_WaveLogState.load() != 0) WaveLogDecimate(&g_WaveLogDecimator[0], block, n);
+    rec.FlushWaveRecordBuffers();
+  }
+}
+
+std::vector<int16_t> ReadBack(const std::string& path, int channels) {
+  C_WaveIO w;
+  std::vector<int16_t> out;
+  if (!w.InOpen(path.c_str())) return out;
+  std::vector<int16_t> buf(4096 * channels);
+  int frames;
+  while ((frames = w.ReadRawBlocks(buf.data(), int(buf.size() * 2))) > 0)
+    out.insert(out.end(), buf.begin(), buf.begin() + frames * channels);
+  return out;
+}
+
+TEST(WaveRecording, InputAndOutputFilesAsSoxReadsThem) {
+  const struct {
+    int mode;
+    int downsampled;  // WaveSaveDownsampled with WaveSaveSampleRate 5512
+    const char* title;
+    int rate;
+  } cases[] = {
+      {WAVE_LOG_INPUT, 0, "Log audio input as Wave-file (11025 samples/sec)", 11025},
+      {WAVE_LOG_OUTPUT, 0, "Log audio output as Wave-file (11025 samples/sec)", 11025},
+      {WAVE_LOG_INPUT, 1, "Log audio input as Wave-file (5512 samples/sec)", 5512},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    vt_test::TempDir dir;
+    Fixture f;
+    SndConfig.WaveSaveDownsampled = c.downsampled;
+    SndConfig.WaveSaveSampleRate = 5512;
+    const std::string path = dir.file("rec.wav");
+    f.host.saveAnswer = path;
+    f.rec.ChooseWaveRecordFile(c.mode);
+    EXPECT_EQ(f.host.lastTitle, c.title);
+    ASSERT_TRUE(f.rec.IsRecording());
+    EXPECT_EQ(g_WaveLogState.load(), c.mode);
+    std::string text;
+    EXPECT_EQ(WaveFileStatusText(nullptr, &f.rec, &text), 3);
+    EXPECT_EQ(text, "Logging 0 kB");
+
+    const auto tone = Tones(11025, 5.0, {440.0}, 12000.0);  // 55,125 samples
+    FeedReal(tone, f.rec);
+    f.rec.ChooseWaveRecordFile(c.mode);  // the menu item again stops the recording
+    EXPECT_FALSE(f.rec.IsRecording());
+    EXPECT_EQ(f.host.savesAsked, 1);
+
+    // Whole buffers of 16,384 samples reach the file; the one being filled is not.
+    const int produced = c.downsampled ? int(tone.size()) / 2 : int(tone.size());
+    const int expected = produced / 16384 * 16384;
+    EXPECT_EQ(SoxInfo("-r", path), std::to_string(c.rate));
+    EXPECT_EQ(SoxInfo("-c", path), "1");
+    EXPECT_EQ(SoxInfo("-s", path), std::to_string(expected));
+    const auto back = ReadBack(path, 1);
+    ASSERT_EQ(int(back.size()), expected);
+    if (!c.downsampled) {
+      EXPECT_TRUE(std::equal(back.begin(), back.end(), tone.begin()));
+    } else {
+      // Pairs averaged and truncated toward zero.
+      for (int i = 0; i < expected; ++i)
+        ASSERT_EQ(back[i], int16_t((tone[2 * i] + tone[2 * i + 1]) / 2.0)) << i;
+    }
+  }
+}
+
+TEST(WaveRecording, DecimatedIqPairsFromTheRing) {
+  vt_test::TempDir dir;
+  Fixture f;
+  SndConfig.ComplexFFT = 1;
+  InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, 1, 0.0);
+  const std::string path = dir.file("iq.wav");
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path));
+  // Pairs at 11,025 per second: buffers hold 10 s, so 16,384 values = 8,192 pairs each.
+  std::vector<int16_t> sent;
+  double block[4096];
+  for (int b = 0; b < 12; ++b) {
+    for (int i = 0; i < 2048; ++i) {
+      const int k = b * 2048 + i;
+      block[2 * i] = std::lround(9000 * std::cos(2 * M_PI * 700 * k / 11025.0));
+      block[2 * i + 1] = std::lround(9000 * std::sin(2 * M_PI * 700 * k / 11025.0));
+      sent.push_back(int16_t(block[2 * i]));
+      sent.push_back(int16_t(block[2 * i + 1]));
+    }
+    BigBufferWrite(&g_BigBuffers[0], false, true, 0.0, block, 4096);
+    f.rec.FlushWaveRecordBuffers();
+  }
+  f.rec.StopWaveRecording();
+  const int pairs = 12 * 2048 / 8192 * 8192;
+  EXPECT_EQ(SoxInfo("-r", path), "11025");
+  EXPECT_EQ(SoxInfo("-c", path), "2");
+  EXPECT_EQ(SoxInfo("-s", path), std::to_string(pairs));
+  const auto back = ReadBack(path, 2);
+  ASSERT_EQ(int(back.size()), 2 * pairs);
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), sent.begin()));
+}
+
+TEST(WaveRecording, FailuresAndLostBuffers) {
+  vt_test::TempDir dir;
+  Fixture f;
+  // A file that cannot be created.
+  EXPECT_FALSE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, dir.file("no/such/dir.wav")));
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(g_WaveLogState.load(), 0);
+  EXPECT_FALSE(f.rec.StartWaveRecording(7, dir.file("x.wav")));
+  // Cancel in the save dialog records nothing.
+  f.rec.ChooseWaveRecordFile(WAVE_LOG_INPUT);
+  EXPECT_FALSE(f.rec.IsRecording());
+
+  // Both buffers full when the GUI comes: the older is written first, nothing is reported.
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, dir.file("r.wav")));
+  std::vector<double> ramp(4096);
+  for (int b = 0; b < 8; ++b) {  // 32,768 samples: A then B full
+    for (int i = 0; i < 4096; ++i) ramp[i] = (b * 4096 + i) % 30000;
+    WaveLogDecimate(&g_WaveLogDecimator[0], ramp.data(), 4096);
+  }
+  f.rec.FlushWaveRecordBuffers();
+  f.rec.FlushWaveRecordBuffers();
+  f.rec.StopWaveRecording();
+  const auto back = ReadBack(dir.file("r.wav"), 1);
+  ASSERT_EQ(back.size(), 32768u);
+  for (int i = 0; i < 32768; ++i) ASSERT_EQ(back[i], i % 30000) << i;
+  EXPECT_TRUE(f.host.logs.empty());
+}
+
+// Records in a child process that is killed (or runs into a full disk) part-way.
+TEST(WaveRecording, CutOffRecordingLeavesAReadableFile) {
+  vt_test::TempDir dir;
+  const std::string path = dir.file("killed.wav");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(fds[0]);
+    Fixture f;
+    if (!f.rec.StartWaveRecording(WAVE_LOG_INPUT, path)) _exit(2);
+    const auto tone = Tones(11025, 1.0, {440.0}, 12000.0);
+    double block[4096];
+    for (int b = 0;; ++b) {
+      for (int i = 0; i < 4096; ++i) block[i] = tone[(b * 4096 + i) % tone.size()];
+      WaveLogDecimate(&g_WaveLogDecimator[0], block, 4096);
+      f.rec.FlushWaveRecordBuffers();
+      if (b == 20) {  // 81,920 samples given, 5 buffers written, then wait to be killed
+        const char c = 'x';
+        if (write(fds[1], &c, 1) != 1) _exit(3);
+        pause();
+      }
+    }
+  }
+  close(fds[1]);
+  char c = 0;
+  ASSERT_EQ(read(fds[0], &c, 1), 1);
+  close(fds[0]);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(SoxInfo("-r", path), "11025");
+  EXPECT_EQ(SoxInfo("-s", path), std::to_string(5 * 16384));
+  EXPECT_EQ(Run("sox '" + path + "' -n stat 2>&1 | grep -c 'Samples read'"), "1");
+  EXPECT_EQ(ReadBack(path, 1).size(), 5u * 16384);
+}
+
+TEST(WaveRecording, FullDiskStopsTheRecordingWithAMessage) {
+  vt_test::TempDir dir;
+  const std::string path = dir.file("full.wav");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // The file may not grow past 100,000 bytes: room for the header and three buffers.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim {100000, 100000};
+    if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(2);
+    Fixture f;
+    if (!f.rec.StartWaveRecording(WAVE_LOG_INPUT, path)) _exit(3);
+    std::vector<double> block(4096, 1000.0);
+    for (int b = 0; b < 40 && f.rec.IsRecording(); ++b) {
+      WaveLogDecimate(&g_WaveLogDecimator[0], block.data(), 4096);
+      f.rec.FlushWaveRecordBuffers();
+    }
+    if (f.rec.IsRecording()) _exit(4);             // wrote on
+    if (f.host.messages.size() != 1) _exit(5);     // no message
+    if (f.host.messages[0].find("full.wav") == std::string::npos) _exit(6);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(SoxInfo("-s", path), std::to_string(3 * 16384));
+  const auto back = ReadBack(path, 1);
+  ASSERT_EQ(back.size(), 3u * 16384);
+  EXPECT_EQ(back.back(), 1000);
+}
+
+}  // namespace
