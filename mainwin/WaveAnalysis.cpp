@@ -73,6 +73,18 @@ int ConvertFrames(const unsigned char* raw, int frames, const C_WaveIO& w, bool 
   return k;
 }
 
+// True for a readable regular file that does not start with "RIFF": headerless PCM.
+bool StartsWithoutRiffId(const char* fileName) {
+  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  char id[4] = {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const ssize_t got = regular ? ::read(fd, id, 4) : -1;
+  ::close(fd);
+  return regular && got >= 0 && !(got == 4 && std::memcmp(id, "RIFF", 4) == 0);
+}
+
 }  // namespace
 
 int OpenRawWaveFileForReading(C_WaveIO* w, const char* fileName, const AudioFileParams& p) {
@@ -178,8 +190,7 @@ bool CWaveAnalysis::OpenWaveFileForAnalysis(const std::string& fileName) {
     if (w) {
       w->ErrorText[0] = '\0';
       opened = w->InOpen(fileName.c_str()) == 1;
-      // A file that exists but starts without "RIFF" is taken as headerless PCM.
-      if (!opened && std::strcmp(w->ErrorText, "no RIFF id") == 0) headerless = true;
+      if (!opened) headerless = StartsWithoutRiffId(fileName.c_str());
     }
   }
   auto fail = [&](const char* why) {

@@ -208,7 +208,7 @@ TEST(WaveRecording, CutOffRecordingLeavesAReadableFile) {
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(SoxInfo("-r", path), "11025");
   EXPECT_EQ(SoxInfo("-s", path), std::to_string(5 * 16384));
-  EXPECT_EQ(Run("sox '" + path + "' -n stat 2>&1 | grep -c 'Samples read'"), "1");
+  EXPECT_EQ(wave_test::Run("sox '" + path + "' -n stat 2>&1 | grep -c 'Samples read'"), "1");
   EXPECT_EQ(ReadBack(path, 1).size(), 5u * 16384);
 }
 
