@@ -1,0 +1,204 @@
+// The main window: construction, instance number, command line and the control panel.
+#include "mainwin/forms/SpecMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+#include "engine/ProgramInstance.h"
+#include "engine/SettingsFileNames.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThreadLink.h"
+#include "interp/SpectrumBuffer.h"
+#include "mainwin/ColorPalette.h"
+#include "mainwin/CommandLine.h"
+#include "mainwin/forms/HelpBrowser.h"
+
+TSndMainForm* SndMainForm = nullptr;
+
+std::function<void*(size_t)> TSndMainForm::HistoryAllocator;
+std::function<void(const QString&)> TSndMainForm::MessageHook;
+
+TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirectory,
+                           QWidget* parent)
+    : QMainWindow(parent), m_args(args)
+{
+  setObjectName("SndMainForm");
+  setWindowTitle("Vartumo");
+  resize(800, 560);
+  CreateControlPanel();
+  CreateMainMenu();
+
+  // Which instance: the first holds lock "Vartumo1", the second "Vartumo2", others none.
+  g_InstanceIndex = m_locks.Acquire(lockDirectory);
+  SetSettingsFileName(g_MachineSettingsFileName, "SETTINGS.INI");
+  SetSettingsFileName(g_UserSettingsFileName, "SETTINGS.INI");
+  if (g_InstanceIndex > 0) {
+    const std::string name = "SETTING" + std::to_string(g_InstanceIndex + 1) + ".INI";
+    SetSettingsFileName(g_MachineSettingsFileName, name);
+    SetSettingsFileName(g_UserSettingsFileName, name);
+    const QString suffix = QString(" [%1]").arg(g_InstanceIndex + 1);
+    setWindowTitle(windowTitle() + suffix);
+    QGuiApplication::setApplicationDisplayName(QGuiApplication::applicationName() + suffix);
+  }
+  ParseCommandLine();
+  FormCreate();
+}
+
+TSndMainForm::~TSndMainForm()
+{
+  FreeSpectrumHistory();  // normally done by FormClose already
+  if (SndMainForm == this) SndMainForm = nullptr;
+}
+
+void TSndMainForm::ParseCommandLine()
+{
+  std::vector<std::string> args;
+  for (const QString& a : m_args) args.push_back(a.toLocal8Bit().toStdString());
+  const CommandLineSettings cl = ParseCommandLineArgs(args);
+  if (cl.machineFile) SetSettingsFileName(g_MachineSettingsFileName, *cl.machineFile);
+  if (cl.userFile) SetSettingsFileName(g_UserSettingsFileName, *cl.userFile);
+  if (cl.caption) {  // replaces the caption with its instance suffix
+    CommandLineCaption = QString::fromLocal8Bit(cl.caption->c_str());
+    setWindowTitle(CommandLineCaption);
+  }
+}
+
+void TSndMainForm::CreateControlPanel()
+{
+  auto* central = new QWidget;
+  central->setObjectName("Pnl_Main");
+  auto* v = new QVBoxLayout(central);
+  v->setContentsMargins(2, 2, 2, 2);
+
+  DisplayArea = new QWidget;
+  DisplayArea->setObjectName("DisplayArea");
+  DisplayArea->setAutoFillBackground(true);
+  QPalette pal = DisplayArea->palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::WindowText, Qt::gray);
+  DisplayArea->setPalette(pal);
+  auto* dl = new QVBoxLayout(DisplayArea);
+  auto* note = new QLabel("Spectrum graph and waterfall: not built yet.");
+  note->setAlignment(Qt::AlignCenter);
+  dl->addWidget(note);
+  v->addWidget(DisplayArea, 1);
+
+  Grp_Controls = new QGroupBox;
+  Grp_Controls->setObjectName("Grp_Controls");
+  auto* h = new QHBoxLayout(Grp_Controls);
+  ProgressButton = new QPushButton("Starting");
+  ProgressButton->setObjectName("ProgressButton");
+  ProgressButton->setMinimumWidth(160);
+  ProgressButton->setProperty("HelpContext", 160);
+  auto makeBar = [&](const char* name, const char* label, int lo, int hi) {
+    auto* bar = new QScrollBar(Qt::Horizontal);
+    bar->setObjectName(name);
+    bar->setRange(lo, hi);
+    bar->setMinimumWidth(90);
+    h->addWidget(new QLabel(label));
+    h->addWidget(bar);
+    return bar;
+  };
+  h->addWidget(ProgressButton);
+  SBR_Brightness = makeBar("SBR_Brightness", "Brightness", 0, 255);
+  SBR_Contrast = makeBar("SBR_Contrast", "Contrast", 0, 255);
+  SBR_Time = makeBar("SBR_Time", "History", 0, 10);
+  h->addStretch(1);
+  v->addWidget(Grp_Controls);
+  setCentralWidget(central);
+  connect(SBR_Brightness, &QScrollBar::valueChanged, this, &TSndMainForm::SBR_BrightnessChange);
+  connect(SBR_Contrast, &QScrollBar::valueChanged, this, &TSndMainForm::SBR_ContrastChange);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(100);
+  connect(Timer1, &QTimer::timeout, this, &TSndMainForm::Timer1Timer);
+
+  // F1: help for the focused area, else for the main window (200).
+  auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+  connect(f1, &QShortcut::activated, this, [this] {
+    int context = 200;
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+      const QVariant v = w->property("HelpContext");
+      if (v.isValid()) {
+        context = v.toInt();
+        break;
+      }
+    }
+    AppHelp(HELP_CONTEXT_COMMAND, context);
+  });
+  setProperty("HelpContext", 200);
+}
+
+void TSndMainForm::SBR_BrightnessChange()
+{
+  if (UpdatingControls > 0) return;
+  SndConfig.ColorPalBrightness = SBR_Brightness->value();
+  CalcWaterfallPalette();
+}
+
+void TSndMainForm::SBR_ContrastChange()
+{
+  if (UpdatingControls > 0) return;
+  SndConfig.ColorPalContrast = SBR_Contrast->value();
+  CalcWaterfallPalette();
+}
+
+void TSndMainForm::CalcWaterfallPalette()
+{
+  CalcWaterfallPaletteTable(g_ColorPalette, SndConfig.ColorPalContrast,
+                            SndConfig.ColorPalBrightness, g_WaterfallPalette);
+}
+
+void TSndMainForm::UpdateSampleRateInfo()
+{
+  // While a wave file is analysed off-line its own rate counts (wave analysis, later).
+  NominalSampleRate = SndConfig.SampleRate;
+  SampleRateDivisor = SndConfig.RateDivisor;
+  ProcessingSampleRate = SoundThreadLink().CalcEffectiveSampleRates();
+  EffectiveSampleRate =
+      SampleRateDivisor < 1 ? ProcessingSampleRate : ProcessingSampleRate / SampleRateDivisor;
+}
+
+void TSndMainForm::ShowMessage(const QString& text)
+{
+  if (MessageHook) {
+    MessageHook(text);
+    return;
+  }
+  QMessageBox::information(this, windowTitle(), text);
+}
+
+bool TSndMainForm::AppHelp(int command, int data)
+{
+  if (command != HELP_CONTEXT_COMMAND) return false;
+  return HelpBrowser_ShowContext(static_cast<uint32_t>(data));
+}
+
+void TSndMainForm::showEvent(QShowEvent* e)
+{
+  QMainWindow::showEvent(e);
+  if (!m_shownOnce) {
+    m_shownOnce = true;
+    FormShow();
+  }
+}
+
+void TSndMainForm::closeEvent(QCloseEvent* e)
+{
+  if (!m_closed) {
+    m_closed = true;
+    FormClose();
+  }
+  e->accept();
+}

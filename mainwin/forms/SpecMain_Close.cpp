@@ -1,0 +1,74 @@
+// The main window's shut-down: FormClose.
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include "engine/DebugU1.h"
+#include "engine/ProgramInstance.h"
+#include "engine/SettingsFileNames.h"
+#include "engine/SettingsIni.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThreadLink.h"
+#include "engine/forms/DebugForm.h"
+#include "engine/forms/FormPlacement.h"
+#include "mainwin/ColorPalette.h"
+#include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SpecMain.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+void ShowProgress(QPushButton* button, const char* text)
+{
+  button->setText(text);
+  button->repaint();
+}
+
+}  // namespace
+
+void TSndMainForm::FormClose()
+{
+  Closing = true;  // the timer stops working from here on
+  Timer1->stop();
+  ShowProgress(ProgressButton, "TERMINATING 1");
+
+  CSoundThreadLink& link = SoundThreadLink();
+  SndConfig.StartSoundThread = link.ThreadExists() ? 1 : 0;  // remembered for the next start
+  link.CloseAnalysedWaveFile();
+
+  QStringList failures;
+  try {
+    IniFile ini(UserSettingsFullPath());
+    WriteFormBounds(this, ini, "MAIN_WINDOW", true);
+    ini.UpdateFile();
+  } catch (const EIniFileError& e) {
+    failures << e.what();
+  }
+
+  // Tool windows write their own placement as they close.
+  for (QWidget* w : {static_cast<QWidget*>(MonitorScope), static_cast<QWidget*>(OutputScope),
+                     static_cast<QWidget*>(DebugForm)})
+    if (w) w->close();
+
+  FreeSpectrumHistory();
+
+  ShowProgress(ProgressButton, "TERMINATING 2");
+  link.Cleanup();  // joins the audio thread before the devices close
+  ShowProgress(ProgressButton, "TERMINATING 3");
+
+  if (!SavePaletteToIniFile(GetProgramDirectory() + "current.pal", g_ColorPalette))
+    failures << QString::fromStdString("Unable to write to " + GetProgramDirectory() +
+                                       "current.pal");
+  try {
+    SaveSettingsToIni(g_MachineSettingsFileName, SETTINGS_PART_MACHINE);
+  } catch (const EIniFileError& e) {
+    failures << e.what();
+  }
+  try {
+    SaveSettingsToIni(g_UserSettingsFileName, SETTINGS_PART_PROCESS | SETTINGS_PART_USERMENU);
+  } catch (const EIniFileError& e) {
+    failures << e.what();
+  }
+  // A setting that could not be stored is lost on the next start: say so.
+  if (!failures.isEmpty()) ShowMessage("Could not save the settings:\r\n" + failures.join("\r\n"));
+}

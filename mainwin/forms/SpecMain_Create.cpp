@@ -1,0 +1,161 @@
+// The main window's start-up: FormCreate and FormShow.
+#include <QApplication>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "engine/DebugU1.h"
+#include "engine/MachineConfig.h"
+#include "engine/PreciseClock.h"
+#include "engine/ProgramInstance.h"
+#include "engine/SettingsFileNames.h"
+#include "engine/SettingsIni.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThreadLink.h"
+#include "engine/forms/FormPlacement.h"
+#include "interp/CliCommands.h"
+#include "interp/CliSpectrum.h"
+#include "interp/SpectrumBuffer.h"
+#include "mainwin/ColorPalette.h"
+#include "mainwin/forms/HelpBrowser.h"
+#include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SpecMain.h"
+#include "platform/IniFile.h"
+#include "platform/Locale.h"
+
+namespace {
+constexpr int kMinHistoryLines = 50;
+constexpr int kMaxHistoryLines = 2000;
+}  // namespace
+
+void TSndMainForm::FormCreate()
+{
+  LoopFault = 0;
+  SetNumericLocaleC();  // "." in every number text for the whole run
+  tzset();
+
+  UpdatingControls = 1;
+  StartupTicks = 20;
+  Closing = false;
+  TimeNow = LineTime = DisplayTime = NextGraphRefresh = 0;
+  RingReadIndex = 0;
+  LinesDue = 10;
+  StatusDirty = false;
+  EventCountdown = -1;
+  FreqMinApplyTicks = FreqMaxApplyTicks = FreqOffsetApplyTicks = 0;
+
+  SetDefaultSettings();
+  LoadSettingsFromIni(g_MachineSettingsFileName, SETTINGS_PART_MACHINE);
+  g_LocalMinusUtcHours = MachineConfig.LocalMinusUTC.load();
+  LoadSettingsFromIni(g_UserSettingsFileName, SETTINGS_PART_PROCESS | SETTINGS_PART_USERMENU);
+
+  CSoundThreadLink& link = SoundThreadLink();
+  UpdateSampleRateInfo();
+  SeenRingResets = link.Stats().bigBufferResets;
+  FftRestart = true;
+  WaitFullResolution = true;
+  SndConfig.SpectrumOn = 1;
+  link.UpdateFreqRangeLimits();
+  LastFreqMin = SndConfig.FreqMin;
+  LastFreqMax = SndConfig.FreqMax;
+  LastFreqOffset = SndConfig.FreqOffset;
+
+  // Serial port lines: not built yet in this program.
+  InitPreciseClock();
+  CLI_Init();
+  if (SndConfig.SpectrumRefVisible)
+    CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
+
+  link.InitGlobals();
+  link.CreateSound();
+
+  AnalysisFileName = "test1.wav";
+  RecordFileName = "logfile1.wav";
+  if (SndConfig.ComplexFFT) SndConfig.NrOfSamples = std::min(SndConfig.NrOfSamples.load(), 32768);
+  FftLength = SndConfig.NrOfSamples;
+  FftWindowInUse = SndConfig.WindowFunc;
+
+  if (SndConfig.StartSoundThread && !link.ThreadExists()) link.CreateThread();
+
+  PaletteFileName = "Default.pal";
+  InitDefaultPalette();
+  LoadPaletteFromIniFile(GetProgramDirectory() + "current.pal", g_ColorPalette);
+  SBR_Brightness->setValue(SndConfig.ColorPalBrightness);
+  SBR_Contrast->setValue(SndConfig.ColorPalContrast);
+  CalcWaterfallPalette();
+
+  AllocateSpectrumHistory();
+
+  const char* ext = SndConfig.UseJpegFormat ? "jpg" : "bmp";
+  WaterfallCaptureName = GetProgramDirectory() + "water1." + ext;
+  SpectrumCaptureName = GetProgramDirectory() + "spect1." + ext;
+
+  {
+    IniFile ini(UserSettingsFullPath());
+    ReadFormBounds(this, ini, "MAIN_WINDOW", true);
+  }
+
+  StatusOwner = 0;
+  HelpBrowser_Init(this, GetProgramDirectory() + "html/", g_HelpTopics);
+  Timer1->start();
+}
+
+void TSndMainForm::AllocateSpectrumHistory()
+{
+  FreeSpectrumHistory();
+  HistoryIndex = 0;
+  HistoryViewLine = -1;
+  int lines = std::clamp(MachineConfig.BufferedSpcLines.load(), kMinHistoryLines, kMaxHistoryLines);
+  void* block = nullptr;
+  for (;;) {
+    const size_t bytes = static_cast<size_t>(lines) * sizeof(SpectrumBuffer);
+    block = HistoryAllocator ? HistoryAllocator(bytes) : std::malloc(bytes);
+    if (block) break;
+    lines -= lines / 4;
+    if (lines <= kMinHistoryLines) break;
+  }
+  if (!block) {
+    HistoryLines = 0;
+    return;
+  }
+  History = static_cast<SpectrumBuffer*>(block);
+  HistoryLines = lines;
+  for (int i = 0; i < HistoryLines; ++i) CLI_InitSpectrumBuffer(&History[i]);
+}
+
+void TSndMainForm::FreeSpectrumHistory()
+{
+  std::free(History);  // the test allocator hands out malloc'ed blocks too
+  History = nullptr;
+  HistoryLines = 0;
+}
+
+QString TSndMainForm::HistoryAllocationMessage() const
+{
+  if (!History)
+    return "Memory Allocation Problem:\r\nCould not allocate any spectrum buffer at all !!!";
+  if (HistoryLines != MachineConfig.BufferedSpcLines)
+    return QString("Memory Allocation Problem:\r\n Had to allocate %1 spectrum lines\r\n instead "
+                   "of %2 as defined in your settings.\r\n Please verify this.")
+        .arg(HistoryLines)
+        .arg(MachineConfig.BufferedSpcLines.load());
+  return QString();
+}
+
+void TSndMainForm::FormShow()
+{
+  const QString msg = HistoryAllocationMessage();
+  if (!msg.isEmpty()) ShowMessage(msg);
+
+  ++UpdatingControls;
+  SBR_Time->setMaximum(std::max(HistoryLines - 20, 10));
+  --UpdatingControls;
+
+  if (MonitorScope) MonitorScope->setWindowTitle("Input Monitor" + InstanceSuffix());
+  if (OutputScope) OutputScope->setWindowTitle("Output Monitor" + InstanceSuffix());
+
+  CalcWaterfallPalette();
+  UpdatingControls = 0;
+}

@@ -1,0 +1,158 @@
+// The main window's menu bar MainMenu1 and its handlers.
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+
+#include "engine/SoundThreadLink.h"
+#include "engine/forms/DebugForm.h"
+#include "mainwin/forms/AboutU.h"
+#include "mainwin/forms/HelpBrowser.h"
+#include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SpecMain.h"
+
+namespace {
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption)
+{
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(name);
+  return a;
+}
+
+void ShowTool(QWidget* w)
+{
+  if (!w) return;
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+}  // namespace
+
+void TSndMainForm::CreateMainMenu()
+{
+  MainMenu1 = menuBar();
+  MainMenu1->setObjectName("MainMenu1");
+
+  File1 = MainMenu1->addMenu("&File");
+  File1->setObjectName("File1");
+  Exit1 = AddItem(File1, "Exit1", "E&xit");
+  connect(Exit1, &QAction::triggered, this, &TSndMainForm::ExitClick);
+
+  Analysis1 = MainMenu1->addMenu("&Analysis");
+  Analysis1->setObjectName("Analysis1");
+  Menu_StartSoundThd = AddItem(Analysis1, "Menu_StartSoundThd", "&Start Sound Thread");
+  Menu_StartSoundThd->setCheckable(true);
+  Stop1 = AddItem(Analysis1, "Stop1", "S&top Sound Thread");
+  connect(Analysis1, &QMenu::aboutToShow, this, &TSndMainForm::Analysis1Click);
+  connect(Menu_StartSoundThd, &QAction::triggered, this, &TSndMainForm::Menu_StartSoundThdClick);
+  connect(Stop1, &QAction::triggered, this, &TSndMainForm::Stop1Click);
+
+  View1 = MainMenu1->addMenu("&View");
+  View1->setObjectName("View1");
+  DebuggingWindow1 = AddItem(View1, "DebuggingWindow1", "&Debugging Window");
+  Menu_ViewErrorHistory = AddItem(View1, "Menu_ViewErrorHistory", "&Error History");
+  Menu_CpuPerformanceWindow = AddItem(View1, "Menu_CpuPerformanceWindow", "&CPU Load");
+  View1->addSeparator();
+  ViewInputMonitor = AddItem(View1, "ViewInputMonitor", "&Input Monitor");
+  ViewOutputMonitor = AddItem(View1, "ViewOutputMonitor", "&Output Monitor");
+  for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor}) a->setCheckable(true);
+  connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
+  connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
+  connect(Menu_ViewErrorHistory, &QAction::triggered, this,
+          &TSndMainForm::Menu_ViewErrorHistoryClick);
+  connect(Menu_CpuPerformanceWindow, &QAction::triggered, this,
+          &TSndMainForm::Menu_CpuPerformanceWindowClick);
+  connect(ViewInputMonitor, &QAction::triggered, this, &TSndMainForm::ViewInputMonitorClick);
+  connect(ViewOutputMonitor, &QAction::triggered, this, &TSndMainForm::ViewOutputMonitorClick);
+
+  Help1 = MainMenu1->addMenu("&Help");
+  Help1->setObjectName("Help1");
+  Menu_HelpIndex = AddItem(Help1, "Menu_HelpIndex", "&Index");
+  Menu_HelpDisplay = AddItem(Help1, "Menu_HelpDisplay", "Spectrum &Display");
+  Menu_HelpComponents = AddItem(Help1, "Menu_HelpComponents", "&Components (Circuit)");
+  Menu_HelpPeriodic = AddItem(Help1, "Menu_HelpPeriodic", "&Periodic Actions");
+  Menu_HelpInterpreter = AddItem(Help1, "Menu_HelpInterpreter", "Command I&nterpreter");
+  Menu_HelpWatch = AddItem(Help1, "Menu_HelpWatch", "&Watch Window");
+  Help1->addSeparator();
+  About1 = AddItem(Help1, "About1", "&About...");
+  connect(Menu_HelpIndex, &QAction::triggered, this, &TSndMainForm::Menu_HelpIndexClick);
+  connect(Menu_HelpDisplay, &QAction::triggered, this, &TSndMainForm::Menu_HelpDisplayClick);
+  connect(Menu_HelpComponents, &QAction::triggered, this,
+          &TSndMainForm::Menu_HelpComponentsClick);
+  connect(Menu_HelpPeriodic, &QAction::triggered, this, &TSndMainForm::Menu_HelpPeriodicClick);
+  connect(Menu_HelpInterpreter, &QAction::triggered, this,
+          &TSndMainForm::Menu_HelpInterpreterClick);
+  connect(Menu_HelpWatch, &QAction::triggered, this, &TSndMainForm::Menu_HelpWatchClick);
+  connect(About1, &QAction::triggered, this, &TSndMainForm::About1Click);
+}
+
+void TSndMainForm::Menu_StartSoundThdClick()
+{
+  CSoundThreadLink& link = SoundThreadLink();
+  if (link.ThreadExists()) {
+    link.RequestDeviceReopen();
+  } else {
+    link.CreateThread();  // suspended; the main timer resumes it
+    link.ActivateEditedFilters();
+  }
+}
+
+void TSndMainForm::Stop1Click() { SoundThreadLink().TerminateThread(); }
+
+void TSndMainForm::Analysis1Click()
+{
+  CSoundThreadLink& link = SoundThreadLink();
+  const bool exists = link.ThreadExists();
+  const bool running = exists && !link.ThreadSuspended();
+  Menu_StartSoundThd->setChecked(running);
+  Stop1->setEnabled(exists);
+}
+
+void TSndMainForm::View1Click()
+{
+  DebuggingWindow1->setChecked(DebugForm && DebugForm->isVisible());
+  ViewInputMonitor->setChecked(MonitorScope && MonitorScope->isVisible());
+  ViewOutputMonitor->setChecked(OutputScope && OutputScope->isVisible());
+}
+
+void TSndMainForm::ShowDebugPage(QWidget* page)
+{
+  if (!DebugForm) return;
+  ShowTool(DebugForm);
+  DebugForm->PageControl1->setCurrentWidget(page);
+}
+
+void TSndMainForm::DebuggingWindow1Click()
+{
+  if (DebugForm) ShowDebugPage(DebugForm->TS_Debug);
+}
+
+void TSndMainForm::Menu_ViewErrorHistoryClick()
+{
+  if (DebugForm) ShowDebugPage(DebugForm->TS_ErrorHistory);
+}
+
+void TSndMainForm::Menu_CpuPerformanceWindowClick()
+{
+  if (DebugForm) ShowDebugPage(DebugForm->TS_Performance);
+}
+
+void TSndMainForm::ViewInputMonitorClick() { ShowTool(MonitorScope); }
+
+void TSndMainForm::ViewOutputMonitorClick() { ShowTool(OutputScope); }
+
+void TSndMainForm::About1Click()
+{
+  if (AbtForm) AbtForm->exec();
+}
+
+void TSndMainForm::ExitClick() { close(); }
+
+void TSndMainForm::Menu_HelpIndexClick() { AppHelp(HELP_CONTEXT_COMMAND, 100); }
+void TSndMainForm::Menu_HelpDisplayClick() { AppHelp(HELP_CONTEXT_COMMAND, 170); }
+void TSndMainForm::Menu_HelpComponentsClick() { AppHelp(HELP_CONTEXT_COMMAND, 900); }
+void TSndMainForm::Menu_HelpPeriodicClick() { AppHelp(HELP_CONTEXT_COMMAND, 1000); }
+void TSndMainForm::Menu_HelpInterpreterClick() { AppHelp(HELP_CONTEXT_COMMAND, 1600); }
+void TSndMainForm::Menu_HelpWatchClick() { AppHelp(HELP_CONTEXT_COMMAND, 1810); }
