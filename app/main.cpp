@@ -5,6 +5,7 @@
 
 #include "engine/forms/DebugForm.h"
 #include "mainwin/InstanceLock.h"
+#include "mainwin/SoundEngineLink.h"
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
   SetNumericLocaleC();
   InstallQtSyncBridge();
   QApplication::setApplicationName("Vartumo");
+  InstallSoundEngineLink();
   int result = 0;
   try {
     QStringList args = QApplication::arguments();

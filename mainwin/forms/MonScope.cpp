@@ -69,7 +69,7 @@ TMonitorScope::TMonitorScope(const QString& name, ScopeChannel channel, QWidget*
   Img_InputScope->setObjectName("Img_InputScope");
   Img_InputScope->setMinimumSize(64, 64);
   Img_InputScope->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-  Img_InputScope->setEnabled(false);
+  Img_InputScope->setAttribute(Qt::WA_TransparentForMouseEvents);  // takes no input
   outer->addWidget(Img_InputScope, 1);
 
   auto* row = new QHBoxLayout;

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "mainwin/InstanceLock.h"
+#include "mainwin/SpectrumHistory.h"
 
-struct SpectrumBuffer;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -105,10 +105,8 @@ public:
   double NominalSampleRate = 0, ProcessingSampleRate = 0, EffectiveSampleRate = 0;
   int SampleRateDivisor = 1;
   double LastFreqMin = 0, LastFreqMax = 0, LastFreqOffset = 0;  // last applied display range
-  // Spectrum history: HistoryLines records of 65,600 bytes, nullptr when none could be had.
-  SpectrumBuffer* History = nullptr;
-  int HistoryLines = 0;
-  int HistoryIndex = 0;
+  // Spectrum history (History.SpectrumHistory is null when no block could be had).
+  CSpectrumHistory History;
   int HistoryViewLine = -1;  // history line selected for display, -1 none
   double FftCalcTime_us = 0, DisplayTime_us = 0, AlertTime_us = 0;
 

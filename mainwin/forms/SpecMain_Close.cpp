@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "engine/DebugU1.h"
+#include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SettingsIni.h"
@@ -31,6 +32,8 @@ void TSndMainForm::FormClose()
   Closing = true;  // the timer stops working from here on
   Timer1->stop();
   ShowProgress(ProgressButton, "TERMINATING 1");
+
+  SpeakerTone(0);
 
   CSoundThreadLink& link = SoundThreadLink();
   SndConfig.StartSoundThread = link.ThreadExists() ? 1 : 0;  // remembered for the next start
@@ -70,5 +73,6 @@ void TSndMainForm::FormClose()
     failures << e.what();
   }
   // A setting that could not be stored is lost on the next start: say so.
+  ComPort_CloseIfOpen();
   if (!failures.isEmpty()) ShowMessage("Could not save the settings:\r\n" + failures.join("\r\n"));
 }

@@ -8,6 +8,7 @@
 
 #include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
+#include "engine/PortIO.h"
 #include "engine/PreciseClock.h"
 #include "engine/ProgramInstance.h"
 #include "engine/SettingsFileNames.h"
@@ -24,11 +25,6 @@
 #include "mainwin/forms/SpecMain.h"
 #include "platform/IniFile.h"
 #include "platform/Locale.h"
-
-namespace {
-constexpr int kMinHistoryLines = 50;
-constexpr int kMaxHistoryLines = 2000;
-}  // namespace
 
 void TSndMainForm::FormCreate()
 {
@@ -62,7 +58,8 @@ void TSndMainForm::FormCreate()
   LastFreqMax = SndConfig.FreqMax;
   LastFreqOffset = SndConfig.FreqOffset;
 
-  // Serial port lines: not built yet in this program.
+  PortIO_Init();
+  ComPort_Open();  // the configured PTT port, if any
   InitPreciseClock();
   CLI_Init();
   if (SndConfig.SpectrumRefVisible)
@@ -104,42 +101,20 @@ void TSndMainForm::FormCreate()
 
 void TSndMainForm::AllocateSpectrumHistory()
 {
-  FreeSpectrumHistory();
-  HistoryIndex = 0;
   HistoryViewLine = -1;
-  int lines = std::clamp(MachineConfig.BufferedSpcLines.load(), kMinHistoryLines, kMaxHistoryLines);
-  void* block = nullptr;
-  for (;;) {
-    const size_t bytes = static_cast<size_t>(lines) * sizeof(SpectrumBuffer);
-    block = HistoryAllocator ? HistoryAllocator(bytes) : std::malloc(bytes);
-    if (block) break;
-    lines -= lines / 4;
-    if (lines <= kMinHistoryLines) break;
-  }
-  if (!block) {
-    HistoryLines = 0;
-    return;
-  }
-  History = static_cast<SpectrumBuffer*>(block);
-  HistoryLines = lines;
-  for (int i = 0; i < HistoryLines; ++i) CLI_InitSpectrumBuffer(&History[i]);
+  History.Allocate(MachineConfig.BufferedSpcLines, HistoryAllocator);
 }
 
-void TSndMainForm::FreeSpectrumHistory()
-{
-  std::free(History);  // the test allocator hands out malloc'ed blocks too
-  History = nullptr;
-  HistoryLines = 0;
-}
+void TSndMainForm::FreeSpectrumHistory() { History.Free(); }
 
 QString TSndMainForm::HistoryAllocationMessage() const
 {
-  if (!History)
+  if (!History.SpectrumHistory)
     return "Memory Allocation Problem:\r\nCould not allocate any spectrum buffer at all !!!";
-  if (HistoryLines != MachineConfig.BufferedSpcLines)
+  if (History.HistoryLines != MachineConfig.BufferedSpcLines)
     return QString("Memory Allocation Problem:\r\n Had to allocate %1 spectrum lines\r\n instead "
                    "of %2 as defined in your settings.\r\n Please verify this.")
-        .arg(HistoryLines)
+        .arg(History.HistoryLines)
         .arg(MachineConfig.BufferedSpcLines.load());
   return QString();
 }
@@ -150,7 +125,7 @@ void TSndMainForm::FormShow()
   if (!msg.isEmpty()) ShowMessage(msg);
 
   ++UpdatingControls;
-  SBR_Time->setMaximum(std::max(HistoryLines - 20, 10));
+  SBR_Time->setMaximum(std::max(History.HistoryLines - 20, 10));
   --UpdatingControls;
 
   if (MonitorScope) MonitorScope->setWindowTitle("Input Monitor" + InstanceSuffix());
