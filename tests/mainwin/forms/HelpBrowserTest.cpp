@@ -1,0 +1,106 @@
+// Help pages by context number, opened through the URL handler.
+#include <QUrl>
+#include <filesystem>
+#include <set>
+
+#include "mainwin/forms/HelpBrowser.h"
+#include "tests/mainwin/forms/MainWindowFixture.h"
+
+namespace {
+
+struct HelpFixture : MainWindowTest {
+  void SetUp() override
+  {
+    MainWindowTest::SetUp();
+    std::filesystem::create_directory(dir.path() / "html");
+    for (const char* f : {"colorpal.htm", "specdisp.htm", "circuits.htm", "filters.htm"})
+      vt_test::WriteWholeFile(dir.file(std::string("html/") + f), "<html></html>");
+    HelpBrowser_SetUrlHandler([this](const QUrl& u) {
+      opened.push_back(u);
+      return true;
+    });
+  }
+  void TearDown() override
+  {
+    HelpBrowser_SetUrlHandler(nullptr);
+    MainWindowTest::TearDown();
+  }
+  std::vector<QUrl> opened;
+};
+
+}  // namespace
+
+TEST_F(HelpFixture, ContextsOpenTheirPagesAndUnknownOnesNothing)
+{
+  ASSERT_TRUE(HelpBrowser_Init(nullptr, dir.file("html"), g_HelpTopics));
+  EXPECT_EQ(HelpBrowser_Directory(), dir.file("html") + "/");
+  struct Case {
+    uint32_t id;
+    const char* file;  // nullptr: refused
+  };
+  const Case cases[] = {{500, "colorpal.htm"}, {170, "specdisp.htm"}, {400, "circuits.htm"},
+                        {850, "filters.htm"},  {999, nullptr},        {0, nullptr},
+                        {100, nullptr} /* index.htm is missing in this directory */};
+  for (const Case& c : cases) {
+    opened.clear();
+    const bool ok = HelpBrowser_ShowContext(c.id);
+    EXPECT_EQ(ok, c.file != nullptr) << c.id;
+    if (!c.file) {
+      EXPECT_TRUE(opened.empty()) << c.id;
+      continue;
+    }
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].isLocalFile());
+    EXPECT_EQ(opened[0].toLocalFile().toStdString(), dir.file(std::string("html/") + c.file));
+    EXPECT_FALSE(opened[0].hasFragment());
+  }
+  EXPECT_FALSE(HelpBrowser_ShowContext(100));
+  EXPECT_EQ(HelpBrowser_LastFailure(), "The specified file was not found");
+}
+
+TEST_F(HelpFixture, AnchorBecomesTheFragmentAndFailuresAreKept)
+{
+  static const THelpTopic table[] = {{7, "filters.htm", "iir design"}, {8, "filters.htm", " x"},
+                                     {0, "", ""}};
+  HelpBrowser_Init(nullptr, dir.file("html") + "/", table);
+  EXPECT_EQ(HelpBrowser_Directory(), dir.file("html") + "/");  // no second slash
+  ASSERT_TRUE(HelpBrowser_ShowContext(7));
+  EXPECT_EQ(opened.back().fragment(), "iir design");
+  ASSERT_TRUE(HelpBrowser_ShowContext(8));  // a blank first character: no anchor
+  EXPECT_FALSE(opened.back().hasFragment());
+
+  HelpBrowser_SetUrlHandler([](const QUrl&) { return false; });
+  EXPECT_FALSE(HelpBrowser_ShowContext(7));
+  EXPECT_EQ(HelpBrowser_LastFailure(),
+            "There is no application associated with the given filename extension.");
+
+  EXPECT_FALSE(HelpBrowser_Init(nullptr, "", nullptr));
+  EXPECT_EQ(HelpBrowser_Directory(), "");
+  EXPECT_FALSE(HelpBrowser_ShowContext(7));  // help is off
+}
+
+TEST_F(HelpFixture, MainWindowMenusUseTheProgramsHelpDirectory)
+{
+  Make();  // initialises the help with the program directory + "html/"
+  form->Menu_HelpDisplayClick();
+  form->Menu_HelpComponentsClick();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith("/html/specdisp.htm"));
+  EXPECT_TRUE(opened[1].toLocalFile().endsWith("/html/circuits.htm"));
+  EXPECT_TRUE(form->AppHelp(HELP_CONTEXT_COMMAND, 500));
+  EXPECT_FALSE(form->AppHelp(2, 500));  // not a context request
+}
+
+TEST(HelpPages, EveryTopicHasItsPageInTheSourceTree)
+{
+  std::set<uint32_t> ids;
+  uint32_t last = 0;
+  int count = 0;
+  for (const THelpTopic* t = g_HelpTopics; t->id > 0; ++t, ++count) {
+    EXPECT_GT(t->id, last) << "table not ascending at " << t->id;
+    last = t->id;
+    const std::filesystem::path page = std::filesystem::path(VT_SOURCE_DIR) / "html" / t->file;
+    EXPECT_TRUE(std::filesystem::is_regular_file(page)) << page;
+  }
+  EXPECT_EQ(count, 47);
+}

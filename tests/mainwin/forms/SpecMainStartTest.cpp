@@ -1,0 +1,135 @@
+// Main window: instance numbers, command line, spectrum history, closing and restoring.
+#include <QPushButton>
+#include <QScrollBar>
+#include <chrono>
+
+#include "engine/MachineConfig.h"
+#include "engine/SettingsFileNames.h"
+#include "engine/SndConfig.h"
+#include "mainwin/ColorPalette.h"
+#include "mainwin/InstanceLock.h"
+#include "tests/mainwin/forms/MainWindowFixture.h"
+
+TEST_F(MainWindowTest, FirstSecondAndThirdInstance)
+{
+  struct Case {
+    int othersRunning;
+    const char* file;
+    const char* caption;
+  };
+  const Case cases[] = {{0, "SETTINGS.INI", "Vartumo"},
+                        {1, "SETTING2.INI", "Vartumo [2]"},
+                        {2, "SETTING3.INI", "Vartumo [3]"},
+                        {3, "SETTING3.INI", "Vartumo [3]"}};
+  for (const Case& c : cases) {
+    std::vector<std::unique_ptr<CInstanceLocks>> others;  // instances already running
+    for (int i = 0; i < c.othersRunning; ++i) {
+      others.push_back(std::make_unique<CInstanceLocks>());
+      others.back()->Acquire(dir.path().string());
+    }
+    Make();
+    EXPECT_EQ(g_InstanceIndex, std::min(c.othersRunning, 2));
+    EXPECT_STREQ(g_MachineSettingsFileName, c.file);
+    EXPECT_STREQ(g_UserSettingsFileName, c.file);
+    EXPECT_EQ(form->windowTitle(), c.caption);
+    form.reset();  // frees its lock before the others go
+  }
+}
+
+TEST_F(MainWindowTest, CommandLineInSecondInstance)
+{
+  CInstanceLocks first;
+  first.Acquire(dir.path().string());
+  Make({"u=other.ini", "t=Test"});
+  EXPECT_STREQ(g_MachineSettingsFileName, "SETTING2.INI");
+  EXPECT_STREQ(g_UserSettingsFileName, "other.ini");
+  EXPECT_EQ(form->windowTitle(), "Vartumo [2]");  // "Test" is too short to count
+  form.reset();
+  Make({"t=Tests", "m=lab.ini"});
+  EXPECT_EQ(form->windowTitle(), "Tests");  // replaces the caption and its suffix
+  EXPECT_STREQ(g_MachineSettingsFileName, "lab.ini");
+}
+
+TEST_F(MainWindowTest, HistoryShrinksByQuartersWhenMemoryIsShort)
+{
+  vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), "[MEMORY]\r\nBufferedSpcLines=2000\r\n");
+  std::vector<size_t> tried;
+  TSndMainForm::HistoryAllocator = [&](size_t bytes) -> void* {
+    tried.push_back(bytes / sizeof(SpectrumBuffer));
+    return bytes <= 1000 * sizeof(SpectrumBuffer) ? std::malloc(bytes) : nullptr;
+  };
+  Make();
+  EXPECT_EQ(tried, (std::vector<size_t>{2000, 1500, 1125, 844}));
+  EXPECT_EQ(form->History.HistoryLines, 844);
+  form->show();  // the first show reports it
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0],
+            "Memory Allocation Problem:\r\n Had to allocate 844 spectrum lines\r\n instead of "
+            "2000 as defined in your settings.\r\n Please verify this.");
+}
+
+TEST_F(MainWindowTest, NoHistoryAtAllAndTooSmallSetting)
+{
+  vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), "[MEMORY]\r\nBufferedSpcLines=10\r\n");
+  Make();
+  EXPECT_EQ(form->History.HistoryLines, 50);  // clamped up
+  form->show();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_NE(messages[0].indexOf("allocate 50 spectrum lines"), -1);
+  EXPECT_NE(messages[0].indexOf("instead of 10 "), -1);
+  form.reset();
+  messages.clear();
+
+  TSndMainForm::HistoryAllocator = [](size_t) -> void* { return nullptr; };
+  Make();
+  EXPECT_EQ(form->History.SpectrumHistory, nullptr);
+  form->show();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0],
+            "Memory Allocation Problem:\r\nCould not allocate any spectrum buffer at all !!!");
+}
+
+TEST_F(MainWindowTest, CloseSavesStateAndNextStartRestoresIt)
+{
+  Make();
+  form->show();
+  form->setGeometry(33, 44, 900, 520);
+  SndConfig.ColorPalContrast = 77;
+  g_ColorPalette.entries[7] = 0x01ABCDEF;
+  form->close();
+  EXPECT_NE(Read("SETTINGS.INI").find("ColorPalContrast=77"), std::string::npos);
+  EXPECT_NE(Read("current.pal").find("Color7=01ABCDEF"), std::string::npos);
+  form.reset();
+
+  InitDefaultPalette();
+  SndConfig.ColorPalContrast = 0;
+  Make();
+  EXPECT_EQ(g_ColorPalette.entries[7], 0x01ABCDEFu);
+  EXPECT_EQ(SndConfig.ColorPalContrast, 77);
+  EXPECT_EQ(form->SBR_Contrast->value(), 77);
+  const QRect g = form->geometry();
+  EXPECT_EQ(g.x(), 33);
+  EXPECT_EQ(g.y(), 44);
+  EXPECT_EQ(g.width(), 900);
+  EXPECT_EQ(g.height(), 520);
+}
+
+TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalPlacement)
+{
+  vt_test::WriteWholeFile(dir.file("SETTINGS.INI"),
+                          "[MAIN_WINDOW]\r\nLeft=12\r\nTop=13\r\nWidth=500\r\nHeight=300\r\n");
+  Make();
+  form->showMaximized();
+  QApplication::processEvents();
+  form->close();
+  const std::string ini = Read("SETTINGS.INI");
+  EXPECT_NE(ini.find("Left=12"), std::string::npos) << ini.substr(0, 300);
+  EXPECT_NE(ini.find("Width=500"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, StoppedThreadIsRememberedAsStopped)
+{
+  Make();  // the base link has no audio thread
+  form->close();
+  EXPECT_NE(Read("SETTINGS.INI").find("StartSoundThread=0"), std::string::npos);
+}
