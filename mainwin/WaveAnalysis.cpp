@@ -142,6 +142,15 @@ bool CWaveAnalysis::IsAnalyzingWaveFile() const {
   return !t || !t->WaveInputActive.load(std::memory_order_acquire);
 }
 
+bool CWaveAnalysis::CheckThreadInput() {
+  TSoundThread* t = g_pSoundThread;
+  if (!t || !IsFileOpen() || !t->WaveInputActive.load(std::memory_order_acquire) ||
+      !t->WaveInputEnded.load(std::memory_order_acquire))
+    return false;
+  StopWaveFileAnalysis();
+  return true;
+}
+
 int64_t CWaveAnalysis::BytesRead() const {
   WaveInputGuard lock;
   const C_WaveIO* w = AnalysisFile();

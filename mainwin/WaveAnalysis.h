@@ -41,6 +41,9 @@ public:
   bool AnalyzeWaveFileStep(int maxLines);
   // Ends an analysis (off-line or played): ring 0 back to the audio thread, the file closed.
   void StopWaveFileAnalysis();
+  // Analyse-and-play: when the audio thread reports the end of the file, ends the analysis.
+  // True when it did. The line producer calls it once per pass.
+  bool CheckThreadInput();
   // True while the file is open, the off-line flag is set and the audio thread does not read
   // the file itself.
   bool IsAnalyzingWaveFile() const;

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+
+#include "engine/CSound.h"
+#include "engine/PreciseClock.h"
+#include "platform/Threads.h"
 
 #include "common/TestUtil.h"
 #include "engine/BigSampleBuffer.h"
@@ -283,6 +288,50 @@ TEST(WaveAnalysis, MenuDuringAnalysisStopsItAndPlayWithoutThreadRunsOffLine) {
   EXPECT_FALSE(f.analysis.IsFileOpen());
   EXPECT_EQ(WaveFileStatusText(&f.analysis, nullptr, &text), 0);
   EXPECT_EQ(text, "");
+}
+
+}  // namespace
+
+namespace {
+
+// Analyse-and-play: the audio thread reads the file; its end stops the analysis.
+TEST(WaveAnalysis, PlayedFileIsReadByTheAudioThreadUntilItsEnd) {
+  vt_test::TempDir dir;
+  Fixture f;
+  const std::string path = dir.file("play.wav");
+  ASSERT_TRUE(WriteWave(path, 11025, 1, Tones(11025, 1.0, {700.0}, 6000.0)));
+  SndConfig.StartSoundInput = 0;
+  SndConfig.StartSoundOutput = 0;
+  SndConfig.PlayInLoops = 0;
+  SetMainThread();
+  InitPreciseClock();
+  InitSoundThdGlobals();
+  g_pSound.store(new CSound);
+  g_pSoundThread = new TSoundThread(true);
+  f.host.openAnswer = path;
+  f.analysis.ChooseFileForAnalysis(true);
+  ASSERT_TRUE(f.analysis.IsFileOpen());
+  EXPECT_TRUE(g_pSoundThread->WaveInputActive.load());
+  EXPECT_FALSE(g_pSoundThread->WaveInputEnded.load());
+  EXPECT_TRUE(g_SoundOutputWanted);
+  EXPECT_TRUE(f.analysis.OffLine);
+  EXPECT_FALSE(f.analysis.IsAnalyzingWaveFile());  // the thread does the reading
+  EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(5));
+  EXPECT_FALSE(f.analysis.CheckThreadInput());
+
+  g_pSoundThread->Resume();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!g_pSoundThread->WaveInputEnded.load() && std::chrono::steady_clock::now() < end) {
+    g_pSoundThread->Wake();
+    CheckSynchronize(5);
+  }
+  ASSERT_TRUE(g_pSoundThread->WaveInputEnded.load());
+  EXPECT_TRUE(f.analysis.CheckThreadInput());
+  EXPECT_FALSE(f.analysis.IsFileOpen());
+  EXPECT_FALSE(g_pSoundThread->WaveInputActive.load());
+  EXPECT_TRUE(TerminateSoundThread());
+  EXPECT_EQ(g_pSoundThread, nullptr);
+  CleanupSoundThread();
 }
 
 }  // namespace

@@ -1,0 +1,114 @@
+#include "mainwin/forms/SpecMainWave.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+
+#include "engine/C_WaveIO.h"
+#include "engine/WaveLogDecimator.h"
+
+namespace {
+
+QAction* AddItem(QMenu* menu, QObject* owner, const char* name, const char* caption) {
+  QAction* a = menu ? menu->addAction(caption) : new QAction(caption, owner);
+  a->setObjectName(name);
+  return a;
+}
+
+}  // namespace
+
+TWaveFileControl::TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton* progress,
+                                   CSpectrumLineProducer* lines)
+    : QObject(window), Host(window), Analysis(&Host, lines), Recorder(&Host), m_Progress(progress) {
+  setObjectName("WaveFileControl");
+  AnalyzeInputFile = AddItem(fileMenu, this, "AnalyzeInputFile", "Analyze input from *.WAV-file");
+  AnalyzeAndPlayWAV = AddItem(fileMenu, this, "AnalyzeAndPlayWAV", "Analyze and play *.WAV-file");
+  if (fileMenu) fileMenu->addSeparator();
+  LogToWavFile = AddItem(fileMenu, this, "LogToWavFile", "Log input as *.WAV-file");
+  LogOutputToWAV = AddItem(fileMenu, this, "LogOutputToWAV", "Log output as *.WAV-file");
+  Menu_LogDecimatedIQ =
+      AddItem(fileMenu, this, "Menu_LogDecimatedIQ", "Log decimated I/Q samples as *.WAV-file");
+  for (QAction* a : {LogToWavFile, LogOutputToWAV, Menu_LogDecimatedIQ}) a->setCheckable(true);
+  connect(AnalyzeInputFile, &QAction::triggered, this, &TWaveFileControl::AnalyzeInputFileClick);
+  connect(AnalyzeAndPlayWAV, &QAction::triggered, this, &TWaveFileControl::AnalyzeAndPlayWAVClick);
+  connect(LogToWavFile, &QAction::triggered, this, &TWaveFileControl::LogToWavFileClick);
+  connect(LogOutputToWAV, &QAction::triggered, this, &TWaveFileControl::LogOutputToWAVClick);
+  connect(Menu_LogDecimatedIQ, &QAction::triggered, this,
+          &TWaveFileControl::Menu_LogDecimatedIQClick);
+  if (fileMenu) connect(fileMenu, &QMenu::aboutToShow, this, &TWaveFileControl::FileClick);
+  if (m_Progress)
+    connect(m_Progress, &QPushButton::clicked, this, [this] { ProgressButtonClick(); });
+
+  Host.OnShowStatus = [this] { UpdateWaveFileStatus(); };
+  Host.OnLogMenuCaption = [this](const QString& text) { LogToWavFile->setText(text); };
+}
+
+TWaveFileControl::~TWaveFileControl() { Shutdown(); }
+
+void TWaveFileControl::AnalyzeInputFileClick() { Analysis.ChooseFileForAnalysis(false); }
+void TWaveFileControl::AnalyzeAndPlayWAVClick() { Analysis.ChooseFileForAnalysis(true); }
+void TWaveFileControl::LogToWavFileClick() { Recorder.ChooseWaveRecordFile(WAVE_LOG_INPUT); }
+void TWaveFileControl::LogOutputToWAVClick() { Recorder.ChooseWaveRecordFile(WAVE_LOG_OUTPUT); }
+void TWaveFileControl::Menu_LogDecimatedIQClick() { Recorder.ChooseWaveRecordFile(WAVE_LOG_IQ); }
+
+void TWaveFileControl::FileClick() {
+  const int mode = Recorder.IsRecording() ? g_WaveLogState.load() : WAVE_LOG_OFF;
+  LogToWavFile->setChecked(mode == WAVE_LOG_INPUT);
+  LogOutputToWAV->setChecked(mode == WAVE_LOG_OUTPUT);
+  Menu_LogDecimatedIQ->setChecked(mode == WAVE_LOG_IQ);
+  if (Analysis.IsFileOpen()) {
+    const QString close =
+        "Close input \"" + QString::fromStdString(Analysis.AnalysisFileName) + "\"";
+    AnalyzeInputFile->setText(close);
+    AnalyzeAndPlayWAV->setText(close);
+  } else {
+    AnalyzeInputFile->setText("Analyze input from *.WAV-file");
+    AnalyzeAndPlayWAV->setText("Analyze and play *.WAV-file");
+  }
+}
+
+void TWaveFileControl::FlushWaveRecordBuffers() {
+  Recorder.FlushWaveRecordBuffers();
+  if (Recorder.StatusDirty) {
+    Recorder.StatusDirty = false;
+    UpdateWaveFileStatus();
+  }
+}
+
+bool TWaveFileControl::TimerStep() {
+  if (!Analysis.IsAnalyzingWaveFile()) return false;
+  if (Analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines)) {
+    UpdateWaveFileStatus();
+    return true;
+  }
+  Analysis.StopWaveFileAnalysis();
+  return false;
+}
+
+void TWaveFileControl::UpdateWaveFileStatus() {
+  if (Closing) return;
+  std::string text;
+  StatusOwner = WaveFileStatusText(&Analysis, &Recorder, &text);
+  if (m_Progress) m_Progress->setText(QString::fromStdString(text));
+}
+
+bool TWaveFileControl::ProgressButtonClick() {
+  if (StatusOwner == 2) {
+    if (Analysis.IsFileOpen()) Analysis.StopWaveFileAnalysis();
+    UpdateWaveFileStatus();
+    return true;
+  }
+  if (StatusOwner == 3) {
+    if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
+    UpdateWaveFileStatus();
+    return true;
+  }
+  return false;
+}
+
+void TWaveFileControl::Shutdown() {
+  if (Closing) return;
+  Closing = true;
+  if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
+  if (Analysis.IsFileOpen()) Analysis.StopWaveFileAnalysis();
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The main window's wave-file commands: the File-menu entries for analysing, playing and
+// recording wave files, the off-line analysis step of the main timer, the flushing of the
+// record buffers, and the status shown on ProgressButton. The main window makes one of these
+// at start-up with its File menu, its ProgressButton and its spectrum-line producer, and calls
+// TimerStep / FlushWaveRecordBuffers / UpdateWaveFileStatus from its timer and idle handler and
+// Shutdown from its close handler. GUI thread only.
+#include <QObject>
+#include <string>
+
+#include "mainwin/WaveAnalysis.h"
+#include "mainwin/WaveRecording.h"
+#include "mainwin/forms/WaveFileDialogs.h"
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QWidget;
+class CSpectrumLineProducer;
+
+class TWaveFileControl : public QObject {
+  Q_OBJECT
+public:
+  // window: parent of the dialogs; fileMenu: receives the five entries (may be null);
+  // progress: ProgressButton (may be null); lines: the spectrum-line producer.
+  TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton* progress,
+                   CSpectrumLineProducer* lines);
+  ~TWaveFileControl() override;
+
+  // ---- Menu handlers ----
+  void AnalyzeInputFileClick();
+  void AnalyzeAndPlayWAVClick();
+  void LogToWavFileClick();        // mode 1
+  void LogOutputToWAVClick();      // mode 2
+  void Menu_LogDecimatedIQClick(); // mode 3
+  // Before the File menu opens: checks the recording entry of the running mode and names the
+  // analysis entries ("Close input \"name\"" while a file is open).
+  void FileClick();
+
+  // ---- Analysis and recording ----
+  bool OpenWaveFileForAnalysis(const std::string& fileName) { return Analysis.OpenWaveFileForAnalysis(fileName); }
+  bool AnalyzeWaveFileStep(int maxLines) { return Analysis.AnalyzeWaveFileStep(maxLines); }
+  void StopWaveFileAnalysis() { Analysis.StopWaveFileAnalysis(); }
+  bool IsAnalyzingWaveFile() const { return Analysis.IsAnalyzingWaveFile(); }
+  void ChooseWaveRecordFile(int mode) { Recorder.ChooseWaveRecordFile(mode); }
+  bool StartWaveRecording(int mode, const std::string& name) { return Recorder.StartWaveRecording(mode, name); }
+  int StopWaveRecording() { return Recorder.StopWaveRecording(); }
+  // Writes at most one full record buffer; refreshes the status when one was written.
+  void FlushWaveRecordBuffers();
+
+  // Main-timer duty: one off-line step of kStepLines lines while a file is analysed; a step
+  // that makes no line ends the analysis. True when lines were made.
+  bool TimerStep();
+  // Once per pass of the line producer: ends an analyse-and-play at the file's end.
+  void CheckWaveInput() {
+    if (Analysis.CheckThreadInput()) UpdateWaveFileStatus();
+  }
+  // ProgressButton text and StatusOwner (nothing while closing).
+  void UpdateWaveFileStatus();
+  // ProgressButton click for StatusOwner 2 (stops the analysis) and 3 (stops the recording);
+  // connected to the button given to the constructor. False for any other owner, which the
+  // main window's own click handler serves.
+  bool ProgressButtonClick();
+  // Close handler: stops the recording and closes the analysed file.
+  void Shutdown();
+
+  CQtWaveFileHost Host;
+  CWaveAnalysis Analysis;
+  CWaveRecorder Recorder;
+  int StatusOwner = 0;
+  bool Closing = false;
+
+  QAction* AnalyzeInputFile = nullptr;
+  QAction* AnalyzeAndPlayWAV = nullptr;
+  QAction* LogToWavFile = nullptr;
+  QAction* LogOutputToWAV = nullptr;
+  QAction* Menu_LogDecimatedIQ = nullptr;
+
+private:
+  QPushButton* m_Progress;
+};

@@ -1,0 +1,132 @@
+// The wave-file entries of the File menu, driven offscreen through the dialog seams: an
+// analysis started from the menu runs on timer steps and is stopped by ProgressButton; the
+// recording entries write files and toggle.
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/TestUtil.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/C_WaveIO.h"
+#include "engine/SampleRates.h"
+#include "engine/SettingsIni.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
+#include "engine/WaveLogDecimator.h"
+#include "mainwin/SpectrumLines.h"
+#include "mainwin/forms/SpecMainWave.h"
+
+namespace {
+
+struct Window {
+  QMainWindow main;
+  QMenu* file = main.menuBar()->addMenu("&File");
+  QPushButton* progress = new QPushButton(&main);
+  CSpectrumLineProducer lines{nullptr, &g_BigBuffers[0]};
+  TWaveFileControl* control;
+  QString chosen;
+  Window() {
+    SetDefaultSettings();
+    SndConfig.SampleRate = 11025;
+    SndConfig.NrOfSamples = 1024;
+    SndConfig.WaterScrollTime = 100;
+    SndConfig.WaveSaveDownsampled = 0;
+    g_ProcessingSampleRate = 11025.0;
+    ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+    lines.History.Allocate(100);
+    progress->setObjectName("ProgressButton");
+    control = new TWaveFileControl(&main, file, progress, &lines);
+    CQtWaveFileHost::FileDialogHook = [this](bool, const QString&, const QString&, QString& n) {
+      if (chosen.isEmpty()) return false;
+      n = chosen;
+      return true;
+    };
+    CQtWaveFileHost::DialogExecHook = [](QDialog*) { return 1; };  // properties: OK
+  }
+  ~Window() {
+    delete control;
+    CQtWaveFileHost::FileDialogHook = nullptr;
+    CQtWaveFileHost::DialogExecHook = nullptr;
+    delete g_pAnalysisWaveFile.load();
+    g_pAnalysisWaveFile = nullptr;
+    delete g_pRecordWaveFile;
+    g_pRecordWaveFile = nullptr;
+  }
+  QAction* Item(const char* name) { return main.findChild<QAction*>(name); }
+};
+
+TEST(SpecMainWave, AnalysisFromTheMenuStoppedByTheProgressButton) {
+  vt_test::TempDir dir;
+  Window w;
+  const std::string path = dir.file("tone.WAV");
+  {
+    C_WaveIO out;
+    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
+    std::vector<int16_t> s(11025 * 3);
+    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(5000 * std::sin(2 * M_PI * 800 * i / 11025.0));
+    out.WriteSamples(s.data(), int(s.size() * 2));
+    out.CloseFile();
+  }
+  for (const char* n : {"AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile", "LogOutputToWAV",
+                        "Menu_LogDecimatedIQ"})
+    ASSERT_NE(w.Item(n), nullptr) << n;
+  w.chosen = QString::fromStdString(path);
+  w.Item("AnalyzeInputFile")->trigger();
+  ASSERT_TRUE(w.control->IsAnalyzingWaveFile());
+  EXPECT_EQ(w.progress->text(), "Reading 0 kB");
+  EXPECT_EQ(w.control->StatusOwner, 2);
+  emit w.file->aboutToShow();
+  EXPECT_EQ(w.Item("AnalyzeInputFile")->text(), "Close input \"" + w.chosen + "\"");
+
+  EXPECT_TRUE(w.control->TimerStep());
+  EXPECT_EQ(w.lines.LinesMade, 5u);
+  EXPECT_EQ(w.progress->text(), QString("Reading %1 kB").arg(5 * 1103 * 2 / 1024));
+
+  w.progress->click();
+  EXPECT_FALSE(w.control->Analysis.IsFileOpen());
+  EXPECT_EQ(w.progress->text(), "");
+  EXPECT_EQ(w.control->StatusOwner, 0);
+  emit w.file->aboutToShow();
+  EXPECT_EQ(w.Item("AnalyzeInputFile")->text(), "Analyze input from *.WAV-file");
+
+  // Run to the end: the step that finds no more data ends the analysis.
+  w.Item("AnalyzeInputFile")->trigger();
+  int steps = 0;
+  while (w.control->TimerStep()) ++steps;
+  EXPECT_EQ(steps, 6);  // 30 lines of 1,103 samples in 3 s
+  EXPECT_FALSE(w.control->Analysis.IsFileOpen());
+}
+
+TEST(SpecMainWave, RecordingEntriesToggleAndWrite) {
+  vt_test::TempDir dir;
+  Window w;
+  w.chosen = QString::fromStdString(dir.file("out.wav"));
+  w.Item("LogOutputToWAV")->trigger();
+  ASSERT_EQ(g_WaveLogState.load(), 2);
+  EXPECT_EQ(w.Item("LogToWavFile")->text(), "Stop logging to \"" + w.chosen + "\"");
+  EXPECT_EQ(w.progress->text(), "Logging 0 kB");
+  emit w.file->aboutToShow();
+  EXPECT_TRUE(w.Item("LogOutputToWAV")->isChecked());
+  EXPECT_FALSE(w.Item("LogToWavFile")->isChecked());
+
+  std::vector<double> block(4096, 1234.0);
+  for (int i = 0; i < 4; ++i) WaveLogDecimate(&g_WaveLogDecimator[0], block.data(), 4096);
+  w.control->FlushWaveRecordBuffers();
+  EXPECT_EQ(w.progress->text(), "Logging 32 kB");  // 44 + 32,768 bytes
+
+  w.Item("LogToWavFile")->trigger();  // any recording entry stops a running recording
+  EXPECT_EQ(g_WaveLogState.load(), 0);
+  EXPECT_EQ(w.Item("LogToWavFile")->text(), "Log input as *.WAV-file");
+  EXPECT_EQ(w.progress->text(), "");
+  C_WaveIO in;
+  ASSERT_TRUE(in.InOpen(w.chosen.toStdString().c_str()));
+  EXPECT_EQ(in.GetDataSize(), 16384 * 2);
+}
+
+}  // namespace
