@@ -53,6 +53,7 @@ TAbtForm::TAbtForm(QWidget* parent) : QDialog(parent)
   Mem_Info = new QPlainTextEdit(kInfoText);
   Mem_Info->setObjectName("Mem_Info");
   Mem_Info->setReadOnly(true);
+  Mem_Info->setLineWrapMode(QPlainTextEdit::NoWrap);
   Mem_Info->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Mem_Info->setMinimumSize(480, 260);
   g->addWidget(Mem_Info, 2, 0, 1, 2);

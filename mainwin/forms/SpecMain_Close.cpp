@@ -12,6 +12,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/DebugForm.h"
 #include "engine/forms/FormPlacement.h"
+#include "interp/SpectrumAlert.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
@@ -73,6 +74,7 @@ void TSndMainForm::FormClose()
     failures << e.what();
   }
   // A setting that could not be stored is lost on the next start: say so.
+  Alert_StopAlarm();
   ComPort_CloseIfOpen();
   if (!failures.isEmpty()) ShowMessage("Could not save the settings:\r\n" + failures.join("\r\n"));
 }

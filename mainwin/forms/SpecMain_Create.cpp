@@ -16,8 +16,10 @@
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/FormPlacement.h"
+#include "digimode/DigimodeHooks.h"
 #include "interp/CliCommands.h"
 #include "interp/CliSpectrum.h"
+#include "interp/SpectrumAlert.h"
 #include "interp/SpectrumBuffer.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/HelpBrowser.h"
@@ -74,6 +76,8 @@ void TSndMainForm::FormCreate()
   FftLength = SndConfig.NrOfSamples;
   FftWindowInUse = SndConfig.WindowFunc;
 
+  Digimode_Init();
+
   if (SndConfig.StartSoundThread && !link.ThreadExists()) link.CreateThread();
 
   PaletteFileName = "Default.pal";
@@ -95,6 +99,7 @@ void TSndMainForm::FormCreate()
   }
 
   StatusOwner = 0;
+  Alert_Reset();
   HelpBrowser_Init(this, GetProgramDirectory() + "html/", g_HelpTopics);
   Timer1->start();
 }
