@@ -83,7 +83,7 @@ int CSpectrumLineProducer::SamplesPerLine() const {
 bool CSpectrumLineProducer::IsFastMode() const {
   const double product = static_cast<double>(SndConfig.NrOfSamples) *
                          std::max(1, SndConfig.SampleRateDivisor.load()) *
-                         std::max(1, m_Ring->DecimationRatio);
+                         std::max(1, ReadGeometry(m_Ring).ratio);
   return SndConfig.WaterScrollTime < 200 && product <= 4096.0;
 }
 
@@ -326,9 +326,10 @@ bool CSpectrumLineProducer::ProcessSpectra(int maxLines) {
         m_Host->DrawSpectrumGraph(shown, averaging ? &CurrentSpectrum : nullptr);
       }
       if (live && lines > 0 && style != 3) m_Host->DrawWaterfall(lines, &CurrentSpectrum);
-      if (lines > 0)
-        MergeTiming(g_SpectrumDisplayTime_us,
-                    TicksToUs(QueryPerformanceCounter() - t1) / lines, 15);
+      if (lines > 0) {
+        const int64_t us = TicksToUs(QueryPerformanceCounter() - t1) / lines;
+        g_SpectrumDisplayTime_us = (15 * g_SpectrumDisplayTime_us.load() + us) / 16;
+      }
     } else if (acquisitionWanted && StatusOwner == STATUS_NONE) {
       StatusOwner = STATUS_RESOLUTION;
       m_Host->SetProgressText("Acquiring samples..");
