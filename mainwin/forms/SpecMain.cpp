@@ -122,7 +122,13 @@ void TSndMainForm::CreateControlPanel()
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(100);
+  Timer1->setTimerType(Qt::PreciseTimer);
   connect(Timer1, &QTimer::timeout, this, &TSndMainForm::Timer1Timer);
+  IdleTimer = new QTimer(this);
+  IdleTimer->setObjectName("IdleTimer");
+  IdleTimer->setSingleShot(true);
+  IdleTimer->setTimerType(Qt::PreciseTimer);
+  connect(IdleTimer, &QTimer::timeout, this, &TSndMainForm::AppIdle);
 
   // F1: help for the focused area, else for the main window (200).
   auto* f1 = new QShortcut(QKeySequence::HelpContents, this);

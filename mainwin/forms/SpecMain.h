@@ -13,6 +13,9 @@
 #include <string>
 
 #include "mainwin/InstanceLock.h"
+#include "mainwin/MainLoop.h"
+#include "mainwin/SpectrumLines.h"
+#include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/SpectrumHistory.h"
 
 class QAction;
@@ -43,8 +46,29 @@ public:
   void UpdateSampleRateInfo();
   void CalcWaterfallPalette();
 
-  // --- Main loop ---
+  // --- Main loop (SpecMain_Timer.cpp, SpecMainLoop.cpp) ---
   void Timer1Timer();
+  // Idle work between ticks (IdleTimer): produces due lines while the line interval is at most
+  // 100 ms and the audio thread runs; re-arms itself only while that holds.
+  void AppIdle();
+  int IsPeriodicActionDue(int64_t now);
+  int CheckScheduledActions(int* index, int64_t now);
+  // Keystrokes in the frequency edits (connect them to textEdited): the value is applied about
+  // 3 s after the last keystroke.
+  void Ed_FreqMinChange();
+  void Ed_FreqMaxChange();
+  void Ed_FreqOffsetChange();
+  void ApplyFreqEdit(FreqEdit which);
+  double GetDisplayCenterFreq();
+
+  // --- Spectrum lines (CSpectrumLineProducer does the work) ---
+  void UpdateWaterfallTiming();
+  bool ProcessSpectra(int maxLines);
+  void InitFFT(int length);
+  void BuildSpectrumLine(double time, double rate);
+  void StoreSpectrumInHistory(const SpectrumBuffer* line);
+  void UpdateUserDbOffset(bool force);
+  void FeedSpectrumAlert();
   // Application help: command 1 (context help) opens the page of data; else false.
   bool AppHelp(int command, int data);
 
@@ -82,31 +106,46 @@ public:
   static std::function<void*(size_t bytes)> HistoryAllocator;
   static std::function<void(const QString&)> MessageHook;
 
+  // --- Main loop and line production: their state lives in these objects; the members
+  // below of the same names refer to it ---
+  std::unique_ptr<TSndMainLoopHost> LoopHost{std::make_unique<TSndMainLoopHost>(this)};
+  std::unique_ptr<CSpectrumLineProducer> Lines{
+      std::make_unique<CSpectrumLineProducer>(LoopHost.get(), &g_BigBuffers[0])};
+  std::unique_ptr<CMainLoop> Loop{std::make_unique<CMainLoop>(LoopHost.get(), Lines.get())};
+  QTimer* IdleTimer = nullptr;
+
   // --- State ---
   std::string AnalysisFileName, RecordFileName, PaletteFileName;
   std::string WaterfallCaptureName, SpectrumCaptureName;
   QString CommandLineCaption;  // t= (empty: none)
-  int UpdatingControls = 0;
-  int StartupTicks = 20;
-  bool Closing = false;
-  int LoopFault = 0;
-  bool StatusDirty = false;
-  int EventCountdown = -1;
-  int FreqMinApplyTicks = 0, FreqMaxApplyTicks = 0, FreqOffsetApplyTicks = 0;
-  int StatusOwner = 0;
-  int SeenRingResets = 0;
+  int& UpdatingControls = Loop->UpdatingControls;
+  int& StartupTicks = Loop->StartupTicks;
+  bool& Closing = Loop->Closing;
+  int& LoopFault = Loop->LoopFault;
+  bool& StatusDirty = Loop->StatusDirty;
+  int& EventCountdown = Loop->EventCountdown;
+  int& FreqMinApplyTicks = Loop->FreqApplyTicks[0];
+  int& FreqMaxApplyTicks = Loop->FreqApplyTicks[1];
+  int& FreqOffsetApplyTicks = Loop->FreqApplyTicks[2];
+  int& StatusOwner = Lines->StatusOwner;
+  int& SeenRingResets = Lines->SeenRingResets;
   int CopyDataCount = 0;
-  uint32_t TimerTick = 0;
-  bool InTimerTick = false;
-  double TimeNow = 0, LineTime = 0, DisplayTime = 0, NextGraphRefresh = 0;
-  int RingReadIndex = 0, LinesDue = 10;
-  bool FftRestart = false, WaitFullResolution = false;
-  int FftLength = 0, FftWindowInUse = 0;
-  double NominalSampleRate = 0, ProcessingSampleRate = 0, EffectiveSampleRate = 0;
+  double& TimeNow = Lines->TimeNow;
+  double& LineTime = Lines->LineTime;
+  double& DisplayTime = Lines->DisplayTime;
+  double& NextGraphRefresh = Lines->NextGraphRefresh;
+  int64_t& RingReadIndex = Lines->RingReadIndex;
+  int& LinesDue = Lines->LinesDue;
+  bool& FftRestart = Lines->FftRestart;
+  bool& WaitFullResolution = Lines->WaitFullResolution;
+  int& FftLength = Lines->FftLength;
+  int& FftWindowInUse = Lines->FftWindowInUse;
+  double NominalSampleRate = 0, ProcessingSampleRate = 0;
+  double& EffectiveSampleRate = Lines->EffectiveSampleRate;
   int SampleRateDivisor = 1;
   double LastFreqMin = 0, LastFreqMax = 0, LastFreqOffset = 0;  // last applied display range
   // Spectrum history (History.SpectrumHistory is null when no block could be had).
-  CSpectrumHistory History;
+  CSpectrumHistory& History = Lines->History;  // the producer stores into it
   int HistoryViewLine = -1;  // history line selected for display, -1 none
   double FftCalcTime_us = 0, DisplayTime_us = 0, AlertTime_us = 0;
 
@@ -149,6 +188,7 @@ private:
   void SBR_BrightnessChange();
   void SBR_ContrastChange();
   void ShowDebugPage(QWidget* page);
+  void FreqEditChanged(FreqEdit which);
 
   QStringList m_args;
   CInstanceLocks m_locks;

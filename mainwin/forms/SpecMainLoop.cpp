@@ -1,0 +1,263 @@
+// The main window's main loop (Timer1 and the idle work) and spectrum-line production: the
+// Qt side. The loop logic is CMainLoop, line production CSpectrumLineProducer; this file wires
+// them to the window, the audio thread, the interpreter and the inter-program queue.
+#include "mainwin/forms/SpecMainLoop.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "engine/BigSampleBuffer.h"
+#include "engine/DebugU1.h"
+#include "engine/FreqMixer.h"
+#include "engine/PreciseClock.h"
+#include "engine/RedrawRequest.h"
+#include "engine/RemoteMsg.h"
+#include "engine/SampleRates.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
+#include "engine/SoundThreadLink.h"
+#include "engine/forms/DebugForm.h"
+#include "interp/CliCommands.h"
+#include "interp/CliEval.h"
+#include "interp/CmdWinMsg.h"
+#include "interp/SpectrumAlert.h"
+#include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SpecMain.h"
+#include "platform/PerfCounter.h"
+
+// ---------------------------------------------------------------------------------------------
+// TSndMainForm: set-up, the two timers, line production and the frequency edits
+
+void TSndMainForm::UpdateWaterfallTiming() { Lines->UpdateWaterfallTiming(); }
+bool TSndMainForm::ProcessSpectra(int maxLines) { return Lines->ProcessSpectra(maxLines); }
+void TSndMainForm::InitFFT(int length) { Lines->InitFFT(length); }
+void TSndMainForm::BuildSpectrumLine(double time, double rate) { Lines->BuildSpectrumLine(time, rate); }
+void TSndMainForm::StoreSpectrumInHistory(const SpectrumBuffer* line) { Lines->StoreSpectrumInHistory(line); }
+void TSndMainForm::UpdateUserDbOffset(bool force) { Lines->UpdateUserDbOffset(force); }
+void TSndMainForm::FeedSpectrumAlert() { Lines->FeedSpectrumAlert(); }
+int TSndMainForm::IsPeriodicActionDue(int64_t now) { return Loop->IsPeriodicActionDue(now); }
+int TSndMainForm::CheckScheduledActions(int* index, int64_t now)
+{
+  return Loop->CheckScheduledActions(index, now);
+}
+
+double TSndMainForm::GetDisplayCenterFreq()
+{
+  return (SndConfig.FreqMin + SndConfig.FreqMax) * 0.5 - SndConfig.FreqOffset;
+}
+
+namespace {
+
+const char* const kFreqEditNames[3] = {"Ed_FreqMin", "Ed_FreqMax", "Ed_FreqOffset"};
+
+// Aqua (0x00FFFF00 as 0x00BBGGRR) while an edit waits to be applied.
+void MarkEdited(QLineEdit* ed, bool pending)
+{
+  if (ed) ed->setStyleSheet(pending ? "background-color: #00ffff;" : "");
+}
+
+}  // namespace
+
+void TSndMainForm::FreqEditChanged(FreqEdit which)
+{
+  if (Loop->UpdatingControls > 0) return;
+  Loop->ArmFreqEdit(which);
+  MarkEdited(findChild<QLineEdit*>(kFreqEditNames[static_cast<int>(which)]), true);
+}
+
+void TSndMainForm::Ed_FreqMinChange() { FreqEditChanged(FreqEdit::Min); }
+void TSndMainForm::Ed_FreqMaxChange() { FreqEditChanged(FreqEdit::Max); }
+void TSndMainForm::Ed_FreqOffsetChange() { FreqEditChanged(FreqEdit::Offset); }
+
+void TSndMainForm::ApplyFreqEdit(FreqEdit which)
+{
+  QLineEdit* ed = findChild<QLineEdit*>(kFreqEditNames[static_cast<int>(which)]);
+  if (!ed) return;
+  const std::string text = ed->text().toStdString();
+  // The range the analyser delivers (real: offset .. offset + rate/2; complex: around the
+  // ring's mixing centre +- rate/4).
+  const double rate = EffectiveSampleRate;
+  double centre;
+  {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    centre = g_BigBuffers[0].MixerCenterFreq;
+  }
+  const double off = SndConfig.FreqOffset;
+  const double lo = SndConfig.ComplexFFT ? off + centre - rate / 4 : off;
+  const double hi = SndConfig.ComplexFFT ? off + centre + rate / 4 : off + rate / 2;
+  // The edits' step: the smallest 0.1 x 10^k that is at least a twentieth of the span.
+  double step = 0.1;
+  const double span = std::fabs(SndConfig.FreqMax - SndConfig.FreqMin);
+  while (0.05 * span > step && step < 1e12) step *= 10.0;
+
+  double fmin = SndConfig.FreqMin, fmax = SndConfig.FreqMax;
+  switch (which) {
+    case FreqEdit::Min:
+      fmin = std::max(CLI_CalcExpression(4, text.c_str(), fmin), lo);
+      if (fmin > fmax) fmax = fmin + step;
+      break;
+    case FreqEdit::Max:
+      fmax = std::min(CLI_CalcExpression(4, text.c_str(), fmax), hi);
+      if (fmax < fmin) fmin = std::max(fmax - step, lo);
+      break;
+    case FreqEdit::Offset: {
+      const double newOff = CLI_CalcExpression(4, text.c_str(), off);
+      fmin += newOff - off;
+      fmax += newOff - off;
+      SndConfig.FreqOffset = newOff;
+      break;
+    }
+  }
+  // Clamp into what is displayable (after an offset change, with the new offset).
+  const double shift = SndConfig.FreqOffset - off;
+  if (fmin <= lo + shift) fmin = lo + shift;
+  if (fmax > hi + shift) fmax = hi + shift;
+  if (fmin >= fmax) {
+    fmin = lo + shift;
+    fmax = hi + shift;
+  }
+  SndConfig.FreqMin = fmin;
+  SndConfig.FreqMax = fmax;
+  SoundThreadLink().UpdateFreqRangeLimits();
+  for (int i = 0; i < 3; ++i) {
+    QLineEdit* e = findChild<QLineEdit*>(kFreqEditNames[i]);
+    if (!e) continue;
+    const double v = i == 0 ? SndConfig.FreqMin : (i == 1 ? SndConfig.FreqMax : SndConfig.FreqOffset);
+    e->setText(QString::number(v, 'f', 1));
+  }
+  g_RedrawRequestMask = REDRAW_ALL;
+  MarkEdited(ed, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSndMainLoopHost
+
+void TSndMainLoopHost::Log(int level, double time, const char* text)
+{
+  DebugPrintf(level, time, "%s", text);
+}
+
+void TSndMainLoopHost::SetProgressText(const char* text)
+{
+  if (m_Form->ProgressButton) m_Form->ProgressButton->setText(QString::fromLocal8Bit(text));
+}
+
+double TSndMainLoopHost::PreciseUnixTime() { return GetPreciseUnixTime(true); }
+int64_t TSndMainLoopHost::PerfCounter() { return QueryPerformanceCounter(); }
+int64_t TSndMainLoopHost::PerfFrequency() { return QueryPerformanceFrequency(); }
+
+bool TSndMainLoopHost::ThreadExists() { return SoundThreadLink().ThreadExists(); }
+bool TSndMainLoopHost::ThreadFinished() { return SoundThreadLink().ThreadFinished(); }
+bool TSndMainLoopHost::ThreadSuspended() { return SoundThreadLink().ThreadSuspended(); }
+void TSndMainLoopHost::ResumeThread() { SoundThreadLink().ResumeThread(); }
+void TSndMainLoopHost::SignalBlockEvent() { SoundThreadLink().SignalBlockEvent(); }
+
+void TSndMainLoopHost::ShowTimeOfDay(const char* text)
+{
+  if (auto* lab = m_Form->findChild<QLabel*>("Lab_TimeNow")) lab->setText(text);
+}
+
+void TSndMainLoopHost::Beep() { QApplication::beep(); }
+
+void TSndMainLoopHost::UpdateWaveFileStatus()
+{
+  // Without a wave file being read or recorded the button is free for other states.
+  if (m_Form->StatusOwner == STATUS_NONE && m_Form->ProgressButton)
+    m_Form->ProgressButton->setText("Running");
+}
+
+void TSndMainLoopHost::ShowWaterUpdateLoops(const char* text)
+{
+  if (DebugForm && DebugForm->isVisible() && DebugForm->Lab_WaterUpdateLoops)
+    DebugForm->Lab_WaterUpdateLoops->setText(text);
+}
+
+int TSndMainLoopHost::ExecuteMacro(const char* line) { return CLI_ExecuteMacro(2, line); }
+
+void TSndMainLoopHost::CommandWindowMessage(const char* text)
+{
+  CmdWin_AddTimedMessage(5, 0, text);
+}
+
+void TSndMainLoopHost::ProcessRemoteMessages() { RemoteMsg_ProcessQueue(); }
+
+void TSndMainLoopHost::ApplyFreqEdit(FreqEdit which) { m_Form->ApplyFreqEdit(which); }
+
+void TSndMainLoopHost::RefreshInputScope(bool evenTick)
+{
+  if (evenTick && MonitorScope) MonitorScope->FeedFromSoundThread();
+}
+
+void TSndMainLoopHost::ReinitRingForThread()
+{
+  InitBigBufferDecimation(&g_BigBuffers[0], g_ProcessingSampleRate, SndConfig.RateDivisor,
+                          m_Form->GetDisplayCenterFreq());
+  g_BigBufferResetCount += 1;
+}
+
+bool TSndMainLoopHost::ConfigurationChanged()
+{
+  const int channels = SndConfig.StereoProcessing ? 2 : 1;
+  bool changed = false;
+  if (SndConfig.SampleRate != m_AppliedRate || SndConfig.SampleRateDivisor != m_AppliedDivisor ||
+      SndConfig.RateDivisor != m_AppliedRateDivisor || channels != m_AppliedChannels) {
+    m_AppliedRate = SndConfig.SampleRate;
+    m_AppliedDivisor = SndConfig.SampleRateDivisor;
+    m_AppliedRateDivisor = SndConfig.RateDivisor;
+    m_AppliedChannels = channels;
+    DebugPrintf(5, m_Form->TimeNow, "Sample rate or decimation will be changed.");
+    g_SoundReopenRequest = true;
+    g_AudioServerReinitRequest = true;
+    FreqMixer_SetFrequency(&g_FreqMixers[0], SndConfig.MixerFrequency);
+    InitBigBufferDecimation(&g_BigBuffers[0], SoundThreadLink().CalcEffectiveSampleRates(), SndConfig.RateDivisor,
+                            m_Form->GetDisplayCenterFreq());
+    g_BigBufferResetCount += 1;
+    changed = true;
+  }
+  m_Form->UpdateSampleRateInfo();
+  m_SeenProcessingRate = g_ProcessingSampleRate;
+  m_Form->SeenRingResets = g_BigBufferResetCount;
+  return changed;
+}
+
+void TSndMainLoopHost::ProcessingRateCheck()
+{
+  if (g_ProcessingSampleRate != m_SeenProcessingRate) {
+    m_Form->UpdateSampleRateInfo();
+    m_SeenProcessingRate = g_ProcessingSampleRate;
+    m_AppliedRate = SndConfig.SampleRate;
+    m_AppliedDivisor = SndConfig.SampleRateDivisor;
+    m_AppliedRateDivisor = SndConfig.RateDivisor;
+    m_AppliedChannels = SndConfig.StereoProcessing ? 2 : 1;
+  }
+}
+
+void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
+{
+  if ((tick & 1) && OutputScope) OutputScope->FeedFromSoundThread();
+}
+
+void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }
+
+void TSndMainLoopHost::ShowAvrgCount(int count)
+{
+  if (!DebugForm) return;
+  if (auto* lab = DebugForm->findChild<QLabel*>("Lab_WaterAvrgCount"))
+    lab->setText(QString::number(count));
+}
+
+bool TSndMainLoopHost::IsLiveView()
+{
+  return !m_Form->SBR_Time || m_Form->SBR_Time->value() == 0;
+}
+
+double TSndMainLoopHost::DisplayCenterFreq() { return m_Form->GetDisplayCenterFreq(); }
+int TSndMainLoopHost::RingResetCount() { return g_BigBufferResetCount; }
+void TSndMainLoopHost::RingWasReset() { g_BigBufferResetCount += 1; }
