@@ -57,29 +57,74 @@ int FirRingIndex(const DigiFilterBlock* f, int m) {
   return static_cast<int>(off / sizeof(double));
 }
 
+#define VT_CLONES \
+  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+
+constexpr int kFirTile = 32;    // outputs computed together, their sums kept in registers
+constexpr int kFirChunk = 512;  // samples per pass over the linear history
+
+// Four doubles as one value (one AVX register, two SSE registers in the baseline build);
+// the unaligned, aliasing variant loads from any double array.
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V4u __attribute__((vector_size(32), aligned(8), may_alias));
+
+// out[i] = gain * sum over j = 0..taps-1 of rev[j] * buf[i + j], for i < tiles * kFirTile.
+// Each output sums its taps in the same order whatever the tiling, so the result does not
+// depend on how a stream is cut into blocks. The tile's sums stay in eight vector registers:
+// one broadcast tap weights kFirTile contiguous samples.
+VT_CLONES void FirTiles(const double* __restrict buf, const double* __restrict rev, int taps,
+                        double gain, double* __restrict out, int tiles) {
+  static_assert(kFirTile == 32, "the tile is eight vectors of four");
+  for (int t = 0; t < tiles; ++t) {
+    const double* base = buf + t * kFirTile;
+    V4 a0{}, a1{}, a2{}, a3{}, a4{}, a5{}, a6{}, a7{};
+    for (int j = 0; j < taps; ++j) {
+      const double r = rev[j];
+      const V4 w = {r, r, r, r};
+      const V4u* s = reinterpret_cast<const V4u*>(base + j);  // s[k]: samples 4k .. 4k+3
+      a0 += w * s[0];
+      a1 += w * s[1];
+      a2 += w * s[2];
+      a3 += w * s[3];
+      a4 += w * s[4];
+      a5 += w * s[5];
+      a6 += w * s[6];
+      a7 += w * s[7];
+    }
+    const V4 g = {gain, gain, gain, gain};
+    V4u* d = reinterpret_cast<V4u*>(out + t * kFirTile);
+    d[0] = a0 * g;
+    d[1] = a1 * g;
+    d[2] = a2 * g;
+    d[3] = a3 * g;
+    d[4] = a4 * g;
+    d[5] = a5 * g;
+    d[6] = a6 * g;
+    d[7] = a7 * g;
+  }
+}
+
 // FIR with the circular delay line z[0..m] (pZ the newest sample). Works block-wise on a linear
 // copy of the history so that the inner loop runs over contiguous samples and vectorises; the
 // ring is written back in the same layout the sample-by-sample form leaves.
 void ProcessFir(const double* in, double* out, double gain, int n, DigiFilterBlock* f, int m) {
   const int len = m + 1;
   int p = FirRingIndex(f, m);
-  constexpr int kChunk = 512;
-  double rev[kDigiFilterCoeffs];  // rev[j] weights buf[i + j]: alpha in reverse order
+  alignas(64) double rev[kDigiFilterCoeffs];  // rev[j] weights buf[i + j]: alpha reversed
   for (int j = 0; j <= m; ++j) rev[j] = f->alpha[m - j];
-  double buf[kDigiFilterMaxOrder + kChunk];
-  // History: buf[m - 1 - j] = sample j + 1 steps before the first input = z[(p + j) % len].
+  // History, the chunk, and room for the last tile to read past the chunk's end.
+  alignas(64) double buf[kDigiFilterMaxOrder + kFirChunk + kFirTile];
+  // buf[m - 1 - j] = sample j + 1 steps before the first input = z[(p + j) % len].
   for (int j = 0; j < m; ++j) buf[m - 1 - j] = f->z[(p + j) % len];
-  double acc[kChunk];
+  alignas(64) double acc[kFirChunk];
   for (int done = 0; done < n;) {
-    const int c = std::min(kChunk, n - done);
+    const int c = std::min(kFirChunk, n - done);
     std::copy(in + done, in + done + c, buf + m);
-    std::fill(acc, acc + c, 0.0);
-    for (int j = 0; j <= m; ++j) {
-      const double a = rev[j];
-      const double* src = buf + j;
-      for (int i = 0; i < c; ++i) acc[i] += a * src[i];
-    }
-    for (int i = 0; i < c; ++i) out[done + i] = acc[i] * gain;
+    const int tiles = (c + kFirTile - 1) / kFirTile;
+    // The last tile's unused outputs read zeros, never uninitialised memory.
+    std::fill(buf + m + c, buf + m + tiles * kFirTile, 0.0);
+    FirTiles(buf, rev, len, gain, acc, tiles);
+    std::copy(acc, acc + c, out + done);
     // New ring state: pZ moved back c entries; z[(p' + j) % len] = sample j steps back.
     p = ((p - c) % len + len) % len;
     const int newest = m + c - 1;
