@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
 
@@ -30,6 +34,15 @@ inline double Wrap(double p, double period) {
   return (p >= 0.0 && p < period) ? p : 0.0;
 }
 
+// Wrap for a phase that left its period by less than one period (the case of every sample):
+// one addition or subtraction, the same result as Wrap.
+inline double WrapStep(double p, double period) {
+  if (p >= 0.0 && p < period) return p;
+  const double q = p >= period ? p - period : p + period;
+  if (q >= 0.0 && q < period) return q;
+  return Wrap(p, period);
+}
+
 inline double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
 inline double TableCos(double phase, bool useTable) {
@@ -51,18 +64,76 @@ inline double Shape(int wave, double t) {
   }
 }
 
-// One modulator step: advances the phase (table units for the cosine wave 0, cycles for the
-// others) and returns the modulating value. cosineFromSine: the computed (table-less) path of
-// wave 0 takes the sine of the phase (the FM modulator).
-inline double Modulator(double& phase, int wave, double freq, double rate, bool useTable,
-                        bool cosineFromSine) {
+constexpr int kGenChunk = 256;  // samples per pass of the per-stage loops
+
+// One modulator over n samples: advances the phase (table units for the cosine wave 0, cycles
+// for the others) and writes value * scale + offset. cosineFromSine: the computed (table-less)
+// path of wave 0 takes the sine of the phase (the FM modulator).
+void RunModulator(double& phase, int wave, double freq, double rate, bool useTable,
+                  bool cosineFromSine, double scale, double offset, double* out, int n) {
+  double ph = phase;
   if (wave == 0) {
-    phase = Wrap(phase + freq * kTable / rate, kTable);
-    if (useTable) return g_CosineTable[static_cast<int>(phase)];
-    return cosineFromSine ? std::sin(phase * kTwoPi / kTable) : std::cos(phase * kTwoPi / kTable);
+    const double inc = freq * kTable / rate;
+    if (useTable) {
+      for (int i = 0; i < n; ++i) {
+        ph = WrapStep(ph + inc, kTable);
+        out[i] = g_CosineTable[static_cast<int>(ph)] * scale + offset;
+      }
+    } else {
+      for (int i = 0; i < n; ++i) {
+        ph = WrapStep(ph + inc, kTable);
+        const double v =
+            cosineFromSine ? std::sin(ph * kTwoPi / kTable) : std::cos(ph * kTwoPi / kTable);
+        out[i] = v * scale + offset;
+      }
+    }
+  } else {
+    const double inc = freq / rate;
+    for (int i = 0; i < n; ++i) {
+      ph = WrapStep(ph + inc, 1.0);
+      out[i] = Shape(wave, ph) * scale + offset;
+    }
   }
-  phase = Wrap(phase + freq / rate, 1.0);
-  return Shape(wave, phase);
+  phase = ph;
+}
+
+// Adds one oscillator's n samples to sum[]: phase + increment (+ fm[i] with Fm), wrapped into
+// the table, shaped by Wave (wave 0 from the table with Table), times the amplitude (and env[i]
+// with Env). The options are template arguments so that each loop has no per-sample tests.
+template <int Wave, bool Table, bool Fm, bool Env>
+void RunOscillator(GenSineState& st, const double* fm, const double* env, double* sum, int n) {
+  double ph = st.Phase;
+  const double inc = st.Increment, amp = st.Amplitude;
+  for (int i = 0; i < n; ++i) {
+    double p = ph + inc;
+    if constexpr (Fm) p += fm[i];
+    p = WrapStep(p, kTable);
+    ph = p;
+    double w;
+    if constexpr (Wave == 0) {
+      w = TableCos(p, Table);
+    } else if constexpr (Wave == 1) {
+      w = p >= kTable / 2 ? 1.0 : -1.0;
+    } else {
+      w = Shape(Wave, p / kTable);
+    }
+    double v = w * amp;
+    if constexpr (Env) v *= env[i];
+    sum[i] += v;
+  }
+  st.Phase = ph;
+}
+
+template <int Wave, bool Table>
+void RunOscillatorWave(GenSineState& st, const double* fm, const double* env, double* sum, int n) {
+  if (fm && env)
+    RunOscillator<Wave, Table, true, true>(st, fm, env, sum, n);
+  else if (fm)
+    RunOscillator<Wave, Table, true, false>(st, fm, env, sum, n);
+  else if (env)
+    RunOscillator<Wave, Table, false, true>(st, fm, env, sum, n);
+  else
+    RunOscillator<Wave, Table, false, false>(st, fm, env, sum, n);
 }
 
 }  // namespace
@@ -120,37 +191,50 @@ void GenerateTestSignal(double* out, int n) {
   uint32_t seed = g_GenNoiseSeed;
   double amPhase = Wrap(g_GenAmPhase, amWave == 0 ? kTable : 1.0);
   double fmPhase = Wrap(g_GenFmPhase, fmWave == 0 ? kTable : 1.0);
+  const bool noise = g_GenNoiseOn;
 
-  for (int i = 0; i < n; ++i) {
-    const double env = Modulator(amPhase, amWave, amFreq, rate, useTable, false) * amFactor + amCarrier;
-    const double fm = Modulator(fmPhase, fmWave, fmFreq, rate, useTable, true) * fmScale;
-    double sum = 0.0;
+  // Stage by stage over chunks: both modulators, then each oscillator adds its samples in
+  // oscillator order (the same sums, in the same order, as sample by sample), then the noise.
+  double env[kGenChunk], fm[kGenChunk];
+  for (int done = 0; done < n;) {
+    const int c = n - done < kGenChunk ? n - done : kGenChunk;
+    double* sum = out + done;
+    RunModulator(amPhase, amWave, amFreq, rate, useTable, false, amFactor, amCarrier, env, c);
+    RunModulator(fmPhase, fmWave, fmFreq, rate, useTable, true, fmScale, 0.0, fm, c);
+    for (int i = 0; i < c; ++i) sum[i] = 0.0;
     for (int k = 0; k < 3; ++k) {
       if (!osc[k].enabled) continue;
       GenSineState& st = g_GenSineStates[k];
-      const double p = Wrap(st.Phase + st.Increment + (osc[k].fm ? fm : 0.0), kTable);
-      st.Phase = p;
-      double w;
+      const double* f = osc[k].fm ? fm : nullptr;
+      const double* e = osc[k].am ? env : nullptr;
       switch (osc[k].wave) {
         case 0:
-          w = TableCos(p, useTable);
+          if (useTable)
+            RunOscillatorWave<0, true>(st, f, e, sum, c);
+          else
+            RunOscillatorWave<0, false>(st, f, e, sum, c);
           break;
         case 1:
-          w = p >= kTable / 2 ? 1.0 : -1.0;
+          RunOscillatorWave<1, true>(st, f, e, sum, c);
+          break;
+        case 2:
+          RunOscillatorWave<2, true>(st, f, e, sum, c);
+          break;
+        case 3:
+          RunOscillatorWave<3, true>(st, f, e, sum, c);
           break;
         default:
-          w = Shape(osc[k].wave, p / kTable);
+          RunOscillatorWave<-1, true>(st, f, e, sum, c);
           break;
       }
-      double v = w * st.Amplitude;
-      if (osc[k].am) v *= env;
-      sum += v;
     }
-    if (g_GenNoiseOn) {
-      seed = seed * 3141592621u + 1u;
-      sum += static_cast<int32_t>(seed) * noiseAmp;
+    if (noise) {
+      for (int i = 0; i < c; ++i) {
+        seed = seed * 3141592621u + 1u;
+        sum[i] += static_cast<int32_t>(seed) * noiseAmp;
+      }
     }
-    out[i] = sum;
+    done += c;
   }
   g_GenNoiseSeed = seed;
   g_GenAmPhase = amPhase;
@@ -160,7 +244,29 @@ void GenerateTestSignal(double* out, int n) {
 void AddScaledClipped(const double* src, double* dst, int n, double gain, int* clipCount) {
   if (!src || !dst) return;
   int clips = 0;
-  for (int i = 0; i < n; ++i) {
+  int i = 0;
+#ifdef __SSE2__
+  // Two samples at a time without branches: a sample out of range, or not a number, is
+  // replaced and counted once.
+  const __m128d g = _mm_set1_pd(gain);
+  const __m128d top = _mm_set1_pd(32767.0);
+  const __m128d minusTop = _mm_set1_pd(-32767.0);
+  __m128i count = _mm_setzero_si128();
+  for (; i + 2 <= n; i += 2) {
+    const __m128d v = _mm_add_pd(_mm_loadu_pd(dst + i), _mm_mul_pd(_mm_loadu_pd(src + i), g));
+    const __m128d hi = _mm_cmpgt_pd(v, top);
+    const __m128d lo = _mm_cmplt_pd(v, minusTop);
+    const __m128d bad = _mm_or_pd(_mm_or_pd(hi, lo), _mm_cmpunord_pd(v, v));
+    count = _mm_sub_epi64(count, _mm_castpd_si128(bad));  // a set lane is -1
+    const __m128d r = _mm_or_pd(_mm_andnot_pd(bad, v),
+                                _mm_or_pd(_mm_and_pd(hi, top), _mm_and_pd(lo, minusTop)));
+    _mm_storeu_pd(dst + i, r);
+  }
+  alignas(16) long long lanes[2];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), count);
+  clips = static_cast<int>(lanes[0] + lanes[1]);
+#endif
+  for (; i < n; ++i) {
     double v = dst[i] + src[i] * gain;
     if (v > 32767.0) {
       v = 32767.0;
