@@ -68,6 +68,41 @@ void SetHilbert(int length) {
   g_HilbertLength = l;
 }
 
+constexpr int kMixChunk = 256;  // samples per pass of the phasing stages
+constexpr int kHilbertTile = 16;
+
+#define VT_CLONES \
+  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V4u __attribute__((vector_size(32), aligned(8), may_alias));
+
+// Hilbert outputs of a chunk from a linear history: out[i] = sum over j = 0..h-1 of
+// coef[2j + 1] * buf[hist + i - 2j - 1] (buf[hist + i] is input i, buf[hist - k] the input k
+// steps before the chunk), for i < tiles * kHilbertTile. The taps are summed in the same order
+// for every output, so the result does not depend on how the stream is cut into blocks.
+VT_CLONES void HilbertTiles(const double* __restrict buf, int hist, const double* __restrict coef, int h,
+                  double* __restrict out, int tiles) {
+  for (int t = 0; t < tiles; ++t) {
+    const double* base = buf + hist + t * kHilbertTile - 1;
+    V4 a0{}, a1{}, a2{}, a3{};
+    for (int j = 0; j < h; ++j) {
+      const double c = coef[2 * j + 1];
+      const V4 w = {c, c, c, c};
+      const V4u* s = reinterpret_cast<const V4u*>(base - 2 * j);
+      a0 += s[0] * w;
+      a1 += s[1] * w;
+      a2 += s[2] * w;
+      a3 += s[3] * w;
+    }
+    V4u* d = reinterpret_cast<V4u*>(out + t * kHilbertTile);
+    d[0] = a0;
+    d[1] = a1;
+    d[2] = a2;
+    d[3] = a3;
+  }
+}
+
 }  // namespace
 
 int FreqMixer_HilbertLength(int setting) {
@@ -147,63 +182,113 @@ void FreqMixer_Process(FreqMixerChain* m, const double* in, double* out, int n) 
   }
   const int l = std::clamp<int>(s.HilbertLength, 1, kMixerMaxHilbert);
   const int h = (l - 1) / 2;
-  const double* coeffs = s.HilbertCoeffs;
-  double* hd = m->HilbertDelay;
-  int hp = (m->HilbertPos >= 0 && m->HilbertPos < l) ? m->HilbertPos : 0;
-  int pi = m->PathIndex;
+  const int sideband = s.Sideband;
   int idx = m->TableIndex;
   double dc = m->DcLevel;
 
-  auto delay = [&](double v) {
-    if (h == 0) return v;
-    if (pi < 0 || pi >= h) pi = 0;
-    const double d = m->PathDelay[pi];
-    m->PathDelay[pi] = v;
-    ++pi;
-    return d;
-  };
-  auto hilbert = [&](double v) {
-    hp = hp == 0 ? l - 1 : hp - 1;
-    hd[hp] = v;
-    hd[hp + l] = v;
-    const double* e = hd + hp;
-    double sum = 0.0;
-    for (int j = 0; j < h; ++j) sum += e[2 * j + 1] * coeffs[2 * j + 1];
-    return sum;
-  };
-
-  const int sideband = s.Sideband;
-  for (int i = 0; i < n; ++i) {
-    double x = in[i];
-    if (s.DcReject) {
-      dc = 0.9999 * dc + 0.0001 * x;
-      x -= dc;
+  if (sideband == 0) {
+    for (int i = 0; i < n; ++i) {
+      double x = in[i];
+      if (s.DcReject) {
+        dc = 0.9999 * dc + 0.0001 * x;
+        x -= dc;
+      }
+      if (idx >= len || idx < 0) idx = 0;
+      out[i] = x * s.SinTable[idx];
+      ++idx;
     }
-    if (idx >= len || idx < 0) idx = 0;
-    const double sn = s.SinTable[idx], cs = s.CosTable[idx];
-    ++idx;
-    double y;
+    m->TableIndex = idx;
+    m->DcLevel = dc;
+    return;
+  }
+
+  // Phasing modes, stage by stage over chunks on linear copies of the two delay lines.
+  // hb: the Hilbert input, l samples of history then the chunk (and zeros up to the last
+  // tile); db: the other path's input, h samples of history then the chunk, so that the path
+  // delayed by h samples is db[i]. (The taps reach l - 2 samples back; l are kept so that the
+  // whole ring is written back.)
+  const int hist = l;
+  double hb[kMixerMaxHilbert + kMixChunk + kHilbertTile];
+  double db[kMixerMaxHilbert + kMixChunk];
+  {
+    // The ring's newest entry is HilbertPos; entry HilbertPos + k - 1 (doubled storage) is the
+    // input k steps before the chunk.
+    const int hp = (m->HilbertPos >= 0 && m->HilbertPos < l) ? m->HilbertPos : 0;
+    for (int k = 1; k <= hist; ++k) hb[hist - k] = m->HilbertDelay[hp + k - 1];
+    // The path ring's next slot PathIndex holds the oldest value; slot PathIndex - k the
+    // value k steps back.
+    int pi = m->PathIndex;
+    if (pi < 0 || pi >= h) pi = 0;
+    for (int k = 1; k <= h; ++k) db[h - k] = m->PathDelay[((pi - k) % h + h) % h];
+  }
+  const double* coeffs = s.HilbertCoeffs;
+  double sn[kMixChunk], cs[kMixChunk], hil[kMixChunk + kHilbertTile];
+  for (int done = 0; done < n;) {
+    const int c = std::min(kMixChunk, n - done);
+    const double* x = in + done;
+    double* y = out + done;
+    double* hin = hb + hist;
+    double* din = db + h;
+    for (int i = 0; i < c; ++i) {
+      if (idx >= len || idx < 0) idx = 0;
+      sn[i] = s.SinTable[idx];
+      cs[i] = s.CosTable[idx];
+      ++idx;
+    }
+    for (int i = 0; i < c; ++i) {
+      double v = x[i];
+      if (s.DcReject) {
+        dc = 0.9999 * dc + 0.0001 * v;
+        v -= dc;
+      }
+      din[i] = v;
+    }
     switch (sideband) {
-      case 0:
-        y = x * sn;
-        break;
-      case 1:
-        y = hilbert(x) * cs - delay(x) * sn;
-        break;
       case 3:
-        y = delay(x * sn) + hilbert(x * cs);
+        for (int i = 0; i < c; ++i) {
+          hin[i] = din[i] * cs[i];
+          din[i] *= sn[i];
+        }
         break;
       case 4:
-        y = delay(x * cs) + hilbert(x * sn);
+        for (int i = 0; i < c; ++i) {
+          hin[i] = din[i] * sn[i];
+          din[i] *= cs[i];
+        }
         break;
       default:
-        y = delay(x) * cs - hilbert(x) * sn;
+        for (int i = 0; i < c; ++i) hin[i] = din[i];
         break;
     }
-    out[i] = y;
+    const int tiles = (c + kHilbertTile - 1) / kHilbertTile;
+    std::fill(hin + c, hin + tiles * kHilbertTile, 0.0);
+    HilbertTiles(hb, hist, coeffs, h, hil, tiles);
+    switch (sideband) {
+      case 1:
+        for (int i = 0; i < c; ++i) y[i] = hil[i] * cs[i] - db[i] * sn[i];
+        break;
+      case 3:
+      case 4:
+        for (int i = 0; i < c; ++i) y[i] = db[i] + hil[i];
+        break;
+      default:
+        for (int i = 0; i < c; ++i) y[i] = db[i] * cs[i] - hil[i] * sn[i];
+        break;
+    }
+    // Slide both histories (out may be the same array as in: the inputs are copies here).
+    std::memmove(hb, hb + c, sizeof(double) * hist);
+    if (h > 0) std::memmove(db, db + c, sizeof(double) * h);
+    done += c;
   }
-  m->HilbertPos = hp;
-  m->PathIndex = pi;
+  // Write the delay lines back as rings: the newest Hilbert input at entry 0 (and its double
+  // at l), the path ring's oldest value at slot 0.
+  const double* newest = hb + hist - 1;  // hb[hist - 1 - k]: k steps before the end
+  for (int k = 0; k < l; ++k) m->HilbertDelay[k] = m->HilbertDelay[k + l] = newest[-k];
+  m->HilbertPos = 0;
+  if (h > 0) {
+    for (int k = 0; k < h; ++k) m->PathDelay[k] = db[k];
+    m->PathIndex = 0;
+  }
   m->TableIndex = idx;
   m->DcLevel = dc;
 }
