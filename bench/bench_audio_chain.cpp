@@ -4,6 +4,8 @@
 // channels, big-ring writes. Prints the multiple of real time the chain runs at on one core
 // (VARTUMO_BENCH_STAGES=1 adds the averaged time of each stage):
 //   audio chain 48000 Hz stereo: <n>x real time
+#include <time.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -79,14 +81,24 @@ int main()
   };
   runBlocks(50);  // warm up caches and the generator's tables
 
-  double best = 0.0;
+  // The thread's own CPU time as well: on a busy machine the wall clock also counts the time
+  // the benchmark waited for a core.
+  auto cpuSeconds = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+  };
+  double best = 0.0, bestCpu = 0.0;
   for (int rep = 0; rep < 5; ++rep) {
     const int blocks = 400;
     const auto t0 = std::chrono::steady_clock::now();
+    const double c0 = cpuSeconds();
     runBlocks(blocks);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double cpu = cpuSeconds() - c0;
     const double audio = blocks * kSndThdBlockSize / 48000.0;
     if (audio / seconds > best) best = audio / seconds;
+    if (cpu > 0.0 && audio / cpu > bestCpu) bestCpu = audio / cpu;
   }
   double check = 0.0;
   for (int i = 0; i < kSndThdBlockSize; ++i) check += std::fabs(thread->WorkOut[0][i]);
@@ -95,6 +107,7 @@ int main()
       std::printf("stage %2d: %lld ns per block\n", i, static_cast<long long>(g_SndThdStageTicks[i].load()));
   }
   std::printf("output level check: %.1f\n", check / kSndThdBlockSize);
+  std::printf("audio chain 48000 Hz stereo, thread CPU time: %.0fx real time\n", bestCpu);
   std::printf("audio chain 48000 Hz stereo: %.0fx real time\n", best);
   return 0;
 }
