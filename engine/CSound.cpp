@@ -150,6 +150,7 @@ int CSound::InOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int sa
   InBufferBytes = bufferSamples * InFrameBytes;
   InEvent.Reset();
   m_inClosing.store(false);
+  m_inWake.store(false);
 
   int rc = waveInOpen(&hWaveIn, devId, fmt, &CSound::WaveCallbackProc, this);
   if (rc != MMSYSERR_NOERROR) {
@@ -199,6 +200,7 @@ int CSound::InRead(int16_t* left, int16_t* right, int n) {
     InErrorCode = ERR_IN_NOT_OPEN;
     return -1;
   }
+  if (m_inWake.load()) return -1;
   if (n < 0 || !left) {
     InErrorCode = MMSYSERR_INVALPARAM;
     return -1;
@@ -239,6 +241,11 @@ int CSound::InRead(int16_t* left, int16_t* right, int n) {
       timedOut = !InEvent.Wait(WaitTimeoutMs);
       if (m_inClosing.load()) {
         InErrorCode = ERR_IN_NOT_OPEN;
+        return -1;
+      }
+      if (m_inWake.load()) {
+        std::lock_guard<CCriticalSection> lock(Lock);
+        InWaiting = 0;
         return -1;
       }
     }
@@ -343,6 +350,7 @@ int CSound::OutOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int s
   OutBufferBytes = bufferSamples * OutFrameBytes;
   OutEvent.Reset();
   m_outClosing.store(false);
+  m_outWake.store(false);
 
   int rc = waveOutOpen(&hWaveOut, devId, fmt, &CSound::WaveCallbackProc, this);
   if (rc != MMSYSERR_NOERROR) {
@@ -391,6 +399,7 @@ int CSound::OutWrite(const int16_t* left, const int16_t* right, int n) {
     OutErrorCode = ERR_OUT_NOT_OPEN;
     return -1;
   }
+  if (m_outWake.load()) return -1;
   {
     std::lock_guard<CCriticalSection> lock(Lock);
     if (OutUnderflow) {
@@ -482,6 +491,12 @@ int CSound::OutWrite(const int16_t* left, const int16_t* right, int n) {
         OutErrorCode = ERR_OUT_NOT_OPEN;
         return -1;
       }
+      if (m_outWake.load()) {
+        // The filled buffer is queued already; the next call starts on the next one.
+        std::lock_guard<CCriticalSection> lock(Lock);
+        OutWaiting = 0;
+        return -1;
+      }
       Lock.Enter();
     }
     Lock.Leave();
@@ -497,7 +512,7 @@ int CSound::OutWrite(const int16_t* left, const int16_t* right, int n) {
 
 int CSound::WaitForOutputDone() {
   CCallerGuard guard(m_outCallers);
-  if (!hWaveOut || m_outClosing.load()) return OutErrorCode;
+  if (!hWaveOut || m_outClosing.load() || m_outWake.load()) return OutErrorCode;
   return WaitOutputQueueEmpty(true);
 }
 
@@ -524,9 +539,17 @@ int CSound::WaitOutputQueueEmpty(bool stopOnClose) {
     OutWaiting = 1;
     Lock.Leave();
     timedOut = !OutEvent.Wait(WaitTimeoutMs);
-    if (stopOnClose && m_outClosing.load()) break;
+    if (stopOnClose && (m_outClosing.load() || m_outWake.load())) break;
   }
   return OutErrorCode;
+}
+
+void CSound::WakeWaiters() {
+  m_inWake.store(true);
+  m_outWake.store(true);
+  // Auto-reset events: a set that comes before the wait still ends it.
+  InEvent.Set();
+  OutEvent.Set();
 }
 
 void CSound::OutClose() {

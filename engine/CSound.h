@@ -60,6 +60,13 @@ public:
   // Starts recording on an open input and restarts an open, paused output.
   void Start();
 
+  // Termination: a reader / writer blocked in InRead, OutWrite or WaitForOutputDone returns
+  // at once, and later calls return at once too, with -1 and the error codes unchanged
+  // (WakeRequested() tells the caller why). The devices stay open; the next InOpen / OutOpen
+  // ends the request for its direction. Callable from any thread while the object lives.
+  void WakeWaiters();
+  bool WakeRequested() const { return m_inWake.load() || m_outWake.load(); }
+
   // Service callback (instance = this).
   static void WaveCallbackProc(WaveDeviceHandle* h, int msg, void* instance, uintptr_t param);
 
@@ -128,4 +135,6 @@ private:
   std::atomic<int> m_outCallers{0};  // threads inside OutWrite / WaitForOutputDone
   std::atomic<bool> m_inClosing{false};
   std::atomic<bool> m_outClosing{false};
+  std::atomic<bool> m_inWake{false};   // WakeWaiters: input calls return at once
+  std::atomic<bool> m_outWake{false};  // WakeWaiters: output calls return at once
 };

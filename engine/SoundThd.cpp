@@ -369,7 +369,10 @@ void TSoundThread::ReadInput(bool& haveInput, bool& waited, double& blockTime)
 
   CSound* sound = g_pSound.load();
   if (!(g_SoundInputWanted && sound && sound->IsInputOpen())) return;
+  // A device reopened while termination was under way would wait again: read nothing then.
+  if (Terminated()) return;
   const int got = sound->InRead(CardInLeft, CardInRight, kSndThdBlockSize);
+  if (got != kSndThdBlockSize && sound->WakeRequested()) return;  // terminating: no error
   if (got != kSndThdBlockSize) {
     SetFlag(SNDTHD_FLAG_CARD_READ, 3);
     InputErrors.fetch_add(1);
@@ -404,6 +407,7 @@ void TSoundThread::WriteOutput(int n, bool& waited)
 {
   CSound* sound = g_pSound.load();
   if (!(g_SoundOutputWanted && sound && sound->IsOutputOpen())) return;
+  if (Terminated()) return;  // as for the input: no new wait while terminating
   const int channels = g_NrProcessedChannels;
   if (n < kSndThdBlockSize && n > 0) {
     // Stretch by repetition, from the end so that the block can be widened in place.
@@ -431,6 +435,7 @@ void TSoundThread::WriteOutput(int n, bool& waited)
   if (channels > 1) ConvertToInt16(WorkOut[1], CardOutRight, kSndThdBlockSize);
   const int written = sound->OutWrite(CardOutLeft, channels > 1 ? CardOutRight : CardOutLeft,
                                       kSndThdBlockSize);
+  if (written != kSndThdBlockSize && sound->WakeRequested()) return;  // terminating: no error
   if (written != kSndThdBlockSize) {
     SetFlag(SNDTHD_FLAG_CARD_WRITE, 3);
     g_SoundOutputOk = false;

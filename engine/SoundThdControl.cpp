@@ -224,8 +224,10 @@ bool TerminateSoundThread()
   if (!thread) return true;
   thread->Terminate();
   thread->Wake();
-  // Join while serving the thread's synchronise calls; a pass blocked in a device wait ends
-  // by itself within that wait.
+  // A pass blocked in a device wait (up to 2 s) returns at once; the devices stay open until
+  // the thread has been joined.
+  if (CSound* sound = g_pSound.load()) sound->WakeWaiters();
+  // Join while serving the thread's synchronise calls.
   bool ok = thread->WaitFor(kTerminateWaitMs);
   PutSoundThdMessage(ok ? "Sound thread terminated 'ok'" : "Sound thread terminated 'erroneous'");
   CSound* sound = g_pSound.load();

@@ -309,6 +309,56 @@ TEST_F(CSoundTest, CloseWakesABlockedReaderAndWriterBeforeTheDeviceGoes) {
   EXPECT_EQ(fake.out, nullptr);
 }
 
+TEST_F(CSoundTest, WakeWaitersEndsBlockedCallsAtOnceAndKeepsTheDevicesOpen) {
+  WAVEFORMATEX f = Pcm(2, 16);
+  snd->WaitTimeoutMs = 60000;  // without the wake-up both calls would sleep for a minute
+  ASSERT_EQ(snd->InOpen(0, &f, 256, 0, true), 0);
+  ASSERT_EQ(snd->OutOpen(0, &f, 256, 0, true), 0);
+  std::atomic<int> readResult{1}, writeResult{1};
+  std::thread reader([&] {
+    int16_t l[256], r[256];
+    readResult = snd->InRead(l, r, 256);
+  });
+  std::thread writer([&] {
+    int16_t l[256] = {}, r[256] = {};
+    int rc = 0;
+    for (int i = 0; i < 3 && rc >= 0; ++i) rc = snd->OutWrite(l, r, 256);
+    writeResult = rc;
+  });
+  // Both are inside their waits once the flags are up.
+  auto waiting = [&] {
+    std::lock_guard<CCriticalSection> lock(snd->Lock);
+    return snd->InWaiting != 0 && snd->OutWaiting != 0;
+  };
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (!waiting() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(waiting());
+  auto t0 = Clock::now();
+  snd->WakeWaiters();
+  reader.join();
+  writer.join();
+  EXPECT_LT(Seconds(t0), 5.0);  // far below the minute's wait
+  EXPECT_EQ(readResult, -1);
+  EXPECT_EQ(writeResult, -1);
+  EXPECT_TRUE(snd->WakeRequested());
+  // Not a failure of the devices: no code, both still open, and later calls return at once.
+  EXPECT_EQ(snd->InErrorCode, 0);
+  EXPECT_EQ(snd->OutErrorCode, 0);
+  EXPECT_TRUE(snd->IsInputOpen());
+  EXPECT_TRUE(snd->IsOutputOpen());
+  EXPECT_NE(fake.in, nullptr);
+  int16_t l[256] = {}, r[256] = {};
+  t0 = Clock::now();
+  EXPECT_EQ(snd->InRead(l, r, 256), -1);
+  EXPECT_EQ(snd->OutWrite(l, r, 256), -1);
+  EXPECT_LT(Seconds(t0), 5.0);
+  // Reopening the input ends the request for it: a filled buffer is read again.
+  ASSERT_EQ(snd->InOpen(0, &f, 256, 0, true), 0);
+  ASSERT_EQ(fake.CompleteInput(1), 1);
+  EXPECT_EQ(snd->InRead(l, r, 256), 256);
+  fake.autoPlay = true;
+}
+
 TEST_F(CSoundTest, DeviceFailureEndsAWaitWithItsCode) {
   WAVEFORMATEX f = Pcm(2, 16);
   snd->WaitTimeoutMs = 60000;
