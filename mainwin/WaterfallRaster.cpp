@@ -133,7 +133,9 @@ bool CWaterfallRaster::DrawLine(const TRasterTarget& t, const int16_t* bins, int
   m_Scratch.resize(n);
   if (orient == ORIENT_HORIZONTAL) {
     const int y = lw * d;
-    if (t.Height - 1 < 2 || y < 0 || y >= t.Height - 1 || n > t.Width) return false;
+    // Every row of the picture takes lines, the last one too (the bottom line of the
+    // non-scrolling mode lives there).
+    if (t.Height - 1 < 2 || y < 0 || y + lw > t.Height || n > t.Width) return false;
     LevelIndices(bins, m_Scratch.data());
     for (int r = 0; r < lw; ++r) {
       uint8_t* row = t.Bits + (y + r) * t.Stride;

@@ -68,8 +68,8 @@ public:
   // Colour indices of a record's bins (32,768 of them) for every pixel along the axis.
   void LevelIndices(const int16_t* bins, uint8_t* out) const;
   // Writes one line: display line d, lineWidth 1 or 2 (forced into that), orient as the
-  // settings. Horizontal: rows y = lineWidth x d (and y + 1), nothing when y < 0,
-  // y >= height - 1 or height - 1 < 2; rotated: column x = (width - 1) - lineWidth x d -
+  // settings. Horizontal: rows y = lineWidth x d (and y + 1), nothing when y < 0, a row
+  // would lie below the picture or height - 1 < 2; rotated: column x = (width - 1) - lineWidth x d -
   // (lineWidth - 1) (and x + 1), nothing outside 0..width - 1 or when width - 1 < 2. The axis
   // must have been set for the target's width (horizontal) or height (rotated). False when
   // nothing was written.

@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "engine/ProgramInstance.h"
+#include "engine/RedrawRequest.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
@@ -144,20 +145,31 @@ void TSndMainForm::CreateControlPanel()
     AppHelp(HELP_CONTEXT_COMMAND, context);
   });
   setProperty("HelpContext", 200);
+
+  CreateDisplayAreas();
+  connect(SBR_Time, &QScrollBar::valueChanged, this, &TSndMainForm::SBR_TimeChange);
 }
 
 void TSndMainForm::SBR_BrightnessChange()
 {
   if (UpdatingControls > 0) return;
   SndConfig.ColorPalBrightness = SBR_Brightness->value();
+  g_RedrawRequestMask = REDRAW_ALL;
   CalcWaterfallPalette();
+  RealizePalettes();
+  DrawColorBar();
+  RestartWaterfallRedraw();
 }
 
 void TSndMainForm::SBR_ContrastChange()
 {
   if (UpdatingControls > 0) return;
   SndConfig.ColorPalContrast = SBR_Contrast->value();
+  g_RedrawRequestMask = REDRAW_ALL;
   CalcWaterfallPalette();
+  RealizePalettes();
+  DrawColorBar();
+  RestartWaterfallRedraw();
 }
 
 void TSndMainForm::CalcWaterfallPalette()

@@ -5,6 +5,8 @@
 //   SpecMain_Close.cpp   shut-down: FormClose
 //   SpecMain_Timer.cpp   the 100 ms main loop Timer1Timer
 //   SpecMain_Menu.cpp    the menu bar MainMenu1 and its handlers, application help
+//   SpecDisplay_Layout.cpp, SpecDisplay_Waterfall.cpp, SpecDisplay_Graph.cpp
+//                        the spectrum displays: range, scales, layout, waterfall, graph
 // GUI thread only.
 #include <QMainWindow>
 #include <QStringList>
@@ -17,8 +19,16 @@
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/SpectrumHistory.h"
+#include "mainwin/forms/SpecDisplay.h"
 
 class QAction;
+class QImage;
+class QLineEdit;
+class QPainter;
+class QToolButton;
+class TSpecGroup;
+class TSpecImage;
+struct AlertRangeResult;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -149,7 +159,95 @@ public:
   int HistoryViewLine = -1;  // history line selected for display, -1 none
   double FftCalcTime_us = 0, DisplayTime_us = 0, AlertTime_us = 0;
 
+  // --- Spectrum displays: range, mappings, scales and layout (SpecDisplay_Layout.cpp) ---
+  // Creates Grp_Spectra with its three picture areas in DisplayArea, the frequency edits
+  // with their step buttons and the colour bar with its dB scale in Grp_Controls.
+  void CreateDisplayAreas();
+  // The range the analyser delivers for a channel (display frequencies, with the offset).
+  double GetMinDisplayableFreq(int channel) const;
+  double GetMaxDisplayableFreq(int channel) const;
+  // Clamps SndConfig.FreqMin/FreqMax into the displayable range; true when one changed.
+  bool ClampFreqRange();
+  // The one entry for a new range (zoom, drag, edits, interpreter): clamps, re-arranges when
+  // the scale width changes, redraws the scale, places the markers, refreshes the edits and
+  // restarts the waterfall's redraw from the history.
+  void SetFreqRange(double fmin, double fmax);
+  // Sets Disp.Mapping for a record with the given bin width and bin-0 frequency (Hz).
+  void CalcFreqBinMapping(double binWidth, double bin0Freq);
+  // Display frequency of the bin under a frequency-axis pixel of the record.
+  double PixelToFrequency(const SpectrumBuffer* record, int pixel);
+  // Frequency under a mouse position on Img_FreqScale1 (the whole axis, however wide).
+  double FreqScale_MousePosToFreq(int x, int y) const;
+  // Sets Disp.Ampl for the bitmap and level range; AmplToPixel/PixelToAmpl use it.
+  void CalcAmplScaling(const QImage& bitmap, double levelMin, double levelMax);
+  bool AmplToPixel(double level, int* pixel) const;
+  bool PixelToAmpl(int pixel, double* level) const;
+  // Draws the frequency scale (overlay: only the label ticks as a grid over a picture, in
+  // penColour 0x00BBGGRR; firstLine >= 0 limits the ticks to firstLine..lastLine, -2 labels only).
+  void DrawFrequencyScale(QImage& bitmap, bool overlay, bool labels, int firstLine, int lastLine,
+                          uint32_t penColour);
+  void RedrawFreqScale();  // Img_FreqScale1 with labels
+  int CalcFreqScaleWidth() const;
+  void DrawAmplitudeScale(QImage& bitmap);  // the dB strip Img_ColorLegendScale
+  void ArrangeDisplayAreas();
+  void FormResize();
+  // Redraws and re-applies every display setting (the consumer of the request mask 65,535).
+  void ReapplyDisplaySettings();
+  void UpdateFreqEdits();
+  double GetFreqStep();
+  void StepFreqMin(int factor);
+  void StepFreqMax(int factor);
+  // A keystroke in a frequency edit (0 min, 1 max, 2 offset): arms its apply countdown.
+  void Ed_FreqChange(int which);
+  // Applies an edit's text when its countdown ran out; false (range unchanged, the edit shows
+  // the value in force again) when the text is no valid expression.
+  bool ApplyFreqEdit(int which);
+
+  // --- Waterfall (SpecDisplay_Waterfall.cpp) ---
+  void UpdateWaterfall(int n);     // the n newest history lines
+  void ScrollWaterfall(int n);
+  void DrawWaterfallLine(QImage& bitmap, const SpectrumBuffer* record, int d);
+  void DrawWaterfallGridLine(QImage& bitmap, int d, int historyIndex);
+  void DrawWaterfallTimeLabel(QImage& bitmap, int d, double time);
+  QString WaterfallTimeText(double time) const;
+  void SetWaterfallMarkerPen(QPainter& canvas, int style);
+  void RedrawWaterfallFromHistory();  // one slice of at most 100 ms
+  void RestartWaterfallRedraw();
+  void SBR_TimeChange();
+  void RealizePalettes();
+  void DrawColorBar();
+  const SpectrumBuffer* WaterfallRecord(int k) const;  // history slot k (wrapped), or null
+
+  // --- Spectrum graph (SpecDisplay_Graph.cpp) ---
+  // Draws the graph into Img_SpectrumPlot and shows it.
+  void ShowSpectrumGraph(const SpectrumBuffer* newest, const SpectrumBuffer* second);
+  void UpdateSpectrumGraph(QImage& bitmap, const SpectrumBuffer* newest,
+                           const SpectrumBuffer* second);
+  void DrawSpectrumCurve(QPainter& canvas, QImage& bitmap, const double* values, int count,
+                         double levelOffset, const int16_t* bins);
+  void DrawAlertRange(QPainter& canvas, QImage& bitmap, const AlertRangeResult& r, uint32_t colour);
+
+  // Hooks of the frequency markers: placing their images on the scale (force: also the
+  // hints), and drawing over the graph after everything else.
+  std::function<void(bool force)> PlaceMarkerLabelsHook;
+  std::function<void(QPainter& canvas, QImage& bitmap)> DrawGraphMarkersHook;
+
+  TSpecDisplayState Disp;
+
   // --- Controls ---
+  TSpecGroup* Grp_Spectra = nullptr;
+  TSpecImage* Img_SpectrumPlot = nullptr;
+  TSpecImage* Img_FreqScale1 = nullptr;
+  TSpecImage* Img_Waterfall = nullptr;
+  TSpecImage* Img_ColorLegend = nullptr;
+  TSpecImage* Img_ColorLegendScale = nullptr;
+  QLineEdit* Ed_FreqMin = nullptr;
+  QLineEdit* Ed_FreqMax = nullptr;
+  QLineEdit* Ed_FreqOffset = nullptr;
+  QToolButton* Btn_FreqMinUp = nullptr;
+  QToolButton* Btn_FreqMinDown = nullptr;
+  QToolButton* Btn_FreqMaxUp = nullptr;
+  QToolButton* Btn_FreqMaxDown = nullptr;
   QMenuBar* MainMenu1;
   QWidget* DisplayArea;  // spectrum graph, scales and waterfall go here
   QGroupBox* Grp_Controls;

@@ -137,5 +137,6 @@ void TSndMainForm::FormShow()
   if (OutputScope) OutputScope->setWindowTitle("Output Monitor" + InstanceSuffix());
 
   CalcWaterfallPalette();
+  ReapplyDisplaySettings();  // arranges and draws the displays for the settings read
   UpdatingControls = 0;
 }

@@ -184,10 +184,14 @@ TEST(WaterfallRaster, LinePlacementDepthsAndLineWidth)
   EXPECT_EQ(img.Px32(0, 8), PackPixel32(pal[127]));
   EXPECT_EQ(img.Px32(99, 9), PackPixel32(pal[127]));
   EXPECT_EQ(img.Px32(0, 10), 0xEEEEEEEEu);
-  // The last row (y >= height - 1) and negative lines are never drawn.
-  EXPECT_FALSE(r.DrawLine(img.Target(), bins.data(), 19, 1, ORIENT_HORIZONTAL));
+  // The last row takes a line too (the bottom line L of the non-scrolling mode); rows below
+  // the picture and negative lines are never drawn.
+  EXPECT_TRUE(r.DrawLine(img.Target(), bins.data(), 19, 1, ORIENT_HORIZONTAL));
+  EXPECT_EQ(img.Px32(40, 19), PackPixel32(pal[127]));
+  EXPECT_TRUE(r.DrawLine(img.Target(), bins.data(), 9, 2, ORIENT_HORIZONTAL));    // rows 18, 19
+  EXPECT_FALSE(r.DrawLine(img.Target(), bins.data(), 10, 2, ORIENT_HORIZONTAL));  // rows 20, 21
+  EXPECT_FALSE(r.DrawLine(img.Target(), bins.data(), 20, 1, ORIENT_HORIZONTAL));
   EXPECT_FALSE(r.DrawLine(img.Target(), bins.data(), -1, 1, ORIENT_HORIZONTAL));
-  EXPECT_TRUE(r.DrawLine(img.Target(), bins.data(), 18, 1, ORIENT_HORIZONTAL));
 }
 
 TEST(WaterfallRaster, RotatedLinesAndMirroring)

@@ -1,0 +1,469 @@
+// The main window's display geometry: the displayed frequency range with its edits and step
+// buttons, the mappings, the frequency and dB scales and the arrangement of the display areas.
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "engine/BigSampleBuffer.h"
+#include "engine/RedrawRequest.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThreadLink.h"
+#include "interp/CliEval.h"
+#include "mainwin/FreqScaleTicks.h"
+#include "mainwin/forms/SpecImage.h"
+#include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/Zub_graf.h"
+#include "platform/NumText.h"
+
+namespace {
+
+constexpr int kInterpSourceDisplay = 4;  // display expressions (frequency edits)
+const QColor kPendingEditColour(0, 255, 255);  // aqua: an edit waiting to be applied
+
+QFont ScaleFont()
+{
+  QFont f("Courier New", 8);
+  f.setStyleHint(QFont::Monospace);
+  return f;
+}
+
+// Evaluates an edit's text as one interpreter expression. An empty text, text after the
+// expression, an evaluation error or a value that is not finite refuse the text.
+bool EvalEditText(const QString& text, double* value)
+{
+  const std::string s = text.toStdString();
+  if (text.trimmed().isEmpty()) return false;  // an emptied edit is no value
+  const char* saved = g_CliParsePtr;
+  g_CliParsePtr = s.c_str();
+  double v = 0;
+  int rc = CLI_EvalExpression(kInterpSourceDisplay, &v);
+  if (rc >= 0) {
+    CLI_SkipSpaces();
+    if (*g_CliParsePtr != '\0') rc = CLI_ERR_SYNTAX;
+  }
+  g_CliParsePtr = saved;
+  if (rc < 0 || !std::isfinite(v)) return false;
+  *value = v;
+  return true;
+}
+
+void SetEditColour(QLineEdit* ed, const QColor* c)
+{
+  QPalette pal = QApplication::palette(ed);
+  if (c) pal.setColor(QPalette::Base, *c);
+  ed->setPalette(pal);
+}
+
+}  // namespace
+
+void TSndMainForm::CreateDisplayAreas()
+{
+  // The group of the three display areas fills the display region of the window.
+  Grp_Spectra = new TSpecGroup;
+  Grp_Spectra->setObjectName("Grp_Spectra");
+  if (QLayout* l = DisplayArea->layout()) {
+    while (QLayoutItem* it = l->takeAt(0)) {
+      delete it->widget();
+      delete it;
+    }
+    l->setContentsMargins(0, 0, 0, 0);
+    l->addWidget(Grp_Spectra);
+  }
+  Img_SpectrumPlot = new TSpecImage("Img_SpectrumPlot", Grp_Spectra);
+  Img_FreqScale1 = new TSpecImage("Img_FreqScale1", Grp_Spectra);
+  Img_Waterfall = new TSpecImage("Img_Waterfall", Grp_Spectra);
+  Img_SpectrumPlot->setProperty("HelpContext", 210);
+  Img_Waterfall->setProperty("HelpContext", 210);
+  Grp_Spectra->OnResize = [this] { FormResize(); };
+
+  // Frequency edits with their step buttons, the colour bar and its dB scale.
+  auto* freqBox = new QWidget;
+  freqBox->setObjectName("TS_Freq");
+  auto* grid = new QHBoxLayout(freqBox);
+  grid->setContentsMargins(0, 0, 0, 0);
+  auto makeEdit = [&](const char* name, const char* label) {
+    auto* ed = new QLineEdit;
+    ed->setObjectName(name);
+    ed->setMaximumWidth(80);
+    grid->addWidget(new QLabel(label));
+    grid->addWidget(ed);
+    return ed;
+  };
+  auto makeButton = [&](const char* name, Qt::ArrowType arrow) {
+    auto* b = new QToolButton;
+    b->setObjectName(name);
+    b->setArrowType(arrow);
+    b->setAutoRepeat(true);
+    grid->addWidget(b);
+    return b;
+  };
+  Ed_FreqMin = makeEdit("Ed_FreqMin", "f min");
+  Btn_FreqMinDown = makeButton("Btn_FreqMinDown", Qt::DownArrow);
+  Btn_FreqMinUp = makeButton("Btn_FreqMinUp", Qt::UpArrow);
+  Ed_FreqMax = makeEdit("Ed_FreqMax", "f max");
+  Btn_FreqMaxDown = makeButton("Btn_FreqMaxDown", Qt::DownArrow);
+  Btn_FreqMaxUp = makeButton("Btn_FreqMaxUp", Qt::UpArrow);
+  Ed_FreqOffset = makeEdit("Ed_FreqOffset", "offset");
+
+  auto* legend = new QWidget;
+  auto* lv = new QVBoxLayout(legend);
+  lv->setContentsMargins(0, 0, 0, 0);
+  lv->setSpacing(0);
+  Img_ColorLegend = new TSpecImage("Img_ColorLegend");
+  Img_ColorLegend->setFixedSize(160, 10);
+  Img_ColorLegendScale = new TSpecImage("Img_ColorLegendScale");
+  Img_ColorLegendScale->setFixedSize(160, 22);
+  lv->addWidget(Img_ColorLegend);
+  lv->addWidget(Img_ColorLegendScale);
+  Img_ColorLegend->SetPictureSize(160, 10);
+  Img_ColorLegendScale->SetPictureSize(160, 22);
+
+  if (auto* h = qobject_cast<QBoxLayout*>(Grp_Controls->layout())) {
+    h->insertWidget(1, freqBox);
+    h->insertWidget(2, legend);
+  }
+
+  connect(Ed_FreqMin, &QLineEdit::textEdited, this, [this] { Ed_FreqChange(0); });
+  connect(Ed_FreqMax, &QLineEdit::textEdited, this, [this] { Ed_FreqChange(1); });
+  connect(Ed_FreqOffset, &QLineEdit::textEdited, this, [this] { Ed_FreqChange(2); });
+  connect(Btn_FreqMinUp, &QToolButton::clicked, this, [this] { StepFreqMin(+1); });
+  connect(Btn_FreqMinDown, &QToolButton::clicked, this, [this] { StepFreqMin(-1); });
+  connect(Btn_FreqMaxUp, &QToolButton::clicked, this, [this] { StepFreqMax(+1); });
+  connect(Btn_FreqMaxDown, &QToolButton::clicked, this, [this] { StepFreqMax(-1); });
+}
+
+// ---------------------------------------------------------------- range and mappings
+
+double TSndMainForm::GetMinDisplayableFreq(int channel) const
+{
+  double lo, hi;
+  double rate = EffectiveSampleRate;
+  if (!(rate > 0)) rate = SndConfig.SampleRate / std::max(1, int(SndConfig.SampleRateDivisor));
+  const int ch = channel == 1 ? 1 : 0;
+  DisplayableFreqRange(SndConfig.ComplexFFT != 0, SndConfig.FreqOffset,
+                       g_BigBuffers[ch].MixerCenterFreq, rate, &lo, &hi);
+  return lo;
+}
+
+double TSndMainForm::GetMaxDisplayableFreq(int channel) const
+{
+  double lo, hi;
+  double rate = EffectiveSampleRate;
+  if (!(rate > 0)) rate = SndConfig.SampleRate / std::max(1, int(SndConfig.SampleRateDivisor));
+  const int ch = channel == 1 ? 1 : 0;
+  DisplayableFreqRange(SndConfig.ComplexFFT != 0, SndConfig.FreqOffset,
+                       g_BigBuffers[ch].MixerCenterFreq, rate, &lo, &hi);
+  return hi;
+}
+
+bool TSndMainForm::ClampFreqRange()
+{
+  double fmin = SndConfig.FreqMin, fmax = SndConfig.FreqMax;
+  const bool changed =
+      ClampFreqRangeValues(&fmin, &fmax, GetMinDisplayableFreq(0), GetMaxDisplayableFreq(0));
+  if (changed) {
+    SndConfig.FreqMin = fmin;
+    SndConfig.FreqMax = fmax;
+    g_RedrawRequestMask = g_RedrawRequestMask | 16;
+    SoundThreadLink().UpdateFreqRangeLimits();
+  }
+  return changed;
+}
+
+void TSndMainForm::SetFreqRange(double fmin, double fmax)
+{
+  SndConfig.FreqMin = fmin;
+  SndConfig.FreqMax = fmax;
+  SoundThreadLink().UpdateFreqRangeLimits();
+  ClampFreqRange();
+  const int w = CalcFreqScaleWidth();
+  if (w != Disp.FreqScaleWidth) {
+    Disp.FreqScaleWidth = w;
+    ArrangeDisplayAreas();
+  }
+  RedrawFreqScale();
+  if (PlaceMarkerLabelsHook) PlaceMarkerLabelsHook(true);
+  g_RedrawRequestMask = g_RedrawRequestMask | 16;
+  UpdateFreqEdits();
+  RestartWaterfallRedraw();
+}
+
+void TSndMainForm::CalcFreqBinMapping(double binWidth, double bin0Freq)
+{
+  Disp.Mapping = ::CalcFreqBinMapping(binWidth, bin0Freq, SndConfig.FreqMin, SndConfig.FreqMax,
+                                      SndConfig.FreqOffset, Disp.FreqAxisLen);
+}
+
+double TSndMainForm::PixelToFrequency(const SpectrumBuffer* record, int pixel)
+{
+  if (!record) return 0;
+  CalcFreqBinMapping(record->bin_width_hz, record->offset_hz);
+  return ::PixelToFrequency(Disp.Mapping, record->bin_width_hz, record->offset_hz,
+                            SndConfig.FreqOffset, pixel);
+}
+
+double TSndMainForm::FreqScale_MousePosToFreq(int x, int y) const
+{
+  const QImage& img = Img_FreqScale1->Picture;
+  return FreqScaleMousePosToFreq(x, y, img.width(), img.height(), SndConfig.SpectrumOrient,
+                                 SndConfig.SpectrumMirror != 0, SndConfig.FreqMin,
+                                 SndConfig.FreqMax);
+}
+
+void TSndMainForm::CalcAmplScaling(const QImage& bitmap, double levelMin, double levelMax)
+{
+  Disp.Ampl = ::CalcAmplScaling(bitmap.width(), bitmap.height(), SndConfig.SpectrumOrient,
+                                SndConfig.SpectrumStyleNPos, levelMin, levelMax);
+}
+
+bool TSndMainForm::AmplToPixel(double level, int* pixel) const
+{
+  return ::AmplToPixel(Disp.Ampl, level, pixel);
+}
+
+bool TSndMainForm::PixelToAmpl(int pixel, double* level) const
+{
+  return ::PixelToAmpl(Disp.Ampl, pixel, level);
+}
+
+// ---------------------------------------------------------------- frequency edits
+
+void TSndMainForm::UpdateFreqEdits()
+{
+  if (!Ed_FreqMin) return;
+  ++UpdatingControls;
+  Ed_FreqMin->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqMin)));
+  Ed_FreqMax->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqMax)));
+  Ed_FreqOffset->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqOffset)));
+  --UpdatingControls;
+}
+
+double TSndMainForm::GetFreqStep()
+{
+  double fmin = SndConfig.FreqMin, fmax = SndConfig.FreqMax;
+  EvalEditText(Ed_FreqMin->text(), &fmin);
+  EvalEditText(Ed_FreqMax->text(), &fmax);
+  return FreqStepForSpan(fmin, fmax);
+}
+
+void TSndMainForm::Ed_FreqChange(int which)
+{
+  if (UpdatingControls > 0) return;
+  QLineEdit* ed = which == 0 ? Ed_FreqMin : which == 1 ? Ed_FreqMax : Ed_FreqOffset;
+  int& ticks = which == 0 ? FreqMinApplyTicks : which == 1 ? FreqMaxApplyTicks : FreqOffsetApplyTicks;
+  const int interval = std::max(1, Timer1->interval());
+  ticks = (interval / 2 + 3000) / interval;
+  SetEditColour(ed, &kPendingEditColour);
+}
+
+void TSndMainForm::StepFreqMin(int factor)
+{
+  if (UpdatingControls > 0) return;
+  const double step = GetFreqStep();
+  double edited = SndConfig.FreqMin;
+  EvalEditText(Ed_FreqMin->text(), &edited);
+  const double v = StepLowerEdge(edited, step, factor, GetMinDisplayableFreq(0), SndConfig.FreqMax);
+  ++UpdatingControls;
+  Ed_FreqMin->setText(QString::fromStdString(FormatFloat("###0.0", v)));
+  --UpdatingControls;
+  Ed_FreqChange(0);
+}
+
+void TSndMainForm::StepFreqMax(int factor)
+{
+  if (UpdatingControls > 0) return;
+  const double step = GetFreqStep();
+  double edited = SndConfig.FreqMax;
+  EvalEditText(Ed_FreqMax->text(), &edited);
+  const double v = StepUpperEdge(edited, step, factor, SndConfig.FreqMin, GetMaxDisplayableFreq(0));
+  ++UpdatingControls;
+  Ed_FreqMax->setText(QString::fromStdString(FormatFloat("###0.0", v)));
+  --UpdatingControls;
+  Ed_FreqChange(1);
+}
+
+bool TSndMainForm::ApplyFreqEdit(int which)
+{
+  QLineEdit* ed = which == 0 ? Ed_FreqMin : which == 1 ? Ed_FreqMax : Ed_FreqOffset;
+  if (!ed) return false;
+  ++UpdatingControls;
+  double v = 0;
+  const bool ok = EvalEditText(ed->text(), &v);
+  if (ok) {
+    const double lo = GetMinDisplayableFreq(0);
+    if (which == 0) {
+      SndConfig.FreqMin = std::max(v, lo);
+      if (SndConfig.FreqMin > SndConfig.FreqMax)
+        SndConfig.FreqMax = SndConfig.FreqMin + FreqStepForSpan(SndConfig.FreqMin, SndConfig.FreqMax);
+    } else if (which == 1) {
+      SndConfig.FreqMax = std::min(v, GetMaxDisplayableFreq(0));
+      if (SndConfig.FreqMax < SndConfig.FreqMin)
+        SndConfig.FreqMin =
+            std::max(SndConfig.FreqMax - FreqStepForSpan(SndConfig.FreqMin, SndConfig.FreqMax), lo);
+    } else {
+      // The shown signal band stays; its display frequencies move with the offset.
+      const double shift = v - SndConfig.FreqOffset;
+      SndConfig.FreqOffset = v;
+      SndConfig.FreqMin = SndConfig.FreqMin + shift;
+      SndConfig.FreqMax = SndConfig.FreqMax + shift;
+      const int w = CalcFreqScaleWidth();
+      if (w != Disp.FreqScaleWidth) {
+        Disp.FreqScaleWidth = w;
+        ArrangeDisplayAreas();
+      }
+    }
+    ClampFreqRange();
+    SoundThreadLink().UpdateFreqRangeLimits();
+    g_RedrawRequestMask = REDRAW_ALL;
+    RedrawFreqScale();
+    if (PlaceMarkerLabelsHook) PlaceMarkerLabelsHook(true);
+    RestartWaterfallRedraw();
+  }
+  UpdateFreqEdits();  // a refused text returns to the value in force
+  SetEditColour(ed, nullptr);
+  --UpdatingControls;
+  return ok;
+}
+
+// ---------------------------------------------------------------- scales
+
+int TSndMainForm::CalcFreqScaleWidth() const
+{
+  const QFontMetrics fm(ScaleFont());
+  const QString text = QString::fromStdString(FormatFloat("###0", SndConfig.FreqMax)) + " Hz";
+  return std::max(fm.horizontalAdvance(text), 35);
+}
+
+void TSndMainForm::DrawFrequencyScale(QImage& bitmap, bool overlay, bool labels, int firstLine,
+                                      int lastLine, uint32_t penColour)
+{
+  if (bitmap.isNull()) return;
+  if (ClampFreqRange()) UpdateFreqEdits();
+  const QFont font = ScaleFont();
+  const QFontMetrics fm(font);
+  TFreqScaleParams p;
+  p.Width = bitmap.width();
+  p.Height = bitmap.height();
+  p.Orient = SndConfig.SpectrumOrient;
+  p.Mirror = SndConfig.SpectrumMirror != 0;
+  p.FreqMin = SndConfig.FreqMin;
+  p.FreqMax = SndConfig.FreqMax;
+  p.Overlay = overlay;
+  p.Labels = labels;
+  p.FirstLine = firstLine;
+  p.LastLine = lastLine;
+  p.TimeGrid = SndConfig.WaterTimeGrid != 0;
+  p.TextHeight = fm.height();
+  p.TextWidth = [&fm](const std::string& t) { return fm.horizontalAdvance(QString::fromStdString(t)); };
+  TFreqScaleDrawing d;
+  BuildFreqScale(p, d);
+  if (&bitmap == &Img_FreqScale1->Picture) Disp.FreqAxisLen = d.AxisLen;
+
+  QPainter c(&bitmap);
+  if (!overlay) c.fillRect(bitmap.rect(), ColorRefToQColor(SndConfig.FreqscaleBgColor));
+  c.setPen(ColorRefToQColor(penColour));
+  for (const TScaleLine& l : d.Lines) c.drawLine(l.X0, l.Y0, l.X1, l.Y1);
+  if (!d.Texts.empty()) {
+    c.setFont(font);
+    c.setPen(ColorRefToQColor(overlay ? SndConfig.WaterLabelTextColor : SndConfig.FreqscaleFgColor));
+    const bool opaque = overlay && firstLine == -2 && !SndConfig.WaterLabelTransparent;
+    for (const TScaleText& t : d.Texts) {
+      const QString s = QString::fromStdString(t.Text);
+      const QRect r(t.X, t.Y, fm.horizontalAdvance(s), fm.height());
+      if (opaque) c.fillRect(r, ColorRefToQColor(SndConfig.WaterGridColor));
+      c.drawText(r, Qt::AlignLeft | Qt::AlignTop, s);
+    }
+  }
+}
+
+void TSndMainForm::RedrawFreqScale()
+{
+  if (!Img_FreqScale1) return;
+  DrawFrequencyScale(Img_FreqScale1->Picture, false, true, -1, -1, SndConfig.FreqscaleFgColor);
+  Img_FreqScale1->update();
+}
+
+void TSndMainForm::DrawAmplitudeScale(QImage& bitmap)
+{
+  if (bitmap.isNull()) return;
+  QFont font("Arial Narrow", 8);
+  const QFontMetrics fm(font);
+  std::vector<TScaleLine> lines;
+  std::vector<TScaleText> texts;
+  if (!BuildAmplitudeScale(
+          bitmap.width(), bitmap.height(), SndConfig.AmplMin, SndConfig.AmplMax,
+          [&fm](const std::string& t) { return fm.horizontalAdvance(QString::fromStdString(t)); },
+          lines, texts))
+    return;
+  QPainter c(&bitmap);
+  c.fillRect(bitmap.rect(), palette().color(QPalette::Button));
+  c.setPen(palette().color(QPalette::ButtonText));
+  c.setFont(font);
+  for (const TScaleLine& l : lines) c.drawLine(l.X0, l.Y0, l.X1, l.Y1);
+  for (const TScaleText& t : texts)
+    c.drawText(QRect(t.X, t.Y, fm.horizontalAdvance(QString::fromStdString(t.Text)), 14),
+               Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(t.Text));
+}
+
+// ---------------------------------------------------------------- layout
+
+void TSndMainForm::ArrangeDisplayAreas()
+{
+  if (!Grp_Spectra) return;
+  const int orient = SndConfig.SpectrumOrient == ORIENT_ROTATED ? ORIENT_ROTATED : ORIENT_HORIZONTAL;
+  const TDisplayLayout l =
+      ArrangeDisplayRects(Grp_Spectra->width(), Grp_Spectra->height(), SndConfig.SpectrumStyleNPos,
+                          orient, Disp.GraphHeight, Disp.ScaleHeight, Disp.FreqScaleWidth);
+  if (!l.Valid) return;
+  Disp.AppliedOrient = SndConfig.SpectrumOrient;
+  Disp.AppliedStyle = SndConfig.SpectrumStyleNPos;
+  auto place = [](TSpecImage* img, const TDisplayRect& r, uint32_t fill) {
+    img->setGeometry(r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1));
+    img->setVisible(r.Visible);
+    img->SetPictureSize(r.Width, r.Height, fill);
+  };
+  place(Img_SpectrumPlot, l.Graph, SndConfig.SpectrumBgColor);
+  place(Img_FreqScale1, l.Scale, SndConfig.FreqscaleBgColor);
+  place(Img_Waterfall, l.Waterfall, 0);
+  Disp.FreqAxisLen = std::max(20, (orient == ORIENT_ROTATED ? l.Scale.Height : l.Scale.Width) - 1);
+  Disp.GridKeyLen = -1;  // grid columns are recomputed for the new size
+}
+
+void TSndMainForm::FormResize()
+{
+  ++UpdatingControls;
+  ArrangeDisplayAreas();
+  RedrawFreqScale();
+  if (PlaceMarkerLabelsHook) PlaceMarkerLabelsHook(true);
+  RestartWaterfallRedraw();
+  --UpdatingControls;
+}
+
+void TSndMainForm::ReapplyDisplaySettings()
+{
+  ++UpdatingControls;
+  const int w = CalcFreqScaleWidth();
+  if (SndConfig.SpectrumOrient != Disp.AppliedOrient ||
+      SndConfig.SpectrumStyleNPos != Disp.AppliedStyle || w != Disp.FreqScaleWidth) {
+    Disp.FreqScaleWidth = w;
+    ArrangeDisplayAreas();
+  }
+  UpdateFreqEdits();
+  RedrawFreqScale();
+  if (PlaceMarkerLabelsHook) PlaceMarkerLabelsHook(true);
+  DrawAmplitudeScale(Img_ColorLegendScale->Picture);
+  Img_ColorLegendScale->update();
+  CalcWaterfallPalette();
+  RealizePalettes();
+  DrawColorBar();
+  RestartWaterfallRedraw();
+  --UpdatingControls;
+}

@@ -1,0 +1,65 @@
+// Picture areas of the main window.
+#include "mainwin/forms/SpecImage.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "mainwin/forms/Zub_graf.h"
+
+TSpecImage::TSpecImage(const char* name, QWidget* parent) : QWidget(parent)
+{
+  setObjectName(name);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+}
+
+void TSpecImage::SetPictureSize(int w, int h, uint32_t fill)
+{
+  w = std::max(w, 1);
+  h = std::max(h, 1);
+  if (Picture.width() == w && Picture.height() == h && Picture.format() == QImage::Format_RGB32)
+    return;
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(ColorRefToQColor(fill));
+  if (!Picture.isNull()) {
+    QPainter p(&img);
+    p.drawImage(0, 0, Picture);
+  }
+  Picture = std::move(img);
+}
+
+void TSpecImage::paintEvent(QPaintEvent*)
+{
+  QPainter p(this);
+  if (!Picture.isNull()) p.drawImage(0, 0, Picture);
+  const int w = Picture.isNull() ? 0 : Picture.width(), h = Picture.isNull() ? 0 : Picture.height();
+  if (w < width()) p.fillRect(w, 0, width() - w, height(), palette().window());
+  if (h < height()) p.fillRect(0, h, width(), height() - h, palette().window());
+}
+
+void TSpecImage::mousePressEvent(QMouseEvent* e)
+{
+  if (OnMouseDown) OnMouseDown(e->position().x(), e->position().y(), int(e->button()));
+}
+
+void TSpecImage::mouseMoveEvent(QMouseEvent* e)
+{
+  if (OnMouseMove) OnMouseMove(e->position().x(), e->position().y());
+}
+
+void TSpecImage::mouseReleaseEvent(QMouseEvent* e)
+{
+  if (OnMouseUp) OnMouseUp(e->position().x(), e->position().y(), int(e->button()));
+  if (OnClick && rect().contains(e->position().toPoint())) OnClick();
+}
+
+void TSpecImage::mouseDoubleClickEvent(QMouseEvent*)
+{
+  if (OnDblClick) OnDblClick();
+}
+
+void TSpecGroup::resizeEvent(QResizeEvent* e)
+{
+  QGroupBox::resizeEvent(e);
+  if (OnResize) OnResize();
+}

@@ -1,0 +1,271 @@
+// The main window's displays offscreen: pixels of the graph, the waterfall and the frequency
+// scale where the mappings put them, scrolling, the redraw from the history after a resize,
+// the frequency edits.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QToolButton>
+#include <cmath>
+#include <memory>
+
+#include "common/TestUtil.h"
+#include "engine/SndConfig.h"
+#include "interp/SpectrumAlert.h"
+#include "mainwin/ColorPalette.h"
+#include "mainwin/FreqScaleTicks.h"
+#include "mainwin/forms/SpecImage.h"
+#include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/Zub_graf.h"
+
+namespace {
+
+QRgb Rgb(uint32_t colourRef) { return ColorRefToQColor(colourRef).rgb(); }
+
+class SpecDisplayTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    const QString m = QString::fromStdString(dir.file("m.ini"));
+    const QString u = QString::fromStdString(dir.file("u.ini"));
+    w = std::make_unique<TSndMainForm>(QStringList{"m=" + m, "u=" + u}, dir.path().string());
+    SndConfig.SampleRate = 11025;
+    SndConfig.SampleRateDivisor = 1;
+    SndConfig.ComplexFFT = 0;
+    SndConfig.FreqOffset = 0;
+    SndConfig.AmplMin = -100;
+    SndConfig.AmplMax = 0;
+    SndConfig.SpectrumOrient = 0;
+    SndConfig.SpectrumMirror = 0;
+    SndConfig.SpectrumStyleNPos = 2;
+    SndConfig.WaterLineWidth = 1;
+    SndConfig.WaterScrollEnabled = 1;
+    SndConfig.WaterScrollTime = 300;
+    SndConfig.WaterFreqGrid = 0;
+    SndConfig.WaterTimeGrid = 0;
+    SndConfig.SpectrumRefVisible = 0;
+    SndConfig.SpectrumRefSubtract = 0;
+    AlertSettings.Enable = 0;
+    w->EffectiveSampleRate = 11025;
+    w->resize(800, 600);
+    w->show();
+    QApplication::processEvents();
+    w->SetFreqRange(0, 1000);
+  }
+  void TearDown() override { w.reset(); }
+
+  // A record of 1 Hz bins from 0 Hz, every bin at `level` hundredths of a dB.
+  static std::unique_ptr<SpectrumBuffer> Flat(int level, double time = 0)
+  {
+    auto r = std::make_unique<SpectrumBuffer>();
+    r->structSize = SPECTRUM_BUFFER_SIZE;
+    r->bin_width_hz = 1.0;
+    r->nr_of_bins = SPECTRUM_MAX_BINS;
+    r->scale_unit = SPECTRUM_UNIT_DB;
+    r->scale_factor = 0.01;
+    r->time = time;
+    for (auto& b : r->bins) b = static_cast<int16_t>(level);
+    return r;
+  }
+  // Stores a line in the history and draws it as the producer does.
+  void AddLine(int level, double time = 0)
+  {
+    auto r = Flat(level, time);
+    w->History.Store(r.get());
+    w->UpdateWaterfall(1);
+  }
+  QRgb Palette(int index) { return Rgb(g_WaterfallPalette.entries[index]); }
+
+  vt_test::TempDir dir;
+  std::unique_ptr<TSndMainForm> w;
+};
+
+}  // namespace
+
+TEST_F(SpecDisplayTest, AreasAreArrangedInTheGroup)
+{
+  const int gw = w->Grp_Spectra->width();
+  EXPECT_GT(gw, 100);
+  EXPECT_EQ(w->Img_SpectrumPlot->geometry(), QRect(4, 8, gw - 8, w->Disp.GraphHeight));
+  EXPECT_EQ(w->Img_FreqScale1->y(), 8 + w->Disp.GraphHeight);
+  EXPECT_EQ(w->Img_Waterfall->y(), 8 + w->Disp.GraphHeight + w->Disp.ScaleHeight);
+  EXPECT_EQ(w->Img_Waterfall->geometry().bottom() + 1, w->Grp_Spectra->height() - 4);
+  EXPECT_EQ(w->Img_Waterfall->Picture.size(), w->Img_Waterfall->size());
+  EXPECT_EQ(w->Disp.FreqAxisLen, gw - 8 - 1);
+  EXPECT_EQ(w->findChild<QWidget*>("Img_Waterfall"), w->Img_Waterfall);
+}
+
+TEST_F(SpecDisplayTest, FlatLineAtItsRowWithTheGridInItsColour)
+{
+  SndConfig.FrequencyGrid = 1;
+  SndConfig.AmplitudeGrid = 0;
+  auto rec = Flat(-5000);  // -50 dB
+  QImage& img = w->Img_SpectrumPlot->Picture;
+  w->UpdateSpectrumGraph(img, rec.get(), nullptr);
+  const int a = img.height() - 1;
+  const int row = static_cast<int>(-5000 * (-a / 10000.0));  // pixel = level x scale + offset
+  // The grid: label ticks of the scale (every 100 Hz here).
+  std::vector<TFreqTick> ticks;
+  ComputeFreqTicks(0, 1000, w->Disp.FreqAxisLen, false, ticks);
+  std::vector<int> grid;
+  for (const TFreqTick& t : ticks)
+    if (t.Label) grid.push_back(t.Pos);
+  ASSERT_GE(grid.size(), 5u);
+  for (int x : grid) EXPECT_EQ(img.pixel(x, 3), Rgb(SndConfig.SpectrumGridColor)) << x;
+  const int free = grid[1] + 3;  // a column between grid lines
+  EXPECT_EQ(img.pixel(free, 3), Rgb(SndConfig.SpectrumBgColor));
+  EXPECT_EQ(img.pixel(free, row), Rgb(SndConfig.SpectrumPenColor[0]));
+  EXPECT_EQ(img.pixel(free, row - 2), Rgb(SndConfig.SpectrumBgColor));
+  EXPECT_EQ(img.pixel(free, row + 2), Rgb(SndConfig.SpectrumBgColor));
+
+  // Amplitude grid: a line at -20 dB across the graph.
+  SndConfig.AmplitudeGrid = 1;
+  w->UpdateSpectrumGraph(img, rec.get(), nullptr);
+  const int g20 = static_cast<int>(-20 * (-a / 100.0));
+  EXPECT_EQ(img.pixel(free, g20), Rgb(SndConfig.SpectrumGridColor));
+}
+
+TEST_F(SpecDisplayTest, WideGraphShowsTheWholeAxis)
+{
+  w->resize(2200, 600);
+  QApplication::processEvents();
+  QImage& img = w->Img_SpectrumPlot->Picture;
+  ASSERT_GT(img.width(), 2000);
+  w->SetFreqRange(0, img.width() - 1);  // one bin per pixel
+  auto rec = Flat(-9000);
+  rec->bins[1950] = rec->bins[1951] = 0;  // a carrier beyond pixel 1023
+  w->UpdateSpectrumGraph(img, rec.get(), nullptr);
+  EXPECT_EQ(img.pixel(1951, 0), Rgb(SndConfig.SpectrumPenColor[0]));
+}
+
+TEST_F(SpecDisplayTest, BinLevelGivesThePaletteEntryAndScrollingPutsTheNewestOnTop)
+{
+  AddLine(-5000);  // -50 dB: index trunc(-127.5 + 255) = 127
+  const QImage& img = w->Img_Waterfall->Picture;
+  EXPECT_EQ(img.pixel(10, 0), Palette(127));
+  EXPECT_EQ(img.pixel(img.width() - 1, 0), Palette(127));
+  AddLine(0);      // 0 dB: index 255
+  EXPECT_EQ(img.pixel(10, 0), Palette(255));  // the newest line enters at the top
+  EXPECT_EQ(img.pixel(10, 1), Palette(127));
+  AddLine(-10000);
+  EXPECT_EQ(img.pixel(10, 0), Palette(0));
+  EXPECT_EQ(img.pixel(10, 1), Palette(255));
+  EXPECT_EQ(img.pixel(10, 2), Palette(127));
+
+  // Frequency grid (solid) in its colour on the new line's row.
+  SndConfig.WaterFreqGrid = 1;
+  SndConfig.FreqGridStyle = 0;
+  AddLine(-10000);
+  std::vector<TFreqTick> ticks;
+  ComputeFreqTicks(0, 1000, img.width() - 1, false, ticks);
+  for (const TFreqTick& t : ticks)
+    if (t.Label) {
+      EXPECT_EQ(img.pixel(t.Pos, 0), Rgb(SndConfig.WaterGridColor)) << t.Pos;
+      EXPECT_EQ(img.pixel(t.Pos + 1, 0), Palette(0));
+    }
+}
+
+TEST_F(SpecDisplayTest, WithoutScrollingLinesFallLikeACurtain)
+{
+  SndConfig.WaterScrollEnabled = 0;
+  const QImage& img = w->Img_Waterfall->Picture;
+  const int L = img.height() - 1;
+  AddLine(0);
+  AddLine(-5000);
+  AddLine(-10000);
+  EXPECT_EQ(img.pixel(10, 0), Palette(255));      // 1st at the top
+  EXPECT_EQ(img.pixel(10, L), Palette(127));      // 2nd at the bottom line L
+  EXPECT_EQ(img.pixel(10, L - 1), Palette(0));    // 3rd at L - 1
+}
+
+TEST_F(SpecDisplayTest, ResizeRedrawsTheSameLinesFromTheHistory)
+{
+  const int levels[] = {-10000, -8000, -6000, -4000, -2000};
+  for (int i = 0; i < 5; ++i) AddLine(levels[i], 1000.0 + i);
+  std::vector<QRgb> before;
+  for (int y = 0; y < 5; ++y) before.push_back(w->Img_Waterfall->Picture.pixel(30, y));
+  EXPECT_EQ(before[0], Palette(204));  // -20 dB newest at the top
+
+  w->resize(700, 650);
+  QApplication::processEvents();
+  ASSERT_EQ(w->Disp.RedrawPos, 0);  // the resize restarted the redraw
+  for (int k = 0; k < 100 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+  EXPECT_EQ(w->Disp.RedrawPos, -1);
+  const QImage& img = w->Img_Waterfall->Picture;
+  for (int y = 0; y < 5; ++y) EXPECT_EQ(img.pixel(30, y), before[y]) << y;
+  EXPECT_EQ(img.pixel(30, 5), qRgb(0, 0, 0));  // below the history: cleared
+  EXPECT_EQ(img.pixel(img.width() - 1, 4), before[4]);
+
+  // The time scroll bar looks back: line 0 shows the line two before the newest.
+  w->SBR_Time->setValue(2);
+  for (int k = 0; k < 100 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+  EXPECT_EQ(img.pixel(30, 0), before[2]);
+}
+
+TEST_F(SpecDisplayTest, FrequencyScaleTicksAtTheirPositions)
+{
+  const QImage& img = w->Img_FreqScale1->Picture;
+  const QRgb fg = Rgb(SndConfig.FreqscaleFgColor), bg = Rgb(SndConfig.FreqscaleBgColor);
+  const int n = img.width() - 1;
+  struct {
+    double fmin, fmax;
+  } spans[] = {{0, 1000}, {0, 5000}, {100, 130}, {1234.5, 1300}};
+  for (const auto& sp : spans) {
+    w->SetFreqRange(sp.fmin, sp.fmax);
+    const double span = sp.fmax - sp.fmin;
+    double s = 0, l = 0;
+    FreqTickSteps(span * 20.0 / n, &s, &l);
+    int seen = 0;
+    for (double f = std::ceil(sp.fmin / s - 1e-9) * s; f <= sp.fmax; f += s) {
+      const int pos = static_cast<int>(n * (f - sp.fmin) / span);
+      if (pos < 0 || pos >= n) continue;
+      const bool label = std::fabs(f / l - std::floor(f / l + 0.5)) < 0.001;
+      EXPECT_EQ(img.pixel(pos, 10), fg) << sp.fmin << ".." << sp.fmax << " f " << f;
+      EXPECT_EQ(img.pixel(pos, 2), label ? fg : bg) << "f " << f;
+      ++seen;
+    }
+    EXPECT_GE(seen, 10);
+    // Between the first two ticks the strip is background.
+    const int p0 = static_cast<int>(n * (std::ceil(sp.fmin / s - 1e-9) * s - sp.fmin) / span);
+    EXPECT_EQ(img.pixel(p0 + 2, 10), bg);
+  }
+}
+
+TEST_F(SpecDisplayTest, FrequencyEditsTakeExpressionsAndRefuseGarbage)
+{
+  w->Ed_FreqMin->setText("100+2*50");
+  EXPECT_TRUE(w->ApplyFreqEdit(0));
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 200);
+  EXPECT_EQ(w->Ed_FreqMin->text(), "200.0");
+  for (const char* bad : {"garbage(", "12abc", "", "(1+"}) {
+    w->Ed_FreqMin->setText(bad);
+    EXPECT_FALSE(w->ApplyFreqEdit(0)) << bad;
+    EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 200) << bad;
+    EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 1000) << bad;
+    EXPECT_EQ(w->Ed_FreqMin->text(), "200.0") << bad;
+  }
+  // An upper edge beyond what the analyser delivers is lowered to it.
+  w->Ed_FreqMax->setText("20000");
+  EXPECT_TRUE(w->ApplyFreqEdit(1));
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 5512.5);
+
+  // The step button edits the text (aqua, pending) and arms the countdown; the range waits.
+  w->SetFreqRange(0, 1000);
+  w->findChild<QToolButton*>("Btn_FreqMinUp")->click();
+  EXPECT_EQ(w->Ed_FreqMin->text(), "100.0");  // step 100 for a span of 1,000 Hz
+  EXPECT_EQ(w->Ed_FreqMin->palette().color(QPalette::Base), QColor(0, 255, 255));
+  EXPECT_EQ(w->FreqMinApplyTicks, 30);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 0);
+  EXPECT_TRUE(w->ApplyFreqEdit(0));
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 100);
+}
+
+TEST_F(SpecDisplayTest, ColourBarShowsTheLookUpTable)
+{
+  w->DrawColorBar();
+  const QImage& img = w->Img_ColorLegend->Picture;
+  const int wd = img.width();
+  for (int x : {0, 1, wd / 2, wd - 1})
+    EXPECT_EQ(img.pixel(x, img.height() / 2), Palette(std::min(x * 255 / wd, 255))) << x;
+}
