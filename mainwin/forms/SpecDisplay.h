@@ -9,7 +9,12 @@
 #include "mainwin/DisplayGeometry.h"
 #include "mainwin/WaterfallRaster.h"
 
+class CSpectrumHistory;
+
 struct TSpecDisplayState {
+  // The history the waterfall shows; null: the main window's own History.
+  const CSpectrumHistory* HistorySource = nullptr;
+
   // ---- geometry ----
   int FreqAxisLen = 20;        // N: pixels along the frequency scale minus 1, at least 20
   TFreqBinMapping Mapping;     // bin mapping of the record being drawn

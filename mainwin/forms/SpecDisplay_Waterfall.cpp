@@ -47,14 +47,21 @@ bool IsStored(const SpectrumBuffer* r) { return r && r->nr_of_bins > 0; }
 
 }  // namespace
 
+const CSpectrumHistory& TSndMainForm::WaterfallHistory() const
+{
+  return Disp.HistorySource ? *Disp.HistorySource : History;
+}
+
 const SpectrumBuffer* TSndMainForm::WaterfallRecord(int k) const
 {
-  if (History.HistoryLines <= 0 || !History.SpectrumHistory) return nullptr;
-  return &History.SpectrumHistory[Wrap(k, History.HistoryLines)];
+  const CSpectrumHistory& hist = WaterfallHistory();
+  if (hist.HistoryLines <= 0 || !hist.SpectrumHistory) return nullptr;
+  return &hist.SpectrumHistory[Wrap(k, hist.HistoryLines)];
 }
 
 void TSndMainForm::UpdateWaterfall(int n)
 {
+  const CSpectrumHistory& hist = WaterfallHistory();
   if (!Img_Waterfall || n <= 0) return;
   QImage& img = Img_Waterfall->Picture;
   if (img.isNull()) return;
@@ -62,12 +69,12 @@ void TSndMainForm::UpdateWaterfall(int n)
   const bool rotated = SndConfig.SpectrumOrient == ORIENT_ROTATED;
   const int L = (rotated ? img.width() : img.height()) / lw - 1;
   const bool scroll = SndConfig.WaterScrollEnabled != 0;
-  const int lines = History.SpectrumHistory ? History.HistoryLines : 0;
+  const int lines = hist.SpectrumHistory ? hist.HistoryLines : 0;
   n = lines > 0 ? std::min(n, lines) : 1;  // without a history only the newest line exists
   if (scroll) ScrollWaterfall(n);
   for (int k = n - 1; k >= 0; --k) {
-    const int h = lines > 0 ? Wrap(History.HistoryIndex - 1 - k, lines) : 0;
-    const SpectrumBuffer* rec = lines > 0 ? &History.SpectrumHistory[h] : &g_LatestSpectrum;
+    const int h = lines > 0 ? Wrap(hist.HistoryIndex - 1 - k, lines) : 0;
+    const SpectrumBuffer* rec = lines > 0 ? &hist.SpectrumHistory[h] : &g_LatestSpectrum;
     int d = k;
     if (!scroll) {
       if (Disp.WritePos < 0 || Disp.WritePos > L) Disp.WritePos = 0;
@@ -234,8 +241,9 @@ void TSndMainForm::RestartWaterfallRedraw()
 
 void TSndMainForm::RedrawWaterfallFromHistory()
 {
+  const CSpectrumHistory& hist = WaterfallHistory();
   if (Disp.RedrawPos < 0 || !Img_Waterfall) return;
-  const int lines = History.SpectrumHistory ? History.HistoryLines : 0;
+  const int lines = hist.SpectrumHistory ? hist.HistoryLines : 0;
   if (lines <= 0 || Disp.RedrawPos >= lines) return;
   const bool live = !SBR_Time || SBR_Time->value() == 0;
   if (SndConfig.WaterScrollTime <= 100 && live) return;  // fast live lines refill it anyway
@@ -252,8 +260,8 @@ void TSndMainForm::RedrawWaterfallFromHistory()
   bool late = false;
   for (;;) {
     const int pos = Disp.RedrawPos;
-    const int h = Wrap(live ? History.HistoryIndex - 1 - pos : Disp.ViewBase - pos, lines);
-    const SpectrumBuffer* rec = &History.SpectrumHistory[h];
+    const int h = Wrap(live ? hist.HistoryIndex - 1 - pos : Disp.ViewBase - pos, lines);
+    const SpectrumBuffer* rec = &hist.SpectrumHistory[h];
     if (pos * lw < extent && pos < lines && IsStored(rec)) {
       const SpectrumBuffer* draw = rec;
       if (SndConfig.SpectrumRefSubtract) {
@@ -267,7 +275,7 @@ void TSndMainForm::RedrawWaterfallFromHistory()
         DrawWaterfallTimeLabel(img, Disp.PendingLabelLine, Disp.PendingLabelTime);
         Disp.PendingLabelLine = -1;
       }
-      const SpectrumBuffer* before = &History.SpectrumHistory[Wrap(h - 1, lines)];
+      const SpectrumBuffer* before = &hist.SpectrumHistory[Wrap(h - 1, lines)];
       if (timeGrid && IsStored(before) &&
           std::trunc(rec->time / tgs) != std::trunc(before->time / tgs)) {
         if (Disp.PendingLabelLine >= 0)
@@ -307,10 +315,11 @@ void TSndMainForm::RedrawWaterfallFromHistory()
 
 void TSndMainForm::SBR_TimeChange()
 {
+  const CSpectrumHistory& hist = WaterfallHistory();
   if (UpdatingControls > 0) return;
-  const int lines = History.SpectrumHistory ? History.HistoryLines : 0;
+  const int lines = hist.SpectrumHistory ? hist.HistoryLines : 0;
   if (lines <= 0) return;
-  Disp.ViewBase = Wrap(History.HistoryIndex - 1 - SBR_Time->value(), lines);
+  Disp.ViewBase = Wrap(hist.HistoryIndex - 1 - SBR_Time->value(), lines);
   RestartWaterfallRedraw();
   Disp.WritePos = 0;
 }

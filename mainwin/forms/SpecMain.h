@@ -216,6 +216,7 @@ public:
   void SBR_TimeChange();
   void RealizePalettes();
   void DrawColorBar();
+  const CSpectrumHistory& WaterfallHistory() const;  // Disp.HistorySource or History
   const SpectrumBuffer* WaterfallRecord(int k) const;  // history slot k (wrapped), or null
 
   // --- Spectrum graph (SpecDisplay_Graph.cpp) ---
