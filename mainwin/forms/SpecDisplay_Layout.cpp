@@ -126,10 +126,16 @@ void TSndMainForm::CreateDisplayAreas()
   Img_ColorLegend->SetPictureSize(160, 10);
   Img_ColorLegendScale->SetPictureSize(160, 22);
 
-  if (auto* h = qobject_cast<QBoxLayout*>(Grp_Controls->layout())) {
-    h->insertWidget(1, freqBox);
-    h->insertWidget(2, legend);
-  }
+  // A row of their own below the control group, so the window keeps its narrow minimum.
+  auto* row = new QWidget;
+  row->setObjectName("Pnl_FreqControls");
+  auto* rl = new QHBoxLayout(row);
+  rl->setContentsMargins(4, 0, 4, 0);
+  rl->addWidget(freqBox);
+  rl->addStretch(1);
+  rl->addWidget(legend);
+  if (auto* v = qobject_cast<QBoxLayout*>(DisplayArea->parentWidget()->layout()))
+    v->insertWidget(v->indexOf(DisplayArea) + 1, row);
 
   connect(Ed_FreqMin, &QLineEdit::textEdited, this, [this] { Ed_FreqChange(0); });
   connect(Ed_FreqMax, &QLineEdit::textEdited, this, [this] { Ed_FreqChange(1); });
