@@ -26,7 +26,6 @@
 namespace {
 
 constexpr int kInterpSourceDisplay = 4;  // display expressions (frequency edits)
-const QColor kPendingEditColour(0, 255, 255);  // aqua: an edit waiting to be applied
 
 QFont ScaleFont()
 {
@@ -53,13 +52,6 @@ bool EvalEditText(const QString& text, double* value)
   if (rc < 0 || !std::isfinite(v)) return false;
   *value = v;
   return true;
-}
-
-void SetEditColour(QLineEdit* ed, const QColor* c)
-{
-  QPalette pal = QApplication::palette(ed);
-  if (c) pal.setColor(QPalette::Base, *c);
-  ed->setPalette(pal);
 }
 
 }  // namespace
@@ -262,12 +254,8 @@ double TSndMainForm::GetFreqStep()
 
 void TSndMainForm::Ed_FreqChange(int which)
 {
-  if (UpdatingControls > 0) return;
-  QLineEdit* ed = which == 0 ? Ed_FreqMin : which == 1 ? Ed_FreqMax : Ed_FreqOffset;
-  int& ticks = which == 0 ? FreqMinApplyTicks : which == 1 ? FreqMaxApplyTicks : FreqOffsetApplyTicks;
-  const int interval = std::max(1, Timer1->interval());
-  ticks = (interval / 2 + 3000) / interval;
-  SetEditColour(ed, &kPendingEditColour);
+  // Arms the edit's countdown and shows it aqua (FreqEditChanged of the main loop).
+  FreqEditChanged(static_cast<FreqEdit>(which));
 }
 
 void TSndMainForm::StepFreqMin(int factor)
@@ -334,7 +322,7 @@ bool TSndMainForm::ApplyFreqEdit(int which)
     RestartWaterfallRedraw();
   }
   UpdateFreqEdits();  // a refused text returns to the value in force
-  SetEditColour(ed, nullptr);
+  ed->setStyleSheet("");  // no longer pending
   --UpdatingControls;
   return ok;
 }

@@ -26,6 +26,7 @@
 #include "engine/forms/DebugForm.h"
 #include "interp/CliCommands.h"
 #include "interp/CliEval.h"
+#include "interp/CliSpectrum.h"
 #include "interp/CmdWinMsg.h"
 #include "interp/SpectrumAlert.h"
 #include "mainwin/forms/MonScope.h"
@@ -76,65 +77,8 @@ void TSndMainForm::Ed_FreqMinChange() { FreqEditChanged(FreqEdit::Min); }
 void TSndMainForm::Ed_FreqMaxChange() { FreqEditChanged(FreqEdit::Max); }
 void TSndMainForm::Ed_FreqOffsetChange() { FreqEditChanged(FreqEdit::Offset); }
 
-void TSndMainForm::ApplyFreqEdit(FreqEdit which)
-{
-  QLineEdit* ed = findChild<QLineEdit*>(kFreqEditNames[static_cast<int>(which)]);
-  if (!ed) return;
-  const std::string text = ed->text().toStdString();
-  // The range the analyser delivers (real: offset .. offset + rate/2; complex: around the
-  // ring's mixing centre +- rate/4).
-  const double rate = EffectiveSampleRate;
-  double centre;
-  {
-    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
-    centre = g_BigBuffers[0].MixerCenterFreq;
-  }
-  const double off = SndConfig.FreqOffset;
-  const double lo = SndConfig.ComplexFFT ? off + centre - rate / 4 : off;
-  const double hi = SndConfig.ComplexFFT ? off + centre + rate / 4 : off + rate / 2;
-  // The edits' step: the smallest 0.1 x 10^k that is at least a twentieth of the span.
-  double step = 0.1;
-  const double span = std::fabs(SndConfig.FreqMax - SndConfig.FreqMin);
-  while (0.05 * span > step && step < 1e12) step *= 10.0;
-
-  double fmin = SndConfig.FreqMin, fmax = SndConfig.FreqMax;
-  switch (which) {
-    case FreqEdit::Min:
-      fmin = std::max(CLI_CalcExpression(4, text.c_str(), fmin), lo);
-      if (fmin > fmax) fmax = fmin + step;
-      break;
-    case FreqEdit::Max:
-      fmax = std::min(CLI_CalcExpression(4, text.c_str(), fmax), hi);
-      if (fmax < fmin) fmin = std::max(fmax - step, lo);
-      break;
-    case FreqEdit::Offset: {
-      const double newOff = CLI_CalcExpression(4, text.c_str(), off);
-      fmin += newOff - off;
-      fmax += newOff - off;
-      SndConfig.FreqOffset = newOff;
-      break;
-    }
-  }
-  // Clamp into what is displayable (after an offset change, with the new offset).
-  const double shift = SndConfig.FreqOffset - off;
-  if (fmin <= lo + shift) fmin = lo + shift;
-  if (fmax > hi + shift) fmax = hi + shift;
-  if (fmin >= fmax) {
-    fmin = lo + shift;
-    fmax = hi + shift;
-  }
-  SndConfig.FreqMin = fmin;
-  SndConfig.FreqMax = fmax;
-  SoundThreadLink().UpdateFreqRangeLimits();
-  for (int i = 0; i < 3; ++i) {
-    QLineEdit* e = findChild<QLineEdit*>(kFreqEditNames[i]);
-    if (!e) continue;
-    const double v = i == 0 ? SndConfig.FreqMin : (i == 1 ? SndConfig.FreqMax : SndConfig.FreqOffset);
-    e->setText(QString::number(v, 'f', 1));
-  }
-  g_RedrawRequestMask = REDRAW_ALL;
-  MarkEdited(ed, false);
-}
+// The edited limit through the display code (expression, clamping, scale and redraw).
+void TSndMainForm::ApplyFreqEdit(FreqEdit which) { ApplyFreqEdit(static_cast<int>(which)); }
 
 // ---------------------------------------------------------------------------------------------
 // TSndMainLoopHost
@@ -259,5 +203,21 @@ bool TSndMainLoopHost::IsLiveView()
 }
 
 double TSndMainLoopHost::DisplayCenterFreq() { return m_Form->GetDisplayCenterFreq(); }
+
+void TSndMainLoopHost::DrawSpectrumGraph(const SpectrumBuffer* line, const SpectrumBuffer* averaged)
+{
+  const int style = SndConfig.SpectrumStyleNPos;
+  if (SndConfig.SpectrumOn && style >= 1 && style <= 3) m_Form->ShowSpectrumGraph(line, averaged);
+}
+
+void TSndMainLoopHost::DrawWaterfall(int lines, const SpectrumBuffer* newest)
+{
+  (void)newest;  // the waterfall takes its lines from the history
+  if (SndConfig.SpectrumStyleNPos != 3) m_Form->UpdateWaterfall(lines);
+}
+
+void TSndMainLoopHost::RedrawWaterfallFromHistory() { m_Form->RedrawWaterfallFromHistory(); }
+
+void TSndMainLoopHost::RedrawSpectrumGraph() { m_Form->ShowSpectrumGraph(&g_LatestSpectrum, nullptr); }
 int TSndMainLoopHost::RingResetCount() { return g_BigBufferResetCount; }
 void TSndMainLoopHost::RingWasReset() { g_BigBufferResetCount += 1; }

@@ -43,6 +43,10 @@ public:
   void ShowAvrgCount(int count) override;
   bool IsLiveView() override;
   double DisplayCenterFreq() override;
+  void DrawSpectrumGraph(const SpectrumBuffer* line, const SpectrumBuffer* averaged) override;
+  void DrawWaterfall(int lines, const SpectrumBuffer* newest) override;
+  void RedrawWaterfallFromHistory() override;
+  void RedrawSpectrumGraph() override;
   int RingResetCount() override;
   void RingWasReset() override;
 

@@ -91,8 +91,7 @@ TEST_F(SpecMainLoop, HistoryComesFromTheLineProducer) {
 // An edit typed into Ed_FreqMin is applied 30 ticks later through the interpreter.
 TEST_F(SpecMainLoop, FrequencyEditAppliedAfterThirtyTicks) {
   form->Timer1->stop();
-  auto* ed = new QLineEdit(form.get());
-  ed->setObjectName("Ed_FreqMin");
+  QLineEdit* ed = form->Ed_FreqMin;
   for (int i = 0; i < 21; ++i) form->Timer1Timer();
   SndConfig.FreqMin = 0.0;
   SndConfig.FreqMax = 1200.0;
