@@ -14,5 +14,5 @@ protected:
 private:
   struct Header;
   Header ReadHeader(CDataSource* src, std::vector<PaletteEntry>& colourTable);
-  int64_t ReadPalette(CDataSource* src, const Header& h, std::vector<PaletteEntry>& colourTable);
+  int64_t ReadPalette(CDataSource* src, Header& h, std::vector<PaletteEntry>& colourTable);
 };

@@ -36,6 +36,7 @@ public slots:
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   void LoadPicture(const QString& fileName);
