@@ -127,7 +127,7 @@ void TPicViewFrm::ListBox1Click()
 
 void TPicViewFrm::Btn_MenuClick()
 {
-  ListBox1->setVisible(!ListBox1->isVisible());
+  ListBox1->setVisible(ListBox1->isHidden());
   if (AboutShown) return;
   AboutShown = 1;
   auto* box = new QMessageBox(QMessageBox::Information, "Image viewer",
