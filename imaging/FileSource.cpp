@@ -70,7 +70,6 @@ int CFileSource::OpenFile(const char* name)
       const ssize_t n = ::read(fd, Data.data() + got, Data.size() - got);
       if (n < 0) {
         if (errno == EINTR) continue;
-        if (errno == EAGAIN) continue;
         result = errno == EACCES ? 5 : 4;
         break;
       }
