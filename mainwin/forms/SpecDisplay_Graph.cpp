@@ -85,6 +85,9 @@ void TSndMainForm::UpdateSpectrumGraph(QImage& bitmap, const SpectrumBuffer* new
         const int top = p - fm.height() / 2 - 2;
         const int x = level < -9 ? w - 1 - 24 : w - 1 - 16;
         if (top > 0 && top < h - 1 - fm.height() && std::abs(top - prevLabel) > 9) {
+          // Opaque text: the grid line runs through the label's middle (its minus sign).
+          c.fillRect(QRect(x, top, fm.horizontalAdvance(text), fm.height()),
+                     ColorRefToQColor(SndConfig.SpectrumBgColor));
           c.drawText(x, top + fm.ascent(), text);
           prevLabel = top;
         }
