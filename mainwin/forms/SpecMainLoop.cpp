@@ -168,6 +168,8 @@ bool TSndMainLoopHost::ConfigurationChanged()
   m_Form->UpdateSampleRateInfo();
   m_SeenProcessingRate = g_ProcessingSampleRate;
   m_Form->SeenRingResets = g_BigBufferResetCount;
+  // Edits, layout (when orientation or areas changed), scales, colours; the displays restart.
+  m_Form->ReapplyDisplaySettings();
   return changed;
 }
 

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <memory>
 
 #include "common/TestUtil.h"
+#include "engine/RedrawRequest.h"
 #include "engine/SndConfig.h"
 #include "interp/SpectrumAlert.h"
 #include "mainwin/ColorPalette.h"
@@ -269,4 +271,17 @@ TEST_F(SpecDisplayTest, ColourBarShowsTheLookUpTable)
   const int wd = img.width();
   for (int x : {0, 1, wd / 2, wd - 1})
     EXPECT_EQ(img.pixel(x, img.height() / 2), Palette(std::min(x * 255 / wd, 255))) << x;
+}
+
+TEST_F(SpecDisplayTest, FullRedrawRequestReArrangesTheAreas)
+{
+  w->Timer1->stop();
+  for (int i = 0; i < 21; ++i) w->Timer1Timer();  // past the start-up ticks
+  SndConfig.SpectrumStyleNPos = 3;                  // graph only
+  g_RedrawRequestMask = REDRAW_ALL;
+  w->Timer1Timer();
+  EXPECT_FALSE(w->Img_Waterfall->isVisible());
+  EXPECT_TRUE(w->Img_SpectrumPlot->isVisible());
+  EXPECT_EQ(w->Img_FreqScale1->geometry().bottom() + 1, w->Grp_Spectra->height() - 4);
+  EXPECT_EQ(w->Disp.AppliedStyle, 3);
 }
