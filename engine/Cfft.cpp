@@ -1,4 +1,5 @@
 #include "engine/Cfft.h"
+#include "engine/CpuVariants.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,8 +15,6 @@
 
 namespace {
 
-#define VT_CLONES \
-  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 
 constexpr double kPi = 3.14159265358979323846;
 

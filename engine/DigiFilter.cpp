@@ -1,4 +1,5 @@
 #include "engine/DigiFilter.h"
+#include "engine/CpuVariants.h"
 
 #include <algorithm>
 #include <iterator>
@@ -57,14 +58,6 @@ int FirRingIndex(const DigiFilterBlock* f, int m) {
   return static_cast<int>(off / sizeof(double));
 }
 
-// Compiled for AVX-512, AVX2/FMA and the baseline, picked at load time. Not under
-// ThreadSanitizer: the load-time selectors run before its runtime is up and would crash.
-#if defined(__SANITIZE_THREAD__)
-#define VT_CLONES
-#else
-#define VT_CLONES \
-  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#endif
 
 constexpr int kFirTile = 32;    // outputs computed together, their sums kept in registers
 constexpr int kFirChunk = 512;  // samples per pass over the linear history

@@ -1,4 +1,5 @@
 #include "engine/FreqMixer.h"
+#include "engine/CpuVariants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,14 +72,6 @@ void SetHilbert(int length) {
 constexpr int kMixChunk = 256;  // samples per pass of the phasing stages
 constexpr int kHilbertTile = 16;
 
-// Compiled for AVX-512, AVX2/FMA and the baseline, picked at load time. Not under
-// ThreadSanitizer: the load-time selectors run before its runtime is up and would crash.
-#if defined(__SANITIZE_THREAD__)
-#define VT_CLONES
-#else
-#define VT_CLONES \
-  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#endif
 
 typedef double V4 __attribute__((vector_size(32)));
 typedef double V4u __attribute__((vector_size(32), aligned(8), may_alias));

@@ -1,4 +1,5 @@
 #include "engine/VecLog10.h"
+#include "engine/CpuVariants.h"
 
 #include <cmath>
 #include <cstdint>
@@ -78,7 +79,7 @@ inline bool InDomain(double x) {
 }
 
 // Returns whether any input lies outside the normal positive range.
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) bool Log10Loop(
+VT_CLONES bool Log10Loop(
     const double* __restrict in, double* __restrict out, std::size_t n) {
   uint64_t bad = 0;
   for (std::size_t i = 0; i < n; ++i) {
