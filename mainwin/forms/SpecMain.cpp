@@ -38,6 +38,7 @@ TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirec
   resize(800, 560);
   CreateControlPanel();
   CreateMainMenu();
+  CreateWaveFileControl();
 
   // Which instance: the first holds lock "Vartumo1", the second "Vartumo2", others none.
   g_InstanceIndex = m_locks.Acquire(lockDirectory);

@@ -7,6 +7,7 @@
 //   SpecMain_Menu.cpp    the menu bar MainMenu1 and its handlers, application help
 //   SpecDisplay_Layout.cpp, SpecDisplay_Waterfall.cpp, SpecDisplay_Graph.cpp
 //                        the spectrum displays: range, scales, layout, waterfall, graph
+//   SpecMain_Wave.cpp    wave-file analysis, playback and recording (through TWaveFileControl)
 // GUI thread only.
 #include <QMainWindow>
 #include <QStringList>
@@ -36,6 +37,7 @@ class QMenuBar;
 class QPushButton;
 class QScrollBar;
 class QTimer;
+class TWaveFileControl;
 
 class TSndMainForm : public QMainWindow {
   Q_OBJECT
@@ -100,6 +102,24 @@ public:
   void Menu_HelpPeriodicClick();
   void Menu_HelpInterpreterClick();
   void Menu_HelpWatchClick();
+
+  // --- Wave files: analysis, playback and recording (SpecMain_Wave.cpp) ---
+  void CreateWaveFileControl();  // after the menus and the control panel
+  void AnalyzeInputFileClick();
+  void AnalyzeAndPlayWAVClick();
+  void LogToWavFileClick();
+  void LogOutputToWAVClick();
+  void Menu_LogDecimatedIQClick();
+  bool OpenWaveFileForAnalysis(const std::string& fileName);
+  bool AnalyzeWaveFileStep(int maxLines);
+  void StopWaveFileAnalysis();
+  bool IsAnalyzingWaveFile() const;
+  void ChooseWaveRecordFile(int mode);
+  bool StartWaveRecording(int mode, const std::string& fileName);
+  int StopWaveRecording();
+  void FlushWaveRecordBuffers();
+  void UpdateWaveFileStatus();
+  TWaveFileControl* WaveFiles = nullptr;
 
   // Allocates the spectrum history: MachineConfig.BufferedSpcLines clamped to 50..2,000 lines,
   // a quarter fewer after each failed allocation while more than 50 remain.

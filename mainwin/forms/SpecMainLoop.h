@@ -38,6 +38,11 @@ public:
   void ProcessingRateCheck() override;
   void ToolWindowRefresh(uint32_t tick) override;
   void AlertBellStep() override;
+  // Wave files (defined in SpecMain_Wave.cpp).
+  bool IsAnalyzingWaveFile() override;
+  void FlushWaveRecordBuffers() override;
+  int AnalyzeWaveFileStep() override;
+  void StopWaveFileAnalysis() override;
 
   // ---- ISpectrumLineHost ----
   void ShowAvrgCount(int count) override;
@@ -49,6 +54,7 @@ public:
   void RedrawSpectrumGraph() override;
   int RingResetCount() override;
   void RingWasReset() override;
+  void CheckWaveInput() override;  // SpecMain_Wave.cpp
 
 private:
   TSndMainForm* m_Form;

@@ -4,30 +4,46 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
 #include "engine/WaveLogDecimator.h"
+#include "mainwin/SpectrumLines.h"
 
 namespace {
 
-QAction* AddItem(QMenu* menu, QObject* owner, const char* name, const char* caption) {
-  QAction* a = menu ? menu->addAction(caption) : new QAction(caption, owner);
+// Entries go in front of the menu's first entry (Exit), or at its end while it is empty.
+QAction* AddItem(QMenu* menu, QAction* before, QObject* owner, const char* name,
+                 const char* caption) {
+  auto* a = new QAction(caption, owner);
   a->setObjectName(name);
+  if (menu) menu->insertAction(before, a);
   return a;
 }
 
 }  // namespace
 
 TWaveFileControl::TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton* progress,
-                                   CSpectrumLineProducer* lines)
-    : QObject(window), Host(window), Analysis(&Host, lines), Recorder(&Host), m_Progress(progress) {
+                                   CSpectrumLineProducer* lines, int* statusOwner)
+    : QObject(window),
+      Host(window),
+      m_OwnLines(lines ? nullptr : new CSpectrumLineProducer(nullptr, &g_BigBuffers[0])),
+      Analysis(&Host, lines ? lines : m_OwnLines.get()),
+      Recorder(&Host),
+      m_Progress(progress),
+      m_Owner(statusOwner ? statusOwner : &StatusOwner) {
   setObjectName("WaveFileControl");
-  AnalyzeInputFile = AddItem(fileMenu, this, "AnalyzeInputFile", "Analyze input from *.WAV-file");
-  AnalyzeAndPlayWAV = AddItem(fileMenu, this, "AnalyzeAndPlayWAV", "Analyze and play *.WAV-file");
-  if (fileMenu) fileMenu->addSeparator();
-  LogToWavFile = AddItem(fileMenu, this, "LogToWavFile", "Log input as *.WAV-file");
-  LogOutputToWAV = AddItem(fileMenu, this, "LogOutputToWAV", "Log output as *.WAV-file");
-  Menu_LogDecimatedIQ =
-      AddItem(fileMenu, this, "Menu_LogDecimatedIQ", "Log decimated I/Q samples as *.WAV-file");
+  if (m_OwnLines) m_OwnLines->History.Allocate(kOwnHistoryLines);
+  QAction* before = fileMenu && !fileMenu->actions().isEmpty() ? fileMenu->actions().first() : nullptr;
+  AnalyzeInputFile =
+      AddItem(fileMenu, before, this, "AnalyzeInputFile", "Analyze input from *.WAV-file");
+  AnalyzeAndPlayWAV =
+      AddItem(fileMenu, before, this, "AnalyzeAndPlayWAV", "Analyze and play *.WAV-file");
+  if (fileMenu) fileMenu->insertSeparator(before);
+  LogToWavFile = AddItem(fileMenu, before, this, "LogToWavFile", "Log input as *.WAV-file");
+  LogOutputToWAV = AddItem(fileMenu, before, this, "LogOutputToWAV", "Log output as *.WAV-file");
+  Menu_LogDecimatedIQ = AddItem(fileMenu, before, this, "Menu_LogDecimatedIQ",
+                                "Log decimated I/Q samples as *.WAV-file");
+  if (fileMenu && before) fileMenu->insertSeparator(before);
   for (QAction* a : {LogToWavFile, LogOutputToWAV, Menu_LogDecimatedIQ}) a->setCheckable(true);
   connect(AnalyzeInputFile, &QAction::triggered, this, &TWaveFileControl::AnalyzeInputFileClick);
   connect(AnalyzeAndPlayWAV, &QAction::triggered, this, &TWaveFileControl::AnalyzeAndPlayWAVClick);
@@ -88,17 +104,19 @@ bool TWaveFileControl::TimerStep() {
 void TWaveFileControl::UpdateWaveFileStatus() {
   if (Closing) return;
   std::string text;
-  StatusOwner = WaveFileStatusText(&Analysis, &Recorder, &text);
+  const int owner = WaveFileStatusText(&Analysis, &Recorder, &text);
+  if (owner == 0 && *m_Owner != 0 && *m_Owner != 2 && *m_Owner != 3) return;
+  *m_Owner = owner;
   if (m_Progress) m_Progress->setText(QString::fromStdString(text));
 }
 
 bool TWaveFileControl::ProgressButtonClick() {
-  if (StatusOwner == 2) {
+  if (*m_Owner == 2) {
     if (Analysis.IsFileOpen()) Analysis.StopWaveFileAnalysis();
     UpdateWaveFileStatus();
     return true;
   }
-  if (StatusOwner == 3) {
+  if (*m_Owner == 3) {
     if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
     UpdateWaveFileStatus();
     return true;

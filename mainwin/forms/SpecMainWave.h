@@ -6,6 +6,7 @@
 // TimerStep / FlushWaveRecordBuffers / UpdateWaveFileStatus from its timer and idle handler and
 // Shutdown from its close handler. GUI thread only.
 #include <QObject>
+#include <memory>
 #include <string>
 
 #include "mainwin/WaveAnalysis.h"
@@ -21,10 +22,13 @@ class CSpectrumLineProducer;
 class TWaveFileControl : public QObject {
   Q_OBJECT
 public:
-  // window: parent of the dialogs; fileMenu: receives the five entries (may be null);
-  // progress: ProgressButton (may be null); lines: the spectrum-line producer.
+  // window: parent of the dialogs; fileMenu: receives the five entries in front of its first
+  // entry (may be null); progress: ProgressButton (may be null); lines: the spectrum-line
+  // producer whose FFT and history the off-line analysis uses (null: one of its own with a
+  // history of kOwnHistoryLines lines); statusOwner: the window's StatusOwner (null: the
+  // member StatusOwner).
   TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton* progress,
-                   CSpectrumLineProducer* lines);
+                   CSpectrumLineProducer* lines, int* statusOwner = nullptr);
   ~TWaveFileControl() override;
 
   // ---- Menu handlers ----
@@ -55,7 +59,8 @@ public:
   void CheckWaveInput() {
     if (Analysis.CheckThreadInput()) UpdateWaveFileStatus();
   }
-  // ProgressButton text and StatusOwner (nothing while closing).
+  // ProgressButton text and StatusOwner (nothing while closing). Without a file it clears the
+  // button only when it showed a file state (owner 0, 2 or 3): other owners keep their text.
   void UpdateWaveFileStatus();
   // ProgressButton click for StatusOwner 2 (stops the analysis) and 3 (stops the recording);
   // connected to the button given to the constructor. False for any other owner, which the
@@ -64,7 +69,14 @@ public:
   // Close handler: stops the recording and closes the analysed file.
   void Shutdown();
 
+  static constexpr int kOwnHistoryLines = 50;
+
   CQtWaveFileHost Host;
+
+private:
+  std::unique_ptr<CSpectrumLineProducer> m_OwnLines;
+
+public:
   CWaveAnalysis Analysis;
   CWaveRecorder Recorder;
   int StatusOwner = 0;
@@ -78,4 +90,5 @@ public:
 
 private:
   QPushButton* m_Progress;
+  int* m_Owner;
 };

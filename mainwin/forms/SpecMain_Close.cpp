@@ -16,6 +16,7 @@
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/SpecMainWave.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -35,6 +36,7 @@ void TSndMainForm::FormClose()
   ShowProgress(ProgressButton, "TERMINATING 1");
 
   SpeakerTone(0);
+  if (WaveFiles) WaveFiles->Shutdown();  // recording stops, the analysed file is closed
 
   CSoundThreadLink& link = SoundThreadLink();
   SndConfig.StartSoundThread = link.ThreadExists() ? 1 : 0;  // remembered for the next start

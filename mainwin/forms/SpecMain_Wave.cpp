@@ -1,0 +1,65 @@
+// The main window's wave-file commands: analysis, playback and recording through its
+// TWaveFileControl (SpecMainWave.h).
+#include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/SpecMainLoop.h"
+#include "mainwin/forms/SpecMainWave.h"
+
+void TSndMainForm::CreateWaveFileControl()
+{
+  if (WaveFiles) return;
+  WaveFiles = new TWaveFileControl(this, File1, ProgressButton, Lines.get(), &StatusOwner);
+  WaveFiles->Host.OnMessage = [this](const QString& text) { ShowMessage(text); };
+}
+
+void TSndMainForm::AnalyzeInputFileClick() { WaveFiles->AnalyzeInputFileClick(); }
+void TSndMainForm::AnalyzeAndPlayWAVClick() { WaveFiles->AnalyzeAndPlayWAVClick(); }
+void TSndMainForm::LogToWavFileClick() { WaveFiles->LogToWavFileClick(); }
+void TSndMainForm::LogOutputToWAVClick() { WaveFiles->LogOutputToWAVClick(); }
+void TSndMainForm::Menu_LogDecimatedIQClick() { WaveFiles->Menu_LogDecimatedIQClick(); }
+
+bool TSndMainForm::OpenWaveFileForAnalysis(const std::string& fileName)
+{
+  return WaveFiles->OpenWaveFileForAnalysis(fileName);
+}
+
+bool TSndMainForm::AnalyzeWaveFileStep(int maxLines) { return WaveFiles->AnalyzeWaveFileStep(maxLines); }
+void TSndMainForm::StopWaveFileAnalysis() { WaveFiles->StopWaveFileAnalysis(); }
+bool TSndMainForm::IsAnalyzingWaveFile() const { return WaveFiles && WaveFiles->IsAnalyzingWaveFile(); }
+void TSndMainForm::ChooseWaveRecordFile(int mode) { WaveFiles->ChooseWaveRecordFile(mode); }
+
+bool TSndMainForm::StartWaveRecording(int mode, const std::string& fileName)
+{
+  return WaveFiles->StartWaveRecording(mode, fileName);
+}
+
+int TSndMainForm::StopWaveRecording() { return WaveFiles->StopWaveRecording(); }
+void TSndMainForm::FlushWaveRecordBuffers() { WaveFiles->FlushWaveRecordBuffers(); }
+void TSndMainForm::UpdateWaveFileStatus()
+{
+  if (WaveFiles) WaveFiles->UpdateWaveFileStatus();
+}
+
+// ---- The main loop's and the line producer's view of the wave files ----
+
+bool TSndMainLoopHost::IsAnalyzingWaveFile() { return m_Form->IsAnalyzingWaveFile(); }
+
+void TSndMainLoopHost::FlushWaveRecordBuffers()
+{
+  if (m_Form->WaveFiles) m_Form->WaveFiles->FlushWaveRecordBuffers();
+}
+
+int TSndMainLoopHost::AnalyzeWaveFileStep()
+{
+  return m_Form->WaveFiles &&
+         m_Form->WaveFiles->AnalyzeWaveFileStep(CWaveAnalysis::kStepLines);
+}
+
+void TSndMainLoopHost::StopWaveFileAnalysis()
+{
+  if (m_Form->WaveFiles) m_Form->WaveFiles->StopWaveFileAnalysis();
+}
+
+void TSndMainLoopHost::CheckWaveInput()
+{
+  if (m_Form->WaveFiles) m_Form->WaveFiles->CheckWaveInput();
+}

@@ -1,0 +1,84 @@
+// The wave-file entries in the real main window: where they sit in the File menu, and a
+// recording started from the menu is stopped and finished by closing the window.
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <cmath>
+
+#include "engine/SndConfig.h"
+
+#include "engine/C_WaveIO.h"
+#include "engine/WaveLogDecimator.h"
+#include "mainwin/WaveRecording.h"
+#include "mainwin/forms/SpecMainWave.h"
+#include "tests/mainwin/forms/MainWindowFixture.h"
+
+TEST_F(MainWindowTest, WaveEntriesInTheFileMenuAndRecordingStopsAtClose)
+{
+  TSndMainForm* f = Make();
+  ASSERT_NE(f->WaveFiles, nullptr);
+  QStringList names;
+  for (QAction* a : f->File1->actions())
+    if (!a->isSeparator()) names << a->objectName();
+  EXPECT_EQ(names, QStringList({"AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile",
+                                "LogOutputToWAV", "Menu_LogDecimatedIQ", "Exit1"}));
+
+  const QString path = QString::fromStdString(dir.file("in.wav"));
+  CQtWaveFileHost::FileDialogHook = [&](bool save, const QString&, const QString&, QString& n) {
+    EXPECT_TRUE(save);
+    n = path;
+    return true;
+  };
+  f->findChild<QAction*>("LogToWavFile")->trigger();
+  CQtWaveFileHost::FileDialogHook = nullptr;
+  ASSERT_EQ(g_WaveLogState.load(), WAVE_LOG_INPUT);
+  EXPECT_EQ(f->ProgressButton->text(), "Logging 0 kB");
+  std::vector<double> block(4096, -777.0);
+  for (int i = 0; i < 4; ++i) WaveLogDecimate(&g_WaveLogDecimator[0], block.data(), 4096);
+  f->FlushWaveRecordBuffers();
+
+  f->close();
+  EXPECT_EQ(g_WaveLogState.load(), 0);
+  C_WaveIO in;
+  ASSERT_TRUE(in.InOpen(path.toStdString().c_str()));
+  EXPECT_EQ(in.GetDataSize(), 2 * 16384);
+  std::vector<double> back(16384);
+  ASSERT_EQ(in.ReadSampleBlocks(0, 16384, back.data()), 16384);
+  EXPECT_EQ(back.front(), -777.0);
+  EXPECT_EQ(back.back(), -777.0);
+}
+
+TEST_F(MainWindowTest, OffLineAnalysisRunsOnTheMainTimer)
+{
+  TSndMainForm* f = Make();
+  f->FormShow();
+  SndConfig.SampleRate = 11025;
+  SndConfig.NrOfSamples = 1024;
+  SndConfig.WaterScrollTime = 100;
+  SndConfig.ComplexFFT = 0;
+  const std::string path = dir.file("two.wav");
+  {
+    C_WaveIO out;
+    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
+    std::vector<int16_t> s(11025 * 2, 0);
+    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(4000 * std::sin(0.5 * double(i)));
+    out.WriteSamples(s.data(), int(s.size() * 2));
+    out.CloseFile();
+  }
+  CQtWaveFileHost::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
+    n = QString::fromStdString(path);
+    return true;
+  };
+  CQtWaveFileHost::DialogExecHook = [](QDialog*) { return 1; };
+  f->findChild<QAction*>("AnalyzeInputFile")->trigger();
+  CQtWaveFileHost::FileDialogHook = nullptr;
+  CQtWaveFileHost::DialogExecHook = nullptr;
+  ASSERT_TRUE(f->IsAnalyzingWaveFile());
+  EXPECT_EQ(f->StatusOwner, 2);
+  EXPECT_EQ(f->ProgressButton->text(), "Reading 0 kB");
+
+  for (int tick = 0; tick < 300 && f->WaveFiles->Analysis.IsFileOpen(); ++tick) f->Timer1Timer();
+  EXPECT_FALSE(f->WaveFiles->Analysis.IsFileOpen());  // the end of the file ended it
+  EXPECT_EQ(f->Lines->LinesMade, 22050u / 1103);     // 2 s in whole lines of 1,103 samples
+  EXPECT_EQ(f->StatusOwner, 0);
+}
