@@ -1,5 +1,7 @@
 // The main window's wave-file commands: analysis, playback and recording through its
 // TWaveFileControl (SpecMainWave.h).
+#include <QScrollBar>
+
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/forms/SpecMainWave.h"
@@ -8,7 +10,17 @@ void TSndMainForm::CreateWaveFileControl()
 {
   if (WaveFiles) return;
   WaveFiles = new TWaveFileControl(this, File1, ProgressButton, Lines.get(), &StatusOwner);
-  WaveFiles->Host.OnMessage = [this](const QString& text) { ShowMessage(text); };
+  CQtWaveFileHost& host = WaveFiles->Host;
+  host.OnMessage = [this](const QString& text) { ShowMessage(text); };
+  host.CenterFreq = [this] { return LoopHost->DisplayCenterFreq(); };
+  host.LiveView = [this] { return LoopHost->IsLiveView(); };
+  host.OnUpdateWaterfall = [this](int n) { UpdateWaterfall(n); };
+  host.OnResetHistoryView = [this] {
+    HistoryViewLine = -1;
+    ++UpdatingControls;
+    SBR_Time->setValue(0);
+    --UpdatingControls;
+  };
 }
 
 void TSndMainForm::AnalyzeInputFileClick() { WaveFiles->AnalyzeInputFileClick(); }
