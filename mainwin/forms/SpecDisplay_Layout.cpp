@@ -140,25 +140,32 @@ void TSndMainForm::CreateDisplayAreas()
 
 // ---------------------------------------------------------------- range and mappings
 
-double TSndMainForm::GetMinDisplayableFreq(int channel) const
+namespace {
+
+// The frequency range a channel can show at the effective sample rate (falling back to the
+// configured rate while the audio thread has not reported one).
+void ChannelDisplayableRange(int channel, double effectiveRate, double* lo, double* hi)
 {
-  double lo, hi;
-  double rate = EffectiveSampleRate;
+  double rate = effectiveRate;
   if (!(rate > 0)) rate = SndConfig.SampleRate / std::max(1, int(SndConfig.SampleRateDivisor));
   const int ch = channel == 1 ? 1 : 0;
   DisplayableFreqRange(SndConfig.ComplexFFT != 0, SndConfig.FreqOffset,
-                       g_BigBuffers[ch].MixerCenterFreq, rate, &lo, &hi);
+                       g_BigBuffers[ch].MixerCenterFreq, rate, lo, hi);
+}
+
+}  // namespace
+
+double TSndMainForm::GetMinDisplayableFreq(int channel) const
+{
+  double lo, hi;
+  ChannelDisplayableRange(channel, EffectiveSampleRate, &lo, &hi);
   return lo;
 }
 
 double TSndMainForm::GetMaxDisplayableFreq(int channel) const
 {
   double lo, hi;
-  double rate = EffectiveSampleRate;
-  if (!(rate > 0)) rate = SndConfig.SampleRate / std::max(1, int(SndConfig.SampleRateDivisor));
-  const int ch = channel == 1 ? 1 : 0;
-  DisplayableFreqRange(SndConfig.ComplexFFT != 0, SndConfig.FreqOffset,
-                       g_BigBuffers[ch].MixerCenterFreq, rate, &lo, &hi);
+  ChannelDisplayableRange(channel, EffectiveSampleRate, &lo, &hi);
   return hi;
 }
 
