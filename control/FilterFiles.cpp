@@ -165,30 +165,30 @@ namespace {
 const char* const kBandKeys[4] = {"l_edge", "u_edge", "response", "weight"};
 }
 
-void ReadRemezDesignFile(const std::string& file, RemezDesignSpec* spec) {
-  if (!spec) return;
+void ReadRemezDesignFile(const std::string& file, RemezDesignSpec* design) {
+  if (!design) return;
   IniFile ini(AbsoluteName(file));
-  spec->NrCoeffs = ini.ReadString("RemezFilterParams", "NrCoeffs", spec->NrCoeffs);
+  design->NrCoeffs = ini.ReadString("RemezFilterParams", "NrCoeffs", design->NrCoeffs);
   int nb = ini.ReadInteger("RemezFilterParams", "NrBands", 2);
   if (nb < 2) nb = 2;
   if (nb > 10) nb = 10;
-  spec->NrBands = nb;
-  spec->FltType = ini.ReadInteger("RemezFilterParams", "FltType", 1);
+  design->NrBands = nb;
+  design->FltType = ini.ReadInteger("RemezFilterParams", "FltType", 1);
   for (int b = 0; b < nb; ++b) {
     const std::string sec = Key("Band", b + 1);
-    for (int c = 0; c < 4; ++c) spec->Bands[b][c] = ini.ReadString(sec, kBandKeys[c], "");
+    for (int c = 0; c < 4; ++c) design->Bands[b][c] = ini.ReadString(sec, kBandKeys[c], "");
   }
 }
 
-void WriteRemezDesignFile(const std::string& file, const RemezDesignSpec& spec) {
+void WriteRemezDesignFile(const std::string& file, const RemezDesignSpec& design) {
   IniFile ini(AbsoluteName(file));
-  const int nb = spec.NrBands > 10 ? 10 : spec.NrBands;
-  ini.WriteString("RemezFilterParams", "NrCoeffs", spec.NrCoeffs);
+  const int nb = design.NrBands > 10 ? 10 : design.NrBands;
+  ini.WriteString("RemezFilterParams", "NrCoeffs", design.NrCoeffs);
   ini.WriteInteger("RemezFilterParams", "NrBands", nb);
-  ini.WriteInteger("RemezFilterParams", "FltType", spec.FltType);
+  ini.WriteInteger("RemezFilterParams", "FltType", design.FltType);
   for (int b = 0; b < nb; ++b) {
     const std::string sec = Key("Band", b + 1);
-    for (int c = 0; c < 4; ++c) ini.WriteString(sec, kBandKeys[c], spec.Bands[b][c]);
+    for (int c = 0; c < 4; ++c) ini.WriteString(sec, kBandKeys[c], design.Bands[b][c]);
   }
   ini.UpdateFile();
 }

@@ -65,8 +65,8 @@ struct RemezDesignSpec {
   int FltType = 0;         // Combo_FIR2Des_Type item index
   std::string Bands[10][4];  // SG_FIR2Dec_FilterSpec rows 1..10, columns 1..4 (texts)
 };
-// Reads "*.fir": NrCoeffs (default spec->NrCoeffs), NrBands (default 2, limited to 2..10),
+// Reads "*.fir": NrCoeffs (default design->NrCoeffs), NrBands (default 2, limited to 2..10),
 // FltType (default 1), and the cells of bands 1..NrBands (default "").
-void ReadRemezDesignFile(const std::string& file, RemezDesignSpec* spec);
+void ReadRemezDesignFile(const std::string& file, RemezDesignSpec* design);
 // Writes NrBands (above 10 taken as 10; 1 or less written as it is) and that many bands.
-void WriteRemezDesignFile(const std::string& file, const RemezDesignSpec& spec);
+void WriteRemezDesignFile(const std::string& file, const RemezDesignSpec& design);
