@@ -13,7 +13,7 @@ for f in SoundThd SoundThdControl SoundThdGlobals SndServer SampleRates BigSampl
   engine="$engine $src/engine/$f.cpp"
 done
 platform=$(ls "$src"/platform/*.cpp | grep -v QtSyncBridge)
-g++ -std=c++20 -O1 -g -fsanitize=thread -fno-omit-frame-pointer -I"$src" -I"$src/tests" \
+g++ -std=c++20 -O1 -g -fsanitize=thread -Wno-tsan -fno-omit-frame-pointer -I"$src" -I"$src/tests" \
     -DVT_SOURCE_DIR="\"$src\"" -DVT_TEST_DATA_DIR="\"$src/tests\"" \
     "$src/tests/engine/SoundThdTest.cpp" "$src/tests/common/TestUtil.cpp" \
     "$src/digimode/DigimodeHooks.cpp" $engine $platform \
