@@ -31,8 +31,39 @@ protected:
   std::unique_ptr<CSound> snd = std::make_unique<CSound>();
   void TearDown() override {
     fake.autoPlay = true;  // let a close play out what is still queued
+    if (reader.joinable()) reader.join();
+    if (writer.joinable()) writer.join();
     snd.reset();
   }
+
+  // Opens input and output with a one-minute wait and starts a reader and a writer that block
+  // in it; returns once both are inside their waits.
+  void StartBlockedReaderAndWriter(WAVEFORMATEX& f) {
+    snd->WaitTimeoutMs = 60000;
+    ASSERT_EQ(snd->InOpen(0, &f, 256, 0, true), 0);
+    ASSERT_EQ(snd->OutOpen(0, &f, 256, 0, true), 0);
+    reader = std::thread([this] {
+      int16_t l[256], r[256];
+      readResult = snd->InRead(l, r, 256);
+    });
+    writer = std::thread([this] {
+      int16_t l[256] = {}, r[256] = {};
+      int rc = 0;
+      for (int i = 0; i < 3 && rc >= 0; ++i) rc = snd->OutWrite(l, r, 256);
+      writeResult = rc;
+    });
+    auto waiting = [&] {
+      std::lock_guard<CCriticalSection> lock(snd->Lock);
+      return snd->InWaiting != 0 && snd->OutWaiting != 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!waiting() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(waiting());
+  }
+
+  std::thread reader, writer;
+  std::atomic<int> readResult{1}, writeResult{1};
 };
 
 using Clock = std::chrono::steady_clock;
@@ -278,24 +309,9 @@ TEST_F(CSoundTest, UnderflowIsReportedOnceThenCleared) {
 
 TEST_F(CSoundTest, CloseWakesABlockedReaderAndWriterBeforeTheDeviceGoes) {
   WAVEFORMATEX f = Pcm(2, 16);
-  snd->WaitTimeoutMs = 60000;
-  ASSERT_EQ(snd->InOpen(0, &f, 256, 0, true), 0);
-  ASSERT_EQ(snd->OutOpen(0, &f, 256, 0, true), 0);
   // Without the wake-up the two would sleep for a minute (and ASan would catch a caller
   // that touches the device after it was closed).
-  std::atomic<int> readResult{1}, writeResult{1};
-  std::thread reader([&] {
-    int16_t l[256], r[256];
-    readResult = snd->InRead(l, r, 256);
-  });
-  std::thread writer([&] {
-    int16_t l[256] = {}, r[256] = {};
-    int rc = 0;
-    for (int i = 0; i < 3 && rc >= 0; ++i) rc = snd->OutWrite(l, r, 256);
-    writeResult = rc;
-  });
-  while (fake.Queued(false) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // both are waiting now
+  ASSERT_NO_FATAL_FAILURE(StartBlockedReaderAndWriter(f));
   auto t0 = Clock::now();
   snd->InClose();
   fake.autoPlay = true;  // the device plays what is queued once the close restarts it
@@ -311,28 +327,8 @@ TEST_F(CSoundTest, CloseWakesABlockedReaderAndWriterBeforeTheDeviceGoes) {
 
 TEST_F(CSoundTest, WakeWaitersEndsBlockedCallsAtOnceAndKeepsTheDevicesOpen) {
   WAVEFORMATEX f = Pcm(2, 16);
-  snd->WaitTimeoutMs = 60000;  // without the wake-up both calls would sleep for a minute
-  ASSERT_EQ(snd->InOpen(0, &f, 256, 0, true), 0);
-  ASSERT_EQ(snd->OutOpen(0, &f, 256, 0, true), 0);
-  std::atomic<int> readResult{1}, writeResult{1};
-  std::thread reader([&] {
-    int16_t l[256], r[256];
-    readResult = snd->InRead(l, r, 256);
-  });
-  std::thread writer([&] {
-    int16_t l[256] = {}, r[256] = {};
-    int rc = 0;
-    for (int i = 0; i < 3 && rc >= 0; ++i) rc = snd->OutWrite(l, r, 256);
-    writeResult = rc;
-  });
-  // Both are inside their waits once the flags are up.
-  auto waiting = [&] {
-    std::lock_guard<CCriticalSection> lock(snd->Lock);
-    return snd->InWaiting != 0 && snd->OutWaiting != 0;
-  };
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
-  while (!waiting() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(waiting());
+  // Without the wake-up both calls would sleep for a minute.
+  ASSERT_NO_FATAL_FAILURE(StartBlockedReaderAndWriter(f));
   auto t0 = Clock::now();
   snd->WakeWaiters();
   reader.join();
