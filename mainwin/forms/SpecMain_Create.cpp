@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "engine/forms/HelpHook.h"
 #include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
 #include "engine/PortIO.h"
@@ -101,6 +102,8 @@ void TSndMainForm::FormCreate()
   StatusOwner = 0;
   Alert_Reset();
   HelpBrowser_Init(this, GetProgramDirectory() + "html/", g_HelpTopics);
+  // Every window below the main window reaches the help through this handler.
+  SetHelpContextHandler([](uint32_t id) { return HelpBrowser_ShowContext(id); });
   Timer1->start();
 }
 

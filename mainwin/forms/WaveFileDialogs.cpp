@@ -7,28 +7,16 @@
 #include <memory>
 
 #include "control/forms/AFilePrp.h"
+#include "engine/forms/DialogHooks.h"
 #include "control/forms/YesNoDlg.h"
 #include "platform/NumText.h"
 
 const QString CQtWaveFileHost::WaveFilter = "Wave files (*.wav *.WAV)";
-std::function<bool(bool, const QString&, const QString&, QString&)> CQtWaveFileHost::FileDialogHook;
-std::function<int(QDialog*)> CQtWaveFileHost::DialogExecHook;
 
 bool CQtWaveFileHost::AskFileName(bool save, const char* title, std::string& name) {
   QString chosen = QString::fromStdString(name);
-  bool ok;
-  if (FileDialogHook) {
-    ok = FileDialogHook(save, QString::fromUtf8(title), WaveFilter, chosen);
-  } else {
-    QFileDialog dlg(m_Parent, QString::fromUtf8(title), QString(), WaveFilter);
-    dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dlg.setDefaultSuffix("wav");
-    dlg.selectFile(chosen);
-    ok = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
-    if (ok) chosen = dlg.selectedFiles().first();
-  }
-  if (!ok || chosen.isEmpty()) return false;
+  if (!::AskFileName(m_Parent, save, QString::fromUtf8(title), WaveFilter, chosen, "wav"))
+    return false;
   name = chosen.toStdString();
   return true;
 }
@@ -39,10 +27,6 @@ bool CQtWaveFileHost::AskOpenFileName(const char* title, std::string& name) {
 
 bool CQtWaveFileHost::AskSaveFileName(const char* title, std::string& name) {
   return AskFileName(true, title, name);
-}
-
-int CQtWaveFileHost::Exec(QDialog* dialog) {
-  return DialogExecHook ? DialogExecHook(dialog) : dialog->exec();
 }
 
 bool CQtWaveFileHost::AskAudioFileProperties(AudioFileParams& p) {
@@ -56,7 +40,7 @@ bool CQtWaveFileHost::AskAudioFileProperties(AudioFileParams& p) {
   dlg->Ed_NrChannels->setText(QString::number(p.NrChannels));
   dlg->Ed_BitsPerSample->setText(QString::number(p.BitsPerSample));
   dlg->Ed_FreqOffset->setText(QString::fromStdString(FormatFloat("0.0#", p.FreqOffset)));
-  if (Exec(dlg) != 1) return false;
+  if (ExecDialog(dlg) != 1) return false;
   // Text that does not convert keeps the old value. Rate and offset are shown with decimals,
   // so they are read back with decimals too.
   p.SampleRate = StrToFloatDef(dlg->Ed_SampleRate->text().trimmed().toStdString(), p.SampleRate);
@@ -76,7 +60,7 @@ int CQtWaveFileHost::AskYesNo(const char* caption, const char* text) {
   }
   dlg->setWindowTitle(QString::fromUtf8(caption));
   dlg->Memo->setPlainText(QString::fromUtf8(text));
-  const int r = Exec(dlg);
+  const int r = ExecDialog(dlg);
   return r == TYesNoForm::mrYes ? WAVE_ANSWER_YES
                                 : (r == TYesNoForm::mrNo ? WAVE_ANSWER_NO : WAVE_ANSWER_CANCEL);
 }

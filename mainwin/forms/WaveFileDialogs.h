@@ -1,7 +1,7 @@
 #pragma once
 // The Qt side of wave-file analysis and recording: the file dialogs (filters matching ".wav"
-// and ".WAV"), the audio-file properties dialog and the yes/no question, behind two seams
-// that tests set to answer them. The display hooks are set by the main window.
+// and ".WAV"), the audio-file properties dialog and the yes/no question, through the dialog
+// seams of engine/forms/DialogHooks.h that tests set to answer them. The display hooks are set by the main window.
 #include <QString>
 #include <functional>
 
@@ -16,14 +16,6 @@ public:
 
   // "Wave files (*.wav *.WAV)".
   static const QString WaveFilter;
-
-  // Seams. FileDialogHook (when set) answers the file dialogs instead of QFileDialog: save
-  // tells which dialog, name holds the preset and receives the answer; true means OK.
-  // DialogExecHook (when set) runs a modal dialog instead of QDialog::exec and returns its
-  // result (the hook may fill and click the dialog's controls).
-  static std::function<bool(bool save, const QString& title, const QString& filter, QString& name)>
-      FileDialogHook;
-  static std::function<int(QDialog* dialog)> DialogExecHook;
 
   bool AskOpenFileName(const char* title, std::string& name) override;
   bool AskSaveFileName(const char* title, std::string& name) override;
@@ -52,6 +44,5 @@ public:
 
 private:
   bool AskFileName(bool save, const char* title, std::string& name);
-  int Exec(QDialog* dialog);
   QWidget* m_Parent;
 };

@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "engine/forms/DialogHooks.h"
 #include "common/TestUtil.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
@@ -42,17 +43,17 @@ struct Window {
     lines.History.Allocate(100);
     progress->setObjectName("ProgressButton");
     control = new TWaveFileControl(&main, file, progress, &lines);
-    CQtWaveFileHost::FileDialogHook = [this](bool, const QString&, const QString&, QString& n) {
+    TDialogHooks::FileDialogHook = [this](bool, const QString&, const QString&, QString& n) {
       if (chosen.isEmpty()) return false;
       n = chosen;
       return true;
     };
-    CQtWaveFileHost::DialogExecHook = [](QDialog*) { return 1; };  // properties: OK
+    TDialogHooks::DialogExecHook = [](QDialog*) { return 1; };  // properties: OK
   }
   ~Window() {
     delete control;
-    CQtWaveFileHost::FileDialogHook = nullptr;
-    CQtWaveFileHost::DialogExecHook = nullptr;
+    TDialogHooks::FileDialogHook = nullptr;
+    TDialogHooks::DialogExecHook = nullptr;
     delete g_pAnalysisWaveFile.load();
     g_pAnalysisWaveFile = nullptr;
     delete g_pRecordWaveFile;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "engine/forms/DialogHooks.h"
 #include "engine/SndConfig.h"
 
 #include "engine/C_WaveIO.h"
@@ -24,13 +25,13 @@ TEST_F(MainWindowTest, WaveEntriesInTheFileMenuAndRecordingStopsAtClose)
                                 "LogOutputToWAV", "Menu_LogDecimatedIQ", "Exit1"}));
 
   const QString path = QString::fromStdString(dir.file("in.wav"));
-  CQtWaveFileHost::FileDialogHook = [&](bool save, const QString&, const QString&, QString& n) {
+  TDialogHooks::FileDialogHook = [&](bool save, const QString&, const QString&, QString& n) {
     EXPECT_TRUE(save);
     n = path;
     return true;
   };
   f->findChild<QAction*>("LogToWavFile")->trigger();
-  CQtWaveFileHost::FileDialogHook = nullptr;
+  TDialogHooks::FileDialogHook = nullptr;
   ASSERT_EQ(g_WaveLogState.load(), WAVE_LOG_INPUT);
   EXPECT_EQ(f->ProgressButton->text(), "Logging 0 kB");
   std::vector<double> block(4096, -777.0);
@@ -65,14 +66,14 @@ TEST_F(MainWindowTest, OffLineAnalysisRunsOnTheMainTimer)
     out.WriteSamples(s.data(), int(s.size() * 2));
     out.CloseFile();
   }
-  CQtWaveFileHost::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
+  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
     n = QString::fromStdString(path);
     return true;
   };
-  CQtWaveFileHost::DialogExecHook = [](QDialog*) { return 1; };
+  TDialogHooks::DialogExecHook = [](QDialog*) { return 1; };
   f->findChild<QAction*>("AnalyzeInputFile")->trigger();
-  CQtWaveFileHost::FileDialogHook = nullptr;
-  CQtWaveFileHost::DialogExecHook = nullptr;
+  TDialogHooks::FileDialogHook = nullptr;
+  TDialogHooks::DialogExecHook = nullptr;
   ASSERT_TRUE(f->IsAnalyzingWaveFile());
   EXPECT_EQ(f->StatusOwner, 2);
   EXPECT_EQ(f->ProgressButton->text(), "Reading 0 kB");

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include "engine/forms/DialogHooks.h"
 #include "common/TestUtil.h"
 #include "control/forms/AFilePrp.h"
 #include "control/forms/YesNoDlg.h"
@@ -21,8 +22,8 @@ namespace {
 
 struct Seams {
   ~Seams() {
-    CQtWaveFileHost::FileDialogHook = nullptr;
-    CQtWaveFileHost::DialogExecHook = nullptr;
+    TDialogHooks::FileDialogHook = nullptr;
+    TDialogHooks::DialogExecHook = nullptr;
     if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
       w->CloseFile();
       delete w;
@@ -44,7 +45,7 @@ TEST(WaveFileDialogs, FileDialogFilterAndAnswer) {
   CQtWaveFileHost host;
   QString seenFilter, seenTitle;
   bool seenSave = false;
-  CQtWaveFileHost::FileDialogHook = [&](bool save, const QString& title, const QString& filter,
+  TDialogHooks::FileDialogHook = [&](bool save, const QString& title, const QString& filter,
                                         QString& name) {
     seenSave = save, seenTitle = title, seenFilter = filter;
     EXPECT_EQ(name, "logfile1.wav");
@@ -59,7 +60,7 @@ TEST(WaveFileDialogs, FileDialogFilterAndAnswer) {
   // The filter matches both spellings of the extension.
   EXPECT_TRUE(seenFilter.contains("*.wav"));
   EXPECT_TRUE(seenFilter.contains("*.WAV"));
-  CQtWaveFileHost::FileDialogHook = [](bool, const QString&, const QString&, QString&) {
+  TDialogHooks::FileDialogHook = [](bool, const QString&, const QString&, QString&) {
     return false;
   };
   EXPECT_FALSE(host.AskOpenFileName("x", name));
@@ -69,7 +70,7 @@ TEST(WaveFileDialogs, FileDialogFilterAndAnswer) {
 TEST(WaveFileDialogs, PropertiesDialogShowsAndReadsBack) {
   Seams seams;
   CQtWaveFileHost host;
-  CQtWaveFileHost::DialogExecHook = [](QDialog* d) {
+  TDialogHooks::DialogExecHook = [](QDialog* d) {
     auto* f = qobject_cast<TAudioFilePropFrm*>(d);
     EXPECT_NE(f, nullptr);
     if (!f) return 0;
@@ -89,7 +90,7 @@ TEST(WaveFileDialogs, PropertiesDialogShowsAndReadsBack) {
   EXPECT_EQ(p.NrChannels, 1);
   EXPECT_EQ(p.BitsPerSample, 8);
   EXPECT_DOUBLE_EQ(p.FreqOffset, 1500.25);
-  CQtWaveFileHost::DialogExecHook = [](QDialog*) { return 2; };
+  TDialogHooks::DialogExecHook = [](QDialog*) { return 2; };
   AudioFileParams q{};
   EXPECT_FALSE(host.AskAudioFileProperties(q));
 }
@@ -115,7 +116,7 @@ TEST(WaveFileDialogs, StereoFileQuestionThroughTheYesNoForm) {
     CSpectrumLineProducer lines{nullptr, &g_BigBuffers[0]};
     lines.History.Allocate(50);
     CWaveAnalysis analysis(&host, &lines);
-    CQtWaveFileHost::FileDialogHook = [&](bool save, const QString& title, const QString&,
+    TDialogHooks::FileDialogHook = [&](bool save, const QString& title, const QString&,
                                           QString& name) {
       EXPECT_FALSE(save);
       EXPECT_EQ(title, "Analyze Input from *.WAV-File");
@@ -123,7 +124,7 @@ TEST(WaveFileDialogs, StereoFileQuestionThroughTheYesNoForm) {
       return true;
     };
     QStringList asked;
-    CQtWaveFileHost::DialogExecHook = [&](QDialog* d) -> int {
+    TDialogHooks::DialogExecHook = [&](QDialog* d) -> int {
       asked << d->objectName();
       if (qobject_cast<TAudioFilePropFrm*>(d)) return 1;
       auto* yn = qobject_cast<TYesNoForm*>(d);

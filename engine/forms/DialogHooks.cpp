@@ -1,0 +1,53 @@
+#include "engine/forms/DialogHooks.h"
+
+#include <QDialog>
+#include <QFileDialog>
+
+std::function<bool(bool, const QString&, const QString&, QString&)> TDialogHooks::FileDialogHook;
+std::function<bool(const QString&, const QString&, QStringList&)> TDialogHooks::FileListDialogHook;
+std::function<int(QDialog*)> TDialogHooks::DialogExecHook;
+
+bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
+                 QString& name, const QString& defaultSuffix)
+{
+  QString chosen = name;
+  bool ok;
+  if (TDialogHooks::FileDialogHook) {
+    ok = TDialogHooks::FileDialogHook(save, title, filter, chosen);
+  } else {
+    QFileDialog dlg(parent, title, QString(), filter);
+    dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!defaultSuffix.isEmpty()) dlg.setDefaultSuffix(defaultSuffix);
+    if (!chosen.isEmpty()) dlg.selectFile(chosen);
+    ok = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    if (ok) chosen = dlg.selectedFiles().first();
+  }
+  if (!ok || chosen.isEmpty()) return false;
+  name = chosen;
+  return true;
+}
+
+bool AskFileNames(QWidget* parent, const QString& title, const QString& filter,
+                  QStringList& names, const QString& directory)
+{
+  QStringList chosen;
+  bool ok;
+  if (TDialogHooks::FileListDialogHook) {
+    ok = TDialogHooks::FileListDialogHook(title, filter, chosen);
+  } else {
+    QFileDialog dlg(parent, title, directory, filter);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    ok = dlg.exec() == QDialog::Accepted;
+    if (ok) chosen = dlg.selectedFiles();
+  }
+  if (!ok || chosen.isEmpty()) return false;
+  names = chosen;
+  return true;
+}
+
+int ExecDialog(QDialog* dialog)
+{
+  return TDialogHooks::DialogExecHook ? TDialogHooks::DialogExecHook(dialog) : dialog->exec();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The seams through which every window opens its modal dialogs, so tests answer them without a
+// user: file dialogs (open, save, open several) and QDialog::exec. Each hook, when set, is
+// called instead of the real dialog; an empty hook gives the real one. GUI thread only.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+struct TDialogHooks {
+  // Answers a single-file dialog: save tells which kind, name holds the preset and receives
+  // the answer; true means OK.
+  static std::function<bool(bool save, const QString& title, const QString& filter, QString& name)>
+      FileDialogHook;
+  // Answers a multi-selection open dialog: names receives the chosen files; true means OK.
+  static std::function<bool(const QString& title, const QString& filter, QStringList& names)>
+      FileListDialogHook;
+  // Runs a modal dialog instead of QDialog::exec and returns its result (the hook may fill and
+  // click the dialog's controls first).
+  static std::function<int(QDialog* dialog)> DialogExecHook;
+};
+
+// A file dialog (or its hook). filter as QFileDialog takes it ("Palettes (*.pal *.PAL)");
+// defaultSuffix is appended by the real save dialog when the name has none. Returns false on
+// Cancel or an empty answer; name is changed only on OK.
+bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
+                 QString& name, const QString& defaultSuffix = QString());
+// A multi-selection open dialog (or its hook); directory is where it starts.
+bool AskFileNames(QWidget* parent, const QString& title, const QString& filter,
+                  QStringList& names, const QString& directory = QString());
+// QDialog::exec (or its hook).
+int ExecDialog(QDialog* dialog);
