@@ -130,9 +130,3 @@ void CalcWaterfallPaletteTable(const TColorPalette& basePalette, int contrast, i
   }
   out = table;
 }
-
-uint32_t GetContrastColor(uint32_t colour)
-{
-  const uint32_t sum = (colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF);
-  return sum < 255 ? 0xFFFFFFu : 0u;
-}

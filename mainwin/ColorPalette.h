@@ -45,6 +45,3 @@ void LoadPaletteFromIniFile(const std::string& fileName, TColorPalette& palette)
 void CalcWaterfallPaletteTable(const TColorPalette& basePalette, int contrast, int brightness,
                                TColorPalette& out);
 
-// Text colour readable on the background colour (0x00BBGGRR): white 0xFFFFFF when
-// red + green + blue is below 255, else black 0.
-uint32_t GetContrastColor(uint32_t colour);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/TestUtil.h"
+#include "engine/ColorRef.h"
 #include "mainwin/ColorPalette.h"
 
 namespace {
