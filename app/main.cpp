@@ -1,14 +1,21 @@
 // Program entry: the application object, the windows in their fixed order, the event loop.
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QTimer>
 #include <exception>
 
+#include "control/forms/AFilePrp.h"
+#include "control/forms/StrEditU.h"
+#include "control/forms/YesNoDlg.h"
 #include "engine/forms/DebugForm.h"
+#include "imaging/forms/PicViewForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
+#include "platform/ExitSignals.h"
 #include "platform/Locale.h"
 #include "platform/QtSyncBridge.h"
 
@@ -31,6 +38,22 @@ public:
   }
 };
 
+// SIGTERM, SIGINT or SIGHUP: modal dialogs are cancelled first (each returns to its caller),
+// then the main window closes as through its Exit item.
+void RequestOrderlyExit()
+{
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    if (auto* dlg = qobject_cast<QDialog*>(modal))
+      dlg->reject();
+    else
+      modal->close();
+    QTimer::singleShot(20, [] { RequestOrderlyExit(); });
+    return;
+  }
+  if (SndMainForm) SndMainForm->ExitClick();
+  QCoreApplication::quit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -40,6 +63,8 @@ int main(int argc, char** argv)
   InstallQtSyncBridge();
   QApplication::setApplicationName("Vartumo");
   InstallSoundEngineLink();
+  // Before the main window: the speaker's silencer, installed later, leaves these in place.
+  InstallExitSignalHandler([](int) { RequestOrderlyExit(); });
   int result = 0;
   try {
     QStringList args = QApplication::arguments();
@@ -61,17 +86,30 @@ int main(int argc, char** argv)
     };
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
+    // The shared dialogs live for the whole run and keep the texts of their last use.
+    AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
+    YesNoForm = new TYesNoForm(SndMainForm);
+    StringEditForm = new TStringEditForm(SndMainForm);
+    PicViewFrm = new TPicViewFrm;
 
     SndMainForm->show();
     result = app.exec();
 
+    delete PicViewFrm;
     delete OutputScope;
     delete MonitorScope;
     delete DebugForm;
+    delete StringEditForm;
+    StringEditForm = nullptr;
+    delete YesNoForm;
+    YesNoForm = nullptr;
+    delete AudioFilePropFrm;
+    AudioFilePropFrm = nullptr;
     delete SndMainForm;  // owns the about box
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Vartumo", QString::fromLocal8Bit(e.what()));
   }
+  RemoveExitSignalHandler();
   RemoveQtSyncBridge();
   return result;
 }

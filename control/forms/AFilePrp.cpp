@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/forms/HelpHook.h"
+
 TAudioFilePropFrm* AudioFilePropFrm = nullptr;
 
 namespace {
@@ -47,6 +49,8 @@ TAudioFilePropFrm::TAudioFilePropFrm(QWidget* parent) : QDialog(parent)
   BitBtn3->setObjectName("BitBtn3");
   connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(2); });
+  connect(BitBtn3, &QPushButton::clicked, this, [this] { ShowHelpContext(m_helpContext); });
+  InstallHelpShortcut(this, m_helpContext);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(BitBtn1);

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/forms/DialogHooks.h"
+
 TStringEditForm* StringEditForm = nullptr;
 
 TStringEditForm::TStringEditForm(QWidget* parent) : QDialog(parent)
@@ -45,7 +47,7 @@ bool TStringEditForm::EditString(const QString& caption, const QString& prompt, 
   Edit->setText(text);
   Edit->selectAll();
   Edit->setFocus();
-  if (exec() != 1) return false;
+  if (ExecDialog(this) != 1) return false;
   text = Edit->text();
   return true;
 }

@@ -61,6 +61,7 @@ void TSndMainForm::CreateDisplayAreas()
   // The group of the three display areas fills the display region of the window.
   Grp_Spectra = new TSpecGroup;
   Grp_Spectra->setObjectName("Grp_Spectra");
+  Grp_Spectra->setProperty("HelpContext", 180);
   if (QLayout* l = DisplayArea->layout()) {
     while (QLayoutItem* it = l->takeAt(0)) {
       delete it->widget();
@@ -79,6 +80,7 @@ void TSndMainForm::CreateDisplayAreas()
   // Frequency edits with their step buttons, the colour bar and its dB scale.
   auto* freqBox = new QWidget;
   freqBox->setObjectName("TS_Freq");
+  freqBox->setProperty("HelpContext", 120);
   auto* grid = new QHBoxLayout(freqBox);
   grid->setContentsMargins(0, 0, 0, 0);
   auto makeEdit = [&](const char* name, const char* label) {

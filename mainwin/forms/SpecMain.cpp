@@ -22,6 +22,7 @@
 #include "interp/SpectrumBuffer.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/CommandLine.h"
+#include "engine/forms/HelpHook.h"
 #include "mainwin/forms/HelpBrowser.h"
 
 TSndMainForm* SndMainForm = nullptr;
@@ -102,19 +103,30 @@ void TSndMainForm::CreateControlPanel()
   ProgressButton->setObjectName("ProgressButton");
   ProgressButton->setMinimumWidth(160);
   ProgressButton->setProperty("HelpContext", 160);
-  auto makeBar = [&](const char* name, const char* label, int lo, int hi) {
+  // The colour controls and the history bar each sit in an area with its own help page.
+  auto makeArea = [&](const char* name, int helpContext) {
+    auto* area = new QWidget;
+    area->setObjectName(name);
+    area->setProperty("HelpContext", helpContext);
+    auto* l = new QHBoxLayout(area);
+    l->setContentsMargins(0, 0, 0, 0);
+    h->addWidget(area);
+    return l;
+  };
+  auto makeBar = [&](QHBoxLayout* l, const char* name, const char* label, int lo, int hi) {
     auto* bar = new QScrollBar(Qt::Horizontal);
     bar->setObjectName(name);
     bar->setRange(lo, hi);
     bar->setMinimumWidth(90);
-    h->addWidget(new QLabel(label));
-    h->addWidget(bar);
+    l->addWidget(new QLabel(label));
+    l->addWidget(bar);
     return bar;
   };
   h->addWidget(ProgressButton);
-  SBR_Brightness = makeBar("SBR_Brightness", "Brightness", 0, 255);
-  SBR_Contrast = makeBar("SBR_Contrast", "Contrast", 0, 255);
-  SBR_Time = makeBar("SBR_Time", "History", 0, 10);
+  QHBoxLayout* colour = makeArea("Grp_Color", 150);
+  SBR_Brightness = makeBar(colour, "SBR_Brightness", "Brightness", 0, 255);
+  SBR_Contrast = makeBar(colour, "SBR_Contrast", "Contrast", 0, 255);
+  SBR_Time = makeBar(makeArea("TS_Time", 130), "SBR_Time", "History", 0, 10);
   h->addStretch(1);
   v->addWidget(Grp_Controls);
   setCentralWidget(central);
@@ -135,15 +147,7 @@ void TSndMainForm::CreateControlPanel()
   // F1: help for the focused area, else for the main window (200).
   auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
   connect(f1, &QShortcut::activated, this, [this] {
-    int context = 200;
-    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
-      const QVariant v = w->property("HelpContext");
-      if (v.isValid()) {
-        context = v.toInt();
-        break;
-      }
-    }
-    AppHelp(HELP_CONTEXT_COMMAND, context);
+    AppHelp(HELP_CONTEXT_COMMAND, HelpContextAt(QApplication::focusWidget()));
   });
   setProperty("HelpContext", 200);
 
@@ -201,7 +205,16 @@ void TSndMainForm::ShowMessage(const QString& text)
 bool TSndMainForm::AppHelp(int command, int data)
 {
   if (command != HELP_CONTEXT_COMMAND) return false;
-  return HelpBrowser_ShowContext(static_cast<uint32_t>(data));
+  return ShowHelpContext(static_cast<uint32_t>(data));
+}
+
+int TSndMainForm::HelpContextAt(const QWidget* w) const
+{
+  for (; w; w = w->parentWidget()) {
+    const QVariant v = w->property("HelpContext");
+    if (v.isValid()) return v.toInt();
+  }
+  return 200;
 }
 
 void TSndMainForm::showEvent(QShowEvent* e)

@@ -83,6 +83,8 @@ public:
   void FeedSpectrumAlert();
   // Application help: command 1 (context help) opens the page of data; else false.
   bool AppHelp(int command, int data);
+  // The help context of the area holding w (the nearest "HelpContext" property), else 200.
+  int HelpContextAt(const QWidget* w) const;
 
   // --- Menus ---
   void Menu_StartSoundThdClick();

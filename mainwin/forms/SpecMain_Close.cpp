@@ -12,6 +12,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/DebugForm.h"
 #include "engine/forms/FormPlacement.h"
+#include "imaging/forms/PicViewForm.h"
 #include "interp/SpectrumAlert.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
@@ -53,7 +54,7 @@ void TSndMainForm::FormClose()
 
   // Tool windows write their own placement as they close.
   for (QWidget* w : {static_cast<QWidget*>(MonitorScope), static_cast<QWidget*>(OutputScope),
-                     static_cast<QWidget*>(DebugForm)})
+                     static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm)})
     if (w) w->close();
 
   FreeSpectrumHistory();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "engine/forms/HelpHook.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
@@ -89,6 +90,38 @@ TEST_F(HelpFixture, MainWindowMenusUseTheProgramsHelpDirectory)
   EXPECT_TRUE(opened[1].toLocalFile().endsWith("/html/circuits.htm"));
   EXPECT_TRUE(form->AppHelp(HELP_CONTEXT_COMMAND, 500));
   EXPECT_FALSE(form->AppHelp(2, 500));  // not a context request
+}
+
+// F1 in an area of the main window asks the help hook for that area's context; the hook the
+// main window installs opens the page in the help browser.
+TEST_F(HelpFixture, MainWindowAreasHaveTheirOwnContexts)
+{
+  Make();
+  const struct {
+    const char* control;
+    int context;
+  } cases[] = {{"Ed_FreqMin", 120},   {"Btn_FreqMaxUp", 120}, {"SBR_Time", 130},
+               {"SBR_Brightness", 150}, {"SBR_Contrast", 150}, {"ProgressButton", 160},
+               {"Img_FreqScale1", 180}, {"Img_Waterfall", 210}, {"Grp_Controls", 200}};
+  for (const auto& c : cases) {
+    auto* w = form->findChild<QWidget*>(c.control);
+    ASSERT_NE(w, nullptr) << c.control;
+    EXPECT_EQ(form->HelpContextAt(w), c.context) << c.control;
+  }
+  EXPECT_EQ(form->HelpContextAt(nullptr), 200);
+
+  // Through the hook: the installed handler opens the page of the context.
+  ASSERT_TRUE(ShowHelpContext(180));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith("/html/specdisp.htm"));
+  std::vector<uint32_t> seen;
+  HelpContextHandler old = SetHelpContextHandler([&](uint32_t id) {
+    seen.push_back(id);
+    return true;
+  });
+  EXPECT_TRUE(form->AppHelp(HELP_CONTEXT_COMMAND, 130));
+  EXPECT_EQ(seen, std::vector<uint32_t>({130}));
+  SetHelpContextHandler(old);
 }
 
 TEST(HelpPages, EveryTopicHasItsPageInTheSourceTree)

@@ -3,9 +3,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <gtest/gtest.h>
 
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/HelpHook.h"
 #include "common/TestUtil.h"
 #include "control/forms/AFilePrp.h"
 #include "control/forms/YesNoDlg.h"
@@ -148,3 +150,38 @@ TEST(WaveFileDialogs, StereoFileQuestionThroughTheYesNoForm) {
 }
 
 }  // namespace
+
+// The dialogs made at start-up are reused: what the user typed into the fields the caller
+// does not set (date and time) is there again at the next use, and the Help button and F1
+// ask the help hook for the dialog's page.
+TEST(WaveFileDialogs, SharedDialogKeepsItsTextsAndShowsItsHelp) {
+  Seams seams;
+  TAudioFilePropFrm shared;
+  AudioFilePropFrm = &shared;
+  std::vector<uint32_t> contexts;
+  HelpContextHandler old =
+      SetHelpContextHandler([&](uint32_t id) { contexts.push_back(id); return true; });
+  CQtWaveFileHost host;
+  int uses = 0;
+  TDialogHooks::DialogExecHook = [&](QDialog* d) {
+    EXPECT_EQ(d, &shared);
+    if (uses++ == 0) {
+      shared.Ed_Date->setText("12-10-26");
+      shared.Ed_Time->setText("18:40:00");
+      shared.BitBtn3->click();
+    } else {
+      EXPECT_EQ(shared.Ed_Date->text(), "12-10-26");
+      EXPECT_EQ(shared.Ed_Time->text(), "18:40:00");
+      for (QShortcut* sc : shared.findChildren<QShortcut*>())
+        if (sc->key() == QKeySequence(Qt::Key_F1)) emit sc->activated();
+    }
+    return 2;
+  };
+  AudioFileParams p{11025, 1, 16, 0};
+  EXPECT_FALSE(host.AskAudioFileProperties(p));
+  EXPECT_FALSE(host.AskAudioFileProperties(p));
+  EXPECT_EQ(uses, 2);
+  EXPECT_EQ(contexts, std::vector<uint32_t>({1400, 1400}));
+  SetHelpContextHandler(old);
+  AudioFilePropFrm = nullptr;
+}

@@ -1,0 +1,154 @@
+// The whole program: its windows after start-up and its orderly close on SIGTERM, once inside
+// this process through the real entry point and once as a child process.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/TestUtil.h"
+#include "control/forms/AFilePrp.h"
+#include "control/forms/StrEditU.h"
+#include "control/forms/YesNoDlg.h"
+#include "engine/SoundThd.h"
+#include "engine/WaveLogDecimator.h"
+#include "imaging/forms/PicViewForm.h"
+#include "mainwin/WaveRecording.h"
+#include "mainwin/forms/SpecMain.h"
+
+extern char** environ;
+int VartumoMain(int argc, char** argv);  // app/main.cpp, renamed for this test
+
+namespace {
+
+std::string RunShell(const std::string& cmd)
+{
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[256];
+    while (fgets(buf, sizeof(buf), p)) out += buf;
+    ::pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// What the probe saw inside the running program.
+struct ProbeResult {
+  bool windowsExisted = false;
+  bool recordingStarted = false;
+  unsigned loopsAtSignal = 0;
+};
+ProbeResult g_Probe;
+std::string g_RecordPath;
+
+// Runs on the program's event loop: checks the start-up windows, starts an input recording,
+// lets the audio thread run a few blocks and then sends the process SIGTERM.
+void StartProbe()
+{
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer] {
+    if (!SndMainForm || !SndMainForm->isVisible()) return;
+    if (!g_Probe.recordingStarted) {
+      g_Probe.windowsExisted = PicViewFrm && AudioFilePropFrm && YesNoForm && StringEditForm;
+      g_Probe.recordingStarted = SndMainForm->StartWaveRecording(WAVE_LOG_INPUT, g_RecordPath);
+      if (!g_Probe.recordingStarted) ::raise(SIGTERM);
+      return;
+    }
+    if (g_SndThdLoopCount < 8) return;  // some blocks recorded
+    g_Probe.loopsAtSignal = g_SndThdLoopCount;
+    timer->stop();
+    ::raise(SIGTERM);
+  });
+  timer->start();
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    m_oldCwd = std::filesystem::current_path();
+    std::filesystem::create_directories(dir.path() / "run");
+    ::setenv("XDG_RUNTIME_DIR", (dir.path() / "run").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  void TearDown() override { std::filesystem::current_path(m_oldCwd); }
+
+  vt_test::TempDir dir;
+
+private:
+  std::filesystem::path m_oldCwd;
+};
+
+TEST_F(ProgramTest, SigtermClosesLikeExitWithTheWindowsCreatedAndARecordingFinished)
+{
+  std::filesystem::current_path(dir.path());
+  g_RecordPath = dir.file("rec.wav");
+  qAddPreRoutine(StartProbe);
+  char name[] = "vartumo";
+  char* argv[] = {name, nullptr};
+  EXPECT_EQ(VartumoMain(1, argv), 0);
+
+  EXPECT_TRUE(g_Probe.windowsExisted);
+  ASSERT_TRUE(g_Probe.recordingStarted);
+  EXPECT_GE(g_Probe.loopsAtSignal, 8u);
+  EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_OFF);
+  // The stopped recording has a valid header: sox reads it and finds samples.
+  EXPECT_EQ(RunShell("sox --i -t '" + g_RecordPath + "' 2>&1"), "wav");
+  EXPECT_NE(RunShell("sox --i -s '" + g_RecordPath + "' 2>&1"), "0");
+  const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
+  EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
+  EXPECT_NE(ini.find("StartSoundThread=1"), std::string::npos);
+}
+
+TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
+{
+  const std::string program = VT_PROGRAM_PATH;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // The instance lock appears once the exit handler is in place and the main window is built.
+  const auto lock = dir.path() / "run" / "Vartumo1";
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 3000 && !std::filesystem::exists(lock); ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      ended = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_FALSE(ended) << "the program ended on its own, status " << status;
+  ASSERT_TRUE(std::filesystem::exists(lock));
+  ::kill(pid, SIGTERM);
+  for (int i = 0; i < 6000 && !ended; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "the program did not end after SIGTERM";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
+  EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
+}
+
+}  // namespace
