@@ -1,8 +1,6 @@
 // libFuzzer target: arbitrary bytes opened as an existing plot file, then read back and stored
 // into. The record count field is kept small so that a valid header does not make every run
 // reserve up to 2 GB; every other byte is the fuzzer's.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,29 +8,8 @@
 #include <string>
 
 #include "engine/DebugU1.h"
+#include "tests/interp/fuzz/FuzzTempFile.h"
 #include "interp/PlotData.h"
-
-namespace {
-
-const std::string& FilePath()
-{
-  // Memory-backed when there is /dev/shm: a file on disk costs milliseconds per run.
-  static const std::string path = [] {
-    for (const char* dir : {"/dev/shm", "/tmp"}) {
-      std::string name = std::string(dir) + "/vt_fuzz_plotXXXXXX";
-      const int fd = mkstemp(name.data());
-      if (fd < 0) continue;
-      close(fd);
-      return name;
-    }
-    return std::string("vt_fuzz_plot.tmp");
-  }();
-  static const bool removeAtExit = [] { return std::atexit([] { unlink(path.c_str()); }) == 0; }();
-  (void)removeAtExit;
-  return path;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -44,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     maxRecords %= 1024;
     std::memcpy(bytes.data() + 80, &maxRecords, 4);
   }
-  FILE* f = std::fopen(FilePath().c_str(), "wb");
+  FILE* f = std::fopen(FuzzTempFile().c_str(), "wb");
   if (!f) return 0;
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
@@ -52,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   static T_WatchList wl;
   T_PlotData pd;
   const int channels = static_cast<int>(size % 23);
-  if (PlotData_OpenFile(&pd, &wl, FilePath().c_str(), 100, channels, 1)) {
+  if (PlotData_OpenFile(&pd, &wl, FuzzTempFile().c_str(), 100, channels, 1)) {
     T_PlotDataRecord rec;
     for (int age = 0; age < 300; age += 7) PlotData_GetRecord(&pd, PlotData_IndexFromAge(&pd, age), &rec);
     for (int i = 0; i < 3; ++i) PlotData_StoreRecord(&pd, &rec);

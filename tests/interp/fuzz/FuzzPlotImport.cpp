@@ -1,42 +1,19 @@
 // libFuzzer target: arbitrary text imported into a 20-channel memory history. The first byte
 // picks the separator and the time format, the rest is the file.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "engine/DebugU1.h"
+#include "tests/interp/fuzz/FuzzTempFile.h"
 #include "interp/PlotImport.h"
-
-namespace {
-
-const std::string& FilePath()
-{
-  // Memory-backed when there is /dev/shm: a file on disk costs milliseconds per run.
-  static const std::string path = [] {
-    for (const char* dir : {"/dev/shm", "/tmp"}) {
-      std::string name = std::string(dir) + "/vt_fuzz_importXXXXXX";
-      const int fd = mkstemp(name.data());
-      if (fd < 0) continue;
-      close(fd);
-      return name;
-    }
-    return std::string("vt_fuzz_import.tmp");
-  }();
-  static const bool removeAtExit = [] { return std::atexit([] { unlink(path.c_str()); }) == 0; }();
-  (void)removeAtExit;
-  return path;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   if (size < 1) return 0;
   SetDebugSink([](const std::string&) {});
-  FILE* f = std::fopen(FilePath().c_str(), "wb");
+  FILE* f = std::fopen(FuzzTempFile().c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data + 1, 1, size - 1, f);
   std::fclose(f);
@@ -56,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PlotData_AllocMemory(&pd, 100);
   }
   PlotImportParams params;
-  PlotImport_InitParams(&params, &wl, FilePath().c_str(), static_cast<unsigned char>(seps[data[0] & 7]),
+  PlotImport_InitParams(&params, &wl, FuzzTempFile().c_str(), static_cast<unsigned char>(seps[data[0] & 7]),
                         (data[0] >> 6) - 1, formats[(data[0] >> 3) & 7]);
   ImportTextFile(&params, &pd);
   return 0;
