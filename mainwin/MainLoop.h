@@ -106,16 +106,20 @@ public:
   int64_t NextPeriodicTime = 0;
   int TimerInterval_ms = kMainTimerInterval_ms;
 
+  // Step 13: c = seconds to the next macro event (< 1 or > 3,539: none); shows "Event in .."
+  // on the button (owner 1), or marks the status for refresh when a countdown ended.
+  void EventCountdownStep(int c);
+
 private:
   void FeedSpectrum(uint32_t tick);
   void RunMacros(int64_t s);
-  void EventCountdownStep(int c);
 
   IMainLoopHost* m_Host;
   CSpectrumLineProducer* m_Lines;
   int64_t m_PrevCounter = 0;
   bool m_HavePrevCounter = false;
   int64_t m_PrevSecond = -1;
+  int m_LastThreadState = -1;  // 0 none, 1 finished, 2 suspended, 3 running
   // CheckScheduledActions memory
   int m_LastWaterScrollTime = -1;
   bool m_SchedInit = false;

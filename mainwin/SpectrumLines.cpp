@@ -390,9 +390,12 @@ void CSpectrumLineProducer::InitFFT(int length) {
       m_Host->SetProgressText(text);
     }
   }
-  if (FftLength >= CfftSizeFor(SndConfig.NrOfSamples) && WaitFullResolution) {
+  if (FftLength >= CfftSizeFor(SndConfig.NrOfSamples) &&
+      (WaitFullResolution || StatusOwner == STATUS_RESOLUTION)) {
+    // The growing FFT has reached its size: the button is free again.
     m_Host->SetProgressText("Full Resolution");
     WaitFullResolution = false;
+    if (StatusOwner == STATUS_RESOLUTION) StatusOwner = STATUS_NONE;
   }
   SeenRingResets = m_Host->RingResetCount();
 }

@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <new>
+#include <thread>
 
 #include "engine/C_WaveIO.h"
 #include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
 #include "engine/WaveLogDecimator.h"
 #include "interp/CmdWinMsg.h"
 #include "mainwin/WaveAnalysis.h"
@@ -114,6 +117,16 @@ bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName) {
   return true;
 }
 
+void CWaveRecorder::WaitForDecimatorIdle() {
+  // The audio thread tests Active once per block; a block it was feeding when Active was
+  // cleared is finished before its pass count moves on. Without a running thread nobody feeds.
+  TSoundThread* t = g_pSoundThread;
+  if (!t || t->Suspended() || t->Finished()) return;
+  const uint32_t seen = g_SndThdLoopCount;
+  for (int i = 0; i < 300 && g_SndThdLoopCount == seen; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 int CWaveRecorder::StopWaveRecording() {
   const bool wasLogging = LoggingActive;
   LoggingActive = false;
@@ -121,10 +134,21 @@ int CWaveRecorder::StopWaveRecording() {
   Decimator()->Active.store(false, std::memory_order_release);
   if (C_WaveIO* w = g_pRecordWaveFile) {
     if (w->IsOpenForWrite()) {
-      // Full buffers the audio thread handed over are written before the file is closed.
+      WaitForDecimatorIdle();
+      // Full buffers the audio thread handed over are written before the file is closed,
+      // then the one it was filling, so the file holds every sample taken.
       for (int i = 0; i < 2 && w->IsOpenForWrite(); ++i) {
         const int first = LastWritten == 0 ? 1 : 0;
         if (!WriteBuffer(first)) WriteBuffer(1 - first);
+      }
+      WaveLogDecimator* d = Decimator();
+      for (int which = 0; which < 2 && w->IsOpenForWrite(); ++which) {
+        std::atomic<int32_t>& state = which == 0 ? d->StateA : d->StateB;
+        const int32_t fill = (which == 0 ? d->FillA : d->FillB).load(std::memory_order_relaxed);
+        if (state.load(std::memory_order_acquire) == kWaveLogFilling && fill > 0) {
+          state.store(kWaveLogFull, std::memory_order_release);
+          WriteBuffer(which);
+        }
       }
     }
     w->CloseFile();

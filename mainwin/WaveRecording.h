@@ -52,6 +52,7 @@ public:
 
 private:
   bool WriteBuffer(int which);
+  void WaitForDecimatorIdle();
 
   IWaveFileHost m_NoHost;
   IWaveFileHost* m_Host;

@@ -34,6 +34,10 @@ QFont ScaleFont()
   return f;
 }
 
+// The largest display frequency or offset an edit takes: 1 THz, far above any receiver, with
+// 0.1 Hz steps still exact in a double.
+constexpr double kMaxDisplayFrequency = 1e12;
+
 // Evaluates an edit's text as one interpreter expression. An empty text, text after the
 // expression, an evaluation error or a value that is not finite refuse the text.
 bool EvalEditText(const QString& text, double* value)
@@ -49,7 +53,8 @@ bool EvalEditText(const QString& text, double* value)
     if (*g_CliParsePtr != '\0') rc = CLI_ERR_SYNTAX;
   }
   g_CliParsePtr = saved;
-  if (rc < 0 || !std::isfinite(v)) return false;
+  // Beyond the scale's reach (its labels and grid need a drawable range) the text is refused.
+  if (rc < 0 || !std::isfinite(v) || std::fabs(v) > kMaxDisplayFrequency) return false;
   *value = v;
   return true;
 }
@@ -246,10 +251,13 @@ bool TSndMainForm::PixelToAmpl(int pixel, double* level) const
 void TSndMainForm::UpdateFreqEdits()
 {
   if (!Ed_FreqMin) return;
+  // An edit whose typed text still waits for its countdown keeps that text.
   ++UpdatingControls;
-  Ed_FreqMin->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqMin)));
-  Ed_FreqMax->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqMax)));
-  Ed_FreqOffset->setText(QString::fromStdString(FormatFloat("###0.0", SndConfig.FreqOffset)));
+  QLineEdit* const edits[3] = {Ed_FreqMin, Ed_FreqMax, Ed_FreqOffset};
+  const double values[3] = {SndConfig.FreqMin, SndConfig.FreqMax, SndConfig.FreqOffset};
+  for (int i = 0; i < 3; ++i)
+    if (Loop->FreqApplyTicks[i] <= 0)
+      edits[i]->setText(QString::fromStdString(FormatFloat("###0.0", values[i])));
   --UpdatingControls;
 }
 

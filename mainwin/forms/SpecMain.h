@@ -319,5 +319,9 @@ private:
 
 extern TSndMainForm* SndMainForm;
 
+// What the idle status button says about the audio thread: "Running", "Starting" (created,
+// not yet resumed) or "Stopped" (none, or it has ended).
+QString SoundThreadStateText();
+
 // Context numbers of the main window's areas (the help pages by number, see HelpBrowser.h).
 constexpr int HELP_CONTEXT_COMMAND = 1;

@@ -113,9 +113,6 @@ void TSndMainLoopHost::Beep() { QApplication::beep(); }
 void TSndMainLoopHost::UpdateWaveFileStatus()
 {
   m_Form->UpdateWaveFileStatus();
-  // Without a wave file being read or recorded the button is free for other states.
-  if (m_Form->StatusOwner == STATUS_NONE && m_Form->ProgressButton)
-    m_Form->ProgressButton->setText("Running");
 }
 
 void TSndMainLoopHost::ShowWaterUpdateLoops(const char* text)

@@ -1,5 +1,10 @@
 #include "mainwin/forms/SpecMainWave.h"
 
+#include <QTabWidget>
+
+#include "engine/forms/DebugForm.h"
+#include "interp/SpectrumAlert.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QPushButton>
@@ -105,23 +110,43 @@ void TWaveFileControl::UpdateWaveFileStatus() {
   if (Closing) return;
   std::string text;
   const int owner = WaveFileStatusText(&Analysis, &Recorder, &text);
-  if (owner == 0 && *m_Owner != 0 && *m_Owner != 2 && *m_Owner != 3) return;
+  // Without a file the states that last on their own keep the button: a running event
+  // countdown and an alarm not yet reset.
+  if (owner == 0) {
+    if (*m_Owner == 1 && (!CountdownRunning || CountdownRunning())) return;
+    if (*m_Owner == 4 && g_AlertActive && !g_AlertAcknowledged) return;
+    if (IdleStatusText) text = IdleStatusText().toStdString();
+  }
   *m_Owner = owner;
   if (m_Progress) m_Progress->setText(QString::fromStdString(text));
 }
 
 bool TWaveFileControl::ProgressButtonClick() {
-  if (*m_Owner == 2) {
-    if (Analysis.IsFileOpen()) Analysis.StopWaveFileAnalysis();
-    UpdateWaveFileStatus();
-    return true;
+  switch (*m_Owner) {
+    case 2:
+      if (Analysis.IsFileOpen()) Analysis.StopWaveFileAnalysis();
+      break;
+    case 3:
+      if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
+      break;
+    case 4:  // "Reset Alarm"
+      g_AlertAcknowledged = 1;
+      *m_Owner = 0;
+      break;
+    case 6:  // the audio error: its details are on the debug window's error page
+      *m_Owner = 0;
+      if (DebugForm) {
+        DebugForm->show();
+        DebugForm->raise();
+        DebugForm->PageControl1->setCurrentWidget(DebugForm->TS_ErrorHistory);
+      }
+      break;
+    default:
+      *m_Owner = 0;
+      break;
   }
-  if (*m_Owner == 3) {
-    if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
-    UpdateWaveFileStatus();
-    return true;
-  }
-  return false;
+  UpdateWaveFileStatus();
+  return true;
 }
 
 void TWaveFileControl::Shutdown() {

@@ -6,6 +6,8 @@
 // TimerStep / FlushWaveRecordBuffers / UpdateWaveFileStatus from its timer and idle handler and
 // Shutdown from its close handler. GUI thread only.
 #include <QObject>
+#include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -59,13 +61,18 @@ public:
   void CheckWaveInput() {
     if (Analysis.CheckThreadInput()) UpdateWaveFileStatus();
   }
-  // ProgressButton text and StatusOwner (nothing while closing). Without a file it clears the
-  // button only when it showed a file state (owner 0, 2 or 3): other owners keep their text.
+  // ProgressButton text and StatusOwner (nothing while closing): reading or logging a file
+  // (owners 2 and 3), else owner 0 with IdleStatusText. Without a file a running event
+  // countdown (owner 1) and an alarm not yet reset (owner 4) keep the button.
   void UpdateWaveFileStatus();
-  // ProgressButton click for StatusOwner 2 (stops the analysis) and 3 (stops the recording);
-  // connected to the button given to the constructor. False for any other owner, which the
-  // main window's own click handler serves.
+  // ProgressButton click, by StatusOwner: 2 stops the analysis, 3 the recording, 4 resets the
+  // alarm (g_AlertAcknowledged), 6 shows the debug window's error page; then the status is
+  // shown. Connected to the button given to the constructor.
   bool ProgressButtonClick();
+  // Text of the idle button (owner 0; empty when unset), and whether the event countdown still
+  // runs (unset: it does).
+  std::function<QString()> IdleStatusText;
+  std::function<bool()> CountdownRunning;
   // Close handler: stops the recording and closes the analysed file.
   void Shutdown();
 

@@ -2,6 +2,7 @@
 // TWaveFileControl (SpecMainWave.h).
 #include <QScrollBar>
 
+#include "engine/SoundThreadLink.h"
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/forms/SpecMainWave.h"
@@ -15,12 +16,21 @@ void TSndMainForm::CreateWaveFileControl()
   host.CenterFreq = [this] { return LoopHost->DisplayCenterFreq(); };
   host.LiveView = [this] { return LoopHost->IsLiveView(); };
   host.OnUpdateWaterfall = [this](int n) { UpdateWaterfall(n); };
+  WaveFiles->IdleStatusText = [] { return SoundThreadStateText(); };
+  WaveFiles->CountdownRunning = [this] { return EventCountdown >= 0; };
   host.OnResetHistoryView = [this] {
     HistoryViewLine = -1;
     ++UpdatingControls;
     SBR_Time->setValue(0);
     --UpdatingControls;
   };
+}
+
+QString SoundThreadStateText()
+{
+  CSoundThreadLink& link = SoundThreadLink();
+  if (!link.ThreadExists() || link.ThreadFinished()) return "Stopped";
+  return link.ThreadSuspended() ? "Starting" : "Running";
 }
 
 void TSndMainForm::AnalyzeInputFileClick() { WaveFiles->AnalyzeInputFileClick(); }

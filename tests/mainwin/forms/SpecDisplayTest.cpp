@@ -240,7 +240,7 @@ TEST_F(SpecDisplayTest, FrequencyEditsTakeExpressionsAndRefuseGarbage)
   EXPECT_TRUE(w->ApplyFreqEdit(0));
   EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 200);
   EXPECT_EQ(w->Ed_FreqMin->text(), "200.0");
-  for (const char* bad : {"garbage(", "12abc", "", "(1+"}) {
+  for (const char* bad : {"garbage(", "12abc", "", "(1+", "1e308", "-1e308", "2e12"}) {
     w->Ed_FreqMin->setText(bad);
     EXPECT_FALSE(w->ApplyFreqEdit(0)) << bad;
     EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 200) << bad;
@@ -262,6 +262,38 @@ TEST_F(SpecDisplayTest, FrequencyEditsTakeExpressionsAndRefuseGarbage)
   EXPECT_TRUE(w->ApplyFreqEdit(0));
   EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 100);
   EXPECT_TRUE(w->Ed_FreqMin->styleSheet().isEmpty());
+}
+
+// Values the scale cannot draw are refused in the offset edit too; the scale keeps its labels.
+TEST_F(SpecDisplayTest, HugeOffsetIsRefused)
+{
+  w->Ed_FreqOffset->setText("1e308");
+  EXPECT_FALSE(w->ApplyFreqEdit(2));
+  EXPECT_DOUBLE_EQ(SndConfig.FreqOffset, 0);
+  EXPECT_EQ(w->Ed_FreqOffset->text(), "0.0");
+  w->Ed_FreqOffset->setText("1e9");
+  EXPECT_TRUE(w->ApplyFreqEdit(2));
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 1e9);
+}
+
+// A second edit typed while the first one waits for its countdown: both apply.
+TEST_F(SpecDisplayTest, TwoEditsTypedWithinTheirCountdownsBothApply)
+{
+  w->Timer1->stop();
+  for (int i = 0; i < 21; ++i) w->Timer1Timer();  // past the start-up ticks
+  w->Ed_FreqMin->setText("300");
+  w->Ed_FreqChange(0);
+  for (int i = 0; i < 10; ++i) w->Timer1Timer();  // one second later
+  w->Ed_FreqMax->setText("900");
+  w->Ed_FreqChange(1);
+  for (int i = 0; i < 25; ++i) w->Timer1Timer();  // the first one applies now
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 300);
+  EXPECT_EQ(w->Ed_FreqMax->text(), "900");  // still pending, not overwritten
+  for (int i = 0; i < 10; ++i) w->Timer1Timer();
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 300);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 900);
+  EXPECT_EQ(w->Ed_FreqMin->text(), "300.0");
+  EXPECT_EQ(w->Ed_FreqMax->text(), "900.0");
 }
 
 TEST_F(SpecDisplayTest, ColourBarShowsTheLookUpTable)

@@ -1,0 +1,150 @@
+// The status button of the main window: what a click does for each state, and that the idle
+// text says whether the audio thread runs after stop, restart and an off-line analysis.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "MainWindowFixture.h"
+#include "engine/SndConfig.h"
+#include "engine/forms/DebugForm.h"
+#include "engine/SoundThreadLink.h"
+#include "engine/WaveLogDecimator.h"
+#include "interp/SpectrumAlert.h"
+#include "mainwin/WaveRecording.h"
+#include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/SpecMainWave.h"
+
+namespace {
+
+// An audio thread that can be stopped and started again.
+struct ThreadLink : CSoundThreadLink {
+  bool exists = true, suspended = true;
+  bool ThreadExists() const override { return exists; }
+  bool ThreadSuspended() const override { return suspended; }
+  void ResumeThread() override { suspended = false; }
+  void CreateThread() override { exists = suspended = true; }
+  bool TerminateThread() override {
+    exists = false;
+    return true;
+  }
+};
+
+class StatusButton : public MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    SetSoundThreadLink(&link);
+    Make();
+    form->FormShow();
+    form->Timer1->stop();
+    form->WaitFullResolution = false;  // no samples come from this thread: no "Acquiring"
+    Ticks(25);  // past the start-up ticks: the thread runs
+  }
+  void TearDown() override {
+    form->Timer1->stop();
+    form->IdleTimer->stop();
+    g_AlertActive = 0;
+    g_AlertAcknowledged = 0;
+    MainWindowTest::TearDown();
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) form->Timer1Timer();
+  }
+  std::string Text() const { return form->ProgressButton->text().toStdString(); }
+  ThreadLink link;
+};
+
+TEST_F(StatusButton, ClickByOwner) {
+  TDebugForm debug;
+  DebugForm = &debug;
+  struct Case {
+    int owner;
+    bool alarm;       // alert raised and not acknowledged
+    bool recording;   // a recording runs
+    int ownerAfter;
+    const char* textAfter;
+    bool errorPage;   // the debug window shows its error page
+  } cases[] = {
+      {STATUS_ALARM, true, false, STATUS_NONE, "Running", false},
+      {STATUS_AUDIO_ERROR, false, false, STATUS_NONE, "Running", true},
+      {STATUS_RESOLUTION, false, false, STATUS_NONE, "Running", false},
+      {STATUS_EVENT_COUNTDOWN, false, false, STATUS_NONE, "Running", false},  // ended
+      {STATUS_RECORDING, false, true, STATUS_NONE, "Running", false},
+      {STATUS_NONE, false, false, STATUS_NONE, "Running", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.owner);
+    debug.hide();
+    g_AlertActive = c.alarm;
+    g_AlertAcknowledged = 0;
+    if (c.recording) {
+      ASSERT_TRUE(form->StartWaveRecording(WAVE_LOG_INPUT, dir.file("r.wav")));
+      EXPECT_EQ(form->StatusOwner, STATUS_RECORDING);
+    }
+    form->StatusOwner = c.owner;
+    form->ProgressButton->setText("before");
+    form->ProgressButton->click();
+    EXPECT_EQ(form->StatusOwner, c.ownerAfter);
+    EXPECT_EQ(Text(), c.textAfter);
+    EXPECT_EQ(g_AlertAcknowledged, c.alarm ? 1 : 0);
+    EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_OFF);
+    EXPECT_EQ(debug.isVisible(), c.errorPage);
+    if (c.errorPage) {
+      EXPECT_EQ(debug.PageControl1->currentWidget(), debug.TS_ErrorHistory);
+    }
+  }
+  DebugForm = nullptr;
+}
+
+// The alarm holds the button until it is reset; a refresh does not take it away.
+TEST_F(StatusButton, AlarmStaysUntilReset) {
+  g_AlertActive = 1;
+  Ticks(2);
+  EXPECT_EQ(form->StatusOwner, STATUS_ALARM);
+  EXPECT_EQ(Text(), "Reset Alarm");
+  form->UpdateWaveFileStatus();
+  EXPECT_EQ(Text(), "Reset Alarm");
+  form->ProgressButton->click();
+  EXPECT_EQ(g_AlertAcknowledged, 1);
+  Ticks(8);
+  EXPECT_EQ(form->StatusOwner, STATUS_NONE);
+  EXPECT_EQ(Text(), "Running");
+}
+
+TEST_F(StatusButton, SaysWhetherTheThreadRunsAfterStopAndRestart) {
+  EXPECT_EQ(Text(), "Running");
+  form->Stop1Click();
+  Ticks(8);
+  EXPECT_EQ(Text(), "Stopped");
+  form->Menu_StartSoundThdClick();
+  EXPECT_TRUE(link.exists);
+  Ticks(8);
+  EXPECT_FALSE(link.suspended);
+  EXPECT_EQ(Text(), "Running");
+}
+
+// The countdown text goes when the countdown ends; a growing FFT gives the button back when it
+// reaches full size (as after an off-line analysis restarts the FFT).
+TEST_F(StatusButton, CountdownAndResolutionTextsEnd) {
+  form->Loop->EventCountdownStep(1);
+  EXPECT_EQ(Text(), "Event in 1 s");
+  form->UpdateWaveFileStatus();  // a refresh while it counts keeps it
+  EXPECT_EQ(Text(), "Event in 1 s");
+  form->Loop->EventCountdownStep(-1);
+  Ticks(8);
+  EXPECT_EQ(Text(), "Running");
+
+  SndConfig.NrOfSamples = 4096;
+  form->InitFFT(2048);
+  EXPECT_EQ(form->StatusOwner, STATUS_RESOLUTION);
+  EXPECT_EQ(Text(), "50% Resolution");
+  form->InitFFT(4096);
+  EXPECT_EQ(Text(), "Full Resolution");
+  EXPECT_EQ(form->StatusOwner, STATUS_NONE);
+  form->UpdateWaveFileStatus();
+  EXPECT_EQ(Text(), "Running");
+}
+
+}  // namespace
