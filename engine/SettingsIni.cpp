@@ -4,6 +4,7 @@
 // the same table, so both always agree on sections, keys and their order.
 #include "engine/SettingsIni.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -41,6 +42,8 @@ struct SettingsField {
   bool hasMissing = false;  // the key has a fixed value when it is absent
   int missingInt = 0;
   const char* missingText = "";
+  bool hasRange = false;  // Int: a loaded value is clamped into lo..hi
+  int lo = 0, hi = 0;
 };
 
 class FieldTable {
@@ -56,6 +59,16 @@ public:
     SettingsField d{sec, key, FieldKind::Int, &f};
     d.hasMissing = true;
     d.missingInt = missing;
+    fields.push_back(d);
+  }
+  // An integer whose control or use allows only lo..hi: a loaded value outside is clamped,
+  // so no later arithmetic sees a value the program itself could never have stored.
+  void IntIn(const std::string& sec, const std::string& key, AtomicField<int>& f, int lo, int hi)
+  {
+    SettingsField d{sec, key, FieldKind::Int, &f};
+    d.hasRange = true;
+    d.lo = lo;
+    d.hi = hi;
     fields.push_back(d);
   }
   void NonZeroIsOne(const std::string& sec, const std::string& key, AtomicField<int>& f)
@@ -210,11 +223,12 @@ void AddProcessFields(FieldTable& t)
   t.Int("DISPLAY", "TimeGridStyle", c.TimeGridStyle);
   t.Int("DISPLAY", "TimeGridSeconds", c.TimeGridSeconds);
   t.Int("DISPLAY", "WaterScrollTime", c.WaterScrollTime);
-  t.Int("DISPLAY", "WaterLineWidth", c.WaterLineWidth);
+  t.IntIn("DISPLAY", "WaterLineWidth", c.WaterLineWidth, 1, 2);
   t.Int("DISPLAY", "WaterScrollEnabled", c.WaterScrollEnabled);
   t.Int("DISPLAY", "WaterfallAveraging", c.WaterfallAveraging);
-  t.Int("DISPLAY", "ColorPalContrast", c.ColorPalContrast);
-  t.Int("DISPLAY", "ColorPalBrightness", c.ColorPalBrightness);
+  // The contrast and brightness scroll bars run from 0 to 255.
+  t.IntIn("DISPLAY", "ColorPalContrast", c.ColorPalContrast, 0, 255);
+  t.IntIn("DISPLAY", "ColorPalBrightness", c.ColorPalBrightness, 0, 255);
 
   for (int i = 0; i < kNrFreqMarkers; ++i) {
     t.Text("FREQ_MARKERS", Indexed("Name", i), c.FreqMarker[i].Name, 80);
@@ -295,7 +309,9 @@ void LoadField(const IniFile& ini, const SettingsField& d)
   switch (d.kind) {
     case FieldKind::Int: {
       auto& f = *static_cast<AtomicField<int>*>(d.field);
-      f = ini.ReadInteger(d.section, d.key, d.hasMissing ? d.missingInt : f.load());
+      int v = ini.ReadInteger(d.section, d.key, d.hasMissing ? d.missingInt : f.load());
+      if (d.hasRange) v = std::clamp(v, d.lo, d.hi);
+      f = v;
       break;
     }
     case FieldKind::NonZeroIsOne: {
@@ -311,7 +327,9 @@ void LoadField(const IniFile& ini, const SettingsField& d)
     case FieldKind::Double:
     case FieldKind::Gain: {
       auto& f = *static_cast<AtomicField<double>*>(d.field);
-      f = StrToFloatDef(ini.ReadString(d.section, d.key, ""), f.load());
+      // A number that does not fit a double (or is no number) keeps the current value.
+      const double v = StrToFloatDef(ini.ReadString(d.section, d.key, ""), f.load());
+      if (std::isfinite(v)) f = v;
       break;
     }
     case FieldKind::WholeSeconds: {

@@ -216,6 +216,8 @@ int ParseDigits(const char** pos, int maxDigits)
 {
   int value = 0;
   if (!pos || !*pos) return 0;
+  // Nine digits always fit an int; no field of a date or time needs more.
+  if (maxDigits > 9) maxDigits = 9;
   const char* p = *pos;
   for (int i = 0; i < maxDigits && *p >= '0' && *p <= '9'; ++i, ++p) value = value * 10 + (*p - '0');
   *pos = p;

@@ -55,5 +55,5 @@ const char* ParseTimeString(const char* text, double baseTime, double* result,
 // True for A..Z and a..z.
 bool IsLetter(char c);
 
-// Reads at most maxDigits decimal digits at *pos (advanced); their value, 0 when none.
+// Reads at most maxDigits (at most 9) decimal digits at *pos (advanced); their value, 0 when none.
 int ParseDigits(const char** pos, int maxDigits);

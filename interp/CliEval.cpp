@@ -283,6 +283,10 @@ int EvalTerm(int source, double* value)
       }
     } else if (op == '?') {
       ++g_CliParsePtr;
+      // The branches recurse into this function: they count against the nesting limit like
+      // brackets do, so a long chain of "1?" ends with an error instead of a stack overflow.
+      if (g_CliNestingDepth > CLI_MAX_NESTING) return CLI_ERR_STACK_DEPTH;
+      NestingGuard guard;
       double a = 0.0, b = 0.0;
       rc = EvalTerm(source, &a);
       if (rc < 0) return rc;

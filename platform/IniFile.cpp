@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <cstddef>
 #include <string_view>
 
 #include <fcntl.h>
@@ -23,18 +24,6 @@ std::string_view Trim(std::string_view s)
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Section name of a header line "[name]", or false when the line is no header.
@@ -81,10 +70,52 @@ std::string ResolveFullPath(const std::string& fileName)
   return p.lexically_normal().string();
 }
 
+
+// Names compare without regard to ASCII case after trimming; the index holds them folded.
+std::string FoldName(std::string_view s)
+{
+  s = Trim(s);
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
 }  // namespace
+
+void IniFile::Section::Reindex()
+{
+  keyIndex.clear();
+  std::string_view k, v;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (ParseKey(lines[i], k, v)) keyIndex.try_emplace(FoldName(k), i);
+}
+
+void IniFile::AddLine(std::string line)
+{
+  std::string_view name;
+  if (ParseHeader(line, name)) {
+    Section sec;
+    sec.key = FoldName(name);
+    sec.header = std::move(line);
+    m_sections.push_back(std::move(sec));
+    return;
+  }
+  Section& sec = m_sections.back();
+  std::string_view k, v;
+  if (ParseKey(line, k, v)) sec.keyIndex.try_emplace(FoldName(k), sec.lines.size());
+  sec.lines.push_back(std::move(line));
+}
+
+void IniFile::ReindexSections()
+{
+  m_sectionIndex.clear();
+  for (size_t i = 1; i < m_sections.size(); ++i) m_sectionIndex.try_emplace(m_sections[i].key, i);
+}
 
 IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileName))
 {
+  m_sections.emplace_back();  // the lines before the first header
   std::ifstream f(m_fileName, std::ios::binary);
   if (!f) return;
   std::ostringstream ss;
@@ -111,10 +142,11 @@ IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileN
     } else if (lineEnd > start && data[lineEnd - 1] == '\r') {
       --lineEnd;
     }
-    m_lines.emplace_back(data, start, lineEnd - start);
+    AddLine(data.substr(start, lineEnd - start));
     start = (nl == std::string::npos) ? data.size() : nl + 1;
   }
   m_crlf = sawCrLf || !sawLf;
+  ReindexSections();
 }
 
 IniFile::~IniFile()
@@ -126,59 +158,51 @@ IniFile::~IniFile()
   }
 }
 
-int IniFile::FindSection(const std::string& section) const
+const IniFile::Section* IniFile::FindSection(const std::string& section) const
 {
-  std::string_view want = Trim(section);
-  std::string_view name;
-  for (size_t i = 0; i < m_lines.size(); ++i)
-    if (ParseHeader(m_lines[i], name) && EqualNoCase(name, want)) return static_cast<int>(i);
-  return -1;
+  auto it = m_sectionIndex.find(FoldName(section));
+  return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
-int IniFile::SectionEnd(int sectionLine) const
+IniFile::Section* IniFile::FindSection(const std::string& section)
 {
-  std::string_view name;
-  size_t i = static_cast<size_t>(sectionLine) + 1;
-  while (i < m_lines.size() && !ParseHeader(m_lines[i], name)) ++i;
-  return static_cast<int>(i);
+  auto it = m_sectionIndex.find(FoldName(section));
+  return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
-int IniFile::FindKey(int sectionLine, const std::string& key) const
+const std::string* IniFile::FindKeyLine(const std::string& section, const std::string& key) const
 {
-  if (sectionLine < 0) return -1;
-  std::string_view want = Trim(key);
-  std::string_view k, v;
-  int end = SectionEnd(sectionLine);
-  for (int i = sectionLine + 1; i < end; ++i)
-    if (ParseKey(m_lines[static_cast<size_t>(i)], k, v) && EqualNoCase(k, want)) return i;
-  return -1;
+  const Section* sec = FindSection(section);
+  if (!sec) return nullptr;
+  auto it = sec->keyIndex.find(FoldName(key));
+  return it == sec->keyIndex.end() ? nullptr : &sec->lines[it->second];
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& def) const
 {
-  int line = FindKey(FindSection(section), key);
-  if (line < 0) return def;
+  const std::string* line = FindKeyLine(section, key);
+  if (!line) return def;
   std::string_view k, v;
-  ParseKey(m_lines[static_cast<size_t>(line)], k, v);
+  ParseKey(*line, k, v);
   return std::string(v);
 }
 
 int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
 {
-  int line = FindKey(FindSection(section), key);
-  if (line < 0) return def;
+  const std::string* line = FindKeyLine(section, key);
+  if (!line) return def;
   std::string_view k, v;
-  ParseKey(m_lines[static_cast<size_t>(line)], k, v);
+  ParseKey(*line, k, v);
   return StrToIntDef(std::string(v), def);
 }
 
 double IniFile::ReadFloat(const std::string& section, const std::string& key, double def) const
 {
-  int line = FindKey(FindSection(section), key);
-  if (line < 0) return def;
+  const std::string* line = FindKeyLine(section, key);
+  if (!line) return def;
   std::string_view k, v;
-  ParseKey(m_lines[static_cast<size_t>(line)], k, v);
+  ParseKey(*line, k, v);
   return StrToFloatDef(std::string(v), def);
 }
 
@@ -193,16 +217,21 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
   const std::string sec = OneLine(section);
   const std::string k = OneLine(key);
   const std::string newLine = k + "=" + OneLine(value);
-  int s = FindSection(sec);
-  if (s < 0) {
-    m_lines.push_back("[" + sec + "]");
-    m_lines.push_back(newLine);
+  Section* s = FindSection(sec);
+  if (!s) {
+    Section added;
+    added.header = "[" + sec + "]";
+    added.key = FoldName(sec);
+    added.lines.push_back(newLine);
+    added.keyIndex.emplace(FoldName(k), 0);
+    m_sections.push_back(std::move(added));
+    m_sectionIndex.try_emplace(m_sections.back().key, m_sections.size() - 1);
     m_dirty = true;
     return;
   }
-  int line = FindKey(s, k);
-  if (line >= 0) {
-    std::string& old = m_lines[static_cast<size_t>(line)];
+  auto it = s->keyIndex.find(FoldName(k));
+  if (it != s->keyIndex.end()) {
+    std::string& old = s->lines[it->second];
     if (old != newLine) {
       old = newLine;
       m_dirty = true;
@@ -210,10 +239,12 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     return;
   }
   // After the last non-blank line of the section, so blank lines that separate it from the
-  // next section stay where they are.
-  int pos = SectionEnd(s);
-  while (pos - 1 > s && Trim(m_lines[static_cast<size_t>(pos - 1)]).empty()) --pos;
-  m_lines.insert(m_lines.begin() + pos, newLine);
+  // next section stay where they are. Only blank lines follow that place, so no key's index
+  // moves.
+  size_t pos = s->lines.size();
+  while (pos > 0 && Trim(s->lines[pos - 1]).empty()) --pos;
+  s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos), newLine);
+  s->keyIndex.emplace(FoldName(k), pos);
   m_dirty = true;
 }
 
@@ -232,22 +263,22 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
   WriteString(section, key, value ? "1" : "0");
 }
 
-bool IniFile::SectionExists(const std::string& section) const { return FindSection(section) >= 0; }
+bool IniFile::SectionExists(const std::string& section) const { return FindSection(section); }
 
 bool IniFile::ValueExists(const std::string& section, const std::string& key) const
 {
-  return FindKey(FindSection(section), key) >= 0;
+  return FindKeyLine(section, key) != nullptr;
 }
 
 std::vector<std::string> IniFile::ReadSections() const
 {
   std::vector<std::string> out;
   std::string_view name;
-  for (const std::string& line : m_lines) {
-    if (!ParseHeader(line, name)) continue;
-    bool dup = false;
-    for (const std::string& o : out) dup = dup || EqualNoCase(o, name);
-    if (!dup) out.emplace_back(name);
+  for (size_t i = 1; i < m_sections.size(); ++i) {
+    // The first section of each name gives its spelling.
+    if (m_sectionIndex.at(m_sections[i].key) != i) continue;
+    ParseHeader(m_sections[i].header, name);
+    out.emplace_back(name);
   }
   return out;
 }
@@ -255,15 +286,12 @@ std::vector<std::string> IniFile::ReadSections() const
 std::vector<std::string> IniFile::ReadSection(const std::string& section) const
 {
   std::vector<std::string> out;
-  int s = FindSection(section);
-  if (s < 0) return out;
+  const Section* s = FindSection(section);
+  if (!s) return out;
   std::string_view k, v;
-  int end = SectionEnd(s);
-  for (int i = s + 1; i < end; ++i) {
-    if (!ParseKey(m_lines[static_cast<size_t>(i)], k, v)) continue;
-    bool dup = false;
-    for (const std::string& o : out) dup = dup || EqualNoCase(o, k);
-    if (!dup) out.emplace_back(k);
+  for (size_t i = 0; i < s->lines.size(); ++i) {
+    if (!ParseKey(s->lines[i], k, v)) continue;
+    if (s->keyIndex.at(FoldName(k)) == i) out.emplace_back(k);  // first of each name
   }
   return out;
 }
@@ -271,17 +299,28 @@ std::vector<std::string> IniFile::ReadSection(const std::string& section) const
 void IniFile::EraseSection(const std::string& section)
 {
   // Every section of that name goes, so that nothing of it can be read afterwards.
-  for (int s = FindSection(section); s >= 0; s = FindSection(section)) {
-    m_lines.erase(m_lines.begin() + s, m_lines.begin() + SectionEnd(s));
+  const std::string key = FoldName(section);
+  const size_t before = m_sections.size();
+  for (size_t i = m_sections.size(); i-- > 1;)
+    if (m_sections[i].key == key) m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(i));
+  if (m_sections.size() != before) {
+    ReindexSections();
     m_dirty = true;
   }
 }
 
 void IniFile::DeleteKey(const std::string& section, const std::string& key)
 {
-  int s = FindSection(section);
-  for (int line = FindKey(s, key); line >= 0; line = FindKey(s, key)) {
-    m_lines.erase(m_lines.begin() + line);
+  Section* s = FindSection(section);
+  if (!s) return;
+  const std::string want = FoldName(key);
+  std::string_view k, v;
+  const size_t before = s->lines.size();
+  for (size_t i = s->lines.size(); i-- > 0;)
+    if (ParseKey(s->lines[i], k, v) && FoldName(k) == want)
+      s->lines.erase(s->lines.begin() + static_cast<std::ptrdiff_t>(i));
+  if (s->lines.size() != before) {
+    s->Reindex();
     m_dirty = true;
   }
 }
@@ -307,9 +346,15 @@ void IniFile::UpdateFile()
   std::string data;
   if (m_bom) data = "\xEF\xBB\xBF";
   const char* eol = m_crlf ? "\r\n" : "\n";
-  for (const std::string& line : m_lines) {
-    data += line;
-    data += eol;
+  for (size_t i = 0; i < m_sections.size(); ++i) {
+    if (i > 0) {
+      data += m_sections[i].header;
+      data += eol;
+    }
+    for (const std::string& line : m_sections[i].lines) {
+      data += line;
+      data += eol;
+    }
   }
 
   static std::atomic<unsigned> counter{0};

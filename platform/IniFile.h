@@ -22,6 +22,7 @@
 // changes too but never throws: callers that must know about a failure call UpdateFile().
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class EIniFileError : public std::runtime_error {
@@ -63,13 +64,30 @@ public:
   void UpdateFile();
 
 private:
+  // The file as its sections in file order. Section 0 holds the lines before the first header
+  // (it has no header of its own); every other section starts with its header line. Lines are
+  // kept as read (without line ends), so comments, blanks and order survive a write.
+  struct Section {
+    std::string header;                                  // "[name]" line as read; "" for 0
+    std::string key;                                     // folded name ("" for section 0)
+    std::vector<std::string> lines;                      // lines after the header
+    std::unordered_map<std::string, size_t> keyIndex;    // folded key -> first line with it
+    void Reindex();
+  };
+
   std::string m_fileName;
-  std::vector<std::string> m_lines;  // the file's lines without line ends
+  std::vector<Section> m_sections;
+  // Folded section name -> index of the first section of that name. Lookups are constant
+  // time, so loading a settings file of n keys takes time linear in n.
+  std::unordered_map<std::string, size_t> m_sectionIndex;
   bool m_dirty = false;
   bool m_crlf = true;   // line end to write: the file's own (LF only if it had no CR LF)
   bool m_bom = false;   // the file started with a UTF-8 byte order mark (kept on write)
 
-  int FindSection(const std::string& section) const;                  // line index or -1
-  int FindKey(int sectionLine, const std::string& key) const;         // line index or -1
-  int SectionEnd(int sectionLine) const;                              // index after the last line
+  void AddLine(std::string line);
+  void ReindexSections();
+  const Section* FindSection(const std::string& section) const;
+  Section* FindSection(const std::string& section);
+  // The line of the key in the section, or nullptr.
+  const std::string* FindKeyLine(const std::string& section, const std::string& key) const;
 };

@@ -118,11 +118,12 @@ void SetEveryFieldNonDefault()
   c.TimeGridStyle = nextInt();
   c.TimeGridSeconds = nextInt();
   c.WaterScrollTime = nextInt();
-  c.WaterLineWidth = nextInt();
+  c.WaterLineWidth = 2;  // ranged fields: a value inside their range
+
   c.WaterScrollEnabled = nextInt();
   c.WaterfallAveraging = nextInt();
-  c.ColorPalContrast = nextInt();
-  c.ColorPalBrightness = nextInt();
+  c.ColorPalContrast = 201;
+  c.ColorPalBrightness = 13;
   c.PlayInLoops = nextInt();
   c.PlayUpsampled = nextInt();
   c.PlayDownsampled = nextInt();

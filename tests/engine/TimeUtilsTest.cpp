@@ -257,6 +257,10 @@ TEST(TimeUtils, ParseDigitsAndIsLetter)
   EXPECT_STREQ(p, "x");
   EXPECT_EQ(ParseDigits(&p, 2), 0);
   EXPECT_STREQ(p, "x");
+  // More than nine digits are never read into an int: the rest stays for the caller.
+  const char* longRun = "12345678901234567890";
+  EXPECT_EQ(ParseDigits(&longRun, 20), 123456789);
+  EXPECT_STREQ(longRun, "01234567890");
   EXPECT_TRUE(IsLetter('a') && IsLetter('Z'));
   EXPECT_FALSE(IsLetter('0') || IsLetter('@') || IsLetter('[') || IsLetter('\xE4'));
 }

@@ -160,6 +160,26 @@ TEST_F(CliTest, NestingLimitIsTwentyParenthesesInsideOneExpression)
   EXPECT_EQ(g_CliNestingDepth, 0);
 }
 
+TEST_F(CliTest, ConditionalChainsCountAgainstTheNestingLimit)
+{
+  // "1?1?...:0:0": each '?' opens its branches one level deeper. Short chains evaluate; a chain
+  // of tens of thousands ends with the depth error instead of overflowing the stack.
+  auto chain = [](int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "1?";
+    s += "5";
+    for (int i = 0; i < n; ++i) s += ":0";
+    return s;
+  };
+  const std::string shortChain = chain(5);
+  EXPECT_EQ(CLI_CalcExpression(CLI_SRC_CMDWIN, shortChain.c_str(), -1), 5);
+  const std::string longChain = chain(50000);
+  g_CliParsePtr = longChain.c_str();
+  double v = 0;
+  EXPECT_EQ(CLI_EvalExpression(CLI_SRC_CMDWIN, &v), CLI_ERR_STACK_DEPTH);
+  EXPECT_EQ(g_CliNestingDepth, 0);
+}
+
 TEST_F(CliTest, CalcExpressionEntryPointsRestoreThePositionAndReportFailure)
 {
   const char* outer = "outer text";

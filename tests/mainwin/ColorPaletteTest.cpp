@@ -5,6 +5,8 @@
 
 #include "common/TestUtil.h"
 #include "engine/ColorRef.h"
+#include "engine/SettingsIni.h"
+#include "engine/SndConfig.h"
 #include "mainwin/ColorPalette.h"
 
 namespace {
@@ -127,4 +129,30 @@ TEST(ColorPalette, ContrastColour)
   EXPECT_EQ(GetContrastColor(100 | 100 << 8 | 54 << 16), 0xFFFFFFu);
   EXPECT_EQ(GetContrastColor(100 | 100 << 8 | 55 << 16), 0u);
   EXPECT_EQ(GetContrastColor(0xFF000000u), 0xFFFFFFu);  // flags do not count
+}
+
+TEST(ColorPalette, ExtremeSettingsAreClampedAtLoadBeforeThePaletteIsComputed)
+{
+  // Values no scroll bar can set: without the clamp at load the palette arithmetic overflows
+  // an int (UBSan stops the test then).
+  vt_test::TempDir dir;
+  const std::string file = dir.file("extreme.ini");
+  struct Case { const char* contrast; const char* brightness; int wantC, wantB; };
+  for (const Case& k : {Case{"2147483647", "-2147483648", 255, 0},
+                        Case{"-5", "99999", 0, 255}, Case{"57", "88", 57, 88}}) {
+    vt_test::WriteWholeFile(file, std::string("[DISPLAY]\nColorPalContrast=") + k.contrast +
+                                      "\nColorPalBrightness=" + k.brightness +
+                                      "\nWaterLineWidth=9\nFreqMin=1e999\n");
+    SetDefaultSettings();
+    SndConfig.FreqMin = 123.0;
+    LoadSettingsFromIni(file, SETTINGS_PART_PROCESS);
+    EXPECT_EQ(SndConfig.ColorPalContrast, k.wantC) << k.contrast;
+    EXPECT_EQ(SndConfig.ColorPalBrightness, k.wantB) << k.brightness;
+    EXPECT_EQ(SndConfig.WaterLineWidth, 2);
+    EXPECT_EQ(SndConfig.FreqMin, 123.0);  // not a finite number: the value stays
+    InitDefaultPalette();
+    CalcWaterfallPaletteTable(g_ColorPalette, SndConfig.ColorPalContrast,
+                              SndConfig.ColorPalBrightness, g_WaterfallPalette);
+    EXPECT_EQ(g_WaterfallPalette.palNumEntries, 256);
+  }
 }
