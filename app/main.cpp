@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "control/forms/AFilePrp.h"
+#include "control/forms/FilterControlForm.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
 #include "engine/forms/DebugForm.h"
@@ -84,6 +85,7 @@ int main(int argc, char** argv)
       }
       return info;
     };
+    FilterControlForm = new TFilterControlForm;
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     // The shared dialogs live for the whole run and keep the texts of their last use.
@@ -98,6 +100,7 @@ int main(int argc, char** argv)
     delete PicViewFrm;
     delete OutputScope;
     delete MonitorScope;
+    delete FilterControlForm;
     delete DebugForm;
     delete StringEditForm;
     StringEditForm = nullptr;

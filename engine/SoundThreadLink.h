@@ -18,6 +18,8 @@ struct SoundEngineStats {
   int outputErrors = 0;       // failed card writes
   uint32_t loops = 0;         // passes of the audio thread's loop since program start
   int64_t stageTicks[12] = {};  // averaged stage times, performance-counter ticks per block
+  int nrProcessedChannels = 1;  // channels the audio thread processes (1 or 2)
+  int processedBlockLength = 4096;  // samples per channel and block after the halving stages
   double processingRate = 0;  // sample rate of the processed signal (Hz)
   int bigBufferResets = 0;    // bumped whenever the spectrum ring readers must restart
   int decimFactors[8] = {1, 1, 1, 1, 1, 1, 1, 1};  // the spectrum ring's decimation stages

@@ -105,6 +105,8 @@ SoundEngineStats CSoundEngineLink::Stats() const
   }
   st.loops = g_SndThdLoopCount;
   for (int i = 0; i < kSndThdNrStageTimes && i < 12; ++i) st.stageTicks[i] = g_SndThdStageTicks[i];
+  st.nrProcessedChannels = g_NrProcessedChannels;
+  st.processedBlockLength = g_ProcessedBlockLength;
   st.processingRate = g_ProcessingSampleRate;
   st.bigBufferResets = g_BigBufferResetCount;
   {

@@ -96,6 +96,7 @@ public:
   void Menu_CpuPerformanceWindowClick();
   void ViewInputMonitorClick();
   void ViewOutputMonitorClick();
+  void FilterControlWindow1Click();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -291,6 +292,7 @@ public:
   QAction* Menu_CpuPerformanceWindow;
   QAction* ViewInputMonitor;
   QAction* ViewOutputMonitor;
+  QAction* FilterControlWindow1;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

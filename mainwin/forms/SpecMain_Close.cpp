@@ -1,8 +1,10 @@
 // The main window's shut-down: FormClose.
 #include <QApplication>
+#include <QCloseEvent>
 #include <QPushButton>
 #include <QTimer>
 
+#include "control/forms/FilterControlForm.h"
 #include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
@@ -21,6 +23,18 @@
 #include "platform/IniFile.h"
 
 namespace {
+
+// Runs a tool window's close handler also when the window is hidden (QWidget::close sends no
+// close event to a hidden window), so every window stores its state at program end.
+void CloseToolWindow(QWidget* w)
+{
+  if (w->isVisible()) {
+    w->close();
+  } else {
+    QCloseEvent e;
+    QApplication::sendEvent(w, &e);
+  }
+}
 
 void ShowProgress(QPushButton* button, const char* text)
 {
@@ -54,8 +68,9 @@ void TSndMainForm::FormClose()
 
   // Tool windows write their own placement as they close.
   for (QWidget* w : {static_cast<QWidget*>(MonitorScope), static_cast<QWidget*>(OutputScope),
-                     static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm)})
-    if (w) w->close();
+                     static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
+                     static_cast<QWidget*>(FilterControlForm)})
+    if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();
 

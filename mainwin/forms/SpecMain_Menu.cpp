@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 
+#include "control/forms/FilterControlForm.h"
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/DebugForm.h"
 #include "mainwin/forms/AboutU.h"
@@ -57,7 +58,9 @@ void TSndMainForm::CreateMainMenu()
   View1->addSeparator();
   ViewInputMonitor = AddItem(View1, "ViewInputMonitor", "&Input Monitor");
   ViewOutputMonitor = AddItem(View1, "ViewOutputMonitor", "&Output Monitor");
-  for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor}) a->setCheckable(true);
+  FilterControlWindow1 = AddItem(View1, "FilterControlWindow1", "&Filter Control");
+  for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1})
+    a->setCheckable(true);
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
   connect(Menu_ViewErrorHistory, &QAction::triggered, this,
@@ -66,6 +69,8 @@ void TSndMainForm::CreateMainMenu()
           &TSndMainForm::Menu_CpuPerformanceWindowClick);
   connect(ViewInputMonitor, &QAction::triggered, this, &TSndMainForm::ViewInputMonitorClick);
   connect(ViewOutputMonitor, &QAction::triggered, this, &TSndMainForm::ViewOutputMonitorClick);
+  connect(FilterControlWindow1, &QAction::triggered, this,
+          &TSndMainForm::FilterControlWindow1Click);
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
@@ -115,6 +120,7 @@ void TSndMainForm::View1Click()
   DebuggingWindow1->setChecked(DebugForm && DebugForm->isVisible());
   ViewInputMonitor->setChecked(MonitorScope && MonitorScope->isVisible());
   ViewOutputMonitor->setChecked(OutputScope && OutputScope->isVisible());
+  FilterControlWindow1->setChecked(FilterControlForm && FilterControlForm->isVisible());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -142,6 +148,8 @@ void TSndMainForm::Menu_CpuPerformanceWindowClick()
 void TSndMainForm::ViewInputMonitorClick() { ShowTool(MonitorScope); }
 
 void TSndMainForm::ViewOutputMonitorClick() { ShowTool(OutputScope); }
+
+void TSndMainForm::FilterControlWindow1Click() { ShowTool(FilterControlForm); }
 
 void TSndMainForm::About1Click()
 {
