@@ -1,0 +1,151 @@
+// The filter control window with the real audio thread on the loop-back device: generator noise
+// goes into the input, the output stays closed and the spectrum ring is fed after the filter,
+// so ring 0 holds what the filter passes.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "control/forms/FilterControlForm.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/MachineConfig.h"
+#include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
+#include "mainwin/SoundEngineLink.h"
+#include "platform/QtSyncBridge.h"
+#include "platform/WaveAudio.h"
+#include "tests/mainwin/forms/MainWindowFixture.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int kSegment = 1024;
+constexpr int kSegments = 12;
+
+// Waits (serving the GUI events the thread's Synchronize needs) until ring 0 holds `count`
+// samples written after this call. False when the thread delivers nothing for 20 s.
+bool WaitForFreshSamples(uint64_t count)
+{
+  const uint64_t start = g_BigBuffers[0].TotalCount.load();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (g_BigBuffers[0].TotalCount.load() < start + count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Mean power (dB) of the newest ring samples in the DFT bins within +-30 Hz of f, averaged
+// over Hann-windowed segments; -400 for silence.
+struct Levels {
+  double at(double f) const;
+  std::vector<double> x;
+  double rate;
+};
+
+double Levels::at(double f) const
+{
+  double sum = 0;
+  int count = 0;
+  const double binHz = rate / kSegment;
+  const int lo = static_cast<int>(std::ceil((f - 30) / binHz));
+  const int hi = static_cast<int>(std::floor((f + 30) / binHz));
+  for (int s = 0; s < kSegments; ++s) {
+    const double* seg = x.data() + s * kSegment;
+    for (int k = lo; k <= hi; ++k) {
+      double re = 0, im = 0;
+      for (int i = 0; i < kSegment; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * kPi * i / kSegment);
+        re += w * seg[i] * std::cos(2 * kPi * k * i / kSegment);
+        im -= w * seg[i] * std::sin(2 * kPi * k * i / kSegment);
+      }
+      sum += re * re + im * im;
+      ++count;
+    }
+  }
+  return sum > 0 ? 10 * std::log10(sum / count) : -400;
+}
+
+Levels ReadRing()
+{
+  Levels l;
+  l.x.assign(kSegment * kSegments, 0.0);
+  {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    l.rate = g_BigBuffers[0].OutputRate;
+  }
+  EXPECT_GE(BigBufferRead(&g_BigBuffers[0], static_cast<int>(l.x.size()), -1, l.x.data()), 0);
+  return l;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, BandPassOnTheAudioThreadStartBypassStop)
+{
+  InstallQtSyncBridge();
+  InstallSoundEngineLink();
+  Make();
+  FilterControlForm = new TFilterControlForm;  // created after the main window, as at start
+  TFilterControlForm* f = FilterControlForm;
+  ASSERT_NE(g_pSoundThread, nullptr);
+
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;  // the loop-back device
+  g_SoundOutputWanted = false;
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.NoiseOn = 1;
+  SndConfig.NoiseLevel = -20.0;
+  for (auto& s : SndConfig.Sine) s.Enabled = false;
+  SndConfig.ConnectGeneratorToInput = 1;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.ConnectSpectrumToInput = 0;
+  SndConfig.ComplexFFT = 0;
+  SndConfig.Gain[0] = 1.0;
+  SndConfig.StartDigitalFilter = 0;
+  SndConfig.DigitalFilterBypass = 0;
+
+  f->findChild<QLineEdit*>("Ed_IIR3_Fcenter")->setText("1000");
+  f->findChild<QLineEdit*>("Ed_IIR3_Bandwidth")->setText("100");
+  f->findChild<QComboBox*>("Cb_IIR3_ResponseType")->setCurrentIndex(1);  // Butterworth
+  f->findChild<QPushButton*>("Btn_IIR3_CalcAndApplyOneChn")->click();
+  ASSERT_EQ(g_DigiFilters[0].Cascaded, 3);
+  QPushButton* startStop = f->findChild<QPushButton*>("Btn_StartStop");
+  QPushButton* bypass = f->findChild<QPushButton*>("Btn_Bypass");
+  startStop->click();
+  EXPECT_EQ(startStop->text(), "Started");
+
+  SoundThreadLink().ResumeThread();
+  const uint64_t fresh = kSegment * kSegments + 2 * kSndThdBlockSize;
+  ASSERT_TRUE(WaitForFreshSamples(fresh)) << "the audio thread delivered no samples";
+  Levels filtered = ReadRing();
+  ASSERT_GT(filtered.rate, 4000.0);  // 2 kHz must lie below half the ring's rate
+  const double pass = filtered.at(1000), octave = filtered.at(2000);
+  EXPECT_GT(pass - octave, 30.0) << "pass " << pass << " dB, octave " << octave << " dB";
+
+  bypass->click();
+  EXPECT_EQ(bypass->text(), "Bypassed");
+  ASSERT_TRUE(WaitForFreshSamples(fresh));
+  Levels bypassed = ReadRing();
+  EXPECT_NEAR(bypassed.at(1000), bypassed.at(2000), 3.0);
+  EXPECT_GT(bypassed.at(2000), octave + 20.0);
+
+  bypass->click();     // bypass off
+  startStop->click();  // stopped
+  EXPECT_EQ(startStop->text(), "Stopped");
+  ASSERT_TRUE(WaitForFreshSamples(fresh));
+  Levels stopped = ReadRing();
+  double peak = 0;
+  for (double v : stopped.x) peak = std::max(peak, std::fabs(v));
+  EXPECT_EQ(peak, 0.0);
+
+  form->close();  // closes the filter window too: the default files are written
+  EXPECT_FALSE(Read("default.flt").empty());
+  EXPECT_FALSE(Read("default.flc").empty());
+  form.reset();
+  delete FilterControlForm;
+  RemoveQtSyncBridge();
+}
