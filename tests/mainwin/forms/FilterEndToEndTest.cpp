@@ -1,6 +1,7 @@
 // The filter control window with the real audio thread on the loop-back device: generator noise
 // goes into the input, the output stays closed and the spectrum ring is fed after the filter,
 // so ring 0 holds what the filter passes.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -148,4 +149,23 @@ TEST_F(MainWindowTest, BandPassOnTheAudioThreadStartBypassStop)
   form.reset();
   delete FilterControlForm;
   RemoveQtSyncBridge();
+}
+
+TEST_F(MainWindowTest, ViewMenuShowsTheFilterWindowAndMarksIt)
+{
+  Make();
+  FilterControlForm = new TFilterControlForm;
+  QAction* item = form->findChild<QAction*>("FilterControlWindow1");
+  ASSERT_NE(item, nullptr);
+  form->View1Click();
+  EXPECT_FALSE(item->isChecked());
+  item->trigger();
+  EXPECT_TRUE(FilterControlForm->isVisible());
+  form->View1Click();
+  EXPECT_TRUE(item->isChecked());
+  form->close();  // closes the filter window with it
+  EXPECT_FALSE(FilterControlForm->isVisible());
+  EXPECT_NE(Read("SETTINGS.INI").find("[FilterControlForm]"), std::string::npos);
+  form.reset();
+  delete FilterControlForm;
 }
