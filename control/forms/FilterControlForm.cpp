@@ -705,7 +705,5 @@ uint32_t TFilterControlForm::HelpContextOfFocus() const
 
 void TFilterControlForm::Menu_StayOnTopClick()
 {
-  const bool onTop = GetFormStyle(this) != FORM_STYLE_STAY_ON_TOP;
-  SetFormStyle(this, onTop ? FORM_STYLE_STAY_ON_TOP : FORM_STYLE_NORMAL);
-  Menu_StayOnTop->setChecked(onTop);
+  Menu_StayOnTop->setChecked(ToggleStayOnTop(this));
 }

@@ -57,6 +57,10 @@ public:
   // False when the design was refused (the filters stay as they were).
   bool CalcAndApplyIIR3(int channel);
 
+  // Help context of F1: 810 in the grid and the coefficient count, 840 / 850 on the FIR / IIR
+  // buttons, else the window's 800.
+  uint32_t HelpContextOfFocus() const;
+
   // Handlers.
   void FormCreate();
   void FormShow();
@@ -227,7 +231,6 @@ private:
                      QString& name);
   // Shows an error to the user (a message box through ExecDialog).
   void ReportError(const QString& text);
-  uint32_t HelpContextOfFocus() const;
 
   QString m_coeffShadow[3][kDigiFilterCoeffs + 1];
   int m_timerStarts = 0;

@@ -369,9 +369,7 @@ void TDebugForm::PopupMenu1Popup()
 
 void TDebugForm::Menu_StayOnTopClick()
 {
-  const bool onTop = GetFormStyle(this) != FORM_STYLE_STAY_ON_TOP;
-  SetFormStyle(this, onTop ? FORM_STYLE_STAY_ON_TOP : FORM_STYLE_NORMAL);
-  Menu_StayOnTop->setChecked(onTop);
+  Menu_StayOnTop->setChecked(ToggleStayOnTop(this));
 }
 
 void TDebugForm::Menu_HelpClick() {}

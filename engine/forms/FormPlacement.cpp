@@ -53,6 +53,13 @@ void SetFormStyle(QWidget* w, int style)
   if (visible) w->show();
 }
 
+bool ToggleStayOnTop(QWidget* w)
+{
+  const bool onTop = GetFormStyle(w) != FORM_STYLE_STAY_ON_TOP;
+  SetFormStyle(w, onTop ? FORM_STYLE_STAY_ON_TOP : FORM_STYLE_NORMAL);
+  return onTop;
+}
+
 QString InstanceSuffix()
 {
   return g_InstanceIndex != 0 ? QString(" [%1]").arg(g_InstanceIndex + 1) : QString();

@@ -22,6 +22,8 @@ bool IsNormalWindowState(const QWidget* w);
 int GetFormStyle(const QWidget* w);
 // Sets or clears stay-on-top (keeps the window's visibility).
 void SetFormStyle(QWidget* w, int style);
+// The "Stay on top" menu command: switches the form style; returns whether it is now on top.
+bool ToggleStayOnTop(QWidget* w);
 
 // Appends " [n]" (n = instance index + 1) to the caption when this is not the first instance.
 void AppendInstanceSuffix(QWidget* w);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -686,4 +687,35 @@ TEST_F(FilterFormTest, TestPageAndHelp)
   });
   Click("Btn_Help");
   EXPECT_EQ(contexts, std::vector<uint32_t>{800});
+
+  form->activateWindow();
+  struct Case {
+    QWidget* focus;
+    uint32_t context;
+  } cases[] = {{form->SG_Coeff, 810}, {form->Ed_MaxCoeff, 810}, {form->Rbtn_TypeFIR, 840},
+               {form->Rbtn_TypeIIR, 850}, {form->Ed_IIR_CutoffFreq, 800}};
+  for (const Case& c : cases) {
+    form->PageControl1->setCurrentWidget(c.focus->parentWidget());
+    c.focus->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), c.focus) << c.focus->objectName().toStdString();
+    EXPECT_EQ(form->HelpContextOfFocus(), c.context) << c.focus->objectName().toStdString();
+  }
+}
+
+TEST_F(FilterFormTest, StayOnTopIsStored)
+{
+  Make();
+  form->show();
+  form->Menu_StayOnTop->trigger();
+  EXPECT_TRUE(form->Menu_StayOnTop->isChecked());
+  EXPECT_TRUE(form->isVisible());
+  form->close();
+  EXPECT_NE(Read("SETTINGS.INI").find("FormStyle=3"), std::string::npos);
+  form.reset();
+  Make();
+  EXPECT_TRUE(form->Menu_StayOnTop->isChecked());
+  EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+  form->Menu_StayOnTop->trigger();
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
 }
