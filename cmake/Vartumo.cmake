@@ -6,7 +6,13 @@ function(vt_defaults target)
   endif()
   target_compile_features(${target} PUBLIC cxx_std_20)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
-  if(VARTUMO_SANITIZE)
+  if(VARTUMO_FUZZ)
+    # Coverage for libFuzzer and the sanitizers in every library; the targets link the fuzzer
+    # runtime themselves.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                           -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g)
+    target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+  elseif(VARTUMO_SANITIZE)
     # -O1 -g1 halves the compile time of the sanitized test build against -O2 -g and still
     # gives sanitizer reports with function names and lines.
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined

@@ -69,6 +69,11 @@ bool CLI_SplitCommandLine(const char* line, std::vector<std::string>* args, std:
 // in its own session, stdin from /dev/null, descriptors above 2 closed; does not wait.
 // Returns the process id, or -1 with the system's text (or the split error) in *errorText.
 int CLI_StartProcess(const char* commandLine, std::string* errorText);
+// Replaces the start of the process (after the split) for programs that must start nothing,
+// such as the fuzzing targets: the function gets the arguments and returns a process id, or -1
+// with a text. nullptr restores posix_spawn.
+using CLI_SpawnFunc = int (*)(const std::vector<std::string>& args, std::string* errorText);
+void CLI_SetSpawnFunc(CLI_SpawnFunc func);
 // Collects finished children started by CLI_StartProcess without blocking; returns how many
 // are still running. Also called by every CLI_StartProcess.
 int CLI_ReapChildren();

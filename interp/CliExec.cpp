@@ -64,6 +64,12 @@ int CLI_ReapChildren()
   return static_cast<int>(g_Children.size());
 }
 
+namespace {
+CLI_SpawnFunc g_SpawnFunc = nullptr;
+}
+
+void CLI_SetSpawnFunc(CLI_SpawnFunc func) { g_SpawnFunc = func; }
+
 int CLI_StartProcess(const char* commandLine, std::string* errorText)
 {
   CLI_ReapChildren();
@@ -73,6 +79,7 @@ int CLI_StartProcess(const char* commandLine, std::string* errorText)
     if (errorText) *errorText = splitError;
     return -1;
   }
+  if (g_SpawnFunc) return g_SpawnFunc(args, errorText);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
