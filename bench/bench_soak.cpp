@@ -63,7 +63,6 @@ int main(int argc, char** argv)
   InstallQtSyncBridge();
   InstallSoundEngineLink();
 
-  int result = 0;
   {
     TSndMainForm form(QStringList{}, dir);
     MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;  // the loop-back device is last
@@ -83,26 +82,29 @@ int main(int argc, char** argv)
     const uint32_t passesAtStart = g_SndThdLoopCount;
     double rssStart = RssMb();
     QTimer::singleShot(static_cast<int>(std::min(60.0, seconds) * 1000.0), [&] { rssStart = RssMb(); });
-    QTimer::singleShot(static_cast<int>(seconds * 1000.0), &app, &QApplication::quit);
+    // The figures are taken inside the event loop, while the thread and the card still run.
+    QTimer::singleShot(static_cast<int>(seconds * 1000.0), &app, [&] {
+      const double elapsed = clock.elapsed() / 1000.0;
+      const double rssEnd = RssMb();
+      const uint64_t lines = form.Lines->LinesMade - linesAtStart;
+      const double passes = static_cast<double>(g_SndThdLoopCount - passesAtStart);
+      const double blockSeconds = kSndThdBlockSize / static_cast<double>(SndConfig.SampleRate);
+      const double behind = std::floor(elapsed / blockSeconds - passes) - 2.0;  // start and end
+      CSound* sound = g_pSound.load();
+      std::printf("soak %g min: rss_start=%.1f rss_end=%.1f lost_blocks=%d overflows=%d "
+                  "underflows=%d lines=%llu\n",
+                  minutes, rssStart, rssEnd, behind > 0 ? static_cast<int>(behind) : 0,
+                  sound ? sound->InOverflows.load() : -1, sound ? sound->OutUnderflows.load() : -1,
+                  static_cast<unsigned long long>(lines));
+      if (!sound || g_SoundThdFinished) std::printf("the audio thread had stopped\n");
+      app.quit();
+    });
     app.exec();
-
-    const double elapsed = clock.elapsed() / 1000.0;
-    const double rssEnd = RssMb();
-    const uint64_t lines = form.Lines->LinesMade - linesAtStart;
-    const double passes = static_cast<double>(g_SndThdLoopCount - passesAtStart);
-    const double blockSeconds = kSndThdBlockSize / static_cast<double>(SndConfig.SampleRate);
-    const double behind = std::floor(elapsed / blockSeconds - passes) - 2.0;  // start and end
-    CSound* sound = g_pSound.load();
-    std::printf("soak %g min: rss_start=%.1f rss_end=%.1f lost_blocks=%d overflows=%d "
-                "underflows=%d lines=%llu\n",
-                minutes, rssStart, rssEnd, behind > 0 ? static_cast<int>(behind) : 0,
-                sound ? sound->InOverflows.load() : -1, sound ? sound->OutUnderflows.load() : -1,
-                static_cast<unsigned long long>(lines));
     std::fflush(stdout);
     form.WaveFiles->StopWaveRecording();
     form.close();
   }
   RemoveQtSyncBridge();
   std::filesystem::remove_all(dir);
-  return result;
+  return 0;
 }
