@@ -7,6 +7,7 @@
 
 #include "control/forms/AFilePrp.h"
 #include "control/forms/FilterControlForm.h"
+#include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
 #include "engine/forms/DebugForm.h"
@@ -74,6 +75,7 @@ int main(int argc, char** argv)
     // Created in this order; the main window first (later windows join this list).
     SndMainForm = new TSndMainForm(args, InstanceLockDirectory());
     AbtForm = new TAbtForm(SndMainForm);
+    GeneratorForm = new TGeneratorForm;
     DebugForm = new TDebugForm;
     DebugForm->MainInfo = [] {
       DebugMainWindowInfo info;
@@ -102,6 +104,8 @@ int main(int argc, char** argv)
     delete MonitorScope;
     delete FilterControlForm;
     delete DebugForm;
+    delete GeneratorForm;
+    GeneratorForm = nullptr;
     delete StringEditForm;
     StringEditForm = nullptr;
     delete YesNoForm;

@@ -10,7 +10,7 @@
 #include "engine/SndConfig.h"
 
 double g_CosineTable[kCosineTableSize];
-bool g_GenUseSineTable = false;
+std::atomic<bool> g_GenUseSineTable{false};
 GenSineState g_GenSineStates[3];
 double g_GenAmPhase = 0.0;
 double g_GenFmPhase = 0.0;

@@ -11,8 +11,9 @@ constexpr int kCosineTableSize = 32768;
 
 // Entry i = cos(2 pi i / 32768); filled by InitTestSignalGenerator.
 extern double g_CosineTable[kCosineTableSize];
-// Oscillators read the table (true after start-up) instead of calling cos().
-extern bool g_GenUseSineTable;
+// Oscillators read the table (true after start-up) instead of calling cos(); the generator
+// window switches it while the audio thread reads it once per block.
+extern std::atomic<bool> g_GenUseSineTable;
 
 struct GenSineState {
   double Freq;        // frequency taken over, Hz

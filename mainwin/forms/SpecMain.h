@@ -97,6 +97,7 @@ public:
   void ViewInputMonitorClick();
   void ViewOutputMonitorClick();
   void FilterControlWindow1Click();
+  void MultiToneGenerator1Click();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -293,6 +294,7 @@ public:
   QAction* ViewInputMonitor;
   QAction* ViewOutputMonitor;
   QAction* FilterControlWindow1;
+  QAction* MultiToneGenerator1;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

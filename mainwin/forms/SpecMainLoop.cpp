@@ -13,6 +13,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "control/forms/GeneratorForm.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/DebugU1.h"
 #include "engine/FreqMixer.h"
@@ -168,6 +169,7 @@ bool TSndMainLoopHost::ConfigurationChanged()
   m_Form->SeenRingResets = g_BigBufferResetCount;
   // Edits, layout (when orientation or areas changed), scales, colours; the displays restart.
   m_Form->ReapplyDisplaySettings();
+  if (GeneratorForm && GeneratorForm->isVisible()) GeneratorForm->SettingsToControls();
   return changed;
 }
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "control/forms/FilterControlForm.h"
+#include "control/forms/GeneratorForm.h"
 #include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
@@ -67,9 +68,9 @@ void TSndMainForm::FormClose()
   }
 
   // Tool windows write their own placement as they close.
-  for (QWidget* w : {static_cast<QWidget*>(MonitorScope), static_cast<QWidget*>(OutputScope),
-                     static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
-                     static_cast<QWidget*>(FilterControlForm)})
+  for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
+                     static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(DebugForm),
+                     static_cast<QWidget*>(PicViewFrm), static_cast<QWidget*>(FilterControlForm)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();

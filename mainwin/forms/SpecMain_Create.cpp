@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "control/GeneratorWords.h"
 #include "engine/forms/HelpHook.h"
 #include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
@@ -65,6 +66,7 @@ void TSndMainForm::FormCreate()
   ComPort_Open();  // the configured PTT port, if any
   InitPreciseClock();
   CLI_Init();
+  Generator_RegisterWords();
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

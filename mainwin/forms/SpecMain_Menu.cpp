@@ -6,6 +6,7 @@
 
 #include "control/forms/FilterControlForm.h"
 #include "engine/SoundThreadLink.h"
+#include "control/forms/GeneratorForm.h"
 #include "engine/forms/DebugForm.h"
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/HelpBrowser.h"
@@ -59,7 +60,10 @@ void TSndMainForm::CreateMainMenu()
   ViewInputMonitor = AddItem(View1, "ViewInputMonitor", "&Input Monitor");
   ViewOutputMonitor = AddItem(View1, "ViewOutputMonitor", "&Output Monitor");
   FilterControlWindow1 = AddItem(View1, "FilterControlWindow1", "&Filter Control");
-  for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1})
+  View1->addSeparator();
+  MultiToneGenerator1 = AddItem(View1, "MultiToneGenerator1", "&Test Tone Generator");
+  for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1,
+                     MultiToneGenerator1})
     a->setCheckable(true);
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
@@ -71,6 +75,8 @@ void TSndMainForm::CreateMainMenu()
   connect(ViewOutputMonitor, &QAction::triggered, this, &TSndMainForm::ViewOutputMonitorClick);
   connect(FilterControlWindow1, &QAction::triggered, this,
           &TSndMainForm::FilterControlWindow1Click);
+  connect(MultiToneGenerator1, &QAction::triggered, this,
+          &TSndMainForm::MultiToneGenerator1Click);
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
@@ -121,6 +127,7 @@ void TSndMainForm::View1Click()
   ViewInputMonitor->setChecked(MonitorScope && MonitorScope->isVisible());
   ViewOutputMonitor->setChecked(OutputScope && OutputScope->isVisible());
   FilterControlWindow1->setChecked(FilterControlForm && FilterControlForm->isVisible());
+  MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -150,6 +157,7 @@ void TSndMainForm::ViewInputMonitorClick() { ShowTool(MonitorScope); }
 void TSndMainForm::ViewOutputMonitorClick() { ShowTool(OutputScope); }
 
 void TSndMainForm::FilterControlWindow1Click() { ShowTool(FilterControlForm); }
+void TSndMainForm::MultiToneGenerator1Click() { ShowTool(GeneratorForm); }
 
 void TSndMainForm::About1Click()
 {
