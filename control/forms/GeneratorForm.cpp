@@ -303,8 +303,9 @@ void TGeneratorForm::FormCreate()
     Ed_FreqMinChange();
     SetText(Ed_FreqMax, ini.ReadString(kSection, "FSliderMax", Text(Ed_FreqMax)));
     Ed_FreqMaxChange();
-    ReadFormBounds(this, ini, kSection, false);
+    // The style first: changing it re-creates the native window, which would move it again.
     SetFormStyle(this, ini.ReadInteger(kSection, "FormStyle", GetFormStyle(this)));
+    ReadFormBounds(this, ini, kSection, false);
     if (ini.ReadInteger(kSection, "Visible", 0) != 0) show();
   } catch (const EIniFileError& e) {
     DebugPrintf(10, 0, "%s", e.what());
