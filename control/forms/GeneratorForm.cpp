@@ -28,6 +28,7 @@
 #include "engine/SndConfig.h"
 #include "engine/TestSignalGen.h"
 #include "engine/forms/ClickLabel.h"
+#include "engine/forms/ColorRefQt.h"
 #include "engine/forms/FormPlacement.h"
 #include "engine/forms/HelpHook.h"
 #include "platform/IniFile.h"
@@ -39,8 +40,6 @@ namespace {
 
 const char* const kSection = "GeneratorForm";
 const QStringList kWaveforms = {"sine", "rectangle", "triangle", "sawtooth"};
-
-QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 std::string Text(const QLineEdit* ed) { return ed->text().toStdString(); }
 
@@ -87,7 +86,8 @@ QSpinBox* MakeUpDown(QLineEdit* edit, int lo, int hi, const QString& name)
 void SetEditColour(QLineEdit* ed, int colour)
 {
   QPalette pal = ed->palette();
-  pal.setColor(QPalette::Base, colour < 0 ? QApplication::palette(ed).color(QPalette::Base) : FromColorRef(colour));
+  pal.setColor(QPalette::Base, colour < 0 ? QApplication::palette(ed).color(QPalette::Base)
+                                           : ColorRefToQColor(static_cast<uint32_t>(colour)));
   ed->setPalette(pal);
 }
 
@@ -376,7 +376,7 @@ void TGeneratorForm::SettingsToControls()
   const bool on = SndConfig.StartSignalGenerator != 0;
   Pnl_OnOff->setText(on ? "Turn Off" : "Turn ON");
   QPalette pal = Pnl_OnOff->palette();
-  pal.setColor(QPalette::Window, on ? FromColorRef(kOnColour)
+  pal.setColor(QPalette::Window, on ? ColorRefToQColor(kOnColour)
                                     : QApplication::palette(Pnl_OnOff).color(QPalette::Button));
   Pnl_OnOff->setPalette(pal);
 

@@ -32,6 +32,7 @@
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "engine/TestSignalGen.h"
+#include "engine/forms/ColorRefQt.h"
 #include "engine/forms/FormPlacement.h"
 #include "engine/forms/HelpHook.h"
 #include "interp/CliCommands.h"
@@ -55,8 +56,6 @@ void ClickLabel(QWidget* w)
                       Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(w, &release);
 }
-
-QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 class GeneratorFormTest : public ::testing::Test {
 protected:
@@ -259,8 +258,8 @@ TEST_F(GeneratorFormTest, HandlersStayQuietUnderUpdateCount)
 
 TEST_F(GeneratorFormTest, RangeEditsClampColourAndRescaleTheSliders)
 {
-  const QColor red = FromColorRef(TGeneratorForm::kRangeRed);
-  const QColor yellow = FromColorRef(TGeneratorForm::kRangeYellow);
+  const QColor red = ColorRefToQColor(TGeneratorForm::kRangeRed);
+  const QColor yellow = ColorRefToQColor(TGeneratorForm::kRangeYellow);
   struct Case {
     const char* edit;
     const char* text;
