@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "control/forms/AFilePrp.h"
+#include "control/forms/CircuitForm.h"
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
     FilterControlForm = new TFilterControlForm;
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
+    CircuitForm = new TCircuitForm;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
@@ -100,6 +102,7 @@ int main(int argc, char** argv)
     result = app.exec();
 
     delete PicViewFrm;
+    delete CircuitForm;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

@@ -12,6 +12,12 @@ double AmplitudeToDb(double x)
 
 double DbToLinear(double db) { return std::pow(10.0, 0.05 * db); }
 
+int DelayedEditTicks(int timerIntervalMs)
+{
+  const int interval = timerIntervalMs > 0 ? timerIntervalMs : 1;
+  return (interval / 2 + 3000) / interval;
+}
+
 const char* UnitSymbolToString(int unit)
 {
   switch (unit) {

@@ -6,6 +6,9 @@ double AmplitudeToDb(double x);
 
 // 10 ^ (0.05 x dB): 20 dB per decade of amplitude.
 double DbToLinear(double db);
+// Ticks of a timer with the given interval (ms, >= 1) after which a typed value is applied:
+// about 3 s after the last keystroke, rounded (6 ticks at 500 ms, 30 at 100 ms).
+int DelayedEditTicks(int timerIntervalMs);
 
 // 1 "V", 2 "W", 3 the degree sign (UTF-8), 4 "dB", any other number "?".
 const char* UnitSymbolToString(int unit);

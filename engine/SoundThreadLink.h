@@ -23,6 +23,17 @@ struct SoundEngineStats {
   double processingRate = 0;  // sample rate of the processed signal (Hz)
   int bigBufferResets = 0;    // bumped whenever the spectrum ring readers must restart
   int decimFactors[8] = {1, 1, 1, 1, 1, 1, 1, 1};  // the spectrum ring's decimation stages
+  // For the signal-path window:
+  bool threadSuspended = false;  // the audio thread exists and is suspended
+  bool threadFinished = false;   // its loop has ended
+  bool inputOpen = false;        // the card's input is open
+  bool outputOpen = false;       // the card's output is open
+  bool inputWanted = false;      // input is to be open
+  bool outputWanted = false;     // output is to be open
+  bool outputOk = true;          // the last output write worked
+  uint32_t blockStats[50] = {};  // activity flags of the last block (0 not run, 1 ran, 3 failed)
+  bool digimodeTx = false;       // the digimode transmitter is switched on
+  bool digimodeRx = false;       // the digimode receiver is switched on
 };
 
 enum class ScopeChannel { Input = 0, Output = 1 };
@@ -72,6 +83,13 @@ public:
   // The thread sleeps that long once at the end of its next pass (a stall test).
   virtual void RequestStall(int ms) { (void)ms; }
   virtual void SetDebugOptions(int bits) { (void)bits; }
+
+  // Signal-path window: the clip counts of the generator adders into the input and into the
+  // output per channel since the last call, each read and cleared in one atomic exchange.
+  virtual void TakeMixClips(int inClips[2], int outClips[2])
+  {
+    inClips[0] = inClips[1] = outClips[0] = outClips[1] = 0;
+  }
 };
 
 // The link in use; the base class until the program or a test installs another.

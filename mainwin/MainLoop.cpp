@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/MiscUtils.h"
 #include "engine/RedrawRequest.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThdMsgQueue.h"
@@ -250,7 +251,7 @@ int CMainLoop::IdleStep() {
 void CMainLoop::ArmFreqEdit(FreqEdit which) {
   if (UpdatingControls > 0) return;
   const int interval = TimerInterval_ms > 0 ? TimerInterval_ms : kMainTimerInterval_ms;
-  FreqApplyTicks[static_cast<int>(which)] = (interval / 2 + 3000) / interval;
+  FreqApplyTicks[static_cast<int>(which)] = DelayedEditTicks(interval);
 }
 
 int CMainLoop::IsPeriodicActionDue(int64_t now) {

@@ -9,6 +9,7 @@
 #include "engine/C_WaveIO.h"
 #include "engine/SampleRates.h"
 #include "engine/SoundThd.h"
+#include "digimode/DigimodeHooks.h"
 
 double CSoundEngineLink::CalcEffectiveSampleRates() { return ::CalcEffectiveSampleRates(); }
 
@@ -103,6 +104,18 @@ SoundEngineStats CSoundEngineLink::Stats() const
     st.inputErrors = t->InputErrors;
     st.outputErrors = t->OutputErrors;
   }
+  st.threadSuspended = st.threadExists && ThreadSuspended();
+  st.threadFinished = g_SoundThdFinished;
+  if (CSound* snd = g_pSound.load()) {
+    st.inputOpen = snd->IsInputOpen() != 0;
+    st.outputOpen = snd->IsOutputOpen() != 0;
+  }
+  st.inputWanted = g_SoundInputWanted;
+  st.outputWanted = g_SoundOutputWanted;
+  st.outputOk = g_SoundOutputOk;
+  for (int i = 0; i < kSndThdNrBlockFlags && i < 50; ++i) st.blockStats[i] = g_SndThdBlockStats[i];
+  st.digimodeTx = g_DigimodeTxEnabled;
+  st.digimodeRx = g_DigimodeRxEnabled;
   st.loops = g_SndThdLoopCount;
   for (int i = 0; i < kSndThdNrStageTimes && i < 12; ++i) st.stageTicks[i] = g_SndThdStageTicks[i];
   st.nrProcessedChannels = g_NrProcessedChannels;
@@ -114,6 +127,15 @@ SoundEngineStats CSoundEngineLink::Stats() const
     for (int i = 0; i < 8; ++i) st.decimFactors[i] = std::max(1, g_BigBuffers[0].Stages[i].Factor);
   }
   return st;
+}
+
+void CSoundEngineLink::TakeMixClips(int inClips[2], int outClips[2])
+{
+  TSoundThread* t = g_pSoundThread;
+  for (int ch = 0; ch < 2; ++ch) {
+    inClips[ch] = t ? t->InMixClips[ch].exchange(0) : 0;
+    outClips[ch] = t ? t->OutMixClips[ch].exchange(0) : 0;
+  }
 }
 
 void CSoundEngineLink::ClearInputStatus()

@@ -25,6 +25,7 @@ public:
   void AckScopeSnapshot(ScopeChannel channel) override;
   SoundEngineStats Stats() const override;
   void ClearInputStatus() override;
+  void TakeMixClips(int inClips[2], int outClips[2]) override;
   void RequestStall(int ms) override;
   void SetDebugOptions(int bits) override;
 };

@@ -98,6 +98,9 @@ public:
   void ViewOutputMonitorClick();
   void FilterControlWindow1Click();
   void MultiToneGenerator1Click();
+  void Menu_ViewCircuitClick();
+  // The signal-path window's calls up to the scopes and the main window.
+  void InstallCircuitUpcalls();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -295,6 +298,7 @@ public:
   QAction* ViewOutputMonitor;
   QAction* FilterControlWindow1;
   QAction* MultiToneGenerator1;
+  QAction* Menu_ViewCircuit;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

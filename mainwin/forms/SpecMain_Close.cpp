@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "control/forms/CircuitForm.h"
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "engine/DebugU1.h"
@@ -69,8 +70,9 @@ void TSndMainForm::FormClose()
 
   // Tool windows write their own placement as they close.
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
-                     static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(DebugForm),
-                     static_cast<QWidget*>(PicViewFrm), static_cast<QWidget*>(FilterControlForm)})
+                     static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
+                     static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
+                     static_cast<QWidget*>(FilterControlForm)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();

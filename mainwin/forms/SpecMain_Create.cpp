@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "control/CircuitModel.h"
 #include "control/GeneratorWords.h"
 #include "engine/forms/HelpHook.h"
 #include "engine/DebugU1.h"
@@ -67,6 +68,8 @@ void TSndMainForm::FormCreate()
   InitPreciseClock();
   CLI_Init();
   Generator_RegisterWords();
+  Circuit_RegisterWords();
+  InstallCircuitUpcalls();
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

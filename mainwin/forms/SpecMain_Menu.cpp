@@ -6,6 +6,7 @@
 
 #include "control/forms/FilterControlForm.h"
 #include "engine/SoundThreadLink.h"
+#include "control/forms/CircuitForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "engine/forms/DebugForm.h"
 #include "mainwin/forms/AboutU.h"
@@ -62,8 +63,9 @@ void TSndMainForm::CreateMainMenu()
   FilterControlWindow1 = AddItem(View1, "FilterControlWindow1", "&Filter Control");
   View1->addSeparator();
   MultiToneGenerator1 = AddItem(View1, "MultiToneGenerator1", "&Test Tone Generator");
+  Menu_ViewCircuit = AddItem(View1, "Menu_ViewCircuit", "&Components (Circuit)");
   for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1,
-                     MultiToneGenerator1})
+                     MultiToneGenerator1, Menu_ViewCircuit})
     a->setCheckable(true);
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
@@ -77,6 +79,7 @@ void TSndMainForm::CreateMainMenu()
           &TSndMainForm::FilterControlWindow1Click);
   connect(MultiToneGenerator1, &QAction::triggered, this,
           &TSndMainForm::MultiToneGenerator1Click);
+  connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
@@ -128,6 +131,7 @@ void TSndMainForm::View1Click()
   ViewOutputMonitor->setChecked(OutputScope && OutputScope->isVisible());
   FilterControlWindow1->setChecked(FilterControlForm && FilterControlForm->isVisible());
   MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
+  Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -158,6 +162,20 @@ void TSndMainForm::ViewOutputMonitorClick() { ShowTool(OutputScope); }
 
 void TSndMainForm::FilterControlWindow1Click() { ShowTool(FilterControlForm); }
 void TSndMainForm::MultiToneGenerator1Click() { ShowTool(GeneratorForm); }
+
+void TSndMainForm::Menu_ViewCircuitClick() { ShowTool(CircuitForm); }
+
+void TSndMainForm::InstallCircuitUpcalls()
+{
+  CircuitUpcalls& up = TCircuitForm::Upcalls;
+  up.ShowScope = [](int channel) { ShowTool(channel == 1 ? OutputScope : MonitorScope); };
+  up.ScopeVisible = [](int channel) {
+    const QWidget* w = channel == 1 ? OutputScope : MonitorScope;
+    return w && w->isVisible();
+  };
+  up.ShowMainWindow = [this] { ShowTool(this); };
+  // The digimode terminal and the filter control window install theirs when they exist.
+}
 
 void TSndMainForm::About1Click()
 {
