@@ -150,9 +150,12 @@ TEST_F(CircuitModelTest, EachSliderParameterHasItsRangeValueAndWrite)
     g_NoiseParamsChanged = false;
     EXPECT_EQ(CircuitSlider_Write(c.number, c.write), c.generator) << c.number;
     EXPECT_NEAR(c.field(), c.stored, 1e-5 * std::max(1.0, std::fabs(c.stored))) << c.number;
-    if (c.number >= 36 && c.number <= 41)
+    if (c.number >= 36 && c.number <= 41) {
       EXPECT_TRUE(SndConfig.Sine[(c.number - 36) % 3].ParamsChanged) << c.number;
-    if (c.number == 42) EXPECT_TRUE(g_NoiseParamsChanged);
+    }
+    if (c.number == 42) {
+      EXPECT_TRUE(g_NoiseParamsChanged);
+    }
   }
   EXPECT_NEAR(g_FreqMixers[0].OscFrequency, 1000.0, 3.0);  // the mixer follows number 1
   // Frequency ranges follow the processing rate.
@@ -181,7 +184,7 @@ TEST(CircuitHilbert, LengthRule)
     const char* text;
     int old, length;
   } cases[] = {{"40", 37, 41}, {"39", 37, 37}, {"7", 37, 37}, {"200", 37, 37}, {"9", 37, 9},
-               {"101", 37, 101}, {"100", 37, 101}, {"102", 37, 37}, {"abc", 57, 57}, {"-5", 37, 37},
+               {"101", 37, 101}, {"100", 37, 101}, {"102", 37, 101}, {"104", 37, 37}, {"abc", 57, 57}, {"-5", 37, 37},
                {"", 45, 45}, {"13", 37, 13}, {"14", 37, 13}};
   for (const Case& c : cases) EXPECT_EQ(CircuitHilbertLength(c.text, c.old), c.length) << c.text;
 }

@@ -41,7 +41,14 @@ namespace {
 struct FakeCircuitLink : CSoundThreadLink {
   SoundEngineStats stats;
   int inClips[2] = {}, outClips[2] = {};
-  SoundEngineStats Stats() const override { return stats; }
+  // The wanted device states are the engine's own, as the real link reads them.
+  SoundEngineStats Stats() const override
+  {
+    SoundEngineStats s = stats;
+    s.inputWanted = g_SoundInputWanted;
+    s.outputWanted = g_SoundOutputWanted;
+    return s;
+  }
   void TakeMixClips(int in[2], int out[2]) override
   {
     for (int ch = 0; ch < 2; ++ch) {
@@ -55,7 +62,8 @@ struct FakeCircuitLink : CSoundThreadLink {
   {
     stats = {};
     stats.soundExists = stats.threadExists = true;
-    stats.inputWanted = stats.outputWanted = stats.inputOpen = stats.outputOpen = true;
+    stats.inputOpen = stats.outputOpen = true;
+    g_SoundInputWanted = g_SoundOutputWanted = true;
     for (uint32_t& f : stats.blockStats) f = 1;
   }
 };
@@ -166,6 +174,7 @@ TEST_F(CircuitFormTest, EachBlockStateFromATableOfStats)
       {"output failed", [](auto& l) { l.stats.outputOk = false; }, "Pnl_SoundOut", CB_SOUND_OUT, 3},
       {"output suspended", [](auto& l) { l.stats.threadSuspended = true; }, "Pnl_SoundOut", CB_SOUND_OUT, 0},
       {"left mixer on, running", [](auto&) {
+         SndConfig.ConnectSlider1 = 42;  // not its oscillator (the default is)
          SndConfig.FreqMixerEnabled = true;
          FreqMixer_Init(&g_FreqMixers[0], 500, 0, false, true);
        }, "Pnl_Mixer", CB_MIXER_LEFT, 1},
@@ -212,6 +221,8 @@ TEST_F(CircuitFormTest, EachBlockStateFromATableOfStats)
     TCircuitForm::Upcalls.FilterControlEdits = nullptr;
     TCircuitForm::Upcalls.ScopeVisible = nullptr;
     c.set(link);
+    form->Timer1Timer();  // a changed slider connection shows from the next tick on
+    c.set(link);          // (clip counts are taken by each tick)
     form->Timer1Timer();
     EXPECT_EQ(form->BlockState(c.id), c.state) << c.what;
     EXPECT_EQ(Find(c.block)->property("BlockState").toInt(), c.state) << c.what;
@@ -403,6 +414,7 @@ TEST_F(CircuitFormTest, HilbertLengthThroughTheStringEditor)
 TEST_F(CircuitFormTest, TypedLoFrequencyAppliedAfterSixTicksAndReArmedByTyping)
 {
   SndConfig.SecondMixer.MixerFrequency = 800;
+  form->ApplyMixerSettings(0);
   form->ApplyMixerSettings(1);
   form->Timer1Timer();  // shows the current oscillator frequencies
   auto* ed = Find<QLineEdit>("Ed_RightLoFreq");
@@ -460,7 +472,7 @@ TEST_F(CircuitFormTest, EachSliderParameterRangeValueAndWrite)
       {10, 38, 0, 5512, "1100.0 Hz", 5512, [] { return SndConfig.Sine[2].SinFreq.load(); }, 0},
       {11, 39, -100, 10, "-20.0 dB", -90, [] { return SndConfig.Sine[0].SinAmpl.load(); }, 1.0},
       {12, 40, -100, 10, "-20.0 dB", -84, [] { return SndConfig.Sine[1].SinAmpl.load(); }, 0.501187},
-      {13, 41, -100, 10, "-20.0 dB", 0, [] { return SndConfig.Sine[2].SinAmpl.load(); }, 0.01},
+      {13, 41, -100, 10, "-20.0 dB", -50, [] { return SndConfig.Sine[2].SinAmpl.load(); }, 0.01},
       {14, 42, -150, -30, "-50.0 dB", -110, [] { return SndConfig.NoiseLevel.load(); }, -70},
   };
   for (const Case& c : cases) {
@@ -469,13 +481,19 @@ TEST_F(CircuitFormTest, EachSliderParameterRangeValueAndWrite)
     EXPECT_EQ(form->ConnectedNumber, c.number);
     EXPECT_EQ(slider->minimum(), c.min) << c.number;
     EXPECT_EQ(slider->maximum(), c.max) << c.number;
-    if (c.label) EXPECT_EQ(label->text(), c.label) << c.number;
+    if (c.label) {
+      EXPECT_EQ(label->text(), c.label) << c.number;
+    }
     for (auto& s : SndConfig.Sine) s.ParamsChanged = false;
     g_NoiseParamsChanged = false;
     slider->setValue(c.moveTo);
     EXPECT_NEAR(c.field(), c.stored, 1e-5 * std::max(1.0, std::fabs(c.stored))) << c.number;
-    if (c.number >= 36 && c.number <= 41) EXPECT_TRUE(SndConfig.Sine[(c.number - 36) % 3].ParamsChanged);
-    if (c.number == 42) EXPECT_TRUE(g_NoiseParamsChanged);
+    if (c.number >= 36 && c.number <= 41) {
+      EXPECT_TRUE(SndConfig.Sine[(c.number - 36) % 3].ParamsChanged);
+    }
+    if (c.number == 42) {
+      EXPECT_TRUE(g_NoiseParamsChanged);
+    }
   }
   EXPECT_NEAR(g_FreqMixers[0].OscFrequency, 1000.0, 3.0);
 

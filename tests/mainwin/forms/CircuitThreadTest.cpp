@@ -2,6 +2,7 @@
 // into the input, filters bypassed, the spectrum at the output; the left mixer shifts the tone.
 #include <QAction>
 #include <QApplication>
+#include <QTimer>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -48,7 +49,7 @@ struct CircuitThreadTest : MainWindowTest {
             "StartSignalGenerator=1\nStartDigitalFilter=0\nDigitalFilterBypass=3\n"
             "[FFT_INPUT]\nNrOfSamples=2048\nAverage=1\nComplexFFT=0\n[FFT_OUTPUT]\nLogSpectrum=1\n"
             "[CIRCUIT]\nConnectGeneratorToInput=1\nConnectSpectrumToInput=0\nFreqMixerEnabled=0\n"
-            "MixerSideband=0\nMixerFrequency=300\n"
+            "MixerSideband=0\nMixerFrequency=300\nConnectSlider1=5\n"
             "[SIGNAL_GENERATOR]\nSinFreq0=1000\nSinAmpl0=0.1\nEnabled0=1\nEnabled1=0\nEnabled2=0\n");
     InstallQtSyncBridge();
     InstallSoundEngineLink();
