@@ -15,6 +15,8 @@
 #include <cmath>
 #include <memory>
 
+#include "control/FilterEditChannel.h"
+#include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
 #include "engine/DebugU1.h"
@@ -346,7 +348,14 @@ void TCircuitForm::MonitorClick(int channel)
 
 void TCircuitForm::FilterClick(int channel)
 {
-  if (Upcalls.ShowFilterControl) Upcalls.ShowFilterControl(channel);
+  if (Upcalls.ShowFilterControl) {
+    Upcalls.ShowFilterControl(channel);
+    return;
+  }
+  g_FilterEditChannel = channel;
+  if (!FilterControlForm) return;
+  FilterControlForm->show();
+  FilterControlForm->raise();
 }
 
 void TCircuitForm::Pnl_SpectrumClick()
@@ -607,7 +616,9 @@ CircuitLiveState TCircuitForm::GatherLiveState()
   for (int ch = 0; ch < 2; ++ch) {
     s.mixerRunning[ch] = g_FreqMixers[ch].Enabled.load();
     s.mixerEnabled[ch] = MixerEnabledSetting(ch);
-    s.filterEdited[ch] = Upcalls.FilterControlEdits && Upcalls.FilterControlEdits(ch);
+    s.filterEdited[ch] = Upcalls.FilterControlEdits
+                             ? Upcalls.FilterControlEdits(ch)
+                             : FilterControlForm && FilterControlForm->isVisible() && g_FilterEditChannel == ch;
   }
   s.inMonitorVisible = Upcalls.ScopeVisible && Upcalls.ScopeVisible(0);
   s.outMonitorVisible = Upcalls.ScopeVisible && Upcalls.ScopeVisible(1);

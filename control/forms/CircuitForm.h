@@ -4,7 +4,8 @@
 // its setting or opens the window that edits it, a pop-up sets up either frequency mixer, and
 // one slider drives one of 15 parameters. One instance (CircuitForm), created at start; GUI
 // thread only. Windows of the main window's folder are reached through Upcalls, which the main
-// window installs (each may be empty: the action then does nothing).
+// window installs (each may be empty: the action then does nothing); the generator and filter
+// windows of this folder are called directly (a filter call set in Upcalls takes precedence).
 #include <QWidget>
 #include <functional>
 
