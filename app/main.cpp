@@ -7,6 +7,7 @@
 
 #include "control/forms/AFilePrp.h"
 #include "control/forms/CircuitForm.h"
+#include "control/forms/ConfigDlg.h"
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv)
 
     // Created in this order; the main window first (later windows join this list).
     SndMainForm = new TSndMainForm(args, InstanceLockDirectory());
+    ConfigDlg = new TConfigDlg;
     AbtForm = new TAbtForm(SndMainForm);
     GeneratorForm = new TGeneratorForm;
     DebugForm = new TDebugForm;
@@ -115,6 +117,7 @@ int main(int argc, char** argv)
     YesNoForm = nullptr;
     delete AudioFilePropFrm;
     AudioFilePropFrm = nullptr;
+    delete ConfigDlg;
     delete SndMainForm;  // owns the about box
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Vartumo", QString::fromLocal8Bit(e.what()));

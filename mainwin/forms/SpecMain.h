@@ -38,6 +38,7 @@ class QPushButton;
 class QScrollBar;
 class QTimer;
 class TWaveFileControl;
+class TConfigDlg;
 
 class TSndMainForm : public QMainWindow {
   Q_OBJECT
@@ -109,6 +110,29 @@ public:
   void Menu_HelpPeriodicClick();
   void Menu_HelpInterpreterClick();
   void Menu_HelpWatchClick();
+
+  // --- Setup menu: the configuration dialog on a page (SpecMain_Setup.cpp) ---
+  void Menu_SetupAudioClick();
+  void Menu_SetupAudioServerClick();
+  void Menu_SetupFFTClick();
+  void Menu_SetupInterfaceClick();
+  void Menu_SetupSpectrumDisplayClick();
+  void Menu_SetupSpectrumColorsClick();
+  void Menu_SetupWaveFileClick();
+  void Menu_MarkerSettingsClick();
+  void Menu_FreqRespCalibClick();
+  void SwitchToSystemSettings();
+  QMenu* Setup1 = nullptr;
+  QAction* Menu_SetupAudio = nullptr;
+  QAction* Menu_SetupAudioServer = nullptr;
+  QAction* Menu_SetupFFT = nullptr;
+  QAction* Menu_SetupInterface = nullptr;
+  QAction* Menu_SetupSpectrumDisplay = nullptr;
+  QAction* Menu_SetupSpectrumColors = nullptr;
+  QAction* Menu_SetupWaveFile = nullptr;
+  QAction* Menu_MarkerSettings = nullptr;
+  QAction* Menu_FreqRespCalib = nullptr;
+  QAction* Menu_SetupSystem = nullptr;
 
   // --- Wave files: analysis, playback and recording (SpecMain_Wave.cpp) ---
   void CreateWaveFileControl();  // after the menus and the control panel
@@ -314,6 +338,8 @@ protected:
 private:
   void CreateControlPanel();
   void CreateMainMenu();
+  void CreateSetupMenu();
+  void ShowConfigPage(QWidget* (*page)(TConfigDlg*));
   void SBR_BrightnessChange();
   void SBR_ContrastChange();
   void ShowDebugPage(QWidget* page);

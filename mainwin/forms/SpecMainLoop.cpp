@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "control/forms/GeneratorForm.h"
+#include "control/forms/ConfigDlg.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/DebugU1.h"
 #include "engine/FreqMixer.h"
@@ -188,6 +189,15 @@ void TSndMainLoopHost::ProcessingRateCheck()
 void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
 {
   if ((tick & 1) && OutputScope) OutputScope->FeedFromSoundThread();
+  // Requests to the configuration dialog: new rate texts (16), all controls afresh (32).
+  if (g_RedrawRequestMask & 16) {
+    if (ConfigDlg && ConfigDlg->isVisible()) ConfigDlg->UpdateRateInfo();
+    g_RedrawRequestMask &= ~16;
+  }
+  if (g_RedrawRequestMask & 32) {
+    if (ConfigDlg && ConfigDlg->isVisible()) ConfigDlg->SettingsToControls();
+    g_RedrawRequestMask &= ~32;
+  }
 }
 
 void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "control/forms/CircuitForm.h"
+#include "control/forms/ConfigDlg.h"
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "engine/DebugU1.h"
@@ -72,7 +73,7 @@ void TSndMainForm::FormClose()
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
-                     static_cast<QWidget*>(FilterControlForm)})
+                     static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();

@@ -100,6 +100,8 @@ void TSndMainForm::CreateMainMenu()
           &TSndMainForm::Menu_HelpInterpreterClick);
   connect(Menu_HelpWatch, &QAction::triggered, this, &TSndMainForm::Menu_HelpWatchClick);
   connect(About1, &QAction::triggered, this, &TSndMainForm::About1Click);
+
+  CreateSetupMenu();
 }
 
 void TSndMainForm::Menu_StartSoundThdClick()
