@@ -253,7 +253,11 @@ void TConfigDlg::ApplyAudioControls()
           v = StrToFloatDef(Text(it->text()), v);
       }
       bool corrected = false;
-      *fields[k] = CheckCalibratedRate(v, kCalibNominalRates[i], &corrected);
+      v = CheckCalibratedRate(v, kCalibNominalRates[i], &corrected);
+      // The devices take the calibrated rates when they open: a new calibration of the rate
+      // in use re-opens them, so the running program follows it.
+      if (v != fields[k]->load() && kCalibNominalRates[i] == c.SampleRate) DeviceChanged = true;
+      *fields[k] = v;
       if (corrected) {
         g->setStyleSheet(kRed);
         m_Corrected = true;

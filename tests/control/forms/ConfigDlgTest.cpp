@@ -481,6 +481,7 @@ TEST_F(ConfigDlgTest, CalibrationButtonsAndApplysReset)
   EXPECT_DOUBLE_EQ(MachineConfig.CalibADC[2], 11013.986);
   EXPECT_DOUBLE_EQ(MachineConfig.CalibDAC[2], 11018.981);
   EXPECT_FALSE(IsRed(grid));
+  EXPECT_EQ(link.reopens, 1);  // the devices open again with the calibrated rates
 
   // More than a tenth of the nominal rate away: reset at Apply, the grid turns red.
   grid->item(3, 1)->setText("12200");
