@@ -15,6 +15,7 @@
 
 #include "control/ConfigRules.h"
 #include "control/forms/ConfigDlg.h"
+#include "control/forms/ConfigDlgText.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/forms/ClickLabel.h"
 #include "engine/FreqMixer.h"
@@ -33,12 +34,10 @@ constexpr int kMinScrollInterval = 5;  // ms
 constexpr int kMaxRateDivisor = 6561;
 constexpr size_t kMaxRefFileName = 255;
 
-std::string Text(const QString& s) { return s.trimmed().toStdString(); }
-
-int IntDef(const QString& s, int def) { return StrToIntDef(Text(s), def); }
+int IntDef(const QString& s, int def) { return StrToIntDef(TrimmedText(s), def); }
 
 // The integer of a text that must be one (no default).
-bool StrictInt(const QString& s, int* value) { return TryStrToInt(Text(s), *value); }
+bool StrictInt(const QString& s, int* value) { return TryStrToInt(TrimmedText(s), *value); }
 
 void SetChecked(QCheckBox* c, bool on) { c->setChecked(on); }
 
@@ -71,10 +70,7 @@ void TConfigDlg::ShowReal(QLineEdit* ed, const char* pattern, double value)
 
 double TConfigDlg::ReadReal(QLineEdit* ed, double def) const
 {
-  // The shown text is rounded: an untouched edit gives back the exact value it showed.
-  if (ed->property("shownText").isValid() && ed->text() == ed->property("shownText").toString())
-    return ed->property("shownValue").toDouble();
-  return StrToFloatDef(Text(ed->text()), def);
+  return ShownOrTypedReal(ed->text(), ed->property("shownText"), ed->property("shownValue"), def);
 }
 
 void TConfigDlg::SettingsToControls()

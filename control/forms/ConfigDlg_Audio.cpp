@@ -10,6 +10,7 @@
 
 #include "control/ConfigRules.h"
 #include "control/forms/ConfigDlg.h"
+#include "control/forms/ConfigDlgText.h"
 #include "engine/MachineConfig.h"
 #include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
@@ -58,8 +59,6 @@ int FillDeviceList(QComboBox* list, int numDevs, int (*caps)(int, WAVEINCAPSA*),
 
 int InCaps(int i, WAVEINCAPSA* c) { return waveInGetDevCapsA(i, c); }
 int OutCaps(int i, WAVEINCAPSA* c) { return waveOutGetDevCapsA(i, c); }
-
-std::string Text(const QString& s) { return s.trimmed().toStdString(); }
 
 }  // namespace
 
@@ -187,14 +186,14 @@ void TConfigDlg::CalibrationToControls()
 void TConfigDlg::UpdateCalibrationTable(int kind)
 {
   const double offset = SndConfig.FreqOffset;
-  const double ratio = CalibrationRatio(StrToFloatDef(Text(Ed_DisplayedFreq->text()), 0),
-                                        StrToFloatDef(Text(Ed_CorrectFreq->text()), 0), offset);
+  const double ratio = CalibrationRatio(StrToFloatDef(TrimmedText(Ed_DisplayedFreq->text()), 0),
+                                        StrToFloatDef(TrimmedText(Ed_CorrectFreq->text()), 0), offset);
   if (ratio <= 0) return;
   QTableWidget* g = SG_SampleRateCalib;
   const double rate = kind == 0 ? g_InputSampleRate.load() : g_OutputSampleRate.load();
   for (int row = 1; row < g->rowCount(); ++row) {
     const QTableWidgetItem* first = g->item(row, 0);
-    if (!first || StrToIntDef(Text(first->text()), 0) != SndConfig.SampleRate) continue;
+    if (!first || StrToIntDef(TrimmedText(first->text()), 0) != SndConfig.SampleRate) continue;
     const QString text = QString::fromStdString(FormatFloat("#0000.00#", rate * ratio));
     QTableWidgetItem* cell = g->item(row, kind + 1);
     if (cell)
@@ -208,7 +207,7 @@ void TConfigDlg::ApplyAudioControls()
 {
   // A1. Time zone.
   MachineConfig.LocalMinusUTC =
-      StrToIntDef(Text(Ed_LocalMinusUTC_hours->text()), MachineConfig.LocalMinusUTC);
+      StrToIntDef(TrimmedText(Ed_LocalMinusUTC_hours->text()), MachineConfig.LocalMinusUTC);
   g_LocalMinusUtcHours = MachineConfig.LocalMinusUTC.load();
 
   // A2. Devices.
@@ -233,9 +232,9 @@ void TConfigDlg::ApplyAudioControls()
   if (!ServerNamesOk) AddMessage("Error in Audio Server Names !");
 
   // A4. Rates.
-  c.SampleRate = StrToIntDef(Text(Combo_InputSampleRate->currentText()), c.SampleRate);
+  c.SampleRate = StrToIntDef(TrimmedText(Combo_InputSampleRate->currentText()), c.SampleRate);
   c.SampleRateDivisor =
-      StrToIntDef(Text(Combo_InputSampleRateDivisor->currentText()), c.SampleRateDivisor);
+      StrToIntDef(TrimmedText(Combo_InputSampleRateDivisor->currentText()), c.SampleRateDivisor);
   c.InputAntiAlias = Chk_InputAntiAlias->isChecked() ? 1 : 0;
 
   // A5. Calibration: values more than a tenth of the nominal rate away are reset.
@@ -246,12 +245,7 @@ void TConfigDlg::ApplyAudioControls()
     for (int k = 0; k < 2; ++k) {
       const QTableWidgetItem* it = g->item(i + 1, k + 1);
       double v = fields[k]->load();
-      if (it) {
-        if (it->data(Qt::UserRole).isValid() && it->text() == it->data(Qt::UserRole).toString())
-          v = it->data(Qt::UserRole + 1).toDouble();
-        else
-          v = StrToFloatDef(Text(it->text()), v);
-      }
+      if (it) v = ShownOrTypedReal(it->text(), it->data(Qt::UserRole), it->data(Qt::UserRole + 1), v);
       bool corrected = false;
       v = CheckCalibratedRate(v, kCalibNominalRates[i], &corrected);
       // The devices take the calibrated rates when they open: a new calibration of the rate
@@ -270,7 +264,7 @@ void TConfigDlg::Ed_LocalMinusUTC_hoursChange()
 {
   if (UpdateCount < 1)
     g_LocalMinusUtcHours =
-        StrToIntDef(Text(Ed_LocalMinusUTC_hours->text()), MachineConfig.LocalMinusUTC);
+        StrToIntDef(TrimmedText(Ed_LocalMinusUTC_hours->text()), MachineConfig.LocalMinusUTC);
 }
 
 void TConfigDlg::Timer1Timer()
