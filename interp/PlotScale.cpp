@@ -135,6 +135,7 @@ void Plot_PlaceLegendBoxes(T_WatchList* wl, int bw, int hq)
     return r;
   };
   for (int i = 0; i < n; ++i) {
+    if (wl->Pens[i].PenDisplayStyle == 0) continue;  // a hidden channel leaves its slot empty
     T_PlotRect r;
     if (side) {
       const int slot = std::max(2, (a.bottom - a.top) / visible);
