@@ -30,6 +30,7 @@
 #include "interp/CliSpectrum.h"
 #include "interp/CmdWinMsg.h"
 #include "interp/SpectrumAlert.h"
+#include "interp/forms/WatchForm.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
 #include "platform/PerfCounter.h"
@@ -188,6 +189,8 @@ void TSndMainLoopHost::ProcessingRateCheck()
 void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
 {
   if ((tick & 1) && OutputScope) OutputScope->FeedFromSoundThread();
+  // The watch list and plotter, while shown and full resolution is not awaited.
+  if (WatchForm && WatchForm->isVisible() && !m_Form->WaitFullResolution) WatchForm->PeriodicUpdate();
 }
 
 void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }
