@@ -14,6 +14,7 @@
 #include "control/forms/YesNoDlg.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
+#include "interp/forms/WatchForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
 #include "mainwin/forms/AboutU.h"
@@ -99,10 +100,12 @@ int main(int argc, char** argv)
     YesNoForm = new TYesNoForm(SndMainForm);
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
+    WatchForm = new TWatchForm;
 
     SndMainForm->show();
     result = app.exec();
 
+    delete WatchForm;
     delete PicViewFrm;
     delete CircuitForm;
     delete OutputScope;

@@ -222,12 +222,12 @@ bool PlotData_PutRecord(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
   return true;
 }
 
-bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec)
+bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool advance)
 {
   T_PlotFileHeader& h = pd->Header;
-  int index = 0;
-  if (h.MaxRecords > 0) {
-    index = static_cast<int>((uint64_t{h.WriteIndex} + 1) % h.MaxRecords);
+  int index = h.WriteIndex < h.MaxRecords ? static_cast<int>(h.WriteIndex) : 0;
+  if (advance && h.MaxRecords > 0) {
+    index = static_cast<int>((static_cast<uint64_t>(index) + 1) % h.MaxRecords);
     h.WriteIndex = static_cast<uint32_t>(index);
     if (h.HighestIndex <= h.WriteIndex) h.HighestIndex = h.WriteIndex;
     pd->HeaderDirty = 1;

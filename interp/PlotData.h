@@ -125,8 +125,9 @@ void Plot_ClampInt(int* value, int lower, int upper);
 
 // The store of every writer (recording step, import, benchmark): the ring rule, then the record
 // at the new index, then the ring indices (the whole header image) into the mapped file header
-// when the buffer is a writable file. Returns the result of PlotData_PutRecord.
-bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec);
+// when the buffer is a writable file. With advance false the record replaces the newest one
+// (the watch list's step in progress). Returns the result of PlotData_PutRecord.
+bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool advance = true);
 
 // The one plot-data object of the program.
 extern T_PlotData g_PlotData;

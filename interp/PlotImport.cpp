@@ -24,17 +24,6 @@ namespace {
 constexpr int kTitleMax = 80;
 constexpr int kMaxEmptyLines = 10;
 
-// Copies at most maxChars characters of src (and a terminator) into dest of destSize bytes.
-void CopyText(char* dest, size_t destSize, const char* src, size_t maxChars)
-{
-  if (destSize == 0) return;
-  if (!src) src = "";
-  size_t n = strnlen(src, maxChars);
-  if (n > destSize - 1) n = destSize - 1;
-  std::memcpy(dest, src, n);
-  dest[n] = '\0';
-}
-
 // Whether the text at p starts a value a time conversion can read: a number (optional sign,
 // then a digit, or a point and a digit, or "$", "#", "%"), or for a date/time pattern a digit,
 // or a letter where the pattern starts with a month name.
@@ -93,14 +82,14 @@ void PlotImport_InitParams(PlotImportParams* params, const T_WatchList* wl, cons
                            uint32_t separator, int timeColumn, const char* timeFormat)
 {
   std::memset(params, 0, sizeof *params);
-  CopyText(params->FileName, sizeof params->FileName, fileName, 255);
+  Watch_CopyText(params->FileName, sizeof params->FileName, fileName, 255);
   params->Separator = separator;
   for (int i = 0; i < WATCH_MAX_CHANNELS && wl; ++i) {
-    CopyText(params->ChannelTitles[i], WATCH_TITLE_SIZE, wl->Titles[i], 15);
-    CopyText(params->ChannelFormats[i], WATCH_FORMAT_SIZE, wl->Formats[i], 80);
+    Watch_CopyText(params->ChannelTitles[i], WATCH_TITLE_SIZE, wl->Titles[i], 15);
+    Watch_CopyText(params->ChannelFormats[i], WATCH_FORMAT_SIZE, wl->Formats[i], 80);
   }
   params->TimeColumn = timeColumn;
-  CopyText(params->TimeFormat, sizeof params->TimeFormat, timeFormat, 80);
+  Watch_CopyText(params->TimeFormat, sizeof params->TimeFormat, timeFormat, 80);
 }
 
 int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
@@ -119,7 +108,7 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   CliFileReader reader;
   CLI_FileReaderInit(&reader);
   char fileName[256];
-  CopyText(fileName, sizeof fileName, params->FileName, 255);
+  Watch_CopyText(fileName, sizeof fileName, params->FileName, 255);
   reader.handle = open(fileName, O_RDONLY | O_CLOEXEC);
   if (reader.handle >= 0 && flock(reader.handle, LOCK_SH | LOCK_NB) != 0) {
     const int err = errno;
@@ -129,10 +118,10 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   }
   if (reader.handle < 0) {
     const char* reason = GetWinErrorText(errno);
-    CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, reason, 255);
+    Watch_CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, reason, 255);
     DebugPrintf(20, 0.0, "Can't open imported file, Windoze says \"%s\".", g_PlotImportErrorText);
     if (!g_PlotImportErrorText[0])
-      CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, "Unexpected error in ImportTextFile.", 255);
+      Watch_CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, "Unexpected error in ImportTextFile.", 255);
     return 0;
   }
 
@@ -189,7 +178,7 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
           if (*p == '=') ++p;
           arraySeen = true;
         } else if (!matched && n > 0 && params->UnknownCount < WATCH_MAX_CHANNELS) {
-          CopyText(params->UnknownTitles[params->UnknownCount++], WATCH_TITLE_SIZE, title, 15);
+          Watch_CopyText(params->UnknownTitles[params->UnknownCount++], WATCH_TITLE_SIZE, title, 15);
         }
       }
       if (!NextColumn(p, sep)) break;
@@ -236,6 +225,6 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   close(reader.handle);
 
   if (params->MatchedCount < 1 && !g_PlotImportErrorText[0])
-    CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, "No column titles recognized.", 255);
+    Watch_CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, "No column titles recognized.", 255);
   return params->MatchedCount;
 }

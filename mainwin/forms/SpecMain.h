@@ -102,6 +102,7 @@ public:
   void Menu_ViewCircuitClick();
   // The signal-path window's calls up to the scopes and the main window.
   void InstallCircuitUpcalls();
+  void Menu_ViewWatchWindowClick();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -323,6 +324,7 @@ public:
   QAction* FilterControlWindow1;
   QAction* MultiToneGenerator1;
   QAction* Menu_ViewCircuit;
+  QAction* Menu_ViewWatchWindow;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

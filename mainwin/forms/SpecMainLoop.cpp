@@ -31,6 +31,7 @@
 #include "interp/CliSpectrum.h"
 #include "interp/CmdWinMsg.h"
 #include "interp/SpectrumAlert.h"
+#include "interp/forms/WatchForm.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
 #include "platform/PerfCounter.h"
@@ -198,6 +199,8 @@ void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
     if (ConfigDlg && ConfigDlg->isVisible()) ConfigDlg->SettingsToControls();
     g_RedrawRequestMask &= ~32;
   }
+  // The watch list and plotter, while shown and full resolution is not awaited.
+  if (WatchForm && WatchForm->isVisible() && !m_Form->WaitFullResolution) WatchForm->PeriodicUpdate();
 }
 
 void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }

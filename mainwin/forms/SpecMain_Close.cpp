@@ -22,6 +22,7 @@
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
+#include "interp/forms/WatchForm.h"
 #include "mainwin/forms/SpecMainWave.h"
 #include "platform/IniFile.h"
 
@@ -73,7 +74,8 @@ void TSndMainForm::FormClose()
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
-                     static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg)})
+                     static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg),
+                     static_cast<QWidget*>(WatchForm)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();

@@ -24,6 +24,7 @@
 #include "interp/CliSpectrum.h"
 #include "interp/SpectrumAlert.h"
 #include "interp/SpectrumBuffer.h"
+#include "interp/forms/PlotCommand.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "mainwin/forms/MonScope.h"
@@ -70,6 +71,7 @@ void TSndMainForm::FormCreate()
   Generator_RegisterWords();
   Circuit_RegisterWords();
   InstallCircuitUpcalls();
+  Plot_RegisterCommandWord();
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

@@ -13,6 +13,7 @@
 #include "mainwin/forms/HelpBrowser.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
+#include "interp/forms/WatchForm.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ void TSndMainForm::CreateMainMenu()
   for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1,
                      MultiToneGenerator1, Menu_ViewCircuit})
     a->setCheckable(true);
+  Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
   connect(Menu_ViewErrorHistory, &QAction::triggered, this,
@@ -80,6 +82,7 @@ void TSndMainForm::CreateMainMenu()
   connect(MultiToneGenerator1, &QAction::triggered, this,
           &TSndMainForm::MultiToneGenerator1Click);
   connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
+  connect(Menu_ViewWatchWindow, &QAction::triggered, this, &TSndMainForm::Menu_ViewWatchWindowClick);
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
@@ -178,6 +181,8 @@ void TSndMainForm::InstallCircuitUpcalls()
   up.ShowMainWindow = [this] { ShowTool(this); };
   // The digimode terminal and the filter control window install theirs when they exist.
 }
+
+void TSndMainForm::Menu_ViewWatchWindowClick() { ShowTool(WatchForm); }
 
 void TSndMainForm::About1Click()
 {

@@ -17,7 +17,7 @@ mkdir -p "$out/obj" "$out/seeds-file" "$out/seeds-import"
 common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$src" -fno-sanitize-recover=undefined)
 
 # Only the sources without Qt that the readers can reach.
-srcs=("$src"/interp/PlotData.cpp "$src"/interp/PlotImport.cpp "$src"/interp/CliSpectrum.cpp
+srcs=("$src"/interp/PlotData.cpp "$src"/interp/PlotImport.cpp "$src"/interp/WatchDefaults.cpp "$src"/interp/CliSpectrum.cpp
       "$src"/interp/CliNumbers.cpp "$src"/interp/CliRefFile.cpp "$src"/interp/CliServices.cpp
       "$src"/engine/DebugU1.cpp "$src"/engine/MiscUtils.cpp "$src"/engine/TimeUtils.cpp
       "$src"/engine/PreciseClock.cpp "$src"/engine/SettingsGlobals.cpp "$src"/platform/PerfCounter.cpp

@@ -1,4 +1,4 @@
-#include "mainwin/forms/Zub_graf.h"
+#include "engine/forms/RotatedText.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,0 +1,360 @@
+// The watch list and plotter window offscreen: creation, showing, grid, channel selection,
+// settings, plot file handling, import, erase, capture and the newest diagram column.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/TestUtil.h"
+#include "engine/DebugU1.h"
+#include "engine/ProgramInstance.h"
+#include "engine/SettingsFileNames.h"
+#include "engine/forms/ColorRefQt.h"
+#include "engine/forms/DialogHooks.h"
+#include "interp/CliCommands.h"
+#include "interp/PlotData.h"
+#include "interp/PlotScale.h"
+#include "interp/WatchList.h"
+#include "interp/forms/PlotCommand.h"
+#include "interp/forms/WatchForm.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+class WatchFormTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    m_OldDir = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    g_InstanceIndex = 0;
+    SetSettingsFileName(g_UserSettingsFileName, dir.file("SETTINGS.INI"));
+    CLI_Init();
+    Plot_RegisterCommandWord();
+    SetDebugSink([this](const std::string& l) { debugLines.push_back(l); });
+    TDialogHooks::DialogExecHook = [this](QDialog* d) {
+      if (auto* box = qobject_cast<QMessageBox*>(d)) messagesShown.push_back(box->text().toStdString());
+      return static_cast<int>(QDialog::Accepted);
+    };
+  }
+  void TearDown() override
+  {
+    form.reset();
+    PlotData_FreeMemory(&g_PlotData);
+    PlotData_CloseFile(&g_PlotData);
+    TDialogHooks::DialogExecHook = nullptr;
+    TDialogHooks::FileDialogHook = nullptr;
+    CLI_RegisterObjectWord("plot", nullptr);
+    SetDebugSink(nullptr);
+    std::filesystem::current_path(m_OldDir);
+  }
+  void Create()
+  {
+    form = std::make_unique<TWatchForm>();
+    form->Clock = [this] { return now; };
+  }
+  void CreateAndShow()
+  {
+    Create();
+    form->resize(600, 420);
+    form->show();
+    QApplication::processEvents();
+  }
+  template <typename T>
+  T* Find(const char* name)
+  {
+    T* w = form->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  // n ticks of 100 ms.
+  void Ticks(int n)
+  {
+    for (int i = 0; i < n; ++i) {
+      now += 0.1;
+      form->PeriodicUpdate();
+    }
+  }
+  bool Logged(const std::string& part) const
+  {
+    for (const auto& l : debugLines)
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+  void SetCell(int r, int c, const QString& text) { Find<QTableWidget>("SG_Watch")->item(r, c)->setText(text); }
+
+  vt_test::TempDir dir;
+  std::filesystem::path m_OldDir;
+  std::unique_ptr<TWatchForm> form;
+  double now = 1.7e9;
+  std::vector<std::string> debugLines;
+  std::vector<std::string> messagesShown;
+};
+
+TEST_F(WatchFormTest, CreationWithoutSettingsShowsTheDefaultRowsAndTheListPage)
+{
+  Create();
+  auto* grid = Find<QTableWidget>("SG_Watch");
+  const char* titles[6] = {"Noise", "Peak1_Ampl", "Peak1_Freq", "Peak2_Ampl", "Peak2_Freq", "Peak3_Ampl"};
+  for (int r = 1; r <= 6; ++r) EXPECT_EQ(grid->item(r, 0)->text().toStdString(), titles[r - 1]);
+  EXPECT_EQ(grid->item(7, 1)->text(), "");
+  EXPECT_EQ(Find<QTabWidget>("PC_Watch")->currentIndex(), 0);
+  EXPECT_EQ(form->Running(), 0);
+  EXPECT_EQ(Find<QTabWidget>("PC_Watch")->count(), 6);
+  form.reset();
+
+  // Left open at the last exit: running, plotter page first.
+  {
+    IniFile ini(dir.file("SETTINGS.INI"));
+    ini.WriteInteger("WatchWindow", "Visible", 1);
+  }
+  Create();
+  EXPECT_EQ(form->Running(), 1);
+  EXPECT_EQ(Find<QTabWidget>("PC_Watch")->currentIndex(), 1);
+}
+
+TEST_F(WatchFormTest, ShowingOpensThePlotFileOfTheInstance)
+{
+  CreateAndShow();
+  EXPECT_EQ(Find<QLineEdit>("Ed_PlotFileName")->text(), "plotter0.tmp");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("plotter0.tmp")));
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_FILE);
+  EXPECT_EQ(g_PlotData.Header.MaxRecords, 2000u);
+  EXPECT_EQ(g_PlotData.Header.Channels, 6u);
+  EXPECT_EQ(g_PlotWindowClosed, 0);
+}
+
+TEST_F(WatchFormTest, GridEditGivesItsResultAfterTheNextTick)
+{
+  CreateAndShow();
+  SetCell(7, 3, "#0.0");
+  SetCell(7, 1, "6*7");
+  Ticks(6);
+  EXPECT_EQ(Find<QTableWidget>("SG_Watch")->item(7, 2)->text(), "42.0");
+  EXPECT_EQ(form->Grid().Cells[7][2], "42.0");
+  EXPECT_EQ(g_WatchValues[6], 42.0);
+}
+
+TEST_F(WatchFormTest, LegendClickAndChannelNumberSelectChannels)
+{
+  CreateAndShow();
+  Ticks(2);
+  form->UpdatePlot(true, false);
+  const T_PlotRect box = g_WatchList.LegendBoxes[2];
+  ASSERT_GT(box.right, box.left);
+  form->DiagramClick(box.right, box.bottom);  // edges included
+  EXPECT_EQ(form->SelectedChannel(), 2);
+  Find<QSpinBox>("Ed_ChannelNr")->setValue(12);
+  EXPECT_EQ(form->SelectedChannel(), 11);
+}
+
+TEST_F(WatchFormTest, ShowTogglesFlipTheirBitsAndApplyWritesTheRecord)
+{
+  CreateAndShow();
+  form->SelectChannel(1);
+  const uint32_t before = g_WatchList.Pens[1].PenShowWhat;
+  struct Case {
+    const char* name;
+    uint32_t bit;
+  } cases[] = {{"Chk_ShowMin", 1}, {"Chk_ShowMax", 2}, {"Chk_ShowAvrg", 4}};
+  for (const Case& c : cases) {
+    Find<QCheckBox>(c.name)->click();
+    EXPECT_EQ(g_WatchList.Pens[1].PenShowWhat, before ^ c.bit) << c.name;
+    Find<QCheckBox>(c.name)->click();
+    EXPECT_EQ(g_WatchList.Pens[1].PenShowWhat, before) << c.name;
+  }
+  Find<QComboBox>("Cb_LegendPos")->setCurrentIndex(2);
+  Find<QComboBox>("Cb_LargeMarker")->setCurrentIndex(6);
+  Find<QLineEdit>("Ed_LargeInterval")->setText("5*60");
+  Find<QComboBox>("Cb_LeftAxis")->setCurrentIndex(5);
+  Find<QPushButton>("Btn_ApplyLayout")->click();
+  EXPECT_EQ(g_WatchList.LegendPos, 2);
+  EXPECT_EQ(g_WatchList.LargeMarker, 6);
+  EXPECT_STREQ(g_WatchList.LargeInterval, "5*60");
+  EXPECT_EQ(g_WatchList.LargeIntervalSec, 300.0);
+  EXPECT_EQ(g_WatchList.Axes[0].AxisAssign, 4);
+  EXPECT_EQ(Find<QTabWidget>("PC_Watch")->currentIndex(), 1);
+}
+
+TEST_F(WatchFormTest, RunStopCaptions)
+{
+  CreateAndShow();
+  auto* menu = Find<QAction>("Menu_RunStop");
+  auto* pages = Find<QTabWidget>("PC_Watch");
+  Ticks(1);
+  EXPECT_EQ(menu->text(), "Run (now stopped)");
+  EXPECT_EQ(pages->tabText(1), "Plotter (stopped)");
+  menu->trigger();
+  Ticks(1);
+  EXPECT_EQ(menu->text(), "Stop (now running)");
+  EXPECT_TRUE(menu->isChecked());
+  EXPECT_EQ(pages->tabText(1), "Plotter");
+}
+
+TEST_F(WatchFormTest, PlotDataOpenWithTheClampedCounts)
+{
+  CreateAndShow();
+  struct Case {
+    const char* samples;
+    const char* channels;
+    uint32_t records, chans;
+  } cases[] = {
+      {"50", "0", 100, 1},          {"99999999999", "25", 10000, 20}, {"abc", "-3", 2000, 20},
+      {"500", "99999999999", 500, 20}, {"20000", "7", 10000, 7},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    Find<QLineEdit>("Ed_PlotMaxSamples")->setText(c.samples);
+    Find<QLineEdit>("Ed_PlotMaxChannels")->setText(c.channels);
+    form->OpenPlotData(QString::fromStdString(dir.file("c" + std::to_string(n++) + ".tmp")));
+    EXPECT_EQ(g_PlotData.Header.MaxRecords, c.records);
+    EXPECT_EQ(g_PlotData.Header.Channels, c.chans);
+    EXPECT_EQ(g_WatchList.ChannelCount, c.chans);
+  }
+}
+
+TEST_F(WatchFormTest, ChannelCountMessageAppearsOnce)
+{
+  CreateAndShow();
+  Find<QLineEdit>("Ed_PlotMaxChannels")->setText("8");
+  Find<QPushButton>("Btn_ApplyChannels")->click();
+  Find<QPushButton>("Btn_ApplyChannels")->click();
+  int count = 0;
+  for (const auto& m : messagesShown)
+    count += m == "You must start a new plot data file after changing the number of channels";
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(g_WatchList.ChannelCount, 8u);
+}
+
+TEST_F(WatchFormTest, ImportShowsTheResultAndTheIgnoredColumns)
+{
+  CreateAndShow();
+  const std::string path = dir.file("in.txt");
+  vt_test::WriteWholeFile(path, "Noise\tOther\tPeak1_Ampl\n-50\t1\t-20\n-51\t2\t-21\n");
+  Find<QLineEdit>("Ed_TimeColumn")->setText("0");
+  TDialogHooks::FileDialogHook = [&](bool save, const QString&, const QString&, QString& name) {
+    EXPECT_FALSE(save);
+    name = QString::fromStdString(path);
+    return true;
+  };
+  const uint32_t before = g_PlotData.Header.WriteIndex;
+  Find<QAction>("Menu_Import")->trigger();
+  ASSERT_FALSE(messagesShown.empty());
+  EXPECT_EQ(messagesShown.back(), "2 columns could be decoded from the import file.\nIgnored data columns:\n  Other");
+  EXPECT_EQ(g_PlotData.Header.WriteIndex, before + 2);
+
+  vt_test::WriteWholeFile(path, "nothing\n");
+  Find<QAction>("Menu_Import")->trigger();
+  EXPECT_EQ(messagesShown.back(), "No data imported: No column titles recognized.\nIgnored data columns:\n  nothing");
+}
+
+TEST_F(WatchFormTest, EraseLeavesAnEmptyHistoryAndOnlyDeletesRegularFiles)
+{
+  CreateAndShow();
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(30);
+  ASSERT_GT(g_PlotData.Header.HighestIndex, 0u);
+  Find<QAction>("Menu_EraseData")->trigger();
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_FILE);
+  EXPECT_EQ(g_PlotData.Header.HighestIndex, 0u);
+  EXPECT_EQ(g_PlotData.Header.WriteIndex, 0u);
+
+  std::filesystem::create_directory(dir.file("adir"));
+  Find<QLineEdit>("Ed_PlotFileName")->setText(QString::fromStdString(dir.file("adir")));
+  debugLines.clear();
+  Find<QAction>("Menu_EraseData")->trigger();
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("adir")));
+  EXPECT_TRUE(Logged("Can't delete \"" + dir.file("adir") + "\", Windoze says \""));
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+}
+
+TEST_F(WatchFormTest, ForeignOrLockedPlotFileFallsBackToMemory)
+{
+  vt_test::WriteWholeFile(dir.file("plotter0.tmp"), std::string(50, 'x'));
+  CreateAndShow();
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+  EXPECT_EQ(g_PlotData.Header.MaxRecords, 2000u);
+  EXPECT_TRUE(Logged("\"plotter0.tmp\" is no plot file"));
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("plotter0.tmp")), std::string(50, 'x'));
+
+  T_PlotData other;
+  T_WatchList wl;
+  const std::string locked = dir.file("locked.tmp");
+  ASSERT_TRUE(PlotData_OpenFile(&other, &wl, locked.c_str(), 100, 2, 1));
+  debugLines.clear();
+  form->OpenPlotData(QString::fromStdString(locked));
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+  EXPECT_TRUE(Logged("Can't create \"" + locked + "\""));
+  PlotData_CloseFile(&other);
+}
+
+TEST_F(WatchFormTest, ClosingWritesTheInstanceSettingsAndReopeningRestoresThem)
+{
+  CreateAndShow();
+  SetCell(9, 0, "MyTitle");
+  SetCell(9, 1, "1+1");
+  Find<QLineEdit>("Ed_PlotMaxSamples")->setText("3000");
+  Find<QLineEdit>("Ed_SecPerStep")->setText("2.5");
+  form->close();
+  EXPECT_EQ(g_PlotWindowClosed, 1);
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_CLOSED);
+  IniFile ini(dir.file("SETTINGS.INI"));
+  EXPECT_EQ(ini.ReadString("WatchList", "Title9", ""), "MyTitle");
+  EXPECT_EQ(ini.ReadString("WatchHistoryPlotter", "SecPerStep", ""), "2.5");
+  form.reset();
+  Create();
+  EXPECT_EQ(Find<QTableWidget>("SG_Watch")->item(9, 1)->text(), "1+1");
+  EXPECT_EQ(Find<QLineEdit>("Ed_PlotMaxSamples")->text(), "3000");
+  EXPECT_EQ(g_WatchList.SecPerStep, 2.5);
+}
+
+TEST_F(WatchFormTest, CaptureAfterADrawnDiagramWritesABitmap)
+{
+  CreateAndShow();
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(15);
+  const std::string path = dir.file("plot.bmp");
+  EXPECT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, ("plot.capture(\"" + path + "\")").c_str()), 0);
+  QImage back(QString::fromStdString(path));
+  ASSERT_FALSE(back.isNull());
+  EXPECT_EQ(back.size(), form->Diagram().size());
+}
+
+TEST_F(WatchFormTest, NewestRecordSitsInTheNewestColumn)
+{
+  CreateAndShow();
+  SetCell(1, 1, "50");
+  SetCell(1, 4, "0");
+  SetCell(1, 5, "100");
+  form->RefreshDisplayClick();
+  g_WatchList.Pens[0].PenDisplayStyle = 1;
+  g_WatchList.Pens[0].PenShowWhat = 4;
+  g_WatchList.Pens[0].PenColor = 0x00FF00;
+  g_WatchList.VertScalePenStyle = 0;
+  Find<QComboBox>("Cb_GridStyle")->setCurrentIndex(0);
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(45);  // four steps of one second
+  const QImage& img = form->Diagram();
+  const int x = g_WatchList.PlotArea.right;
+  const int y = Plot_ScaleY(50.0, 0.0, 100.0, g_WatchList.PlotArea.top, g_WatchList.PlotArea.bottom);
+  EXPECT_EQ(QColorToColorRef(img.pixelColor(x, y)), 0x00FF00u);
+  EXPECT_EQ(QColorToColorRef(img.pixelColor(x - 1, y)), 0x00FF00u);  // the step before, scrolled
+  EXPECT_NE(QColorToColorRef(img.pixelColor(x, y - 3)), 0x00FF00u);
+}
+
+}  // namespace
