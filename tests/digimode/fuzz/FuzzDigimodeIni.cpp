@@ -1,7 +1,5 @@
 // libFuzzer target: the DIGIMODE.INI reader on arbitrary file contents. Whatever it reads must
 // be written and read back unchanged (doubles to the 15 digits the file holds).
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,15 +8,9 @@
 #include <string>
 
 #include "digimode/DigimodeSettings.h"
+#include "tests/interp/fuzz/FuzzTempFile.h"
 
 namespace {
-
-std::string TempName(const char* tag)
-{
-  // Memory-backed when there is one: the writer replaces the file atomically on every run.
-  const char* dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(dir) + "/vt-fuzz-digimode-" + std::to_string(::getpid()) + "-" + tag + ".ini";
-}
 
 void Check(bool ok, const char* what)
 {
@@ -34,7 +26,8 @@ bool Near(double a, double b) { return a == b || std::fabs(a - b) <= 1e-13 * std
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  const std::string in = TempName("in"), out = TempName("out");
+  const std::string& in = FuzzTempFile();
+  const std::string out = in + ".out";
   FILE* f = std::fopen(in.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
@@ -67,7 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
           "doubles");
     Check(back.height == font.height && back.style == font.style, "font");
   }
-  std::remove(in.c_str());
   std::remove(out.c_str());
   return 0;
 }
