@@ -1,7 +1,7 @@
 #pragma once
 // The digimode engine's and the time-signal decoder's entries that the audio thread calls once
-// per block. Until the digital modes are built these are the idle engine: no receiver, no
-// transmitter, both switches off.
+// per block, and the engine's start (the rest of the engine: digimode/DigimodeEngine.h).
+// Each hook try-enters g_DigimodeLock and skips its block while the GUI thread rebuilds.
 #include <atomic>
 
 // Receive and transmit switches of the digimode engine (set by its receive/transmit switch,
@@ -9,8 +9,8 @@
 extern std::atomic<bool> g_DigimodeRxEnabled;
 extern std::atomic<bool> g_DigimodeTxEnabled;
 
-// Resets the engine: receive and transmit off. Called once at start-up before the audio
-// thread is created.
+// Starts or restarts the engine (see digimode/DigimodeEngine.h). Called once at start-up
+// before the audio thread is created, and again by the terminal window.
 void Digimode_Init();
 
 // One processed input block (channel 0, n samples on the 16-bit scale, the first taken at Unix
@@ -19,7 +19,8 @@ void Digimode_Init();
 void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst);
 
 // Writes n transmit samples (16-bit scale) into out and returns true; false when n is outside
-// 1..4,096, the engine is not ready or not transmitting, or the mode makes no audio.
+// 1..4,096, the engine is not ready or not transmitting, a rebuild holds the engine, or no
+// coder wrote the block.
 // Audio thread; never blocks.
 bool Digimode_GenerateTxAudio(double* out, int n, double t);
 

@@ -6,16 +6,9 @@ set -euo pipefail
 src="$1"
 out="$2/tsan-audio-thread"
 mkdir -p "$out"
-engine=""
-for f in SoundThd SoundThdControl SoundThdGlobals SndServer SampleRates BigSampleBuffer CDec2FIR \
-         DecimStage DigiFilter DigiFilterHandover FreqMixer TestSignalGen WaveLogDecimator \
-         PreciseClock TimeUtils SettingsGlobals SettingsIni QuickSettings MiscUtils SoundThdMsgQueue SoundErrorCodes CSound C_WaveIO; do
-  engine="$engine $src/engine/$f.cpp"
-done
-platform=$(ls "$src"/platform/*.cpp | grep -v QtSyncBridge)
-g++ -std=c++20 -O1 -g -fsanitize=thread -Wno-tsan -fno-omit-frame-pointer -I"$src" -I"$src/tests" \
-    -DVT_SOURCE_DIR="\"$src\"" -DVT_TEST_DATA_DIR="\"$src/tests\"" \
-    "$src/tests/engine/SoundThdTest.cpp" "$src/tests/common/TestUtil.cpp" \
-    "$src/digimode/DigimodeHooks.cpp" $engine $platform \
+source "$src/scripts/tsan-engine-sources"
+tsan_build_objects "$2"
+g++ "${tsan_flags[@]}" -DVT_SOURCE_DIR="\"$src\"" -DVT_TEST_DATA_DIR="\"$src/tests\"" \
+    "$src/tests/engine/SoundThdTest.cpp" "$src/tests/common/TestUtil.cpp" "${tsan_objects[@]}" \
     -lgtest_main -lgtest -lasound -pthread -o "$out/test_sound_thread_tsan"
 TSAN_OPTIONS="halt_on_error=1" "$out/test_sound_thread_tsan" --gtest_brief=1

@@ -1,0 +1,64 @@
+#pragma once
+// The digital-mode engine: builds and tears down the coders for the current mode, switches the
+// station between receive, transmit and off (serial keying line and the sound card's wanted
+// directions) and serves the "digimode" interpreter word. The audio hooks are declared in
+// digimode/DigimodeHooks.h, the shared rings and values in digimode/DigimodeShared.h.
+//
+// Threads: everything here runs on the GUI thread. Coders are created, deleted and
+// re-initialised only while g_DigimodeLock is held, which waits for a running hook to leave;
+// hooks try-enter the lock and skip their block meanwhile.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "digimode/DigimodeHooks.h"
+#include "engine/DigiFilter.h"
+
+class CPSKMod;
+class CDec2FIR;
+
+// The engine's own gates, tested by the hooks (besides the audio thread's enable flags).
+extern std::atomic<int32_t> g_DigimodeRxActive;
+extern std::atomic<int32_t> g_DigimodeTxActive;
+
+// Current coders, null when absent. Touched only under g_DigimodeLock.
+extern std::unique_ptr<CPSKMod> g_pPSKMod;
+extern std::unique_ptr<CDec2FIR> g_pDec2FIR;
+
+// FSK mark/space filter pair of the tuning scope (A low-pass, B high-pass, swapped with
+// rev_keying). Used by the receive hook while the receive gate is on.
+extern DigiFilterBlock g_FskFilterA;
+extern DigiFilterBlock g_FskFilterB;
+extern std::atomic<bool> g_FskFiltersValid;  // false when the last design was refused
+
+// Digimode_Init (declared in digimode/DigimodeHooks.h) starts or restarts the engine: switches
+// and gates off, settings to their defaults, rings, scope and FSK filters cleared, the mode
+// rebuilt (not on the very first start), ready set; it registers the "digimode" word.
+// Stops the engine: switches and gates off, keying off, coders deleted (after a running hook
+// has left), ready cleared. The lock itself lives on.
+void Digimode_Exit();
+// Rebuilds the coders for operMode and the current settings; nothing while not ready.
+void Digimode_SetMode(int operMode);
+// 1 receive, 2 transmit, other values off; returns true. A switch to receive while a PSK
+// transmission runs lets the transmit ring and the postamble go out first: transmit stays on
+// and Digimode_IsTxBufferFull answers true until Digimode_PollDll sees the end and completes
+// the switch. Off is immediate.
+bool Digimode_SwitchRxTx(int mode);
+// fc_rx and g_DigimodeRxFreq := f (Hz).
+void Digimode_SetDecoderFreq(double f);
+// Designs the FSK filter pair at fc_rx (10-pole Chebyshev, 10 % ripple); the receive gate is
+// off meanwhile and rxGateAfter afterwards. A refused design leaves the FSK path off.
+void Digimode_InitFskFilters(bool rxGateAfter);
+// The terminal's 200 ms poll: raises SwitchRequest 2 when transmit is wanted and there is
+// something to send; completes a pending switch to receive once the transmission has ended.
+void Digimode_PollDll();
+// True while a switch to receive waits for the transmission to end.
+bool Digimode_IsRxSwitchPending();
+// Interpreter handler of "digimode.": decoder.afc.freq (read or assign).
+int Digimode_EvalCommand(int source, double* result);
+
+// Blocks the transmit hook has produced after the transmitter ramped its carrier off (reset on
+// each switch to transmit). A pending switch to receive completes once the sound card's output
+// buffers have played the end: after kDigimodeTxTailBlocks such blocks.
+extern std::atomic<int32_t> g_DigimodeTxTailBlocks;
+constexpr int kDigimodeTxTailBlocks = 3;
