@@ -13,5 +13,3 @@ void Digimode_Init()
 void Digimode_ProcessRxAudio(const double*, int, double) {}
 
 bool Digimode_GenerateTxAudio(double*, int, double) { return false; }
-
-void Dcf77Dec_ProcessSamples(const double*, int, double) {}
