@@ -11,6 +11,7 @@
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
+#include "digimode/forms/DCF77Form.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "mainwin/InstanceLock.h"
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     CircuitForm = new TCircuitForm;
+    DCF77Form = new TDCF77Form;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
@@ -103,6 +105,8 @@ int main(int argc, char** argv)
 
     delete PicViewFrm;
     delete CircuitForm;
+    delete DCF77Form;
+    DCF77Form = nullptr;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

@@ -420,7 +420,10 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
     }
     const int64_t sec = (s.SampleCounter - s.MinuteMarkPos) / R;
     if (sec != s.Second.load(std::memory_order_relaxed)) {
-      s.LastSecondTime = tFirst + i / rate;
+      // The time of the second's first sample; after a minute mark found late (the debounce,
+      // or the end of the MSF mark) that lies some samples back.
+      const int64_t back = s.SampleCounter - (s.MinuteMarkPos + sec * R);
+      s.LastSecondTime = tFirst + (i - back) / rate;
       BeginWrite(s);
       Put(s.Second, static_cast<int>(sec));
       s.SnapSecondTime.store(s.LastSecondTime, std::memory_order_relaxed);

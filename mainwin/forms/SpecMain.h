@@ -101,6 +101,7 @@ public:
   void Menu_ViewCircuitClick();
   // The signal-path window's calls up to the scopes and the main window.
   void InstallCircuitUpcalls();
+  void DCF77decoderClick();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -299,6 +300,7 @@ public:
   QAction* FilterControlWindow1;
   QAction* MultiToneGenerator1;
   QAction* Menu_ViewCircuit;
+  QAction* DCF77decoder;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;
