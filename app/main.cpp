@@ -12,6 +12,7 @@
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
+#include "digimode/forms/DCF77Form.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/WatchForm.h"
@@ -95,6 +96,7 @@ int main(int argc, char** argv)
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     CircuitForm = new TCircuitForm;
+    DCF77Form = new TDCF77Form;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
@@ -108,6 +110,8 @@ int main(int argc, char** argv)
     delete WatchForm;
     delete PicViewFrm;
     delete CircuitForm;
+    delete DCF77Form;
+    DCF77Form = nullptr;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

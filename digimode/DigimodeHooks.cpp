@@ -88,4 +88,3 @@ bool Digimode_GenerateTxAudio(double* out, int n, double /*t*/)
   return false;
 }
 
-void Dcf77Dec_ProcessSamples(const double*, int, double) {}

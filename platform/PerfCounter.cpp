@@ -3,6 +3,9 @@
 #include "platform/PerfCounter.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -18,6 +21,7 @@ struct CounterSource {
 std::atomic<CounterSource*> g_counter{nullptr};
 std::atomic<std::function<LocalDateTime()>*> g_localTime{nullptr};
 std::atomic<std::function<double()>*> g_unixTime{nullptr};
+std::atomic<std::function<bool(double, std::string*)>*> g_clockSetter{nullptr};
 
 template <class T>
 void Replace(std::atomic<T*>& slot, T* fresh)
@@ -82,4 +86,27 @@ void SetLocalDateTimeSource(std::function<LocalDateTime()> source)
 void SetSystemUnixTimeSource(std::function<double()> source)
 {
   Replace(g_unixTime, source ? new std::function<double()>(std::move(source)) : nullptr);
+}
+
+bool SetSystemClock(double unixSeconds, std::string* error)
+{
+  if (auto* f = g_clockSetter.load(std::memory_order_acquire)) return (*f)(unixSeconds, error);
+  // 0 .. year 2100; anything else is not a time to set.
+  if (!(unixSeconds >= 0.0 && unixSeconds < 4102444800.0)) {
+    if (error) *error = "Invalid time";
+    return false;
+  }
+  timespec ts;
+  ts.tv_sec = static_cast<time_t>(std::floor(unixSeconds));
+  ts.tv_nsec = static_cast<long>((unixSeconds - std::floor(unixSeconds)) * 1e9);
+  if (ts.tv_nsec > 999999999) ts.tv_nsec = 999999999;
+  if (clock_settime(CLOCK_REALTIME, &ts) == 0) return true;
+  if (error) *error = std::strerror(errno);
+  return false;
+}
+
+void SetSystemClockSetter(std::function<bool(double, std::string*)> setter)
+{
+  Replace(g_clockSetter,
+          setter ? new std::function<bool(double, std::string*)>(std::move(setter)) : nullptr);
 }

@@ -2,6 +2,7 @@
 // The performance counter and the local wall clock, both replaceable for tests.
 #include <cstdint>
 #include <functional>
+#include <string>
 
 // Monotonic counter in ticks (CLOCK_MONOTONIC in nanoseconds by default).
 int64_t QueryPerformanceCounter();
@@ -18,7 +19,14 @@ LocalDateTime GetLocalDateTime();
 // Wall clock: Unix seconds (UTC) as double, from CLOCK_REALTIME by default.
 double GetSystemUnixTime();
 
+// Sets the system clock (CLOCK_REALTIME) to the Unix time (UTC seconds). On failure returns
+// false and puts the system's error text into *error (when not null); needs the right to set
+// the clock (root or CAP_SYS_TIME).
+bool SetSystemClock(double unixSeconds, std::string* error);
+
 // Test hooks: replace the sources (pass nullptr / {} to restore the real ones).
 void SetPerformanceCounterSource(std::function<int64_t()> counter, int64_t frequency);
 void SetLocalDateTimeSource(std::function<LocalDateTime()> source);
 void SetSystemUnixTimeSource(std::function<double()> source);
+// Replaces the clock setter; tests never set the real clock.
+void SetSystemClockSetter(std::function<bool(double unixSeconds, std::string* error)> setter);

@@ -103,6 +103,7 @@ public:
   // The signal-path window's calls up to the scopes and the main window.
   void InstallCircuitUpcalls();
   void Menu_ViewWatchWindowClick();
+  void DCF77decoderClick();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -325,6 +326,7 @@ public:
   QAction* MultiToneGenerator1;
   QAction* Menu_ViewCircuit;
   QAction* Menu_ViewWatchWindow;
+  QAction* DCF77decoder;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

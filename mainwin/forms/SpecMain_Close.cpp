@@ -8,6 +8,7 @@
 #include "control/forms/ConfigDlg.h"
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
+#include "digimode/forms/DCF77Form.h"
 #include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
@@ -87,6 +88,8 @@ void TSndMainForm::FormClose()
   if (!SavePaletteToIniFile(GetProgramDirectory() + "current.pal", g_ColorPalette))
     failures << QString::fromStdString("Unable to write to " + GetProgramDirectory() +
                                        "current.pal");
+  // The time decoder runs again at the next start when its window is open now.
+  SndConfig.Dcf77Active = DCF77Form && DCF77Form->isVisible() ? 1 : 0;
   try {
     SaveSettingsToIni(g_MachineSettingsFileName, SETTINGS_PART_MACHINE);
   } catch (const EIniFileError& e) {
@@ -97,6 +100,7 @@ void TSndMainForm::FormClose()
   } catch (const EIniFileError& e) {
     failures << e.what();
   }
+  if (DCF77Form) CloseToolWindow(DCF77Form);  // last of the windows, after the settings
   // A setting that could not be stored is lost on the next start: say so.
   Alert_StopAlarm();
   ComPort_CloseIfOpen();

@@ -20,6 +20,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/FormPlacement.h"
 #include "digimode/DigimodeHooks.h"
+#include "digimode/forms/DCF77Form.h"
 #include "interp/CliCommands.h"
 #include "interp/CliSpectrum.h"
 #include "interp/SpectrumAlert.h"
@@ -148,5 +149,6 @@ void TSndMainForm::FormShow()
 
   CalcWaterfallPalette();
   ReapplyDisplaySettings();  // arranges and draws the displays for the settings read
+  if (SndConfig.Dcf77Active && DCF77Form) DCF77Form->show();
   UpdatingControls = 0;
 }

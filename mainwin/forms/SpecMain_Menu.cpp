@@ -5,6 +5,8 @@
 #include <QTabWidget>
 
 #include "control/forms/FilterControlForm.h"
+#include "digimode/forms/DCF77Form.h"
+#include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "control/forms/CircuitForm.h"
 #include "control/forms/GeneratorForm.h"
@@ -65,8 +67,9 @@ void TSndMainForm::CreateMainMenu()
   View1->addSeparator();
   MultiToneGenerator1 = AddItem(View1, "MultiToneGenerator1", "&Test Tone Generator");
   Menu_ViewCircuit = AddItem(View1, "Menu_ViewCircuit", "&Components (Circuit)");
+  DCF77decoder = AddItem(View1, "DCF77decoder", "&Time Signal Decoder (DCF77, MSF)");
   for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1,
-                     MultiToneGenerator1, Menu_ViewCircuit})
+                     MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder})
     a->setCheckable(true);
   Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
@@ -83,6 +86,7 @@ void TSndMainForm::CreateMainMenu()
           &TSndMainForm::MultiToneGenerator1Click);
   connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
   connect(Menu_ViewWatchWindow, &QAction::triggered, this, &TSndMainForm::Menu_ViewWatchWindowClick);
+  connect(DCF77decoder, &QAction::triggered, this, &TSndMainForm::DCF77decoderClick);
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
@@ -137,6 +141,7 @@ void TSndMainForm::View1Click()
   FilterControlWindow1->setChecked(FilterControlForm && FilterControlForm->isVisible());
   MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
+  DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -183,6 +188,12 @@ void TSndMainForm::InstallCircuitUpcalls()
 }
 
 void TSndMainForm::Menu_ViewWatchWindowClick() { ShowTool(WatchForm); }
+
+void TSndMainForm::DCF77decoderClick()
+{
+  SndConfig.Dcf77Active = 1;
+  ShowTool(DCF77Form);
+}
 
 void TSndMainForm::About1Click()
 {

@@ -1,0 +1,38 @@
+// The global time-signal decoder and its entries for the audio thread and the windows.
+#include "digimode/Dcf77Dec.h"
+
+#include "digimode/DigimodeHooks.h"
+#include "engine/PreciseClock.h"
+#include "engine/SampleRates.h"
+#include "engine/TimeUtils.h"
+#include "platform/PerfCounter.h"
+
+Dcf77DecoderState g_Dcf77Decoder;
+
+void Dcf77Dec_ProcessSamples(const double* samples, int n, double tFirst)
+{
+  Dcf77Dec_Process(g_Dcf77Decoder, samples, n, tFirst, g_ProcessingSampleRate);
+}
+
+double Dcf77Dec_SnapshotTime(const Dcf77DecodedTime& d, double now)
+{
+  double dt = now - d.LastSecondTime;
+  if (dt < 0) dt = 0;
+  return CalendarToUnixSeconds(d.Year, d.Month, d.Day, d.Hour - d.ZoneHours, d.Minute,
+                               static_cast<double>(d.Second)) +
+         dt;
+}
+
+bool Dcf77Dec_GetDecodedTime(double* t)
+{
+  if (!t) return false;
+  const double now = PerfCounterToUnixTime(QueryPerformanceCounter());
+  *t = Dcf77Dec_SnapshotTime(Dcf77Dec_ReadSnapshot(g_Dcf77Decoder), now);
+  return true;
+}
+
+bool Dcf77Dec_IsTimeValid() { return Dcf77Dec_ReadSnapshot(g_Dcf77Decoder).Valid; }
+
+char Dcf77Dec_GetEventChar() { return Dcf77Dec_PopEvent(g_Dcf77Decoder); }
+
+void Dcf77Dec_Reset(int) { Dcf77Dec_RequestReset(g_Dcf77Decoder); }

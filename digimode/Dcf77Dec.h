@@ -1,0 +1,25 @@
+#pragma once
+// The program's one time-signal decoder, g_Dcf77Decoder, fed by the audio thread through
+// Dcf77Dec_ProcessSamples (digimode/DigimodeHooks.h) at g_ProcessingSampleRate, the rate of the
+// samples it is passed, and read by the time-decoder window and the digimode terminal.
+#include "digimode/Dcf77Decoder.h"
+
+extern Dcf77DecoderState g_Dcf77Decoder;
+
+// The decoded time in Unix seconds (UTC), advanced by the time since the current decoded second
+// began (on the precise clock's counter). False for a null pointer; otherwise true, also before
+// any minute was decoded (the fields as they stand).
+bool Dcf77Dec_GetDecodedTime(double* t);
+
+// The decoded time of a snapshot, `now` seconds on the same clock as its LastSecondTime.
+double Dcf77Dec_SnapshotTime(const Dcf77DecodedTime& d, double now);
+
+// Whether the decoded fields come from a complete minute that passed the format's checks (and
+// no reset came since).
+bool Dcf77Dec_IsTimeValid();
+
+// The oldest waiting event character ('0', '1', 'm'), 0 when none. GUI thread.
+char Dcf77Dec_GetEventChar();
+
+// Asks the audio thread to reset the decoder before its next block (the argument is ignored).
+void Dcf77Dec_Reset(int);

@@ -1,0 +1,100 @@
+#pragma once
+// Time-signal decoder for DCF77 (and HBG, same format) and MSF: reads the envelope of the
+// carrier tone in the receiver's audio, turns the length of each drop into a bit, finds the
+// minute marks, locks onto the second marks and decodes date and time at every minute mark.
+//
+// Threads: the audio thread is the one writer of a Dcf77DecoderState (Dcf77Dec_Process). The
+// GUI thread reads the fields marked "GUI" below, which are atomics; the decoded date and time
+// form one snapshot (Dcf77Dec_ReadSnapshot) that is published under a sequence counter, so a
+// reader never sees half of two minutes; the event ring has one writer (head) and one reader
+// (tail). The GUI never writes decoder state except for clearing TimeState and SecondMarkSeen
+// and for the reset request, which the next block carries out before it processes samples.
+// Nothing here allocates, locks or throws.
+//
+// Sample positions are 64-bit sample counts at the rate of the samples passed in; durations are
+// counted at that rate: R = the rate truncated to whole samples, k20 = R*20/1000,
+// k150 = R*150/1000, k700 = R*700/1000, carrier period P = R / CarrierHz.
+#include <atomic>
+#include <cstdint>
+
+// Station values.
+constexpr int DCF77_STATION_UNKNOWN = 0;
+constexpr int DCF77_STATION_DCF77 = 1;
+constexpr int DCF77_STATION_HBG = 2;  // DCF77 format; never chosen by the detection
+constexpr int DCF77_STATION_MSF = 3;
+
+constexpr int DCF77_EVENT_RING_SIZE = 10;  // at most 9 characters wait
+
+// The decoded date and time of the last minute mark, as one consistent record.
+struct Dcf77DecodedTime {
+  int ZoneHours = 0;  // hours to subtract for UTC (DCF77: 1 CET, 2 CEST; MSF: 1 during BST)
+  int Hour = 0, Minute = 0;
+  int Second = 0;     // seconds since the last minute mark
+  int Day = 0, Weekday = 0, Month = 0, Year = 0;
+  double LastSecondTime = 0;  // Unix time of the first sample of the current second
+  int Station = 0;            // station whose layout decoded the fields
+  bool Valid = false;         // the fields come from a complete minute that passed every check
+  int MinuteSerial = 0;       // counts decoded minutes since program start (new minute: changes)
+};
+
+struct Dcf77DecoderState {
+  // GUI: smoothed RMS of the input (the carrier level), 16-bit scale.
+  std::atomic<double> Amplitude{0.0};
+  double BlockRms = 0;       // RMS of the last block
+  double CarrierHz = 650;    // carrier tone; raised to 100 when below 100
+  int32_t SamplesSinceLarge = 0;
+  uint8_t RawCarrier = 0;    // 1 when the last sample counted as carrier present
+  int32_t Integrator = 0;    // debounce integrator, -k20 .. +k20
+  std::atomic<uint8_t> SecondMarkSeen{0};  // GUI: set at a raw drop; the window clears it
+  uint8_t CarrierState = 0;  // debounced carrier: 1 present, 0 absent
+  uint8_t PrevCarrierState = 0;
+  int32_t StateDuration = 0;  // samples since CarrierState last changed
+  int64_t SampleCounter = 0;  // samples processed since the reset
+  int64_t LastDropPos = 0;    // SampleCounter at the last raw carrier drop
+  int64_t SecondPhase = 0;    // position of the current (after 700 ms: the next) second mark
+  int64_t MinuteMarkPos = 0;  // position of the last minute mark
+  double LastSecondTime = 0;
+  std::atomic<int32_t> Station{0};  // GUI
+  int32_t Bits[60] = {};      // A bits (MSF) or the bits (DCF77) of the running minute
+  int32_t BitsB[60] = {};     // MSF B bits of the running minute
+  uint8_t Pulses[60] = {};    // second pulses received at each second of the running minute
+  bool ExtraPulse = false;    // a pulse beyond second 59, or a doubtful one, in the running minute
+  bool MinuteOpen = false;    // the running minute began at a minute mark
+  bool BDrop = false;
+  bool DropOnPhase = false;   // the running drop began at the expected second mark         // the running drop is an MSF B bit (not a second pulse)
+  std::atomic<int32_t> MinutesDecoded{0};  // GUI
+  int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
+  std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
+  std::atomic<char> EventRing[DCF77_EVENT_RING_SIZE] = {};
+  std::atomic<int32_t> EventHead{0};       // written by the audio thread
+  std::atomic<int32_t> EventTail{0};       // written by the reader
+  std::atomic<int32_t> TimeState{0};       // GUI: 2 = new date/time to show; the window sets 0
+  std::atomic<bool> ResetRequested{false};
+
+  // The decoded fields (written only through the sequence counter; read Dcf77Dec_ReadSnapshot).
+  std::atomic<uint32_t> Seq{0};
+  std::atomic<int> ZoneHours{0}, Hour{0}, Minute{0}, Second{0}, Day{0}, Weekday{0}, Month{0},
+      Year{0};
+  std::atomic<double> SnapSecondTime{0.0};
+  std::atomic<int> SnapStation{0};
+  std::atomic<bool> SnapValid{false};
+  std::atomic<int> SnapMinuteSerial{0};
+};
+
+// Processes one block of n samples (16-bit scale) taken at `rate` Hz, the first at Unix time
+// tFirst. A pending reset request is carried out first. Returns at once when n < 1 or the rate
+// is below 1 Hz or above 1 MHz. Blocks of any size; the audio thread passes up to 4,096.
+void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirst, double rate);
+
+// Back to the initial state (audio thread, or a state no other thread uses). Keeps the decoded
+// fields and TimeState readable but marks them not valid (the running time base is gone).
+void Dcf77Dec_ResetNow(Dcf77DecoderState& s);
+
+// Asks the writer to reset before its next block (any thread).
+void Dcf77Dec_RequestReset(Dcf77DecoderState& s);
+
+// A consistent copy of the decoded fields.
+Dcf77DecodedTime Dcf77Dec_ReadSnapshot(const Dcf77DecoderState& s);
+
+// The oldest waiting event character ('0', '1', 'm'), 0 when none. One reader.
+char Dcf77Dec_PopEvent(Dcf77DecoderState& s);

@@ -1,0 +1,373 @@
+// The time-signal decoder against generated DCF77 and MSF signals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "digimode/Dcf77Dec.h"
+#include "digimode/DigimodeHooks.h"
+#include "engine/PreciseClock.h"
+#include "engine/SampleRates.h"
+#include "engine/SndConfig.h"
+#include "platform/PerfCounter.h"
+#include "tests/digimode/TimeSignalGen.h"
+
+namespace {
+
+const std::vector<int> kMixedBlocks = {4096, 17, 1000, 333, 4096, 1, 2048, 700};
+
+int ExpectedWeekday(TimeStation st, double utcMinute, int zone)
+{
+  const time_t t = static_cast<time_t>(utcMinute + zone * 3600);
+  tm g{};
+  gmtime_r(&t, &g);
+  return st == TimeStation::Dcf77 ? (g.tm_wday == 0 ? 7 : g.tm_wday) : g.tm_wday;
+}
+
+struct ReceiveCase {
+  const char* name;
+  TimeStation station;
+  double rate;
+  double snrDb;
+  double startUtc;
+  int zone;  // expected zone hours
+};
+
+class Dcf77ReceiveTest : public ::testing::TestWithParam<ReceiveCase> {};
+
+TEST_P(Dcf77ReceiveTest, DecodesDateTimeAndZoneAfterTheFirstFullMinute)
+{
+  const ReceiveCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = c.rate;
+  o.snrDb = c.snrDb;
+  o.startUtc = c.startUtc;
+  CTimeSignalGen gen(o);
+  Dcf77DecoderState dec;
+  const std::vector<DecodedMinute> minutes = RunTimeSignal(gen, dec, c.rate, 200, kMixedBlocks);
+
+  int valid = 0;
+  double firstValid = -1;
+  for (const DecodedMinute& m : minutes) {
+    if (!m.snap.Valid) continue;
+    ++valid;
+    if (firstValid < 0) firstValid = m.atSeconds;
+    EXPECT_EQ(m.decodedUtc, m.truthUtc) << m.atSeconds;
+    EXPECT_EQ(m.snap.Station, c.station == TimeStation::Dcf77 ? 1 : 3);
+    EXPECT_EQ(m.snap.ZoneHours, c.zone);
+    EXPECT_EQ(m.snap.Weekday, ExpectedWeekday(c.station, m.truthUtc, c.zone));
+  }
+  // The first minute mark comes within 60 s; the minute after it is complete.
+  EXPECT_GE(valid, 2);
+  EXPECT_GT(firstValid, 0);
+  EXPECT_LE(firstValid, 121.0);
+}
+
+// 2026-03-18 13:47:23.4 UTC (winter), 2026-07-01 22:00:10.7 UTC (summer; local midnight for
+// DCF77 so the UTC date is the day before the transmitted one).
+const double kWinter = CalendarToUnixSeconds(2026, 3, 18, 13, 47, 23.4);
+const double kSummerMidnight = CalendarToUnixSeconds(2026, 6, 30, 22, 0, 10.7);
+
+INSTANTIATE_TEST_SUITE_P(
+    Stations, Dcf77ReceiveTest,
+    ::testing::Values(
+        ReceiveCase{"dcf_11025", TimeStation::Dcf77, 11025, INFINITY, kWinter, 1},
+        ReceiveCase{"dcf_44100", TimeStation::Dcf77, 44100, INFINITY, kSummerMidnight, 2},
+        ReceiveCase{"dcf_div2", TimeStation::Dcf77, 5512.5, INFINITY, kWinter, 1},
+        ReceiveCase{"dcf_noise", TimeStation::Dcf77, 11025, 30, kSummerMidnight, 2},
+        ReceiveCase{"msf_11025", TimeStation::Msf, 11025, INFINITY, kWinter, 0},
+        ReceiveCase{"msf_44100", TimeStation::Msf, 44100, INFINITY, kSummerMidnight, 1},
+        ReceiveCase{"msf_div2", TimeStation::Msf, 5512.5, INFINITY, kSummerMidnight, 1},
+        ReceiveCase{"msf_noise", TimeStation::Msf, 11025, 30, kWinter, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+
+TEST(Dcf77Decoder, HourZeroOfSummerTimeLiesOnThePreviousUtcDay)
+{
+  TimeSignalOptions o;
+  o.rate = 11025;
+  o.startUtc = kSummerMidnight;  // 00:00:10.7 CEST on 1 July
+  CTimeSignalGen gen(o);
+  Dcf77DecoderState dec;
+  const auto minutes = RunTimeSignal(gen, dec, o.rate, 125, kMixedBlocks);
+  ASSERT_FALSE(minutes.empty());
+  const DecodedMinute& m = minutes.back();
+  ASSERT_TRUE(m.snap.Valid);
+  EXPECT_EQ(m.snap.Hour, 0);
+  EXPECT_EQ(m.snap.Day, 1);
+  EXPECT_EQ(m.snap.Month, 7);
+  EXPECT_EQ(m.snap.Year, 2026);
+  EXPECT_EQ(m.snap.ZoneHours, 2);
+  // 22:02 UTC on 30 June, plus the time since the second began.
+  const double t = Dcf77Dec_SnapshotTime(m.snap, m.snap.LastSecondTime + 0.25);
+  EXPECT_DOUBLE_EQ(t, CalendarToUnixSeconds(2026, 6, 30, 22, 2, m.snap.Second + 0.25));
+}
+
+// Event characters: "m" at each minute mark, then one bit character per second pulse (for MSF
+// the A bit; the B bit's own off-time posts nothing).
+TEST(Dcf77Decoder, EventsAreMinuteMarksAndTheBitsOfTheFrame)
+{
+  for (TimeStation st : {TimeStation::Dcf77, TimeStation::Msf}) {
+    SCOPED_TRACE(st == TimeStation::Dcf77 ? "DCF77" : "MSF");
+    TimeSignalOptions o;
+    o.station = st;
+    o.rate = 11025;
+    o.startUtc = kWinter;
+    CTimeSignalGen gen(o);
+    Dcf77DecoderState dec;
+    std::string events;
+    std::vector<double> markTimes;
+    RunTimeSignal(gen, dec, o.rate, 130, {1500}, [&] {
+      while (char c = Dcf77Dec_PopEvent(dec)) {
+        events += c;
+        if (c == 'm') markTimes.push_back(gen.Now());
+      }
+    });
+    ASSERT_GE(markTimes.size(), 2u);
+    // The characters between the first two marks are the frame of the first full minute.
+    const size_t m1 = events.find('m');
+    const size_t m2 = events.find('m', m1 + 1);
+    const double minute = std::floor(markTimes[0] / 60) * 60;
+    const TimeFrame f = timesig::MakeFrame(st, minute, o.seed);
+    std::string expected;
+    if (st == TimeStation::Dcf77)
+      for (int i = 0; i <= 58; ++i) expected += f.a[i] ? '1' : '0';
+    else
+      for (int i = 1; i <= 59; ++i) expected += f.a[i] ? '1' : '0';
+    EXPECT_EQ(events.substr(m1 + 1, m2 - m1 - 1), expected);
+  }
+}
+
+struct FaultCase {
+  const char* name;
+  TimeStation station;
+  int flipBit;
+  int losePulse;
+};
+
+class Dcf77FaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+// A minute with a corrupted bit or a lost second pulse is not valid; the minutes around it are.
+TEST_P(Dcf77FaultTest, FaultyMinuteIsNotValid)
+{
+  const FaultCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = 11025;
+  o.startUtc = kWinter;
+  o.flipBit = c.flipBit;
+  o.losePulseSecond = c.losePulse;
+  // The frame sent during the third minute after the start is faulty; it is decoded at the
+  // mark that begins the fourth.
+  const double faulty = std::floor(kWinter / 60) * 60 + 180;
+  o.faultMinuteUtc = faulty;
+  CTimeSignalGen gen(o);
+  Dcf77DecoderState dec;
+  const auto minutes = RunTimeSignal(gen, dec, o.rate, 4 * 60 + 40, kMixedBlocks);
+  bool validBefore = false, validAfter = false;
+  for (const DecodedMinute& m : minutes) {
+    if (!m.snap.Valid) continue;
+    EXPECT_EQ(m.decodedUtc, m.truthUtc) << m.atSeconds;
+    EXPECT_NE(m.truthUtc, faulty + 60) << "the faulty minute counted as valid";
+    validBefore |= m.truthUtc == faulty;
+    validAfter |= m.truthUtc == faulty + 120;
+  }
+  EXPECT_TRUE(validBefore);
+  EXPECT_TRUE(validAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, Dcf77FaultTest,
+    ::testing::Values(FaultCase{"dcf_minute_bit", TimeStation::Dcf77, 25, -1},
+                      FaultCase{"dcf_year_bit", TimeStation::Dcf77, 53, -1},
+                      FaultCase{"dcf_start_bit", TimeStation::Dcf77, 20, -1},
+                      FaultCase{"dcf_lost_pulse", TimeStation::Dcf77, -1, 30},
+                      FaultCase{"msf_minute_bit", TimeStation::Msf, 47, -1},
+                      FaultCase{"msf_identifier_bit", TimeStation::Msf, 55, -1},
+                      FaultCase{"msf_lost_pulse", TimeStation::Msf, -1, 12}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Synthetic keying at 44,100 Hz: the carrier is a full-scale square wave (every sample counts
+// as large), drops are zeros. With P = 67 samples and k20 = 882 the debounced state follows
+// the raw one by the same delay at both edges, so a drop of L samples ends with a StateDuration
+// of L - P + 1 and a carrier-present time of M samples with M + P - 3.
+constexpr double kRate = 44100;
+constexpr int kP = 67, kK150 = 6615, kR = 44100;
+
+class Keyer {
+public:
+  void On(int n)
+  {
+    for (int i = 0; i < n; ++i) m_x.push_back((m_x.size() & 1) ? -20000.0 : 20000.0);
+  }
+  void Off(int n) { m_x.insert(m_x.end(), n, 0.0); }
+  // A second that begins with a drop of `drop` samples.
+  void Second(int drop)
+  {
+    Off(drop);
+    On(kR - drop);
+  }
+  // Feeds what was keyed since the last call and returns the events it posted (read them).
+  std::string Feed(Dcf77DecoderState& dec, bool read = true)
+  {
+    for (size_t i = m_fed; i < m_x.size(); i += 4096) {
+      const int n = static_cast<int>(std::min<size_t>(4096, m_x.size() - i));
+      Dcf77Dec_Process(dec, m_x.data() + i, n, 1000.0 + i / kRate, kRate);
+    }
+    m_fed = m_x.size();
+    std::string e;
+    while (read && (e.size() < 100)) {
+      const char c = Dcf77Dec_PopEvent(dec);
+      if (!c) break;
+      e += c;
+    }
+    return e;
+  }
+
+private:
+  std::vector<double> m_x;
+  size_t m_fed = 0;
+};
+
+struct DropCase {
+  int stateDuration;  // at the end of the drop
+  bool dcfKnown;      // the station was decided as DCF77 before
+  char expected;
+};
+
+TEST(Dcf77Decoder, DropLengthsAtTheClassBoundaries)
+{
+  const DropCase cases[] = {
+      {kK150 - 1, false, '0'}, {kK150, false, '1'},         {3 * kK150 - 1, false, '1'},
+      {3 * kK150, false, 'm'}, {3 * kK150, true, '1'},      {kK150 - 1, true, '0'},
+      {kK150, true, '1'},
+  };
+  for (const DropCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.stateDuration << (c.dcfKnown ? " DCF77" : ""));
+    Dcf77DecoderState dec;
+    Keyer k;
+    k.On(kR);
+    for (int i = 0; i < 3; ++i) k.Second(4410);
+    if (c.dcfKnown) {
+      k.On(kR);  // a second without a drop: the DCF77 minute mark after 100,000 samples
+      k.Second(4410);
+    }
+    k.Feed(dec);
+    ASSERT_EQ(dec.Station.load(), c.dcfKnown ? 1 : 0);
+    k.Second(c.stateDuration + kP - 1);
+    k.On(kR);
+    EXPECT_EQ(k.Feed(dec), std::string(1, c.expected));
+  }
+}
+
+TEST(Dcf77Decoder, CarrierPresentForOneSecondIsTheDcf77MinuteMark)
+{
+  for (int present : {kR, kR - 1}) {
+    SCOPED_TRACE(present);
+    Dcf77DecoderState dec;
+    Keyer k;
+    k.On(kR);
+    for (int i = 0; i < 3; ++i) k.Second(4410);
+    k.Off(4410);
+    k.On(present - kP + 3);
+    k.Feed(dec);
+    k.Off(4410);
+    k.On(kR);
+    const std::string e = k.Feed(dec);
+    EXPECT_EQ(e, present == kR ? "m0" : "0") << e;
+    EXPECT_EQ(dec.Station.load(), present == kR ? 1 : 0);
+  }
+}
+
+TEST(Dcf77Decoder, MinuteMarksWithinTheFirst100000SamplesLeaveTheStationUnknown)
+{
+  Dcf77DecoderState dec;
+  Keyer k;
+  k.On(4410);
+  k.Off(4410);
+  k.On(kR);  // DCF77 minute mark at about 54,000 samples
+  k.Off(4410);
+  k.On(4410);
+  k.Feed(dec);
+  EXPECT_EQ(dec.Station.load(), 0);
+  EXPECT_EQ(dec.MinutesDecoded.load(), 1);
+  EXPECT_EQ(dec.TimeState.load(), 2);
+  EXPECT_FALSE(Dcf77Dec_ReadSnapshot(dec).Valid);
+}
+
+TEST(Dcf77Decoder, TheTenthUnreadEventIsDropped)
+{
+  Dcf77DecoderState dec;
+  Keyer k;
+  k.On(20000);
+  k.Feed(dec);  // the first carrier-present edge posts a "0"
+  for (int i = 0; i < 10; ++i) k.Second(i < 6 ? 4410 : 8820);
+  k.Feed(dec, false);
+  // Nine characters wait: the first nine drops ("0" x 6, "1" x 3); the tenth is dropped.
+  std::string e;
+  while (char c = Dcf77Dec_PopEvent(dec)) e += c;
+  EXPECT_EQ(e, "000000111");
+}
+
+TEST(Dcf77Decoder, SecondCountsToFiftyNineBeforeTheDcf77Mark)
+{
+  TimeSignalOptions o;
+  o.startUtc = kWinter;
+  CTimeSignalGen gen(o);
+  Dcf77DecoderState dec;
+  int maxSecond = -1;
+  int lastSerial = 0;
+  std::vector<int> maxima;
+  RunTimeSignal(gen, dec, o.rate, 190, {500}, [&] {
+    const Dcf77DecodedTime d = Dcf77Dec_ReadSnapshot(dec);
+    if (d.MinuteSerial != lastSerial) {
+      if (lastSerial > 0) maxima.push_back(maxSecond);
+      lastSerial = d.MinuteSerial;
+      maxSecond = -1;
+    }
+    maxSecond = std::max(maxSecond, d.Second);
+  });
+  ASSERT_GE(maxima.size(), 2u);
+  for (int m : maxima) EXPECT_EQ(m, 59);
+}
+
+TEST(Dcf77Decoder, GlobalEntriesCountAtTheProcessingRateAndTakeTheResetRequest)
+{
+  const double savedRate = g_ProcessingSampleRate;
+  const int savedNominal = SndConfig.SampleRate;
+  SndConfig.SampleRate = 11025;
+  g_ProcessingSampleRate = 5512.5;  // divisor 2
+  Dcf77Dec_Reset(0);
+  std::vector<double> on(5512), off(1102, 0.0);  // a 200 ms drop at 5,512.5 Hz
+  for (size_t i = 0; i < on.size(); ++i) on[i] = (i & 1) ? -20000.0 : 20000.0;
+  Dcf77Dec_ProcessSamples(on.data(), 3000, 0);
+  while (Dcf77Dec_GetEventChar()) {
+  }
+  Dcf77Dec_ProcessSamples(off.data(), 1102, 0);
+  Dcf77Dec_ProcessSamples(on.data(), 5512, 0);
+  EXPECT_EQ(Dcf77Dec_GetEventChar(), '1');  // 200 ms; against 11,025 Hz it would read 100 ms
+  EXPECT_EQ(Dcf77Dec_GetEventChar(), 0);
+
+  // A reset is a request: the next block carries it out before its samples.
+  const int64_t before = g_Dcf77Decoder.SampleCounter;
+  Dcf77Dec_Reset(0);
+  EXPECT_EQ(g_Dcf77Decoder.SampleCounter, before);
+  Dcf77Dec_ProcessSamples(on.data(), 100, 0);
+  EXPECT_EQ(g_Dcf77Decoder.SampleCounter, 100);
+
+  // Rates below 1 Hz and empty blocks do nothing.
+  g_ProcessingSampleRate = 0.5;
+  Dcf77Dec_ProcessSamples(on.data(), 100, 0);
+  g_ProcessingSampleRate = 5512.5;
+  Dcf77Dec_ProcessSamples(on.data(), 0, 0);
+  Dcf77Dec_ProcessSamples(nullptr, 100, 0);
+  EXPECT_EQ(g_Dcf77Decoder.SampleCounter, 100);
+  EXPECT_FALSE(Dcf77Dec_GetDecodedTime(nullptr));
+
+  g_ProcessingSampleRate = savedRate;
+  SndConfig.SampleRate = savedNominal;
+}
+
+}  // namespace

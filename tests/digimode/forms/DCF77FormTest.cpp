@@ -1,0 +1,335 @@
+// The time-decoder window with a fake PC clock, a fake clock setter and generated signals.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "common/TestUtil.h"
+#include "digimode/Dcf77Dec.h"
+#include "digimode/DigimodeHooks.h"
+#include "digimode/forms/DCF77Form.h"
+#include "engine/PreciseClock.h"
+#include "engine/SampleRates.h"
+#include "engine/SndConfig.h"
+#include "engine/forms/DialogHooks.h"
+#include "engine/forms/HelpHook.h"
+#include "platform/IniFile.h"
+#include "platform/PerfCounter.h"
+#include "tests/digimode/TimeSignalGen.h"
+
+namespace {
+
+LocalDateTime Broken(double t)
+{
+  const time_t tt = static_cast<time_t>(std::floor(t));
+  tm g{};
+  gmtime_r(&tt, &g);
+  LocalDateTime d;
+  d.year = g.tm_year + 1900;
+  d.month = g.tm_mon + 1;
+  d.day = g.tm_mday;
+  d.hour = g.tm_hour;
+  d.minute = g.tm_min;
+  d.second = g.tm_sec;
+  d.ms = static_cast<int>((t - std::floor(t)) * 1000);
+  d.dayOfWeek = g.tm_wday;
+  return d;
+}
+
+struct SetCall {
+  double t;
+};
+
+// The PC clock runs `pcError` seconds ahead of the transmitted time; the performance counter
+// (microseconds) counts on the PC clock's scale, as the precise clock aligns it, so the audio
+// blocks are stamped on that scale too.
+class DCF77FormTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    m_oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    ResetPreciseClock();
+    SetLocalDateTimeSource([this] { return Broken(pcNow); });
+    SetSystemUnixTimeSource([this] { return pcNow; });
+    SetPerformanceCounterSource([this] { return static_cast<int64_t>(std::llround(pcNow * 1e6)); },
+                                1000000);
+    g_PerfCounterPeriod = 1e-6;
+    g_PerfCounterTimeOffset = 0.0;
+    SetSystemClockSetter([this](double t, std::string* error) {
+      sets.push_back({t});
+      if (!refuse) return true;
+      *error = "Operation not permitted";
+      return false;
+    });
+    SetHelpContextHandler([this](uint32_t c) {
+      helpContexts.push_back(c);
+      return true;
+    });
+    TDialogHooks::DialogExecHook = [this](QDialog* d) {
+      if (auto* box = qobject_cast<QMessageBox*>(d)) messages.push_back(box->text());
+      return 0;
+    };
+    g_ProcessingSampleRate = 11025.0;
+    SndConfig.Dcf77Active = 0;
+    form = std::make_unique<TDCF77Form>();
+    form->Timer1->stop();  // the tests call the handler
+  }
+  void TearDown() override
+  {
+    form.reset();
+    SetLocalDateTimeSource({});
+    SetSystemUnixTimeSource({});
+    SetPerformanceCounterSource({}, 0);
+    SetSystemClockSetter({});
+    SetHelpContextHandler({});
+    TDialogHooks::DialogExecHook = nullptr;
+    ResetPreciseClock();
+    SndConfig.Dcf77Active = 0;
+    std::filesystem::current_path(m_oldCwd);
+  }
+
+  // Feeds the signal of `gen` through the audio thread's entry until its time reaches `until`
+  // (true time), with the clocks following; ticks the window's timer every 100 ms.
+  void RunUntil(CTimeSignalGen& gen, double until)
+  {
+    std::vector<double> block(1103);
+    double nextTick = gen.Now();
+    while (gen.Now() < until) {
+      const double t0 = gen.Now();
+      gen.Generate(block.data(), static_cast<int>(block.size()));
+      pcNow = gen.Now() + pcError;
+      Dcf77Dec_ProcessSamples(block.data(), static_cast<int>(block.size()), t0 + pcError);
+      if (gen.Now() >= nextTick) {
+        form->Timer1Timer();
+        nextTick += 0.1;
+      }
+    }
+  }
+
+  QString Text(const char* name) { return form->findChild<QLabel*>(name)->text(); }
+  QPushButton* Button(const char* name) { return form->findChild<QPushButton*>(name); }
+
+  vt_test::TempDir dir;
+  std::unique_ptr<TDCF77Form> form;
+  double pcNow = 0;
+  double pcError = 0;
+  bool refuse = false;
+  std::vector<SetCall> sets;
+  std::vector<uint32_t> helpContexts;
+  QStringList messages;
+
+private:
+  std::filesystem::path m_oldCwd;
+};
+
+const double kJune30 = CalendarToUnixSeconds(2026, 6, 30, 0, 0, 0);
+
+TEST_F(DCF77FormTest, ShowsDecodedTimeDateStationAndDeviationAcrossMidnight)
+{
+  struct Case {
+    TimeStation station;
+    double pcError;
+    double until;  // true time of the last tick, seconds after 30 June 00:00 UTC
+    const char* deviation;
+    const char* decodedPrefix;
+    const char* pcPrefix;
+    const char* caption;
+  };
+  // The first valid minute comes at 23:59:00 UTC; the last display update straddles midnight.
+  const Case cases[] = {
+      {TimeStation::Dcf77, 1.03, 86399.55, "+00:00:01.0", "23:59:59", "00:00:00", "Time Decoder: DCF"},
+      {TimeStation::Dcf77, -1.03, 86400.55, "-00:00:01.0", "00:00:00", "23:59:59", "Time Decoder: DCF"},
+      {TimeStation::Dcf77, 86398.97, 86399.55, "-00:00:01.0", "23:59:59", "23:59:58", "Time Decoder: DCF"},
+      {TimeStation::Msf, -86398.97, 86399.55, "+00:00:01.0", "23:59:59", "00:00:00", "Time Decoder: MSF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deviation);
+    pcError = c.pcError;
+    form->show();  // resets the decoder and starts it
+    EXPECT_EQ(SndConfig.Dcf77Active.load(), 1);
+    TimeSignalOptions o;
+    o.station = c.station;
+    o.startUtc = kJune30 + 86400 - 160.3;
+    CTimeSignalGen gen(o);
+    RunUntil(gen, kJune30 + c.until);
+    ASSERT_TRUE(Dcf77Dec_IsTimeValid());
+    EXPECT_EQ(Text("Lab_PcError"), c.deviation);
+    EXPECT_EQ(form->windowTitle(), c.caption);
+    // The transmitted (local) date: 1 July from 22:00 UTC for DCF77, from 23:00 UTC for MSF.
+    EXPECT_EQ(Text("Lab_Date"), "01.07.2026");
+    EXPECT_NEAR(form->DecodedTime, gen.Now(), 0.15);
+    EXPECT_TRUE(Text("Lab_Time").startsWith(c.decodedPrefix)) << Text("Lab_Time").toStdString();
+    EXPECT_TRUE(Text("Lab_PC_Time").startsWith(c.pcPrefix)) << Text("Lab_PC_Time").toStdString();
+    form->close();
+    EXPECT_EQ(SndConfig.Dcf77Active.load(), 0);
+  }
+  EXPECT_TRUE(sets.empty());
+}
+
+TEST_F(DCF77FormTest, DeviationIsSmoothedBelowOneSecondAndReplacedAboveIt)
+{
+  form->show();
+  TimeSignalOptions o;
+  o.startUtc = kJune30 + 3600 + 20.4;
+  CTimeSignalGen gen(o);
+  pcError = 2.0;
+  RunUntil(gen, o.startUtc + 100);
+  ASSERT_TRUE(Dcf77Dec_IsTimeValid());
+  EXPECT_NEAR(form->SmoothedDeviation, 2.0, 0.01);
+  // Each display tick (about every 300 ms) moves 10 % of the way to a deviation within 1 s.
+  pcError = 2.5;
+  RunUntil(gen, gen.Now() + 1.5);  // the decoded seconds now count on the new scale
+  form->SmoothedDeviation = 2.0;
+  pcNow += 0.25;  // one display update later; the decoded time moves with the counter
+  form->Timer1Timer();
+  EXPECT_NEAR(form->SmoothedDeviation, 2.05, 1e-3);
+  // A jump of a second or more replaces it.
+  pcError = 4.0;
+  RunUntil(gen, gen.Now() + 1.5);
+  EXPECT_NEAR(form->SmoothedDeviation, 4.0, 0.01);
+  EXPECT_EQ(Text("Lab_PcError"), "+00:00:04.0");
+}
+
+TEST_F(DCF77FormTest, SetClockWaitsForAValidTimeAndPressedTwiceDoesNothing)
+{
+  form->show();
+  TimeSignalOptions o;
+  o.startUtc = kJune30 + 7200 + 5.5;
+  CTimeSignalGen gen(o);
+  pcError = 30;
+  Button("Btn_SetPcClock")->click();
+  RunUntil(gen, o.startUtc + 20);  // no minute decoded yet
+  EXPECT_EQ(Button("Btn_SetPcClock")->text(), "Setting");
+  EXPECT_TRUE(Button("Btn_SetPcClock")->isChecked());
+  Button("Btn_SetPcClock")->click();
+  RunUntil(gen, o.startUtc + 25);
+  EXPECT_EQ(Button("Btn_SetPcClock")->text(), "Set Clock");
+  EXPECT_FALSE(Button("Btn_SetPcClock")->isChecked());
+  RunUntil(gen, o.startUtc + 130);  // valid minutes now, but nobody asked
+  EXPECT_TRUE(sets.empty());
+}
+
+TEST_F(DCF77FormTest, SetClockSetsNowMinusTheDeviationOnceAcrossMidnight)
+{
+  form->show();
+  TimeSignalOptions o;
+  o.startUtc = kJune30 + 86400 - 160.3;
+  CTimeSignalGen gen(o);
+  pcError = 1.5;  // the PC is already in 1 July
+  RunUntil(gen, kJune30 + 86399.0);
+  ASSERT_TRUE(Dcf77Dec_IsTimeValid());
+  form->SetPCclockandtime1->trigger();
+  RunUntil(gen, kJune30 + 86399.5);
+  ASSERT_EQ(sets.size(), 1u);
+  // The true time then, on 30 June: the date goes back with the time.
+  EXPECT_NEAR(sets[0].t, kJune30 + 86399.0 + 0.3, 0.35);
+  EXPECT_LT(sets[0].t, kJune30 + 86400);
+  EXPECT_EQ(Button("Btn_SetPcClock")->text(), "Done");
+  EXPECT_TRUE(messages.isEmpty());
+  RunUntil(gen, kJune30 + 86401.0);
+  EXPECT_EQ(sets.size(), 1u);
+}
+
+TEST_F(DCF77FormTest, RefusedSetShowsTheErrorAndReturnsToSetClock)
+{
+  form->show();
+  refuse = true;
+  TimeSignalOptions o;
+  o.startUtc = kJune30 + 40000.2;
+  CTimeSignalGen gen(o);
+  pcError = -3;
+  RunUntil(gen, o.startUtc + 125);
+  ASSERT_TRUE(Dcf77Dec_IsTimeValid());
+  Button("Btn_SetPcClock")->click();
+  RunUntil(gen, gen.Now() + 0.5);
+  ASSERT_EQ(sets.size(), 1u);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains("Operation not permitted")) << messages[0].toStdString();
+  RunUntil(gen, gen.Now() + 0.5);
+  EXPECT_EQ(Button("Btn_SetPcClock")->text(), "Set Clock");
+  EXPECT_FALSE(Button("Btn_SetPcClock")->isChecked());
+  EXPECT_EQ(form->SetClockState, 0);
+}
+
+TEST_F(DCF77FormTest, ResetFromTheWindowIsTakenUpByTheNextBlock)
+{
+  form->show();
+  TimeSignalOptions o;
+  o.startUtc = kJune30 + 500.7;
+  CTimeSignalGen gen(o);
+  RunUntil(gen, o.startUtc + 70);
+  EXPECT_EQ(g_Dcf77Decoder.Station.load(), 1);
+  const int64_t before = g_Dcf77Decoder.SampleCounter;
+  Button("Btn_Reset")->click();
+  EXPECT_EQ(g_Dcf77Decoder.SampleCounter, before);  // the audio thread's state is untouched
+  std::vector<double> block(500);
+  gen.Generate(block.data(), 500);
+  Dcf77Dec_ProcessSamples(block.data(), 500, 0);
+  EXPECT_EQ(g_Dcf77Decoder.SampleCounter, 500);
+  EXPECT_EQ(g_Dcf77Decoder.Station.load(), 0);
+  EXPECT_FALSE(Dcf77Dec_IsTimeValid());
+  form->Timer1Timer();
+  EXPECT_EQ(form->windowTitle(), "Time Decoder");
+}
+
+TEST_F(DCF77FormTest, ControlsHelpTimezoneAndPlacement)
+{
+  EXPECT_EQ(form->objectName(), "DCF77Form");
+  EXPECT_EQ(form->windowTitle(), "DCF77 Decoder");
+  EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(form->Timer1->interval(), 100);
+  EXPECT_EQ(Text("Lab_Time"), "??:??:??");
+  EXPECT_EQ(Text("Lab_Date"), "??.??.????");
+  Button("Btn_Help")->click();
+  form->Help1->trigger();
+  EXPECT_EQ(helpContexts, (std::vector<uint32_t>{1200, 1200}));
+
+  emit form->PMenu_TimeDecoder->aboutToShow();
+  tzset();
+  EXPECT_EQ(form->PopMe_PcTimezone->text(),
+            QString("Info: Timezone (UTC-local) = %1 hour(s)").arg(::timezone / 3600));
+
+  // Timer ticks do nothing while the decoder is off.
+  form->Timer1Timer();
+  EXPECT_EQ(form->windowTitle(), "DCF77 Decoder");
+
+  form->show();
+  form->move(123, 45);
+  form->close();
+  IniFile ini("SETTINGS.INI");
+  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Left", -1), form->geometry().x());
+  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Top", -1), form->geometry().y());
+  TDCF77Form second;
+  EXPECT_EQ(second.geometry().topLeft(), form->geometry().topLeft());
+}
+
+TEST_F(DCF77FormTest, SignalLevelAndSecondMarkFlash)
+{
+  form->show();
+  TimeSignalOptions o;
+  o.amplitude = 20000 * std::sqrt(2.0);  // RMS 20,000 outside the drops
+  o.startUtc = kJune30 + 1000.95;
+  CTimeSignalGen gen(o);
+  RunUntil(gen, o.startUtc + 5);
+  const double a = g_Dcf77Decoder.Amplitude.load();
+  EXPECT_EQ(Text("Lab_SignalAmplitude"), QString("%1%").arg(std::llround(a * 0.005)));
+  const double w = form->width() - 15;
+  EXPECT_EQ(form->Shp_AmplitudeIndicator->width(),
+            static_cast<int>(std::min(w, a / (32767 * 0.707) * w)));
+  // A second mark turns the bar red for five ticks.
+  RunUntil(gen, std::floor(gen.Now()) + 1.05);
+  const QColor red = form->Shp_AmplitudeIndicator->palette().color(QPalette::Window);
+  EXPECT_EQ(red, QColor(Qt::red));
+  RunUntil(gen, gen.Now() + 0.55);
+  EXPECT_EQ(form->Shp_AmplitudeIndicator->palette().color(QPalette::Window), QColor(0, 255, 0));
+}
+
+}  // namespace
