@@ -13,6 +13,8 @@
 #include "control/forms/YesNoDlg.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
+#include "interp/forms/CommandForm.h"
+#include "interp/forms/PeriodicActionForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
 #include "mainwin/forms/AboutU.h"
@@ -92,9 +94,11 @@ int main(int argc, char** argv)
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     CircuitForm = new TCircuitForm;
+    PeriodicActionForm = new TPeriodicActionForm;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
+    CommandForm = new TCommandForm;
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
 
@@ -103,6 +107,8 @@ int main(int argc, char** argv)
 
     delete PicViewFrm;
     delete CircuitForm;
+    delete CommandForm;
+    delete PeriodicActionForm;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

@@ -110,6 +110,15 @@ public:
   void Menu_HelpInterpreterClick();
   void Menu_HelpWatchClick();
 
+  // --- Command window, periodic and scheduled actions (SpecMain_MenuInterp.cpp) ---
+  void AddInterpreterMenuItems();  // into View1
+  void Menu_ViewCmdInterpreterClick();
+  void Menu_PeriodicActionsClick();
+  void Menu_ScheduledActionsClick();
+  QAction* Menu_ViewCmdInterpreter = nullptr;
+  QAction* Menu_PeriodicActions = nullptr;
+  QAction* Menu_ScheduledActions = nullptr;
+
   // --- Wave files: analysis, playback and recording (SpecMain_Wave.cpp) ---
   void CreateWaveFileControl();  // after the menus and the control panel
   void AnalyzeInputFileClick();

@@ -18,6 +18,7 @@
 #include "engine/forms/FormPlacement.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/SpectrumAlert.h"
+#include "interp/forms/CommandForm.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
@@ -72,7 +73,7 @@ void TSndMainForm::FormClose()
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
-                     static_cast<QWidget*>(FilterControlForm)})
+                     static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(CommandForm)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();

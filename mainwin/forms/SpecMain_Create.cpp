@@ -20,6 +20,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/FormPlacement.h"
 #include "digimode/DigimodeHooks.h"
+#include "interp/PeriodicActions.h"
 #include "interp/CliCommands.h"
 #include "interp/CliSpectrum.h"
 #include "interp/SpectrumAlert.h"
@@ -70,6 +71,8 @@ void TSndMainForm::FormCreate()
   Generator_RegisterWords();
   Circuit_RegisterWords();
   InstallCircuitUpcalls();
+  // The interpreter words of the windows below the main window, for the whole run.
+  CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

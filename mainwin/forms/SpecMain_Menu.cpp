@@ -80,6 +80,7 @@ void TSndMainForm::CreateMainMenu()
   connect(MultiToneGenerator1, &QAction::triggered, this,
           &TSndMainForm::MultiToneGenerator1Click);
   connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
+  AddInterpreterMenuItems();
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");
