@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
 #include <exception>
 
 #include "control/forms/AFilePrp.h"
@@ -14,6 +15,7 @@
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
 #include "interp/forms/PeriodicActionForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
@@ -70,6 +72,9 @@ int main(int argc, char** argv)
   InstallSoundEngineLink();
   // Before the main window: the speaker's silencer, installed later, leaves these in place.
   InstallExitSignalHandler([](int) { RequestOrderlyExit(); });
+  // A pipe or socket whose reader left (an export to a FIFO) gives EPIPE to the writer rather
+  // than ending the program; the speaker's silencer leaves an ignored signal alone.
+  std::signal(SIGPIPE, SIG_IGN);
   int result = 0;
   try {
     QStringList args = QApplication::arguments();
@@ -98,6 +103,7 @@ int main(int argc, char** argv)
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
+    ExportForm = new TExportForm;
     CommandForm = new TCommandForm;
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
@@ -108,6 +114,7 @@ int main(int argc, char** argv)
     delete PicViewFrm;
     delete CircuitForm;
     delete CommandForm;
+    delete ExportForm;
     delete PeriodicActionForm;
     delete OutputScope;
     delete MonitorScope;

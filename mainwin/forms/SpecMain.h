@@ -115,6 +115,8 @@ public:
   void Menu_ViewCmdInterpreterClick();
   void Menu_PeriodicActionsClick();
   void Menu_ScheduledActionsClick();
+  void Menu_ExportClick();
+  QAction* Menu_Export = nullptr;
   QAction* Menu_ViewCmdInterpreter = nullptr;
   QAction* Menu_PeriodicActions = nullptr;
   QAction* Menu_ScheduledActions = nullptr;

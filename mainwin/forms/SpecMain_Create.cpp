@@ -20,6 +20,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/FormPlacement.h"
 #include "digimode/DigimodeHooks.h"
+#include "interp/ExportEngine.h"
 #include "interp/PeriodicActions.h"
 #include "interp/CliCommands.h"
 #include "interp/CliSpectrum.h"
@@ -73,6 +74,7 @@ void TSndMainForm::FormCreate()
   InstallCircuitUpcalls();
   // The interpreter words of the windows below the main window, for the whole run.
   CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
+  CLI_RegisterObjectWord("export", CLI_ExecExportCommand);
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

@@ -1,7 +1,9 @@
-// The main window's menu items of the command window and the periodic-actions dialog.
+// The main window's menu items of the command window, the periodic-actions dialog and the
+// export window.
 #include <QMenu>
 
 #include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
 #include "interp/forms/PeriodicActionForm.h"
 #include "mainwin/forms/SpecMain.h"
 
@@ -15,6 +17,9 @@ void TSndMainForm::AddInterpreterMenuItems()
   Menu_PeriodicActions->setObjectName("Menu_PeriodicActions");
   Menu_ScheduledActions = View1->addAction("Sc&heduled Actions...");
   Menu_ScheduledActions->setObjectName("Menu_ScheduledActions");
+  Menu_Export = View1->addAction("&Export...");
+  Menu_Export->setObjectName("Menu_Export");
+  connect(Menu_Export, &QAction::triggered, this, &TSndMainForm::Menu_ExportClick);
   connect(View1, &QMenu::aboutToShow, this,
           [this] { Menu_ViewCmdInterpreter->setChecked(CommandForm && CommandForm->isVisible()); });
   connect(Menu_ViewCmdInterpreter, &QAction::triggered, this,
@@ -30,6 +35,14 @@ void TSndMainForm::Menu_ViewCmdInterpreterClick()
   CommandForm->show();
   CommandForm->raise();
   CommandForm->activateWindow();
+}
+
+void TSndMainForm::Menu_ExportClick()
+{
+  if (!ExportForm) return;
+  ExportForm->show();
+  ExportForm->raise();
+  ExportForm->activateWindow();
 }
 
 namespace {

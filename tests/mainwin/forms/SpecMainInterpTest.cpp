@@ -9,7 +9,9 @@
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
 #include "interp/CliCommands.h"
+#include "interp/ExportSeam.h"
 #include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
 #include "interp/forms/PeriodicActionForm.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
@@ -22,6 +24,7 @@ protected:
     TDialogHooks::DialogExecHook = nullptr;
     delete CommandForm;
     delete PeriodicActionForm;
+    delete ExportForm;
     MainWindowTest::TearDown();
   }
 };
@@ -68,6 +71,23 @@ TEST_F(InterpMenuTest, CommandWindowShownByItsItemAndClosedWithTheMainWindow)
   form->close();
   EXPECT_FALSE(CommandForm->isVisible());
   EXPECT_EQ(Read("curr_cmd.txt"), "print 5\n");
+}
+
+// The close saves a changed export definition; the export window is shown by its item.
+TEST_F(InterpMenuTest, CloseSavesAChangedExportDefinition)
+{
+  Make();
+  ExportForm = new TExportForm;
+  form->findChild<QAction*>("Menu_Export")->trigger();
+  EXPECT_TRUE(ExportForm->isVisible());
+  EXPECT_NE(CLI_GetObjectWordHandler("export"), nullptr);
+  std::snprintf(SndConfig.DefinitionFileName, 256, "%s", dir.file("mine.edf").c_str());
+  g_ExportColumnCount = 1;
+  g_ExportDefinitionChanged = 1;
+  form->close();
+  EXPECT_FALSE(ExportForm->isVisible());
+  EXPECT_EQ(g_ExportDefinitionChanged, 0);
+  EXPECT_NE(Read("mine.edf").find("NrOfColumns=1"), std::string::npos);
 }
 
 }  // namespace
