@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
 #include <exception>
 
 #include "control/forms/AFilePrp.h"
@@ -16,6 +17,9 @@
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/WatchForm.h"
+#include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
+#include "interp/forms/PeriodicActionForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
 #include "mainwin/forms/AboutU.h"
@@ -71,6 +75,9 @@ int main(int argc, char** argv)
   InstallSoundEngineLink();
   // Before the main window: the speaker's silencer, installed later, leaves these in place.
   InstallExitSignalHandler([](int) { RequestOrderlyExit(); });
+  // A pipe or socket whose reader left (an export to a FIFO) gives EPIPE to the writer rather
+  // than ending the program; the speaker's silencer leaves an ignored signal alone.
+  std::signal(SIGPIPE, SIG_IGN);
   int result = 0;
   try {
     QStringList args = QApplication::arguments();
@@ -96,10 +103,13 @@ int main(int argc, char** argv)
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     CircuitForm = new TCircuitForm;
+    PeriodicActionForm = new TPeriodicActionForm;
     DCF77Form = new TDCF77Form;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
+    ExportForm = new TExportForm;
+    CommandForm = new TCommandForm;
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
     WatchForm = new TWatchForm;
@@ -112,6 +122,9 @@ int main(int argc, char** argv)
     delete CircuitForm;
     delete DCF77Form;
     DCF77Form = nullptr;
+    delete CommandForm;
+    delete ExportForm;
+    delete PeriodicActionForm;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

@@ -12,8 +12,17 @@
 #include "platform/NumText.h"
 
 FreqMarkerState g_FreqMarkers[CLI_NR_FREQ_MARKERS] = {};
+int g_CliMacroDepth = 0;
 
 namespace {
+
+// Counts one running macro or command text for the lifetime of the object.
+struct MacroRunGuard {
+  MacroRunGuard() { ++g_CliMacroDepth; }
+  ~MacroRunGuard() { --g_CliMacroDepth; }
+  MacroRunGuard(const MacroRunGuard&) = delete;
+  MacroRunGuard& operator=(const MacroRunGuard&) = delete;
+};
 
 constexpr int kNrWords = static_cast<int>(CliObjectWordId::Count);
 const char* const kObjectWordNames[kNrWords] = {"wave",   "capture", "circuit", "generator",
@@ -170,6 +179,7 @@ int CLI_ExecuteCommand(int source)
 
 int CLI_ExecuteCommandXY(int source, const char* command, double x, double y)
 {
+  const MacroRunGuard running;
   const char* saved = g_CliParsePtr;
   g_CliParsePtr = command ? command : CliEmptyText();
   g_CliArgX = x;
@@ -182,6 +192,7 @@ int CLI_ExecuteCommandXY(int source, const char* command, double x, double y)
 
 int CLI_ExecuteMacro(int source, const char* line)
 {
+  const MacroRunGuard running;
   const char* saved = g_CliParsePtr;
   g_CliParsePtr = line ? line : CliEmptyText();
   g_CliErrorText[0] = '\0';

@@ -15,6 +15,12 @@ void CLI_Init();
 int CLI_ExecuteCommand(int source);
 // One command text with x = x, y = z = y; the parse position is saved and restored.
 int CLI_ExecuteCommandXY(int source, const char* command, double x, double y);
+// Macros and command texts running now: raised by CLI_ExecuteMacro and CLI_ExecuteCommandXY
+// for their whole run, dialogs their words open included (g_CliNestingDepth is 0 between the
+// commands of a macro). Above 0 the main loop starts no macro and makes no spectrum line, so
+// no macro ever starts inside another.
+extern int g_CliMacroDepth;
+
 // The ':'-separated commands of a line, stopping at the first error. On an error
 // g_CliErrorText holds "Error near \"...\"" (or a more specific text), and when the message
 // display filter has bit 1 or 2 set the error goes to the command window.

@@ -2,9 +2,7 @@
 
 #include <utility>
 
-int32_t g_ExportActive = 0;
-int32_t g_ExportDefinitionChanged = 0;
-double g_ExportDefinitionSaveTime = 0.0;
+#include "interp/ExportEngine.h"
 
 namespace {
 std::function<void()>& OnSpectrumHandler() {
@@ -25,9 +23,15 @@ void Export_InstallHandlers(std::function<void()> onSpectrum,
 
 void Export_OnSpectrum() {
   if (g_ExportActive == 0) return;
-  if (auto& f = OnSpectrumHandler()) f();
+  if (auto& f = OnSpectrumHandler())
+    f();
+  else
+    ExportEngine().OnSpectrum();
 }
 
 void Export_SaveSettings(const char* fileName) {
-  if (auto& f = SaveHandler()) f(fileName ? fileName : "");
+  if (auto& f = SaveHandler())
+    f(fileName ? fileName : "");
+  else
+    ExportEngine().SaveSettings(fileName ? fileName : "");
 }

@@ -110,8 +110,14 @@ void CMainLoop::Tick() {
     m_Host->ShowTimeOfDay(text);
   }
 
-  RunMacros(s);
-  FeedSpectrum(tick);
+  // A macro started outside a tick (command window, a dialog's test button, an export macro of
+  // the idle work) may be waiting in a dialog of one of its words: start no other macro and make
+  // no line (export macros run per line) until it has ended. Due macros run on the next tick.
+  const bool macroRunning = m_Host->MacroDepth() > 0;
+  if (!macroRunning) {
+    RunMacros(s);
+    FeedSpectrum(tick);
+  }
   m_Host->RedrawWaterfallFromHistory();
 
   if ((g_RedrawRequestMask & 2) && UpdatingControls == 0) {
@@ -137,6 +143,7 @@ void CMainLoop::Tick() {
 
   if (m_Host->PerfCounter() < deadline || (tick & 15) == 15) {
     m_Host->ToolWindowRefresh(tick);
+    if (!macroRunning) m_Host->ExpressionRefresh(tick);
     if (g_ExportDefinitionChanged && g_ExportDefinitionSaveTime + 10.0 < m_Lines->TimeNow)
       Export_SaveSettings(SndConfig.DefinitionFileName);
     char text[64];
@@ -241,6 +248,7 @@ int CMainLoop::IdleStep() {
   // keeping a core busy.
   const int pause = wst / 2 < 2 ? 2 : (wst / 2 > 50 ? 50 : wst / 2);
   if (g_InTimerTick) return pause;  // inside a tick's nested message loop: not now
+  if (m_Host->MacroDepth() > 0) return pause;  // lines (and their export macros) wait for it
   m_Lines->TimeNow = m_Host->PreciseUnixTime();
   const uint64_t before = m_Lines->LinesMade;
   m_Lines->UpdateWaterfallTiming();

@@ -46,6 +46,9 @@ public:
   virtual void ShowWaterUpdateLoops(const char* text) { (void)text; }  // debug window
   // ---- interpreter (periodic and scheduled macros; messages to the command window) ----
   virtual int ExecuteMacro(const char* line) { (void)line; return 0; }   // CLI_ExecuteMacro(2, ..)
+  // Macros running now (g_CliMacroDepth). Above 0 a tick runs no macro, makes no spectrum line
+  // and skips the refreshes that evaluate expressions; the idle work waits too.
+  virtual int MacroDepth() { return 0; }
   virtual void CommandWindowMessage(const char* text) { (void)text; }    // CmdWin_AddTimedMessage
   // ---- inter-program messages ----
   virtual void ProcessRemoteMessages() {}       // RemoteMsg_ProcessQueue
@@ -69,6 +72,9 @@ public:
   // ---- low-priority duties: output scope, marker expressions, configuration dialog
   //      refreshes (bits 16 and 32), watch window ----
   virtual void ToolWindowRefresh(uint32_t tick) { (void)tick; }
+  // ---- the refreshes that run interpreter expressions (marker expressions, watch window);
+  //      skipped while a macro runs ----
+  virtual void ExpressionRefresh(uint32_t tick) { (void)tick; }
   // ---- siren ----
   virtual void AlertBellStep() {}               // Alert_RingBellTimer
 };

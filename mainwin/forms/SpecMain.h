@@ -135,6 +135,16 @@ public:
   QAction* Menu_MarkerSettings = nullptr;
   QAction* Menu_FreqRespCalib = nullptr;
   QAction* Menu_SetupSystem = nullptr;
+  // --- Command window, periodic and scheduled actions (SpecMain_MenuInterp.cpp) ---
+  void AddInterpreterMenuItems();  // into View1
+  void Menu_ViewCmdInterpreterClick();
+  void Menu_PeriodicActionsClick();
+  void Menu_ScheduledActionsClick();
+  void Menu_ExportClick();
+  QAction* Menu_Export = nullptr;
+  QAction* Menu_ViewCmdInterpreter = nullptr;
+  QAction* Menu_PeriodicActions = nullptr;
+  QAction* Menu_ScheduledActions = nullptr;
 
   // --- Wave files: analysis, playback and recording (SpecMain_Wave.cpp) ---
   void CreateWaveFileControl();  // after the menus and the control panel

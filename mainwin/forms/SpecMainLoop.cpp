@@ -125,6 +125,7 @@ void TSndMainLoopHost::ShowWaterUpdateLoops(const char* text)
 }
 
 int TSndMainLoopHost::ExecuteMacro(const char* line) { return CLI_ExecuteMacro(2, line); }
+int TSndMainLoopHost::MacroDepth() { return g_CliMacroDepth; }
 
 void TSndMainLoopHost::CommandWindowMessage(const char* text)
 {

@@ -29,6 +29,7 @@ public:
   void UpdateWaveFileStatus() override;
   void ShowWaterUpdateLoops(const char* text) override;
   int ExecuteMacro(const char* line) override;
+  int MacroDepth() override;
   void CommandWindowMessage(const char* text) override;
   void ProcessRemoteMessages() override;
   void ApplyFreqEdit(FreqEdit which) override;

@@ -19,7 +19,10 @@
 #include "engine/forms/DebugForm.h"
 #include "engine/forms/FormPlacement.h"
 #include "imaging/forms/PicViewForm.h"
+#include "interp/ExportSeam.h"
 #include "interp/SpectrumAlert.h"
+#include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
@@ -76,7 +79,8 @@ void TSndMainForm::FormClose()
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
                      static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg),
-                     static_cast<QWidget*>(WatchForm)})
+                     static_cast<QWidget*>(CommandForm), static_cast<QWidget*>(WatchForm),
+                     static_cast<QWidget*>(ExportForm)})
     if (w) CloseToolWindow(w);
 
   FreeSpectrumHistory();
@@ -100,6 +104,8 @@ void TSndMainForm::FormClose()
   } catch (const EIniFileError& e) {
     failures << e.what();
   }
+  // A changed export definition (a failed save is reported by the export itself).
+  if (g_ExportDefinitionChanged) Export_SaveSettings(SndConfig.DefinitionFileName);
   if (DCF77Form) CloseToolWindow(DCF77Form);  // last of the windows, after the settings
   // A setting that could not be stored is lost on the next start: say so.
   Alert_StopAlarm();

@@ -21,6 +21,8 @@
 #include "engine/forms/FormPlacement.h"
 #include "digimode/DigimodeHooks.h"
 #include "digimode/forms/DCF77Form.h"
+#include "interp/ExportEngine.h"
+#include "interp/PeriodicActions.h"
 #include "interp/CliCommands.h"
 #include "interp/CliSpectrum.h"
 #include "interp/SpectrumAlert.h"
@@ -73,6 +75,9 @@ void TSndMainForm::FormCreate()
   Circuit_RegisterWords();
   InstallCircuitUpcalls();
   Plot_RegisterCommandWord();
+  // The interpreter words of the windows below the main window, for the whole run.
+  CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
+  CLI_RegisterObjectWord("export", CLI_ExecExportCommand);
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

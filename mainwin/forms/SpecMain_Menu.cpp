@@ -87,6 +87,7 @@ void TSndMainForm::CreateMainMenu()
   connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
   connect(Menu_ViewWatchWindow, &QAction::triggered, this, &TSndMainForm::Menu_ViewWatchWindowClick);
   connect(DCF77decoder, &QAction::triggered, this, &TSndMainForm::DCF77decoderClick);
+  AddInterpreterMenuItems();
 
   Help1 = MainMenu1->addMenu("&Help");
   Help1->setObjectName("Help1");

@@ -5,6 +5,7 @@
 
 #include "LinesFixture.h"
 #include "engine/RedrawRequest.h"
+#include "interp/CliCommands.h"
 #include "mainwin/MainLoop.h"
 
 using namespace vt_lines_test;
@@ -48,6 +49,9 @@ struct LoopHost : IMainLoopHost {
   void ApplyFreqEdit(FreqEdit which) override { applied.push_back(which); }
   void ReinitRingForThread() override { ++reinits; }
   void ToolWindowRefresh(uint32_t) override { ++toolRefreshes; }
+  void ExpressionRefresh(uint32_t) override { ++expressionRefreshes; }
+  int MacroDepth() override { return g_CliMacroDepth; }
+  int expressionRefreshes = 0;
 };
 
 class MainLoop : public LinesFixture {
@@ -134,6 +138,51 @@ TEST_F(MainLoop, ReenteredTickLatchesTheFault) {
   EXPECT_EQ(lh.macros.size(), macros);
   EXPECT_EQ(lh.signals, signals);
   EXPECT_EQ(loop->IdleStep(), -1);
+}
+
+// A macro started outside a tick (F2, a test button) whose word lets the timer tick (a dialog's
+// message loop): the nested tick starts no macro and makes no line, and latches nothing; the
+// due periodic macro and the waiting lines follow on the next tick.
+CMainLoop* g_NestedLoop = nullptr;
+int TickingWord(int, double*) {
+  g_NestedLoop->Tick();
+  return 0;
+}
+
+TEST_F(MainLoop, TickInsideAMacroRunWaitsForIt) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 1.0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  std::strcpy(SndConfig.PeriodicAction, "capture");
+  lh.clock = now;
+  Ticks(21);
+  Write(3 * 8000, 1000.0, 1000.0);
+  lh.clock = now;
+  lh.macros.clear();
+  const uint64_t linesBefore = lines->LinesMade;
+  const int refreshesBefore = lh.expressionRefreshes;
+  g_NestedLoop = loop.get();
+  ASSERT_TRUE(CLI_RegisterObjectWord("plot", TickingWord));
+  EXPECT_EQ(CLI_ExecuteMacro(2, "plot.x"), 0);
+  CLI_RegisterObjectWord("plot", nullptr);
+  EXPECT_TRUE(lh.macros.empty());
+  EXPECT_EQ(lines->LinesMade, linesBefore);
+  EXPECT_EQ(lh.expressionRefreshes, refreshesBefore);
+  EXPECT_EQ(loop->LoopFault, 0);
+  EXPECT_FALSE(g_InTimerTick.load());
+  SndConfig.WaterScrollTime = 50;
+  g_CliMacroDepth = 1;  // the idle work waits as well
+  EXPECT_GT(loop->IdleStep(), 0);
+  EXPECT_EQ(lines->LinesMade, linesBefore);
+  g_CliMacroDepth = 0;
+  SndConfig.WaterScrollTime = 300;
+
+  loop->Tick();
+  ASSERT_EQ(lh.macros.size(), 1u);
+  EXPECT_EQ(lh.macros[0], "capture");
+  EXPECT_GT(lines->LinesMade, linesBefore);
+  EXPECT_GT(lh.expressionRefreshes, refreshesBefore);
 }
 
 // Interval 60 s started at Unix second 1,000,030: due at 1,000,080, then every 60 s.

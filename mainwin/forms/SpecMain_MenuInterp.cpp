@@ -1,0 +1,68 @@
+// The main window's menu items of the command window, the periodic-actions dialog and the
+// export window.
+#include <QMenu>
+
+#include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
+#include "interp/forms/PeriodicActionForm.h"
+#include "mainwin/forms/SpecMain.h"
+
+void TSndMainForm::AddInterpreterMenuItems()
+{
+  View1->addSeparator();
+  Menu_ViewCmdInterpreter = View1->addAction("Command &Interpreter");
+  Menu_ViewCmdInterpreter->setObjectName("Menu_ViewCmdInterpreter");
+  Menu_ViewCmdInterpreter->setCheckable(true);
+  Menu_PeriodicActions = View1->addAction("&Periodic Actions...");
+  Menu_PeriodicActions->setObjectName("Menu_PeriodicActions");
+  Menu_ScheduledActions = View1->addAction("Sc&heduled Actions...");
+  Menu_ScheduledActions->setObjectName("Menu_ScheduledActions");
+  Menu_Export = View1->addAction("&Export...");
+  Menu_Export->setObjectName("Menu_Export");
+  connect(Menu_Export, &QAction::triggered, this, &TSndMainForm::Menu_ExportClick);
+  connect(View1, &QMenu::aboutToShow, this,
+          [this] { Menu_ViewCmdInterpreter->setChecked(CommandForm && CommandForm->isVisible()); });
+  connect(Menu_ViewCmdInterpreter, &QAction::triggered, this,
+          &TSndMainForm::Menu_ViewCmdInterpreterClick);
+  connect(Menu_PeriodicActions, &QAction::triggered, this, &TSndMainForm::Menu_PeriodicActionsClick);
+  connect(Menu_ScheduledActions, &QAction::triggered, this,
+          &TSndMainForm::Menu_ScheduledActionsClick);
+}
+
+void TSndMainForm::Menu_ViewCmdInterpreterClick()
+{
+  if (!CommandForm) return;
+  CommandForm->show();
+  CommandForm->raise();
+  CommandForm->activateWindow();
+}
+
+void TSndMainForm::Menu_ExportClick()
+{
+  if (!ExportForm) return;
+  ExportForm->show();
+  ExportForm->raise();
+  ExportForm->activateWindow();
+}
+
+namespace {
+
+// Runs the dialog on the page; after OK the periodic macro's interval starts anew.
+void RunPeriodicDialog(CMainLoop* loop, QWidget* (*page)(TPeriodicActionForm*))
+{
+  if (!PeriodicActionForm) return;
+  if (PeriodicActionForm->Execute(page(PeriodicActionForm)) == QDialog::Accepted)
+    loop->NextPeriodicTime = 0;
+}
+
+}  // namespace
+
+void TSndMainForm::Menu_PeriodicActionsClick()
+{
+  RunPeriodicDialog(Loop.get(), [](TPeriodicActionForm* f) { return f->TS_Periodic; });
+}
+
+void TSndMainForm::Menu_ScheduledActionsClick()
+{
+  RunPeriodicDialog(Loop.get(), [](TPeriodicActionForm* f) { return f->TS_Schedule; });
+}
