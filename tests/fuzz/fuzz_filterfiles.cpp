@@ -48,16 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       break;
     }
     default: {
-      RemezDesignSpec spec;
-      spec.NrCoeffs = "20";
-      ReadRemezDesignFile(path, &spec);
-      VT_FUZZ_CHECK(spec.NrBands >= 2 && spec.NrBands <= 10);
+      RemezDesignSpec design;
+      design.NrCoeffs = "20";
+      ReadRemezDesignFile(path, &design);
+      VT_FUZZ_CHECK(design.NrBands >= 2 && design.NrBands <= 10);
       FIR2DesignInput in;
-      in.NrCoeffsText = spec.NrCoeffs;
-      in.NrBandsText = std::to_string(spec.NrBands);
-      in.TypeIndex = spec.FltType;
+      in.NrCoeffsText = design.NrCoeffs;
+      in.NrBandsText = std::to_string(design.NrBands);
+      in.TypeIndex = design.FltType;
       for (int b = 0; b < 10; ++b)
-        for (int c = 0; c < 4; ++c) in.Cells[b][c] = spec.Bands[b][c];
+        for (int c = 0; c < 4; ++c) in.Cells[b][c] = design.Bands[b][c];
       DesignFIR2Filter(in, &g_EditedDigiFilters[ch], &undo, &desc, &message);
       break;
     }
