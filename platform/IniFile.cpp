@@ -133,15 +133,12 @@ IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileN
     size_t end = (nl == std::string::npos) ? data.size() : nl;
     size_t lineEnd = end;
     if (nl != std::string::npos) {
-      if (end > start && data[end - 1] == '\r') {
-        --lineEnd;
-        sawCrLf = true;
-      } else {
-        sawLf = true;
-      }
-    } else if (lineEnd > start && data[lineEnd - 1] == '\r') {
-      --lineEnd;
+      if (end > start && data[end - 1] == '\r') sawCrLf = true;
+      else sawLf = true;
     }
+    // Carriage returns at the end of a line belong to its line end (a stray "\r\r\n" too):
+    // a value never ends in one, so what is read is what a write gives back.
+    while (lineEnd > start && data[lineEnd - 1] == '\r') --lineEnd;
     AddLine(data.substr(start, lineEnd - start));
     start = (nl == std::string::npos) ? data.size() : nl + 1;
   }
