@@ -200,8 +200,10 @@ void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
     if (ConfigDlg && ConfigDlg->isVisible()) ConfigDlg->SettingsToControls();
     g_RedrawRequestMask &= ~32;
   }
-  // The watch list and plotter, while shown and full resolution is not awaited.
-  if (WatchForm && WatchForm->isVisible() && !m_Form->WaitFullResolution) WatchForm->PeriodicUpdate();
+  // The watch list and plotter, while shown and full resolution is not awaited; never while a
+  // macro runs (its expressions would run inside the macro's dialog).
+  if (WatchForm && WatchForm->isVisible() && !m_Form->WaitFullResolution && MacroDepth() == 0)
+    WatchForm->PeriodicUpdate();
 }
 
 void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }

@@ -1,5 +1,6 @@
 // The Setup menu opens the configuration dialog on its pages; the main loop serves the
-// dialog's refresh requests (bits 16 and 32 of the redraw request mask).
+// dialog's refresh requests (bits 16 and 32 of the redraw request mask) and refreshes the watch
+// list while it is shown.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -9,6 +10,8 @@
 #include "control/forms/ConfigDlg.h"
 #include "engine/RedrawRequest.h"
 #include "engine/SndConfig.h"
+#include "interp/CliCommands.h"
+#include "interp/forms/WatchForm.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
 namespace {
@@ -89,6 +92,31 @@ TEST_F(SetupMenuTest, MainLoopServesTheDialogsRefreshRequests)
   form->LoopHost->ToolWindowRefresh(0);
   EXPECT_EQ(g_RedrawRequestMask & 32, 0);
   EXPECT_EQ(size->currentText(), "1024");
+}
+
+TEST_F(SetupMenuTest, WatchListIsRefreshedOnlyWhenShownAndNoMacroRuns)
+{
+  WatchForm = new TWatchForm;
+  int updates = 0;  // every refresh of the watch list reads its clock once first
+  WatchForm->Clock = [&updates] { ++updates; return 1.7e9; };
+  form->WaitFullResolution = false;
+
+  struct Case { bool shown; int macroDepth; bool waitFull; int expected; };
+  const Case cases[] = {
+      {false, 0, false, 0}, {true, 0, false, 1}, {true, 1, false, 0}, {true, 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.shown << c.macroDepth << c.waitFull);
+    WatchForm->setVisible(c.shown);
+    g_CliMacroDepth = c.macroDepth;
+    form->WaitFullResolution = c.waitFull;
+    updates = 0;
+    form->LoopHost->ToolWindowRefresh(0);
+    EXPECT_EQ(updates, c.expected);
+  }
+  g_CliMacroDepth = 0;
+  delete WatchForm;
+  WatchForm = nullptr;
 }
 
 }  // namespace
