@@ -19,6 +19,7 @@
 #include "interp/forms/WatchForm.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
+#include "interp/forms/MenuDefU.h"
 #include "interp/forms/PeriodicActionForm.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/SoundEngineLink.h"
@@ -109,6 +110,7 @@ int main(int argc, char** argv)
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
     ExportForm = new TExportForm;
+    MenuDefForm = new TMenuDefForm(SndMainForm);
     CommandForm = new TCommandForm;
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
@@ -124,6 +126,7 @@ int main(int argc, char** argv)
     DCF77Form = nullptr;
     delete CommandForm;
     delete ExportForm;
+    delete MenuDefForm;
     delete PeriodicActionForm;
     delete OutputScope;
     delete MonitorScope;

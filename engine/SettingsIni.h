@@ -7,6 +7,12 @@
 inline constexpr int SETTINGS_PART_MACHINE = 1;   // MachineConfig
 inline constexpr int SETTINGS_PART_PROCESS = 2;   // SndConfig without the user menu
 inline constexpr int SETTINGS_PART_USERMENU = 4;  // SndConfig.UserMenu
+// Further bits of a profile's parts and of its "ABOUT" "Includes" key; other modules store these
+// parts into the same file (mainwin/SettingsProfile.h).
+inline constexpr int SETTINGS_PART_FILTERS = 16;   // edited filters of channels 0 and 1
+inline constexpr int SETTINGS_PART_DIGIMODE = 32;  // offered, but no module stores it
+inline constexpr int SETTINGS_PART_PALETTE = 64;   // the colour palette g_ColorPalette
+inline constexpr int SETTINGS_PART_WATCH = 128;    // the watch list and plotter settings
 
 // Fills both records with their defaults: zeroes them, runs LoadQuickSettings(0) and clears
 // g_RedrawRequestMask. The records are zeroed as a whole, so call it only while the audio

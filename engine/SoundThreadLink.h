@@ -67,6 +67,8 @@ public:
   virtual void RequestDeviceReopen() {}
   // Hands the edited filters of channels 0 and 1 to the audio thread.
   virtual void ActivateEditedFilters() {}
+  // Whether the audio thread is to open the card's input and output (also sets the rates).
+  virtual void SetSoundInOutWanted(bool in, bool out) { (void)in; (void)out; }
   // Closes the wave file under analysis (under the thread's wave-input lock) if one is open.
   virtual void CloseAnalysedWaveFile() {}
 

@@ -62,6 +62,8 @@ void CSoundEngineLink::ActivateEditedFilters()
   ActivateEditedFilter(1);
 }
 
+void CSoundEngineLink::SetSoundInOutWanted(bool in, bool out) { ::SetSoundInOutWanted(in, out); }
+
 void CSoundEngineLink::CloseAnalysedWaveFile()
 {
   if (!g_pSoundThread) return;

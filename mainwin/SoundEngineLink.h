@@ -20,6 +20,7 @@ public:
   void Cleanup() override;
   void RequestDeviceReopen() override;
   void ActivateEditedFilters() override;
+  void SetSoundInOutWanted(bool in, bool out) override;
   void CloseAnalysedWaveFile() override;
   const int16_t* ScopeSnapshot(ScopeChannel channel, int* count) override;
   void AckScopeSnapshot(ScopeChannel channel) override;

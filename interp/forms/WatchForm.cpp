@@ -24,6 +24,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/forms/FormPlacement.h"
 #include "engine/forms/HelpHook.h"
+#include "interp/ProfileSeam.h"
 #include "interp/PlotData.h"
 #include "interp/WatchDefaults.h"
 #include "interp/forms/PlotCommand.h"
@@ -101,6 +102,9 @@ TWatchForm::TWatchForm(QWidget* parent) : QMainWindow(parent)
   Plot_ApplyCreationAxes(&g_WatchList);
   for (double& v : g_WatchValues) v = 0.0;
   LoadSettings(UserSettingsFullPath());
+  // Settings profiles that include the watch settings read and write them through these.
+  Profile_InstallWatchHandlers([this](const std::string& f) { LoadSettings(f); },
+                               [this](const std::string& f) { SaveSettings(f); });
   m_Fields.BusyCount = 1;  // stays raised until the first showing
   m_Fields.Running = m_Fields.Visible ? 1 : 0;
   PC_Watch->setCurrentIndex(m_Fields.Running ? 1 : 0);
@@ -109,6 +113,7 @@ TWatchForm::TWatchForm(QWidget* parent) : QMainWindow(parent)
 
 TWatchForm::~TWatchForm()
 {
+  Profile_InstallWatchHandlers({}, {});
   g_PlotWindowClosed = 1;
   g_PlotCaptureBitmap = nullptr;
   if (g_PlotData.Header.MaxRecords > 0 || g_PlotData.State != PLOT_STATE_CLOSED) {

@@ -19,6 +19,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
+#include "interp/ProfileSeam.h"
 #include "interp/SpectrumBuffer.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/CommandLine.h"
@@ -60,6 +61,7 @@ TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirec
 TSndMainForm::~TSndMainForm()
 {
   FreeSpectrumHistory();  // normally done by FormClose already
+  Profile_InstallHandlers({}, {});
   if (SndMainForm == this) SndMainForm = nullptr;
 }
 

@@ -8,6 +8,7 @@
 //   SpecDisplay_Layout.cpp, SpecDisplay_Waterfall.cpp, SpecDisplay_Graph.cpp
 //                        the spectrum displays: range, scales, layout, waterfall, graph
 //   SpecMain_Wave.cpp    wave-file analysis, playback and recording (through TWaveFileControl)
+//   SpecMain_Profiles.cpp settings profiles and the quick-settings menu
 // GUI thread only.
 #include <QMainWindow>
 #include <QStringList>
@@ -145,6 +146,34 @@ public:
   QAction* Menu_ViewCmdInterpreter = nullptr;
   QAction* Menu_PeriodicActions = nullptr;
   QAction* Menu_ScheduledActions = nullptr;
+
+  // --- Settings profiles and the quick-settings menu (SpecMain_Profiles.cpp) ---
+  // Loads a profile ("*.usr") into the running program and re-applies it (the file's own
+  // "Includes" decides which parts; parts is not used). A missing or unreadable file is shown
+  // and changes nothing; returns false then.
+  bool LoadSettingsFile(const std::string& fileName, int parts);
+  // Saves the running settings as a profile (parts: SETTINGS_PART_* bits). A write failure is
+  // shown; returns false then.
+  bool SaveSettingsFile(const std::string& fileName, int parts);
+  void CreateQuickSettingsMenu();
+  void Menu_QuickSettingsClick();  // before the menu shows
+  void UpdateQuickSettingsMenu();
+  // Loads the profile of user menu entry index (0..9; others do nothing).
+  void LoadUserQuickSetting(int index);
+  void QSMenu_UserDefinedClick();
+  void QSMenu_User1Click() { LoadUserQuickSetting(0); }
+  void QSMenu_User2Click() { LoadUserQuickSetting(1); }
+  void QSMenu_User3Click() { LoadUserQuickSetting(2); }
+  void QSMenu_User4Click() { LoadUserQuickSetting(3); }
+  void QSMenu_User5Click() { LoadUserQuickSetting(4); }
+  void QSMenu_User6Click() { LoadUserQuickSetting(5); }
+  void QSMenu_User7Click() { LoadUserQuickSetting(6); }
+  void QSMenu_User8Click() { LoadUserQuickSetting(7); }
+  void QSMenu_User9Click() { LoadUserQuickSetting(8); }
+  void QSMenu_User10Click() { LoadUserQuickSetting(9); }
+  QMenu* Menu_QuickSettings = nullptr;
+  QAction* QSMenu_User[10] = {};  // QSMenu_User1 .. QSMenu_User10
+  QAction* QSMenu_UserDefined = nullptr;
 
   // --- Wave files: analysis, playback and recording (SpecMain_Wave.cpp) ---
   void CreateWaveFileControl();  // after the menus and the control panel

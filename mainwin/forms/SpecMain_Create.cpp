@@ -27,6 +27,7 @@
 #include "interp/CliSpectrum.h"
 #include "interp/SpectrumAlert.h"
 #include "interp/SpectrumBuffer.h"
+#include "interp/ProfileSeam.h"
 #include "interp/forms/PlotCommand.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/forms/HelpBrowser.h"
@@ -80,6 +81,11 @@ void TSndMainForm::FormCreate()
   CLI_RegisterObjectWord("export", CLI_ExecExportCommand);
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
+
+  // The user-menu dialog loads and saves profiles through these.
+  Profile_InstallHandlers(
+      [this](const std::string& name, int parts) { return LoadSettingsFile(name, parts); },
+      [this](const std::string& name, int parts) { return SaveSettingsFile(name, parts); });
 
   link.InitGlobals();
   link.CreateSound();

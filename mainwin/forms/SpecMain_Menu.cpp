@@ -110,6 +110,7 @@ void TSndMainForm::CreateMainMenu()
   connect(About1, &QAction::triggered, this, &TSndMainForm::About1Click);
 
   CreateSetupMenu();
+  CreateQuickSettingsMenu();
 }
 
 void TSndMainForm::Menu_StartSoundThdClick()
