@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <cstring>
 
+#include "engine/FreqMixer.h"
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
 #include "interp/forms/MenuDefU.h"
@@ -17,6 +18,19 @@
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
 namespace {
+
+// Records what the window asks of the audio engine when it re-applies a profile.
+class TRecordingLink : public CSoundThreadLink {
+public:
+  void SetSoundInOutWanted(bool in, bool out) override
+  {
+    ++calls;
+    wantIn = in;
+    wantOut = out;
+  }
+  int calls = 0;
+  bool wantIn = false, wantOut = false;
+};
 
 class ProfileMenuTest : public MainWindowTest {
 protected:
@@ -48,6 +62,9 @@ TEST_F(ProfileMenuTest, SaveThroughDialogThenLoadFromQuickSettings)
   const uint32_t colour = 0x00123456;
   SndConfig.ColorPalBrightness = brightness;
   g_ColorPalette.entries[5] = colour;
+  SndConfig.StartSoundInput = 0;
+  SndConfig.StartSoundOutput = 1;
+  SndConfig.FreqMixerEnabled = true;
 
   // Entry 1 saved with the palette through the dialog.
   TDialogHooks::DialogExecHook = [&](QDialog* d) {
@@ -75,6 +92,9 @@ TEST_F(ProfileMenuTest, SaveThroughDialogThenLoadFromQuickSettings)
   form->SBR_Brightness->setValue(30);
   ASSERT_EQ(SndConfig.ColorPalBrightness, 30);
   g_ColorPalette.entries[5] = 0x00654321;
+  SndConfig.StartSoundOutput = 0;
+  SndConfig.FreqMixerEnabled = false;
+  g_FreqMixers[0].Enabled.store(false);
   SndConfig.UserMenu[3].MenuText[0] = '\0';
   std::snprintf(SndConfig.UserMenu[4].MenuText, 33, "%s", "\xc3\x84rger");
 
@@ -89,7 +109,14 @@ TEST_F(ProfileMenuTest, SaveThroughDialogThenLoadFromQuickSettings)
   EXPECT_TRUE(Action("QSMenu_User5")->isEnabled());
 
   MenuDefForm->MenuIndex = 5;
+  TRecordingLink link;
+  SetSoundThreadLink(&link);
   user1->trigger();
+  SetSoundThreadLink(nullptr);
+  EXPECT_EQ(link.calls, 1);
+  EXPECT_FALSE(link.wantIn);
+  EXPECT_TRUE(link.wantOut);
+  EXPECT_TRUE(g_FreqMixers[0].Enabled.load());
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
   EXPECT_EQ(SndConfig.ColorPalBrightness, brightness);
   EXPECT_EQ(form->SBR_Brightness->value(), brightness);
