@@ -2,6 +2,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <cstring>
 
 #include "engine/BigSampleBuffer.h"
 #include "engine/FreqMixer.h"
