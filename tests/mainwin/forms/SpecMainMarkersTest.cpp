@@ -28,6 +28,7 @@
 #include "interp/FreqMarkerState.h"
 #include "mainwin/forms/SpecImage.h"
 #include "mainwin/forms/Zub_graf.h"
+#include "tests/mainwin/forms/DisplayTestSettings.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
 namespace {
@@ -45,17 +46,7 @@ protected:
     MainWindowTest::SetUp();
     Make();
     form->Timer1->stop();
-    SndConfig.SampleRate = 11025;
-    SndConfig.SampleRateDivisor = 1;
-    SndConfig.ComplexFFT = 0;
-    SndConfig.FreqOffset = 0;
-    SndConfig.AmplMin = -100;
-    SndConfig.AmplMax = 0;
-    SndConfig.SpectrumOrient = 0;
-    SndConfig.SpectrumMirror = 0;
-    SndConfig.SpectrumStyleNPos = 2;
-    SndConfig.WaterLineWidth = 1;
-    SndConfig.WaterScrollTime = 300;
+    SetDisplayTestSettings();
     SndConfig.MsgDisplay = MSGDISP_ERRORS | MSGDISP_WARNINGS;
     for (auto& m : SndConfig.FreqMarker) {
       SetText(m.Name, "");
