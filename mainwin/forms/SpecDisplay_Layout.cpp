@@ -147,9 +147,13 @@ void TSndMainForm::CreateDisplayAreas()
     cl->addWidget(lab);
     return lab;
   };
+  // Until the mouse reads something: nothing known yet.
   Lab_CursorX = makeCursorLabel("Lab_CursorX");
   Lab_CursorY = makeCursorLabel("Lab_CursorY");
   Lab_CursorT = makeCursorLabel("Lab_CursorT");
+  Lab_CursorX->setText("<freq unknown>");
+  Lab_CursorY->setText("<ampl unknown>");
+  Lab_CursorT->setText("<time unknown>");
 
   // A row of their own below the control group, so the window keeps its narrow minimum.
   auto* row = new QWidget;

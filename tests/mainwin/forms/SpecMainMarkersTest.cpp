@@ -165,6 +165,9 @@ TEST_F(MarkerWindowTest, ControlTabsAndCursorGroup)
                {"Lab_CursorX", 140}, {"SBR_Time", 130}};
   for (const auto& a : areas)
     EXPECT_EQ(form->HelpContextAt(form->findChild<QWidget*>(a.name)), a.context) << a.name;
+  EXPECT_EQ(LabX(), "<freq unknown>");  // nothing read yet
+  EXPECT_EQ(LabY(), "<ampl unknown>");
+  EXPECT_EQ(LabT(), "<time unknown>");
   for (const char* lab : {"Lab_CursorX", "Lab_CursorY", "Lab_CursorT"}) {
     EXPECT_TRUE(cursor->isAncestorOf(form->findChild<QLabel*>(lab))) << lab;
     tabs->setCurrentIndex(1);
@@ -407,6 +410,20 @@ TEST_F(MarkerWindowTest, ScaleDragMovesTheRange)
   QTest::mousePress(Scale(), Qt::LeftButton, {}, QPoint(300, y));
   QTest::mouseRelease(Scale(), Qt::LeftButton, {}, QPoint(300, y));
   EXPECT_EQ(form->PC_Controls->currentWidget(), form->TS_Freq);
+
+  // Rotated: frequencies run upward; dragging up moves the spectrum up (lower frequencies).
+  SndConfig.SpectrumOrient = ORIENT_ROTATED;
+  form->ReapplyDisplaySettings();
+  QApplication::processEvents();
+  form->SetFreqRange(1000, 2000);
+  const int x = Scale()->width() / 2, nr = AxisLen();
+  ASSERT_GT(nr, 100);
+  QTest::mousePress(Scale(), Qt::LeftButton, {}, QPoint(x, 80));
+  EXPECT_EQ(Scale()->cursor().shape(), Qt::SizeVerCursor);
+  QTest::mouseMove(Scale(), QPoint(x, 30));
+  QTest::mouseRelease(Scale(), Qt::LeftButton, {}, QPoint(x, 30));
+  EXPECT_NEAR(SndConfig.FreqMin, 1000 - 1000.0 * 50 / nr, 1e-9);
+  EXPECT_NEAR(SndConfig.FreqMax, 2000 - 1000.0 * 50 / nr, 1e-9);
 }
 
 TEST_F(MarkerWindowTest, DoubleClickOpensTheMarkerPage)
@@ -507,6 +524,7 @@ TEST_F(MarkerWindowTest, FailuresReportedOnce)
 TEST_F(MarkerWindowTest, WaterfallReadout)
 {
   // Before the first line.
+  for (QLabel* l : {form->Lab_CursorX, form->Lab_CursorY, form->Lab_CursorT}) l->setText("-");
   form->WaterfallMouseReadout(100, 0);
   EXPECT_EQ(LabX(), "<freq unknown>");
   EXPECT_EQ(LabY(), "<ampl unknown>");
