@@ -436,6 +436,12 @@ double CLI_CalcExpression(int source, const char* text, double x)
 
 double CLI_CalcExpression2(int source, const char* text, double x, double y)
 {
+  int rc = 0;
+  return CLI_CalcExpression2(source, text, x, y, &rc);
+}
+
+double CLI_CalcExpression2(int source, const char* text, double x, double y, int* rcOut)
+{
   const char* saved = g_CliParsePtr;
   g_CliParsePtr = text ? text : kEmptyText;
   g_CliArgX = x;
@@ -444,6 +450,7 @@ double CLI_CalcExpression2(int source, const char* text, double x, double y)
   double v = 0.0;
   int rc = CLI_EvalExpression(source, &v);
   g_CliParsePtr = saved;
+  if (rcOut) *rcOut = rc;
   return rc < 0 ? CLI_INVALID_VALUE : v;
 }
 

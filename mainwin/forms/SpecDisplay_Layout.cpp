@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -86,8 +87,9 @@ void TSndMainForm::CreateDisplayAreas()
   auto* freqBox = new QWidget;
   freqBox->setObjectName("TS_Freq");
   freqBox->setProperty("HelpContext", 120);
+  TS_Freq = freqBox;
   auto* grid = new QHBoxLayout(freqBox);
-  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setContentsMargins(2, 2, 2, 2);
   auto makeEdit = [&](const char* name, const char* label) {
     auto* ed = new QLineEdit;
     ed->setObjectName(name);
@@ -125,12 +127,41 @@ void TSndMainForm::CreateDisplayAreas()
   Img_ColorLegend->SetPictureSize(160, 10);
   Img_ColorLegendScale->SetPictureSize(160, 22);
 
+  // The frequency page and the history page as tabs, and the cursor read-outs beside them
+  // (visible on either page).
+  PC_Controls = new QTabWidget;
+  PC_Controls->setObjectName("PC_Controls");
+  PC_Controls->addTab(freqBox, "Frequency");
+  if (TS_Time) PC_Controls->addTab(TS_Time, "Time");
+  PC_Controls->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+  Grp_Cursor = new QGroupBox("Cursor");
+  Grp_Cursor->setObjectName("Grp_Cursor");
+  Grp_Cursor->setProperty("HelpContext", 140);
+  auto* cl = new QVBoxLayout(Grp_Cursor);
+  cl->setContentsMargins(4, 0, 4, 0);
+  cl->setSpacing(0);
+  auto makeCursorLabel = [&](const char* name) {
+    auto* lab = new QLabel;
+    lab->setObjectName(name);
+    lab->setMinimumWidth(150);
+    cl->addWidget(lab);
+    return lab;
+  };
+  // Until the mouse reads something: nothing known yet.
+  Lab_CursorX = makeCursorLabel("Lab_CursorX");
+  Lab_CursorY = makeCursorLabel("Lab_CursorY");
+  Lab_CursorT = makeCursorLabel("Lab_CursorT");
+  Lab_CursorX->setText("<freq unknown>");
+  Lab_CursorY->setText("<ampl unknown>");
+  Lab_CursorT->setText("<time unknown>");
+
   // A row of their own below the control group, so the window keeps its narrow minimum.
   auto* row = new QWidget;
   row->setObjectName("Pnl_FreqControls");
   auto* rl = new QHBoxLayout(row);
   rl->setContentsMargins(4, 0, 4, 0);
-  rl->addWidget(freqBox);
+  rl->addWidget(PC_Controls);
+  rl->addWidget(Grp_Cursor);
   rl->addStretch(1);
   rl->addWidget(legend);
   if (auto* v = qobject_cast<QBoxLayout*>(DisplayArea->parentWidget()->layout()))
@@ -143,6 +174,7 @@ void TSndMainForm::CreateDisplayAreas()
   connect(Btn_FreqMinDown, &QToolButton::clicked, this, [this] { StepFreqMin(-1); });
   connect(Btn_FreqMaxUp, &QToolButton::clicked, this, [this] { StepFreqMax(+1); });
   connect(Btn_FreqMaxDown, &QToolButton::clicked, this, [this] { StepFreqMax(-1); });
+  CreateMarkerControls();
 }
 
 // ---------------------------------------------------------------- range and mappings

@@ -50,12 +50,41 @@ void TSpecImage::mouseMoveEvent(QMouseEvent* e)
 void TSpecImage::mouseReleaseEvent(QMouseEvent* e)
 {
   if (OnMouseUp) OnMouseUp(e->position().x(), e->position().y(), int(e->button()));
-  if (OnClick && rect().contains(e->position().toPoint())) OnClick();
+  if (OnClick && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+    OnClick();
 }
 
 void TSpecImage::mouseDoubleClickEvent(QMouseEvent*)
 {
   if (OnDblClick) OnDblClick();
+}
+
+TMarkerImage::TMarkerImage(const char* name, int index, QWidget* parent)
+    : TSpecImage(name, parent), m_Index(index)
+{
+  setAttribute(Qt::WA_OpaquePaintEvent, false);  // the parent paints what the mark leaves free
+  setAutoFillBackground(false);
+  setMouseTracking(false);
+  setFixedSize(16, 16);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void TMarkerImage::paintEvent(QPaintEvent*)
+{
+  // A diamond in the marker's colour with its number; the corners stay transparent.
+  static const QColor kColours[3] = {QColor(255, 64, 64), QColor(64, 200, 64), QColor(80, 120, 255)};
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QPolygon diamond({QPoint(8, 0), QPoint(15, 8), QPoint(8, 15), QPoint(0, 8)});
+  p.setPen(Qt::black);
+  p.setBrush(kColours[m_Index >= 0 && m_Index < 3 ? m_Index : 0]);
+  p.drawPolygon(diamond);
+  QFont f = p.font();
+  f.setPixelSize(9);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(Qt::white);
+  p.drawText(rect(), Qt::AlignCenter, QString::number(m_Index));
 }
 
 void TSpecGroup::resizeEvent(QResizeEvent* e)

@@ -17,7 +17,8 @@ public:
   void SetPictureSize(int w, int h, uint32_t fill = 0);
 
   QImage Picture;
-  // Mouse callbacks (x, y in the picture; button as Qt::MouseButton).
+  // Mouse callbacks (x, y in the picture; button as Qt::MouseButton). OnClick: the left
+  // button released over the image.
   std::function<void(int x, int y, int button)> OnMouseDown, OnMouseUp;
   std::function<void(int x, int y)> OnMouseMove;
   std::function<void()> OnClick, OnDblClick;
@@ -28,6 +29,21 @@ protected:
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+};
+
+// A frequency marker's image over the frequency scale (16 x 16 pixels): transparent around
+// its mark, so the scale shows through; mouse callbacks as TSpecImage's.
+class TMarkerImage : public TSpecImage {
+  Q_OBJECT
+public:
+  // index: 0..2, chooses the colour and the digit drawn.
+  TMarkerImage(const char* name, int index, QWidget* parent = nullptr);
+
+protected:
+  void paintEvent(QPaintEvent* e) override;
+
+private:
+  int m_Index;
 };
 
 // The group box Grp_Spectra: reports its resizes (the main window re-arranges the areas).

@@ -128,7 +128,13 @@ void TSndMainForm::CreateControlPanel()
   QHBoxLayout* colour = makeArea("Grp_Color", 150);
   SBR_Brightness = makeBar(colour, "SBR_Brightness", "Brightness", 0, 255);
   SBR_Contrast = makeBar(colour, "SBR_Contrast", "Contrast", 0, 255);
-  SBR_Time = makeBar(makeArea("TS_Time", 130), "SBR_Time", "History", 0, 10);
+  // The history bar's page TS_Time joins the control tabs PC_Controls with the display areas.
+  TS_Time = new QWidget;
+  TS_Time->setObjectName("TS_Time");
+  TS_Time->setProperty("HelpContext", 130);
+  auto* timeRow = new QHBoxLayout(TS_Time);
+  timeRow->setContentsMargins(2, 2, 2, 2);
+  SBR_Time = makeBar(timeRow, "SBR_Time", "History", 0, 10);
   h->addStretch(1);
   v->addWidget(Grp_Controls);
   setCentralWidget(central);

@@ -9,8 +9,11 @@
 //                        the spectrum displays: range, scales, layout, waterfall, graph
 //   SpecMain_Wave.cpp    wave-file analysis, playback and recording (through TWaveFileControl)
 //   SpecMain_Profiles.cpp settings profiles and the quick-settings menu
+//   SpecMain_Markers.cpp the frequency markers, the scale's range drag and pop-up
+//   SpecMain_Readout.cpp the mouse read-outs of the graph, the scale and the waterfall
 // GUI thread only.
 #include <QMainWindow>
+#include <QPoint>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -22,6 +25,7 @@
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/SpectrumHistory.h"
 #include "mainwin/forms/SpecDisplay.h"
+#include "mainwin/FreqMarkers.h"
 
 class QAction;
 class QImage;
@@ -30,6 +34,8 @@ class QPainter;
 class QToolButton;
 class TSpecGroup;
 class TSpecImage;
+class TMarkerImage;
+class QTabWidget;
 struct AlertRangeResult;
 class QGroupBox;
 class QLabel;
@@ -324,6 +330,82 @@ public:
   // hints), and drawing over the graph after everything else.
   std::function<void(bool force)> PlaceMarkerLabelsHook;
   std::function<void(QPainter& canvas, QImage& bitmap)> DrawGraphMarkersHook;
+
+  // --- Frequency markers, the scale's mouse handling and pop-up (SpecMain_Markers.cpp) ---
+  // Makes the three marker images over Img_FreqScale1, the pop-up Popup_FreqScale and
+  // installs PlaceMarkerLabelsHook and the scale's mouse callbacks.
+  void CreateMarkerControls();
+  // Places the marker images on the scale (force: also their hints from the markers' names).
+  void PlaceMarkerLabels(bool force);
+  // Runs marker n's SetProc with x = f, y = n; f becomes its freqNew (signal frequency, Hz).
+  void SetFreqMarker(int n, double f);
+  // The marker expressions of the main timer: each GetFunc that is not empty, of a marker not
+  // dragged, gives the marker's freqNew; the images move when one changed.
+  void UpdateMarkerExpressions();
+  // Marker mouse handlers (x, y in the sender image; button as Qt::MouseButton).
+  void FreqMarkerMouseDown(QWidget* sender, int n, int x, int y, int button);
+  void Img_FreqMarker0MouseDown(int x, int y, int button);
+  void Img_FreqMarker1MouseDown(int x, int y, int button);
+  void Img_FreqMarker2MouseDown(int x, int y, int button);
+  void Img_FreqMarkerMouseMove(QWidget* sender, int x, int y);
+  void Img_FreqMarkerMouseUp(QWidget* sender, int x, int y, int button);
+  void Img_FreqMarker0DblClick();
+  void Img_FreqMarker1DblClick();
+  void Img_FreqMarker2DblClick();
+  // The configuration dialog on its marker page, row n + 1 of Sg_Markers selected.
+  void ShowConfigMarkerPage(int n);
+  // The frequency scale: range drag (left button), read-out, pop-up (right button).
+  void Img_FreqScale1MouseDown(int x, int y, int button);
+  void Img_FreqScale1MouseMove(int x, int y);
+  void Img_FreqScale1MouseUp(int x, int y, int button);
+  void Popup_FreqScalePopup();  // captions and enables, before the pop-up shows
+  void Pop_ZoomInClick();
+  void Pop_ZoomOutClick();
+  void Pop_SetMarker1Click();
+  void Pop_SetMarker2Click();
+  void Pop_SetMarker3Click();
+  void Pop_SetDecoderFreqClick();
+  // Shows the digimode terminal (installed by the terminal window; unset: nothing is shown).
+  std::function<void()> ShowDigimodeTerminalHook;
+
+  // --- Mouse read-outs (SpecMain_Readout.cpp) ---
+  void Img_SpectrumPlotMouseMove(int x, int y);
+  void Img_WaterfallMouseMove(int x, int y);
+  // Frequency, level and time of the history line under (x, y) of Img_Waterfall.
+  void WaterfallMouseReadout(int x, int y);
+  // The read-out at the cursor, when it lies over Img_Waterfall (after new lines).
+  void RefreshWaterfallReadout();
+  void Img_WaterfallClick();
+  // The scale read-out at (x, y) of Img_FreqScale1: frequency and, while the mixer feeding
+  // the spectrum runs, the sideband offset.
+  void FreqScaleReadout(int x, int y);
+
+  QTabWidget* PC_Controls = nullptr;
+  QWidget* TS_Freq = nullptr;
+  QWidget* TS_Time = nullptr;
+  QGroupBox* Grp_Cursor = nullptr;
+  QLabel* Lab_CursorX = nullptr;
+  QLabel* Lab_CursorY = nullptr;
+  QLabel* Lab_CursorT = nullptr;
+  TMarkerImage* Img_FreqMarker[3] = {nullptr, nullptr, nullptr};
+  QMenu* Popup_FreqScale = nullptr;
+  QAction* Pop_ZoomIn = nullptr;
+  QAction* Pop_ZoomOut = nullptr;
+  QAction* Pop_SetMarker1 = nullptr;
+  QAction* Pop_SetMarker2 = nullptr;
+  QAction* Pop_SetMarker3 = nullptr;
+  QAction* Pop_SetDecoderFreq = nullptr;
+
+  // Marker and read-out state.
+  int DraggedMarker = -1;          // marker being dragged, -1 none
+  double DragStartFreq = 0;        // its freq at the drag's start (Hz)
+  QPoint DragStartPos;             // the mouse at the drag's start, screen coordinates
+  double PopupFreq = 0;            // display frequency of the last right click on the scale
+  bool ScaleDragging = false;      // the range is being dragged on the scale
+  QPoint ScaleDragPos;             // the mouse at the scale drag's start (scale coordinates)
+  double ScaleDragMin = 0, ScaleDragMax = 0;  // the range at the scale drag's start
+  int ReadoutHistoryIndex = -1;    // history slot of the last waterfall read-out, -1 none
+  CFreqMarkerReports MarkerReports;
 
   TSpecDisplayState Disp;
 

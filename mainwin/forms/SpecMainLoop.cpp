@@ -191,6 +191,8 @@ void TSndMainLoopHost::ProcessingRateCheck()
 void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)
 {
   if ((tick & 1) && OutputScope) OutputScope->FeedFromSoundThread();
+  // The markers follow their expressions.
+  m_Form->UpdateMarkerExpressions();
   // Requests to the configuration dialog: new rate texts (16), all controls afresh (32).
   if (g_RedrawRequestMask & 16) {
     if (ConfigDlg && ConfigDlg->isVisible()) ConfigDlg->UpdateRateInfo();
@@ -231,7 +233,10 @@ void TSndMainLoopHost::DrawSpectrumGraph(const SpectrumBuffer* line, const Spect
 void TSndMainLoopHost::DrawWaterfall(int lines, const SpectrumBuffer* newest)
 {
   (void)newest;  // the waterfall takes its lines from the history
-  if (SndConfig.SpectrumStyleNPos != 3) m_Form->UpdateWaterfall(lines);
+  if (SndConfig.SpectrumStyleNPos != 3) {
+    m_Form->UpdateWaterfall(lines);
+    m_Form->RefreshWaterfallReadout();  // new lines moved what lies under the mouse
+  }
 }
 
 void TSndMainLoopHost::RedrawWaterfallFromHistory() { m_Form->RedrawWaterfallFromHistory(); }

@@ -20,6 +20,7 @@
 #include "mainwin/forms/SpecImage.h"
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/Zub_graf.h"
+#include "tests/mainwin/forms/DisplayTestSettings.h"
 
 namespace {
 
@@ -32,23 +33,7 @@ protected:
     const QString m = QString::fromStdString(dir.file("m.ini"));
     const QString u = QString::fromStdString(dir.file("u.ini"));
     w = std::make_unique<TSndMainForm>(QStringList{"m=" + m, "u=" + u}, dir.path().string());
-    SndConfig.SampleRate = 11025;
-    SndConfig.SampleRateDivisor = 1;
-    SndConfig.ComplexFFT = 0;
-    SndConfig.FreqOffset = 0;
-    SndConfig.AmplMin = -100;
-    SndConfig.AmplMax = 0;
-    SndConfig.SpectrumOrient = 0;
-    SndConfig.SpectrumMirror = 0;
-    SndConfig.SpectrumStyleNPos = 2;
-    SndConfig.WaterLineWidth = 1;
-    SndConfig.WaterScrollEnabled = 1;
-    SndConfig.WaterScrollTime = 300;
-    SndConfig.WaterFreqGrid = 0;
-    SndConfig.WaterTimeGrid = 0;
-    SndConfig.SpectrumRefVisible = 0;
-    SndConfig.SpectrumRefSubtract = 0;
-    AlertSettings.Enable = 0;
+    SetDisplayTestSettings();
     w->EffectiveSampleRate = 11025;
     w->resize(800, 600);
     w->show();
