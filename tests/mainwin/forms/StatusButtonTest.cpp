@@ -131,21 +131,8 @@ TEST_F(StatusButton, ResetAlarmAcknowledgesAndAnalysisClickStillStops) {
   EXPECT_EQ(Text(), "Running");
 
   const std::string path = dir.file("a.wav");
-  {
-    C_WaveIO out;
-    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
-    std::vector<int16_t> s(3 * 11025, 1000);
-    out.WriteSamples(s.data(), int(s.size() * 2));
-    out.CloseFile();
-  }
-  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
-    n = QString::fromStdString(path);
-    return true;
-  };
-  TDialogHooks::DialogExecHook = [](QDialog*) { return 1; };
-  form->AnalyzeInputFileClick();
-  TDialogHooks::FileDialogHook = nullptr;
-  TDialogHooks::DialogExecHook = nullptr;
+  WriteWaveFile(path, std::vector<int16_t>(3 * 11025, 1000));
+  AnalyzeFromMenu(path);
   ASSERT_TRUE(form->IsAnalyzingWaveFile());
   g_AlertActive = 1;
   ASSERT_EQ(form->StatusOwner, STATUS_WAVE_READ);
