@@ -16,6 +16,7 @@
 #include "digimode/forms/DCF77Form.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
+#include "interp/forms/AlertDlg.h"
 #include "interp/forms/WatchForm.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
@@ -105,6 +106,7 @@ int main(int argc, char** argv)
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);
     CircuitForm = new TCircuitForm;
     PeriodicActionForm = new TPeriodicActionForm;
+    AlertDlgForm = new TAlertDlgForm;
     DCF77Form = new TDCF77Form;
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
@@ -128,6 +130,8 @@ int main(int argc, char** argv)
     delete ExportForm;
     delete MenuDefForm;
     delete PeriodicActionForm;
+    delete AlertDlgForm;
+    AlertDlgForm = nullptr;
     delete OutputScope;
     delete MonitorScope;
     delete FilterControlForm;

@@ -2,6 +2,7 @@
 // alert's curves and range markers, the frequency and amplitude grids.
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/SndConfig.h"
@@ -55,13 +56,20 @@ void TSndMainForm::UpdateSpectrumGraph(QImage& bitmap, const SpectrumBuffer* new
       DrawSpectrumCurve(c, bitmap, nullptr, g_ReferenceSpectrum.nr_of_bins,
                         g_ReferenceSpectrum.scale_offset, g_ReferenceSpectrum.bins);
     }
-    // The alert's smoothed input (its pattern-match curve has no data yet).
+    // The alert's smoothed input (green) and its pattern-match curve (red), over the smoothed
+    // spectrum's bins.
     if (AlertSettings.Enable && AlertSettings.Visualize && newest &&
-        (AlertSettings.PlotOptions & 4) && g_AlertAvgSpectrum.NrOfBins > 0) {
+        (AlertSettings.PlotOptions & (4 | 8)) && g_AlertAvgSpectrum.NrOfBins > 0) {
+      const int count = std::min(g_AlertAvgSpectrum.NrOfBins, ALERT_MAX_BINS);
       CalcFreqBinMapping(newest->bin_width_hz, g_AlertAvgSpectrum.FirstBinHz);
-      c.setPen(Pen(0x008000, 2));
-      DrawSpectrumCurve(c, bitmap, g_AlertAvgSpectrum.Bins, g_AlertAvgSpectrum.NrOfBins,
-                        g_DbOffsetValue, nullptr);
+      if (AlertSettings.PlotOptions & 4) {
+        c.setPen(Pen(0x008000, 2));
+        DrawSpectrumCurve(c, bitmap, g_AlertAvgSpectrum.Bins, count, g_DbOffsetValue, nullptr);
+      }
+      if (AlertSettings.PlotOptions & 8) {
+        c.setPen(Pen(0x0000FF, 2));
+        DrawSpectrumCurve(c, bitmap, g_AlertPatternMatch, count, g_DbOffsetValue, nullptr);
+      }
     }
   }
   // Frequency grid: lines at the labelled frequencies only.

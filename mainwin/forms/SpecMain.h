@@ -148,7 +148,9 @@ public:
   void Menu_PeriodicActionsClick();
   void Menu_ScheduledActionsClick();
   void Menu_ExportClick();
+  void Menu_AlertConfigClick();
   QAction* Menu_Export = nullptr;
+  QAction* Menu_AlertConfig = nullptr;  // enabled at the first show
   QAction* Menu_ViewCmdInterpreter = nullptr;
   QAction* Menu_PeriodicActions = nullptr;
   QAction* Menu_ScheduledActions = nullptr;
@@ -197,6 +199,9 @@ public:
   int StopWaveRecording();
   void FlushWaveRecordBuffers();
   void UpdateWaveFileStatus();
+  // The status button's only click handler: "Reset Alarm" acknowledges the alarm and returns
+  // the button to idle; every other state goes to TWaveFileControl::ProgressButtonClick.
+  void ProgressButtonClick();
   TWaveFileControl* WaveFiles = nullptr;
 
   // Allocates the spectrum history: MachineConfig.BufferedSpcLines clamped to 50..2,000 lines,

@@ -57,7 +57,8 @@ TWaveFileControl::TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton
   connect(Menu_LogDecimatedIQ, &QAction::triggered, this,
           &TWaveFileControl::Menu_LogDecimatedIQClick);
   if (fileMenu) connect(fileMenu, &QMenu::aboutToShow, this, &TWaveFileControl::FileClick);
-  if (m_Progress)
+  // Standing alone (the main window connects the button to its own click handler).
+  if (m_Progress && !statusOwner)
     connect(m_Progress, &QPushButton::clicked, this, [this] { ProgressButtonClick(); });
 
   Host.OnShowStatus = [this] { UpdateWaveFileStatus(); };
@@ -128,10 +129,6 @@ bool TWaveFileControl::ProgressButtonClick() {
       break;
     case 3:
       if (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()) Recorder.StopWaveRecording();
-      break;
-    case 4:  // "Reset Alarm"
-      g_AlertAcknowledged = 1;
-      *m_Owner = 0;
       break;
     case 6:  // the audio error: its details are on the debug window's error page
       *m_Owner = 0;

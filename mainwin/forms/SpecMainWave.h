@@ -28,7 +28,8 @@ public:
   // entry (may be null); progress: ProgressButton (may be null); lines: the spectrum-line
   // producer whose FFT and history the off-line analysis uses (null: one of its own with a
   // history of kOwnHistoryLines lines); statusOwner: the window's StatusOwner (null: the
-  // member StatusOwner).
+  // member StatusOwner, and the control takes the button's clicks itself; given, the window
+  // owns the button and its clicks).
   TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton* progress,
                    CSpectrumLineProducer* lines, int* statusOwner = nullptr);
   ~TWaveFileControl() override;
@@ -65,9 +66,10 @@ public:
   // (owners 2 and 3), else owner 0 with IdleStatusText. Without a file a running event
   // countdown (owner 1) and an alarm not yet reset (owner 4) keep the button.
   void UpdateWaveFileStatus();
-  // ProgressButton click, by StatusOwner: 2 stops the analysis, 3 the recording, 4 resets the
-  // alarm (g_AlertAcknowledged), 6 shows the debug window's error page; then the status is
-  // shown. Connected to the button given to the constructor.
+  // ProgressButton click, by StatusOwner: 2 stops the analysis, 3 the recording, 6 shows the
+  // debug window's error page; then the status is shown. Connected to the button given to the
+  // constructor when the control stands alone (no statusOwner given); the main window's
+  // TSndMainForm::ProgressButtonClick calls it for every owner but the alarm's.
   bool ProgressButtonClick();
   // Text of the idle button (owner 0; empty when unset), and whether the event countdown still
   // runs (unset: it does).

@@ -21,6 +21,7 @@
 #include "imaging/forms/PicViewForm.h"
 #include "interp/ExportSeam.h"
 #include "interp/SpectrumAlert.h"
+#include "interp/forms/AlertDlg.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
 #include "mainwin/ColorPalette.h"
@@ -74,14 +75,17 @@ void TSndMainForm::FormClose()
     failures << e.what();
   }
 
-  // Tool windows write their own placement as they close.
+  // Tool windows write their own placement as they close; the alert dialog its settings, whose
+  // failed save is listed with the others.
+  if (AlertDlgForm) AlertDlgForm->OnSaveError = [&failures](const QString& text) { failures << text; };
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
                      static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg),
                      static_cast<QWidget*>(CommandForm), static_cast<QWidget*>(WatchForm),
-                     static_cast<QWidget*>(ExportForm)})
+                     static_cast<QWidget*>(ExportForm), static_cast<QWidget*>(AlertDlgForm)})
     if (w) CloseToolWindow(w);
+  if (AlertDlgForm) AlertDlgForm->OnSaveError = nullptr;
 
   FreeSpectrumHistory();
 

@@ -161,5 +161,6 @@ void TSndMainForm::FormShow()
   CalcWaterfallPalette();
   ReapplyDisplaySettings();  // arranges and draws the displays for the settings read
   if (SndConfig.Dcf77Active && DCF77Form) DCF77Form->show();
+  if (Menu_AlertConfig) Menu_AlertConfig->setEnabled(true);
   UpdatingControls = 0;
 }

@@ -1,7 +1,8 @@
 // The main window's menu items of the command window, the periodic-actions dialog and the
-// export window.
+// export window, and the spectrum alert dialog.
 #include <QMenu>
 
+#include "interp/forms/AlertDlg.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
 #include "interp/forms/PeriodicActionForm.h"
@@ -20,6 +21,10 @@ void TSndMainForm::AddInterpreterMenuItems()
   Menu_Export = View1->addAction("&Export...");
   Menu_Export->setObjectName("Menu_Export");
   connect(Menu_Export, &QAction::triggered, this, &TSndMainForm::Menu_ExportClick);
+  Menu_AlertConfig = View1->addAction("Alert function (discontinued)");
+  Menu_AlertConfig->setObjectName("Menu_AlertConfig");
+  Menu_AlertConfig->setEnabled(false);
+  connect(Menu_AlertConfig, &QAction::triggered, this, &TSndMainForm::Menu_AlertConfigClick);
   connect(View1, &QMenu::aboutToShow, this,
           [this] { Menu_ViewCmdInterpreter->setChecked(CommandForm && CommandForm->isVisible()); });
   connect(Menu_ViewCmdInterpreter, &QAction::triggered, this,
@@ -43,6 +48,14 @@ void TSndMainForm::Menu_ExportClick()
   ExportForm->show();
   ExportForm->raise();
   ExportForm->activateWindow();
+}
+
+void TSndMainForm::Menu_AlertConfigClick()
+{
+  if (!AlertDlgForm) return;
+  AlertDlgForm->show();
+  AlertDlgForm->raise();
+  AlertDlgForm->activateWindow();
 }
 
 namespace {

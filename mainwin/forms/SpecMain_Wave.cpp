@@ -1,8 +1,10 @@
 // The main window's wave-file commands: analysis, playback and recording through its
 // TWaveFileControl (SpecMainWave.h).
+#include <QPushButton>
 #include <QScrollBar>
 
 #include "engine/SoundThreadLink.h"
+#include "interp/SpectrumAlert.h"
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/forms/SpecMainWave.h"
@@ -11,6 +13,7 @@ void TSndMainForm::CreateWaveFileControl()
 {
   if (WaveFiles) return;
   WaveFiles = new TWaveFileControl(this, File1, ProgressButton, Lines.get(), &StatusOwner);
+  connect(ProgressButton, &QPushButton::clicked, this, &TSndMainForm::ProgressButtonClick);
   CQtWaveFileHost& host = WaveFiles->Host;
   host.OnMessage = [this](const QString& text) { ShowMessage(text); };
   host.CenterFreq = [this] { return LoopHost->DisplayCenterFreq(); };
@@ -24,6 +27,17 @@ void TSndMainForm::CreateWaveFileControl()
     SBR_Time->setValue(0);
     --UpdatingControls;
   };
+}
+
+void TSndMainForm::ProgressButtonClick()
+{
+  if (StatusOwner == STATUS_ALARM) {  // "Reset Alarm": the next bell step clears the alarm
+    g_AlertAcknowledged = 1;
+    StatusOwner = STATUS_NONE;
+    UpdateWaveFileStatus();
+    return;
+  }
+  if (WaveFiles) WaveFiles->ProgressButtonClick();
 }
 
 QString SoundThreadStateText()

@@ -4,13 +4,18 @@
 // changing the working directory is safe.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "common/TestUtil.h"
+#include "engine/C_WaveIO.h"
 #include "engine/ProgramInstance.h"
+#include "engine/forms/DialogHooks.h"
 #include "engine/SoundThreadLink.h"
 #include "mainwin/forms/SpecMain.h"
 
@@ -38,6 +43,26 @@ protected:
     return form.get();
   }
   std::string Read(const std::string& name) { return vt_test::ReadWholeFile(dir.file(name)); }
+  // A 16-bit mono RIFF wave file of the samples at 11,025 Hz.
+  static void WriteWaveFile(const std::string& path, const std::vector<int16_t>& samples)
+  {
+    C_WaveIO out;
+    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
+    out.WriteSamples(samples.data(), static_cast<int>(samples.size() * 2));
+    out.CloseFile();
+  }
+  // Starts the off-line analysis of the file from the File menu, the dialogs answered with OK.
+  void AnalyzeFromMenu(const std::string& path)
+  {
+    TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
+      n = QString::fromStdString(path);
+      return true;
+    };
+    TDialogHooks::DialogExecHook = [](QDialog*) { return 1; };
+    form->findChild<QAction*>("AnalyzeInputFile")->trigger();
+    TDialogHooks::FileDialogHook = nullptr;
+    TDialogHooks::DialogExecHook = nullptr;
+  }
 
   vt_test::TempDir dir;
   std::unique_ptr<TSndMainForm> form;

@@ -17,6 +17,7 @@
 #include "interp/SpectrumAlert.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/FreqScaleTicks.h"
+#include "mainwin/SpectrumLines.h"
 #include "mainwin/forms/SpecImage.h"
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/Zub_graf.h"
@@ -301,4 +302,69 @@ TEST_F(SpecDisplayTest, FullRedrawRequestReArrangesTheAreas)
   EXPECT_TRUE(w->Img_SpectrumPlot->isVisible());
   EXPECT_EQ(w->Img_FreqScale1->geometry().bottom() + 1, w->Grp_Spectra->height() - 4);
   EXPECT_EQ(w->Disp.AppliedStyle, 3);
+}
+
+// The alert's curves: the smoothed input in green with option bit 4, the match curve in red
+// with bit 8, each only while the alert is enabled and visualised; over the smoothed
+// spectrum's bins (here 300 bins of 1 Hz from 200 Hz: the graph's 200..499 Hz).
+TEST_F(SpecDisplayTest, AlertCurvesOnlyWithTheirBitEnableAndVisualize)
+{
+  SndConfig.FrequencyGrid = 0;
+  SndConfig.AmplitudeGrid = 0;
+  g_DbOffsetValue = 0;
+  g_AlertAvgSpectrum.NrOfBins = 300;
+  g_AlertAvgSpectrum.BinWidthHz = 1.0;
+  g_AlertAvgSpectrum.FirstBinHz = 200.0;
+  for (int i = 0; i < 300; ++i) {
+    g_AlertAvgSpectrum.Bins[i] = -30.0;  // dB
+    g_AlertPatternMatch[i] = -70.0;      // drawn on the same scale
+  }
+  for (int i = 300; i < 1000; ++i) g_AlertPatternMatch[i] = g_AlertAvgSpectrum.Bins[i] = -50.0;
+  const QRgb green = Rgb(0x008000), red = Rgb(0x0000FF);
+  auto rec = Flat(-9000);
+  QImage& img = w->Img_SpectrumPlot->Picture;
+  const int a = img.height() - 1;
+  const int rowGreen = static_cast<int>(-30 * (-a / 100.0));
+  const int rowRed = static_cast<int>(-70 * (-a / 100.0));
+  // The columns of the 0..1000 Hz axis that show 250 Hz and 450 Hz (inside) and 700 Hz (past
+  // the smoothed bins).
+  const int inside1 = w->Disp.FreqAxisLen / 4, inside2 = w->Disp.FreqAxisLen * 45 / 100;
+  const int outside = w->Disp.FreqAxisLen * 7 / 10;
+  // Whether the column holds the colour within a pixel of the row (the pen is 2 wide).
+  auto near = [&](int x, int row, QRgb colour) {
+    for (int y = row - 1; y <= row + 1; ++y)
+      if (img.pixel(x, y) == colour) return true;
+    return false;
+  };
+  auto anywhere = [&](QRgb colour) {
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (img.pixel(x, y) == colour) return true;
+    return false;
+  };
+  const struct {
+    int enable, visualize, options;
+    bool green, red;
+  } table[] = {
+      {1, 1, 8, false, true}, {1, 1, 4, true, false}, {1, 1, 12, true, true},
+      {1, 1, 3, false, false}, {0, 1, 12, false, false}, {1, 0, 12, false, false},
+  };
+  for (const auto& c : table) {
+    SCOPED_TRACE(testing::Message() << c.enable << c.visualize << " " << c.options);
+    AlertSettings.Enable = c.enable;
+    AlertSettings.Visualize = c.visualize;
+    AlertSettings.PlotOptions = c.options;
+    g_AlertRangeA = g_AlertRangeB = AlertRangeResult{};
+    w->UpdateSpectrumGraph(img, rec.get(), nullptr);
+    EXPECT_EQ(near(inside1, rowGreen, green), c.green);
+    EXPECT_EQ(near(inside2, rowGreen, green), c.green);
+    EXPECT_EQ(near(inside1, rowRed, red), c.red);
+    EXPECT_EQ(near(inside2, rowRed, red), c.red);
+    EXPECT_FALSE(near(outside, static_cast<int>(-50 * (-a / 100.0)), red));
+    EXPECT_FALSE(near(outside, static_cast<int>(-50 * (-a / 100.0)), green));
+    if (!c.red) {
+      EXPECT_FALSE(anywhere(red));
+    }
+  }
+  AlertSettings.Enable = 0;
 }

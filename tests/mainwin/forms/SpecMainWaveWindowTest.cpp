@@ -58,22 +58,10 @@ TEST_F(MainWindowTest, OffLineAnalysisRunsOnTheMainTimer)
   SndConfig.WaterScrollTime = 100;
   SndConfig.ComplexFFT = 0;
   const std::string path = dir.file("two.wav");
-  {
-    C_WaveIO out;
-    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
-    std::vector<int16_t> s(11025 * 2, 0);
-    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(4000 * std::sin(0.5 * double(i)));
-    out.WriteSamples(s.data(), int(s.size() * 2));
-    out.CloseFile();
-  }
-  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
-    n = QString::fromStdString(path);
-    return true;
-  };
-  TDialogHooks::DialogExecHook = [](QDialog*) { return 1; };
-  f->findChild<QAction*>("AnalyzeInputFile")->trigger();
-  TDialogHooks::FileDialogHook = nullptr;
-  TDialogHooks::DialogExecHook = nullptr;
+  std::vector<int16_t> s(11025 * 2, 0);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(4000 * std::sin(0.5 * double(i)));
+  WriteWaveFile(path, s);
+  AnalyzeFromMenu(path);
   ASSERT_TRUE(f->IsAnalyzingWaveFile());
   EXPECT_EQ(f->StatusOwner, 2);
   EXPECT_EQ(f->ProgressButton->text(), "Reading 0 kB");

@@ -7,7 +7,9 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
+#include "engine/C_WaveIO.h"
 #include "engine/SndConfig.h"
+#include "engine/forms/DialogHooks.h"
 #include "engine/forms/DebugForm.h"
 #include "engine/SoundThreadLink.h"
 #include "engine/WaveLogDecimator.h"
@@ -111,6 +113,33 @@ TEST_F(StatusButton, AlarmStaysUntilReset) {
   Ticks(8);
   EXPECT_EQ(form->StatusOwner, STATUS_NONE);
   EXPECT_EQ(Text(), "Running");
+}
+
+// "Reset Alarm" acknowledges the alarm, which the next bell step clears; a click while a file
+// is analysed stops the analysis and leaves a raised alarm as it is.
+TEST_F(StatusButton, ResetAlarmAcknowledgesAndAnalysisClickStillStops) {
+  g_AlertActive = 1;
+  Ticks(2);
+  ASSERT_EQ(Text(), "Reset Alarm");
+  form->ProgressButton->click();
+  EXPECT_EQ(g_AlertAcknowledged, 1);
+  EXPECT_EQ(form->StatusOwner, STATUS_NONE);
+  EXPECT_EQ(Text(), "Running");
+  Ticks(2);
+  EXPECT_EQ(g_AlertActive, 0);
+  EXPECT_EQ(g_AlertAcknowledged, 0);
+  EXPECT_EQ(Text(), "Running");
+
+  const std::string path = dir.file("a.wav");
+  WriteWaveFile(path, std::vector<int16_t>(3 * 11025, 1000));
+  AnalyzeFromMenu(path);
+  ASSERT_TRUE(form->IsAnalyzingWaveFile());
+  g_AlertActive = 1;
+  ASSERT_EQ(form->StatusOwner, STATUS_WAVE_READ);
+  form->ProgressButton->click();
+  EXPECT_FALSE(form->WaveFiles->Analysis.IsFileOpen());
+  EXPECT_EQ(g_AlertAcknowledged, 0);
+  EXPECT_EQ(g_AlertActive, 1);
 }
 
 TEST_F(StatusButton, SaysWhetherTheThreadRunsAfterStopAndRestart) {
