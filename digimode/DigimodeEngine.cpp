@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "control/Chebyshev.h"
+#include "digimode/CHellMod.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeHooks.h"
@@ -22,6 +23,7 @@ std::atomic<int32_t> g_DigimodeRxActive{0};
 std::atomic<int32_t> g_DigimodeTxActive{0};
 std::unique_ptr<CPSKMod> g_pPSKMod;
 std::unique_ptr<CDec2FIR> g_pDec2FIR;
+std::unique_ptr<CHellMod> g_pHellMod;
 DigiFilterBlock g_FskFilterA{};
 DigiFilterBlock g_FskFilterB{};
 std::atomic<bool> g_FskFiltersValid{false};
@@ -142,11 +144,16 @@ void Digimode_SetMode(int operMode)
     g_DigimodeDllParams.OutputSampleRate = rate;
     Digimode_SetDllMode(0, 0);
     if (!g_DigimodeDllLoaded.load() && IsPskModulation(DigimodeSettings.Modulation)) {
+      g_pHellMod.reset();
       g_DigimodeDllParams.InputSampleRate = rate * 0.5;
       if (!g_pDec2FIR) g_pDec2FIR = std::make_unique<CDec2FIR>();
       if (!g_pPSKMod) g_pPSKMod = std::make_unique<CPSKMod>();
     } else {
       DeletePskCoders();
+      if (operMode == DIGIMODE_OPMODE_HELL) {
+        if (!g_pHellMod) g_pHellMod = std::make_unique<CHellMod>();
+        g_pHellMod->Init(g_DigimodeDllParams.InputSampleRate);
+      }
     }
     if (g_pDec2FIR) g_pDec2FIR->Reset();
     if (g_pPSKMod) g_pPSKMod->Init(g_DigimodeDllParams.OutputSampleRate);

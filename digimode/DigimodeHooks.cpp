@@ -1,6 +1,7 @@
 // The audio thread's per-block entries into the digimode engine and the time-signal decoder.
 #include "digimode/DigimodeHooks.h"
 
+#include "digimode/CHellMod.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
@@ -83,6 +84,10 @@ bool Digimode_GenerateTxAudio(double* out, int n, double /*t*/)
       (modulation == DIGIMODE_MOD_BPSK || modulation == DIGIMODE_MOD_QPSK) && g_pPSKMod) {
     g_pPSKMod->GenerateAudio(out, n);
     if (g_pPSKMod->IsTxFinished()) g_DigimodeTxTailBlocks.fetch_add(1);
+    return true;
+  }
+  if (DigimodeSettings.OperMode == DIGIMODE_OPMODE_HELL && g_pHellMod) {
+    g_pHellMod->GenerateSamples(out, n);
     return true;
   }
   return false;

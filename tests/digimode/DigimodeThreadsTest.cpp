@@ -70,3 +70,43 @@ TEST(DigimodeThreadsTest, RebuildsAndSwitchesWhileTheHooksRun)
   audio.join();
   EXPECT_GE(blocks.load(), 3);
 }
+
+TEST(DigimodeThreadsTest, HellschreiberRebuildsWhileTheTransmitHookTakesColumns)
+{
+  g_ProcessingSampleRate = 8000.0;
+  Digimode_Init();
+  DigimodeSettings.symbol_rate = 400.0;  // 20 samples per column: the ring is read often
+  Digimode_SetMode(DIGIMODE_OPMODE_HELL);
+  Digimode_SwitchRxTx(2);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::atomic<bool> finite{true};
+  std::thread audio([&] {
+    std::vector<double> out(256);
+    while (!stop.load()) {
+      if (Digimode_GenerateTxAudio(out.data(), 256, 0.0))
+        for (double v : out) finite = finite && std::isfinite(v);
+      blocks.fetch_add(1);
+    }
+  });
+  while (blocks.load() == 0) std::this_thread::yield();
+  const int modulations[] = {7, 14, 13, DIGIMODE_MOD_BPSK};
+  HellColumn c{};
+  c.PixelCount = 12;
+  for (int r = 0; r < 12; r += 2) c.Pixel[r] = 1.0;
+  for (int round = 0; round < 80; ++round) {
+    DigimodeSettings.Modulation = modulations[round % 4];
+    DigimodeSettings.pulse_shaping = round % 3;
+    Digimode_SetMode(round % 4 == 3 ? DIGIMODE_OPMODE_CHARS : DIGIMODE_OPMODE_HELL);
+    Digimode_SwitchRxTx(2);
+    for (int k = 0; k < 12; ++k) Digimode_PutHellColumn(&c);
+    Digimode_PollDll();
+    std::this_thread::yield();
+  }
+  while (blocks.load() < 3) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  Digimode_SwitchRxTx(0);
+  EXPECT_TRUE(finite.load());
+  EXPECT_GE(blocks.load(), 3);
+}
