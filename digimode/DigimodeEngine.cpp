@@ -123,7 +123,7 @@ void Digimode_Exit()
   {
     HookExclusion guard;
     DeletePskCoders();
-    g_DigimodeDllLoaded.store(false);
+    Digimode_LoadModeDllLocked(nullptr);
     g_DigimodeReady.store(false, std::memory_order_release);
   }
 }
@@ -135,7 +135,12 @@ void Digimode_SetMode(int operMode)
   {
     // Hooks stay out from here to the end of the rebuild, initialisations included.
     HookExclusion guard;
-    g_DigimodeDllLoaded.store(false);  // no plug-in loader: the built-in coders serve
+    if (DigimodeSettings.use_it) {
+      g_pDec2FIR.reset();
+      Digimode_LoadModeDllLocked(DigimodeSettings.name);
+    } else {
+      Digimode_LoadModeDllLocked(nullptr);
+    }
     DigimodeSettings.OperMode = operMode;
     g_DigimodeDllParams.OperMode = operMode;
     g_DigimodeRxFreq.store(DigimodeSettings.fc_rx);
@@ -159,6 +164,7 @@ void Digimode_SetMode(int operMode)
     if (g_pPSKMod) g_pPSKMod->Init(g_DigimodeDllParams.OutputSampleRate);
   }
   g_DigimodeReady.store(true, std::memory_order_release);
+  Digimode_ShowPendingDllMessage();
 }
 
 bool Digimode_SwitchRxTx(int mode)
@@ -265,7 +271,9 @@ void Digimode_PollDll()
       g_DigimodeDllStatus.SwitchRequest.store(0);
     }
   }
-  if (DigimodeSettings.use_it) return;
+  // A loaded plug-in raises the switch request itself; without one (also when loading it
+  // failed) the engine watches its rings.
+  if (g_DigimodeDllLoaded.load()) return;
   const int mode = DigimodeSettings.OperMode;
   bool haveData = false;
   if (mode == DIGIMODE_OPMODE_CHARS) haveData = Digimode_TxCharCount() > 0;

@@ -62,23 +62,26 @@ void ProcessFsk(const double* x, int n)
 
 }  // namespace
 
-void Digimode_ProcessRxAudio(const double* samples, int n, double /*tFirst*/)
+void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst)
 {
   if (!samples || n < 1 || n > kMaxBlock) return;
   HookEntry entry;
   if (!entry.Held() || !Ready() || g_DigimodeRxActive.load() == 0) return;
-  if (g_DigimodeDllLoaded.load()) return;
+  if (g_DigimodeDllLoaded.load()) {
+    DigimodeDll_DecodeAudio(samples, n, tFirst);
+    return;
+  }
   if (DigimodeSettings.OperMode != DIGIMODE_OPMODE_CHARS) return;
   const int modulation = DigimodeSettings.Modulation;
   if (modulation == DIGIMODE_MOD_FSK) ProcessFsk(samples, n);
 }
 
-bool Digimode_GenerateTxAudio(double* out, int n, double /*t*/)
+bool Digimode_GenerateTxAudio(double* out, int n, double t)
 {
   if (!out || n < 1 || n > kMaxBlock) return false;
   HookEntry entry;
   if (!entry.Held() || !Ready() || g_DigimodeTxActive.load() == 0) return false;
-  if (g_DigimodeDllLoaded.load()) return false;
+  if (DigimodeDll_GenerateAudio(out, n, t)) return true;
   const int modulation = DigimodeSettings.Modulation;
   if (DigimodeSettings.OperMode == DIGIMODE_OPMODE_CHARS &&
       (modulation == DIGIMODE_MOD_BPSK || modulation == DIGIMODE_MOD_QPSK) && g_pPSKMod) {

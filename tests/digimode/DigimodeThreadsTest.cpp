@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cmath>
 #include <thread>
 #include <vector>
 
+#include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
 #include "digimode/DigimodeHooks.h"
 #include "digimode/DigimodeSettings.h"
@@ -109,4 +111,49 @@ TEST(DigimodeThreadsTest, HellschreiberRebuildsWhileTheTransmitHookTakesColumns)
   Digimode_SwitchRxTx(0);
   EXPECT_TRUE(finite.load());
   EXPECT_GE(blocks.load(), 3);
+}
+
+TEST(DigimodeThreadsTest, PluginLoadsAndUnloadsWhileTheHooksRun)
+{
+  g_ProcessingSampleRate = 11025.0;
+  Digimode_Init();
+  std::strncpy(DigimodeSettings.name, VT_EXAMPLE_PLUGIN_PATH, sizeof(DigimodeSettings.name) - 1);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::thread audio([&] {
+    std::vector<double> in(1024, 100.0), out(1024);
+    while (!stop.load()) {
+      Digimode_ProcessRxAudio(in.data(), 1024, 0.0);
+      Digimode_GenerateTxAudio(out.data(), 1024, 0.0);
+      blocks.fetch_add(1);
+    }
+  });
+  while (blocks.load() == 0) std::this_thread::yield();
+  int loads = 0;
+  for (int round = 0; round < 60; ++round) {
+    DigimodeSettings.use_it = round % 3 != 2;
+    DigimodeSettings.Modulation = round % 2 ? DIGIMODE_MOD_BPSK : DIGIMODE_MOD_FSK;
+    Digimode_SetMode(round % 5 == 4 ? DIGIMODE_OPMODE_HELL : DIGIMODE_OPMODE_CHARS);
+    loads += g_DigimodeDllLoaded.load() ? 1 : 0;
+    Digimode_SwitchRxTx(1 + round % 2);
+    Digimode_PutTxChar('p');
+    Digimode_PollDll();
+    EXPECT_FALSE(Digimode_GetDllParamString(0).empty());
+    while (Digimode_GetRxChar() != 0) {
+    }
+    if (round % 20 == 19) {
+      Digimode_Exit();
+      Digimode_Init();
+      std::strncpy(DigimodeSettings.name, VT_EXAMPLE_PLUGIN_PATH, sizeof(DigimodeSettings.name) - 1);
+    }
+    std::this_thread::yield();
+  }
+  while (blocks.load() < 3) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  Digimode_SwitchRxTx(0);
+  DigimodeSettings.use_it = false;
+  Digimode_SetMode(DIGIMODE_OPMODE_CHARS);
+  EXPECT_FALSE(g_DigimodeDllLoaded.load());
+  EXPECT_EQ(loads, 40);
 }
