@@ -47,33 +47,28 @@ const char* const kPulseShapes[] = {"off", "Amplitude Ramp", "Slow Phase Transit
 const char* const kScopeModes[] = {"off", "X/Y (for mark/space)", "u(t) (amplitude over time)",
                                    "Bit phase vectors", "absolute phase vectors"};
 
+template <typename T>
+T* Named(T* w, const char* name)
+{
+  w->setObjectName(name);
+  return w;
+}
+
 QComboBox* MakeCombo(const char* name, const char* const* items, int count, bool fixedPitch)
 {
-  auto* c = new QComboBox;
-  c->setObjectName(name);
+  auto* c = Named(new QComboBox, name);
   for (int i = 0; i < count; ++i) c->addItem(QString::fromLatin1(items[i]));
   if (fixedPitch) c->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   return c;
 }
 
-QLineEdit* MakeEdit(const char* name)
-{
-  auto* e = new QLineEdit;
-  e->setObjectName(name);
-  return e;
-}
+QLineEdit* MakeEdit(const char* name) { return Named(new QLineEdit, name); }
 
-QCheckBox* MakeCheck(const char* name, const char* caption)
-{
-  auto* c = new QCheckBox(caption);
-  c->setObjectName(name);
-  return c;
-}
+QCheckBox* MakeCheck(const char* name, const char* caption) { return Named(new QCheckBox(caption), name); }
 
 QPushButton* MakeButton(const char* name, const char* caption)
 {
-  auto* b = new QPushButton(caption);
-  b->setObjectName(name);
+  auto* b = Named(new QPushButton(caption), name);
   b->setAutoDefault(false);
   return b;
 }
@@ -121,8 +116,7 @@ TTerminalDialog::TTerminalDialog(QWidget* parent) : QDialog(parent)
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 0);
-  PageControl1 = new QTabWidget;
-  PageControl1->setObjectName("PageControl1");
+  PageControl1 = Named(new QTabWidget, "PageControl1");
   auto* basic = new QWidget;
   auto* advanced = new QWidget;
   BuildBasicPage(basic);
@@ -144,8 +138,7 @@ TTerminalDialog::TTerminalDialog(QWidget* parent) : QDialog(parent)
   buttons->addWidget(Btn_Help);
   outer->addLayout(buttons);
 
-  StatusBar1 = new QStatusBar;
-  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1 = Named(new QStatusBar, "StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
   for (int i = 0; i < 2; ++i) {
     m_Panel[i] = new QLabel;
@@ -182,8 +175,7 @@ void TTerminalDialog::BuildBasicPage(QWidget* page)
     const QString code = QString("(%1)").arg(i);
     mods << QString::fromLatin1(kModulations[i]).leftJustified(15 - code.size(), ' ') + code;
   }
-  Combo_ModType = new QComboBox;
-  Combo_ModType->setObjectName("Combo_ModType");
+  Combo_ModType = Named(new QComboBox, "Combo_ModType");
   Combo_ModType->addItems(mods);
   Combo_ModType->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Combo_CodeSet = MakeCombo("Combo_CodeSet", kCodeSets, 10, false);
