@@ -13,7 +13,9 @@
 #include "control/forms/GeneratorForm.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
+#include "digimode/DigimodeDll.h"
 #include "digimode/forms/DCF77Form.h"
+#include "digimode/forms/TerminalDialog.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/AlertDlg.h"
@@ -108,6 +110,11 @@ int main(int argc, char** argv)
     PeriodicActionForm = new TPeriodicActionForm;
     AlertDlgForm = new TAlertDlgForm;
     DCF77Form = new TDCF77Form;
+    TerminalDialog = new TTerminalDialog;
+    // The digimode engine's messages ("Couldn't load DLL.") in a message box.
+    Digimode_SetMessageHook([](const std::string& text) {
+      QMessageBox::warning(QApplication::activeWindow(), "Vartumo", QString::fromStdString(text));
+    });
     // The shared dialogs live for the whole run and keep the texts of their last use.
     AudioFilePropFrm = new TAudioFilePropFrm(SndMainForm);
     YesNoForm = new TYesNoForm(SndMainForm);
@@ -124,6 +131,9 @@ int main(int argc, char** argv)
     delete WatchForm;
     delete PicViewFrm;
     delete CircuitForm;
+    Digimode_SetMessageHook(nullptr);
+    delete TerminalDialog;
+    TerminalDialog = nullptr;
     delete DCF77Form;
     DCF77Form = nullptr;
     delete CommandForm;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "control/Chebyshev.h"
+#include "digimode/CHellMod.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeHooks.h"
@@ -22,6 +23,7 @@ std::atomic<int32_t> g_DigimodeRxActive{0};
 std::atomic<int32_t> g_DigimodeTxActive{0};
 std::unique_ptr<CPSKMod> g_pPSKMod;
 std::unique_ptr<CDec2FIR> g_pDec2FIR;
+std::unique_ptr<CHellMod> g_pHellMod;
 DigiFilterBlock g_FskFilterA{};
 DigiFilterBlock g_FskFilterB{};
 std::atomic<bool> g_FskFiltersValid{false};
@@ -121,7 +123,7 @@ void Digimode_Exit()
   {
     HookExclusion guard;
     DeletePskCoders();
-    g_DigimodeDllLoaded.store(false);
+    Digimode_LoadModeDllLocked(nullptr);
     g_DigimodeReady.store(false, std::memory_order_release);
   }
 }
@@ -133,7 +135,12 @@ void Digimode_SetMode(int operMode)
   {
     // Hooks stay out from here to the end of the rebuild, initialisations included.
     HookExclusion guard;
-    g_DigimodeDllLoaded.store(false);  // no plug-in loader: the built-in coders serve
+    if (DigimodeSettings.use_it) {
+      g_pDec2FIR.reset();
+      Digimode_LoadModeDllLocked(DigimodeSettings.name);
+    } else {
+      Digimode_LoadModeDllLocked(nullptr);
+    }
     DigimodeSettings.OperMode = operMode;
     g_DigimodeDllParams.OperMode = operMode;
     g_DigimodeRxFreq.store(DigimodeSettings.fc_rx);
@@ -142,16 +149,22 @@ void Digimode_SetMode(int operMode)
     g_DigimodeDllParams.OutputSampleRate = rate;
     Digimode_SetDllMode(0, 0);
     if (!g_DigimodeDllLoaded.load() && IsPskModulation(DigimodeSettings.Modulation)) {
+      g_pHellMod.reset();
       g_DigimodeDllParams.InputSampleRate = rate * 0.5;
       if (!g_pDec2FIR) g_pDec2FIR = std::make_unique<CDec2FIR>();
       if (!g_pPSKMod) g_pPSKMod = std::make_unique<CPSKMod>();
     } else {
       DeletePskCoders();
+      if (operMode == DIGIMODE_OPMODE_HELL) {
+        if (!g_pHellMod) g_pHellMod = std::make_unique<CHellMod>();
+        g_pHellMod->Init(g_DigimodeDllParams.InputSampleRate);
+      }
     }
     if (g_pDec2FIR) g_pDec2FIR->Reset();
     if (g_pPSKMod) g_pPSKMod->Init(g_DigimodeDllParams.OutputSampleRate);
   }
   g_DigimodeReady.store(true, std::memory_order_release);
+  Digimode_ShowPendingDllMessage();
 }
 
 bool Digimode_SwitchRxTx(int mode)
@@ -258,7 +271,9 @@ void Digimode_PollDll()
       g_DigimodeDllStatus.SwitchRequest.store(0);
     }
   }
-  if (DigimodeSettings.use_it) return;
+  // A loaded plug-in raises the switch request itself; without one (also when loading it
+  // failed) the engine watches its rings.
+  if (g_DigimodeDllLoaded.load()) return;
   const int mode = DigimodeSettings.OperMode;
   bool haveData = false;
   if (mode == DIGIMODE_OPMODE_CHARS) haveData = Digimode_TxCharCount() > 0;

@@ -16,6 +16,7 @@
 
 class CPSKMod;
 class CDec2FIR;
+class CHellMod;
 
 // The engine's own gates, tested by the hooks (besides the audio thread's enable flags).
 extern std::atomic<int32_t> g_DigimodeRxActive;
@@ -24,6 +25,8 @@ extern std::atomic<int32_t> g_DigimodeTxActive;
 // Current coders, null when absent. Touched only under g_DigimodeLock.
 extern std::unique_ptr<CPSKMod> g_pPSKMod;
 extern std::unique_ptr<CDec2FIR> g_pDec2FIR;
+// Hellschreiber modulator: created by a rebuild for operating mode 3, deleted by one for PSK.
+extern std::unique_ptr<CHellMod> g_pHellMod;
 
 // FSK mark/space filter pair of the tuning scope (A low-pass, B high-pass, swapped with
 // rev_keying). Used by the receive hook while the receive gate is on.

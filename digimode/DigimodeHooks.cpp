@@ -1,6 +1,7 @@
 // The audio thread's per-block entries into the digimode engine and the time-signal decoder.
 #include "digimode/DigimodeHooks.h"
 
+#include "digimode/CHellMod.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
@@ -61,28 +62,35 @@ void ProcessFsk(const double* x, int n)
 
 }  // namespace
 
-void Digimode_ProcessRxAudio(const double* samples, int n, double /*tFirst*/)
+void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst)
 {
   if (!samples || n < 1 || n > kMaxBlock) return;
   HookEntry entry;
   if (!entry.Held() || !Ready() || g_DigimodeRxActive.load() == 0) return;
-  if (g_DigimodeDllLoaded.load()) return;
+  if (g_DigimodeDllLoaded.load()) {
+    DigimodeDll_DecodeAudio(samples, n, tFirst);
+    return;
+  }
   if (DigimodeSettings.OperMode != DIGIMODE_OPMODE_CHARS) return;
   const int modulation = DigimodeSettings.Modulation;
   if (modulation == DIGIMODE_MOD_FSK) ProcessFsk(samples, n);
 }
 
-bool Digimode_GenerateTxAudio(double* out, int n, double /*t*/)
+bool Digimode_GenerateTxAudio(double* out, int n, double t)
 {
   if (!out || n < 1 || n > kMaxBlock) return false;
   HookEntry entry;
   if (!entry.Held() || !Ready() || g_DigimodeTxActive.load() == 0) return false;
-  if (g_DigimodeDllLoaded.load()) return false;
+  if (DigimodeDll_GenerateAudio(out, n, t)) return true;
   const int modulation = DigimodeSettings.Modulation;
   if (DigimodeSettings.OperMode == DIGIMODE_OPMODE_CHARS &&
       (modulation == DIGIMODE_MOD_BPSK || modulation == DIGIMODE_MOD_QPSK) && g_pPSKMod) {
     g_pPSKMod->GenerateAudio(out, n);
     if (g_pPSKMod->IsTxFinished()) g_DigimodeTxTailBlocks.fetch_add(1);
+    return true;
+  }
+  if (DigimodeSettings.OperMode == DIGIMODE_OPMODE_HELL && g_pHellMod) {
+    g_pHellMod->GenerateSamples(out, n);
     return true;
   }
   return false;

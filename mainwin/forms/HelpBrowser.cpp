@@ -16,7 +16,7 @@ const THelpTopic g_HelpTopics[] = {
     {830, "filters.htm", ""},   {840, "filters.htm", ""},   {850, "filters.htm", ""},
     {900, "circuits.htm", ""},  {1000, "perisced.htm", ""}, {1100, "specalrt.htm", ""},
     {1200, "timesigs.htm", ""}, {1300, "digiterm.htm", ""}, {1310, "digiterm.htm", ""},
-    {1320, "digiterm.htm", ""}, {1330, "digiterm.htm", ""}, {1350, "digiterm.htm", ""},
+    {1320, "digiterm.htm", ""}, {1330, "digiterm.htm", ""}, {1350, "digiterm.htm", "config"},
     {1400, "wavfiles.htm", ""}, {1500, "textexpt.htm", ""}, {1550, "interpr.htm", ""},
     {1600, "interpr.htm", ""},  {1650, "interpr.htm", ""},  {1660, "interpr.htm", ""},
     {1800, "usermenu.htm", ""}, {1810, "watchwin.htm", ""}, {1850, "imagview.htm", ""},

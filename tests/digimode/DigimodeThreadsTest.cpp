@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cmath>
 #include <thread>
 #include <vector>
 
+#include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
 #include "digimode/DigimodeHooks.h"
 #include "digimode/DigimodeSettings.h"
@@ -69,4 +71,89 @@ TEST(DigimodeThreadsTest, RebuildsAndSwitchesWhileTheHooksRun)
   stop.store(true);
   audio.join();
   EXPECT_GE(blocks.load(), 3);
+}
+
+TEST(DigimodeThreadsTest, HellschreiberRebuildsWhileTheTransmitHookTakesColumns)
+{
+  g_ProcessingSampleRate = 8000.0;
+  Digimode_Init();
+  DigimodeSettings.symbol_rate = 400.0;  // 20 samples per column: the ring is read often
+  Digimode_SetMode(DIGIMODE_OPMODE_HELL);
+  Digimode_SwitchRxTx(2);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::atomic<bool> finite{true};
+  std::thread audio([&] {
+    std::vector<double> out(256);
+    while (!stop.load()) {
+      if (Digimode_GenerateTxAudio(out.data(), 256, 0.0))
+        for (double v : out) finite = finite && std::isfinite(v);
+      blocks.fetch_add(1);
+    }
+  });
+  while (blocks.load() == 0) std::this_thread::yield();
+  const int modulations[] = {7, 14, 13, DIGIMODE_MOD_BPSK};
+  HellColumn c{};
+  c.PixelCount = 12;
+  for (int r = 0; r < 12; r += 2) c.Pixel[r] = 1.0;
+  for (int round = 0; round < 80; ++round) {
+    DigimodeSettings.Modulation = modulations[round % 4];
+    DigimodeSettings.pulse_shaping = round % 3;
+    Digimode_SetMode(round % 4 == 3 ? DIGIMODE_OPMODE_CHARS : DIGIMODE_OPMODE_HELL);
+    Digimode_SwitchRxTx(2);
+    for (int k = 0; k < 12; ++k) Digimode_PutHellColumn(&c);
+    Digimode_PollDll();
+    std::this_thread::yield();
+  }
+  while (blocks.load() < 3) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  Digimode_SwitchRxTx(0);
+  EXPECT_TRUE(finite.load());
+  EXPECT_GE(blocks.load(), 3);
+}
+
+TEST(DigimodeThreadsTest, PluginLoadsAndUnloadsWhileTheHooksRun)
+{
+  g_ProcessingSampleRate = 11025.0;
+  Digimode_Init();
+  std::strncpy(DigimodeSettings.name, VT_EXAMPLE_PLUGIN_PATH, sizeof(DigimodeSettings.name) - 1);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::thread audio([&] {
+    std::vector<double> in(1024, 100.0), out(1024);
+    while (!stop.load()) {
+      Digimode_ProcessRxAudio(in.data(), 1024, 0.0);
+      Digimode_GenerateTxAudio(out.data(), 1024, 0.0);
+      blocks.fetch_add(1);
+    }
+  });
+  while (blocks.load() == 0) std::this_thread::yield();
+  int loads = 0;
+  for (int round = 0; round < 60; ++round) {
+    DigimodeSettings.use_it = round % 3 != 2;
+    DigimodeSettings.Modulation = round % 2 ? DIGIMODE_MOD_BPSK : DIGIMODE_MOD_FSK;
+    Digimode_SetMode(round % 5 == 4 ? DIGIMODE_OPMODE_HELL : DIGIMODE_OPMODE_CHARS);
+    loads += g_DigimodeDllLoaded.load() ? 1 : 0;
+    Digimode_SwitchRxTx(1 + round % 2);
+    Digimode_PutTxChar('p');
+    Digimode_PollDll();
+    EXPECT_FALSE(Digimode_GetDllParamString(0).empty());
+    while (Digimode_GetRxChar() != 0) {
+    }
+    if (round % 20 == 19) {
+      Digimode_Exit();
+      Digimode_Init();
+      std::strncpy(DigimodeSettings.name, VT_EXAMPLE_PLUGIN_PATH, sizeof(DigimodeSettings.name) - 1);
+    }
+    std::this_thread::yield();
+  }
+  while (blocks.load() < 3) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  Digimode_SwitchRxTx(0);
+  DigimodeSettings.use_it = false;
+  Digimode_SetMode(DIGIMODE_OPMODE_CHARS);
+  EXPECT_FALSE(g_DigimodeDllLoaded.load());
+  EXPECT_EQ(loads, 40);
 }
