@@ -15,6 +15,7 @@
 #include "engine/DigiFilter.h"
 
 class CPSKMod;
+class CPSKDet;
 class CDec2FIR;
 
 // The engine's own gates, tested by the hooks (besides the audio thread's enable flags).
@@ -23,6 +24,7 @@ extern std::atomic<int32_t> g_DigimodeTxActive;
 
 // Current coders, null when absent. Touched only under g_DigimodeLock.
 extern std::unique_ptr<CPSKMod> g_pPSKMod;
+extern std::unique_ptr<CPSKDet> g_pPSKDet;
 extern std::unique_ptr<CDec2FIR> g_pDec2FIR;
 
 // FSK mark/space filter pair of the tuning scope (A low-pass, B high-pass, swapped with
