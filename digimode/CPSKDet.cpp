@@ -55,12 +55,38 @@ const double* DecimationCoeffs(int factor)
   return factor == 2 ? g_Dec2FirCoeffs : factor == 3 ? Dec3Table() : factor == 4 ? Dec4Table() : nullptr;
 }
 
+// The narrow set: the filter matched to the transmitted symbol pulse, a raised cosine two symbols
+// long (samplesPerSymbol decimated samples each; at most the 79 taps), DC gain 1. A low-pass
+// whose stop band began at half the symbol rate would remove the tones of a run of phase
+// reversals, the very pattern that carries the zeros and the timing.
+void MatchedFilter(double samplesPerSymbol, double* h)
+{
+  std::fill(h, h + kPskDetTaps, 0.0);
+  double span = 2.0 * samplesPerSymbol;
+  if (!(span >= 1.0)) span = 1.0;
+  if (span > kPskDetTaps + 1) span = kPskDetTaps + 1;
+  const int half = kPskDetTaps / 2;
+  double sum = 0.0;
+  for (int k = -half; k <= half; ++k) {
+    const double t = k / span;  // -0.5..0.5 inside the pulse
+    if (std::fabs(t) >= 0.5) continue;
+    h[half + k] = 0.5 + 0.5 * std::cos(kTwoPi * t);
+    sum += h[half + k];
+  }
+  if (!(sum > 0.0)) {
+    h[half] = 1.0;
+    return;
+  }
+  for (int k = 0; k < kPskDetTaps; ++k) h[k] /= sum;
+}
+
 void CentreImpulse(double* h, int taps)
 {
   std::fill(h, h + taps, 0.0);
   h[taps / 2] = 1.0;
 }
 
+constexpr int kViterbiDelay = 20;  // decided bit: bit 20 of the path histories
 constexpr double kAfcA = 0.99966666666666667;
 constexpr double kAfcB = 0.000083333333333333;
 
@@ -140,7 +166,7 @@ bool CPSKDet::Init(double fs)
 
   // 4. Output filters: wide at 1.4, narrow at 0.5 times the symbol rate.
   if (!DesignFilter(1.4 * m_Td / m_Ts, kPskDetTaps, m_W)) CentreImpulse(m_W, kPskDetTaps);
-  if (!DesignFilter(0.5 * m_Td / m_Ts, kPskDetTaps, m_N)) CentreImpulse(m_N, kPskDetTaps);
+  MatchedFilter(m_Ts / m_Td, m_N);
 
   // 5. Tracking state.
   m_AgcAvg = 1.0;
@@ -156,6 +182,8 @@ bool CPSKDet::Init(double fs)
   m_Chosen = m_Best = 0;
   m_Acc = 0;
   m_PrevZero = false;
+  m_CharSquelched = true;
+  m_SquelchHist = 0;
   m_TieRng.seed(0x5053u);
   std::fill(std::begin(m_PathMetric), std::end(m_PathMetric), 0.0);
   std::fill(std::begin(m_History), std::end(m_History), 0u);
@@ -202,7 +230,8 @@ double CPSKDet::ProcessSamples(const double* x, int n, double freq)
     }
     if (out) ProcessDecimated(z);
   }
-  return (m_PhaseInc + m_AfcOffset) * m_fs / kTwoPi;
+  // Without AFC the given frequency comes back as it is (no rounding through the increment).
+  return m_UseAfc ? (m_PhaseInc + m_AfcOffset) * m_fs / kTwoPi : freq;
 }
 
 void CPSKDet::ProcessDecimated(cplx z)
@@ -328,7 +357,12 @@ void CPSKDet::SymbolDecision(cplx z0)
   } else {
     bit = DecideBpskBit();
   }
-  if (m_Codeset == 5) VaricodeBit(bit);
+  // The squelch state travels with the symbols: a QPSK bit leaves the decoder 20 symbols after
+  // its symbol arrived, and it counts as received with the squelch open only when the squelch
+  // was open then.
+  m_SquelchHist = (m_SquelchHist << 1) | (open ? 1u : 0u);
+  const bool bitOpen = ((m_Modulation == 9 ? m_SquelchHist >> kViterbiDelay : m_SquelchHist) & 1u) != 0;
+  if (m_Codeset == 5) VaricodeBit(bit, bitOpen);
 }
 
 int CPSKDet::DecideBpskBit() const
@@ -390,18 +424,23 @@ int CPSKDet::ViterbiStep(const double metric[4])
   for (int s = 0; s < 16; ++s) {
     m_PathMetric[s] = pm[s] - least;
     m_History[s] = hist[s];
-    ones += (hist[s] >> 20) & 1;
+    ones += (hist[s] >> kViterbiDelay) & 1;
   }
   if (ones == 8) return static_cast<int>(m_TieRng() & 1);
   return ones > 8 ? 1 : 0;
 }
 
-void CPSKDet::VaricodeBit(int bit)
+void CPSKDet::VaricodeBit(int bit, bool squelchOpen)
 {
+  // A character goes out only when every one of its bits came with the squelch open, so the
+  // noise that precedes the opening never turns into a character.
+  if (m_Acc == 0) m_CharSquelched = false;  // no bit of a character collected yet
+  if (!squelchOpen) m_CharSquelched = true;
   if (bit == 0 && m_PrevZero && m_Acc != 0) {
     const int c = m_Reverse[(m_Acc >> 2) % 2048];
+    const bool pass = !m_CharSquelched;
     m_Acc = 0;
-    if (c != 0 && g_DigimodeSquelchOpen.load() > 0.5) Digimode_PutRxChar(c);
+    if (c != 0 && pass) Digimode_PutRxChar(c);
     return;
   }
   m_Acc = (m_Acc << 1) | static_cast<uint32_t>(bit & 1);

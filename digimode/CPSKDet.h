@@ -55,7 +55,7 @@ private:
   int DecideBpskBit() const;
   void QpskBranchMetrics(const cplx z[4], double metric[4]) const;
   int ViterbiStep(const double metric[4]);
-  void VaricodeBit(int bit);
+  void VaricodeBit(int bit, bool squelchOpen);
 
   double m_fs = 5512.5;
   double m_Ts = 0.032;
@@ -101,5 +101,7 @@ private:
 
   uint32_t m_Acc = 0;
   bool m_PrevZero = false;
+  bool m_CharSquelched = true;  // a bit of the current character came with the squelch closed
+  uint32_t m_SquelchHist = 0;   // squelch state per symbol, newest in bit 0
   uint8_t m_Reverse[2048];
 };
