@@ -58,7 +58,8 @@ const double* DecimationCoeffs(int factor)
 // The narrow set: the filter matched to the transmitted symbol pulse, a raised cosine two symbols
 // long (samplesPerSymbol decimated samples each; at most the 79 taps), DC gain 1. A low-pass
 // whose stop band began at half the symbol rate would remove the tones of a run of phase
-// reversals, the very pattern that carries the zeros and the timing.
+// reversals, the very pattern that carries the zeros and the timing, and the receiver would
+// decode nothing.
 void MatchedFilter(double samplesPerSymbol, double* h)
 {
   std::fill(h, h + kPskDetTaps, 0.0);
@@ -86,6 +87,8 @@ void CentreImpulse(double* h, int taps)
   h[taps / 2] = 1.0;
 }
 
+constexpr double kRefKeep = 0.6;  // carrier reference: weight of the past per symbol
+constexpr double kRotKeep = 0.9;  // rotation per symbol: weight of the past
 constexpr int kViterbiDelay = 20;  // decided bit: bit 20 of the path histories
 constexpr double kAfcA = 0.99966666666666667;
 constexpr double kAfcB = 0.000083333333333333;
@@ -172,6 +175,7 @@ bool CPSKDet::Init(double fs)
   m_AgcAvg = 1.0;
   m_Quality = 0.4;
   m_ReversalRun = m_SteadyRun = 0;
+  m_Ref = m_Rot = cplx();
   m_Phase = 0.0;
   m_PhaseInc = 0.0;
   m_AfcOffset = m_AfcF = m_AfcE = 0.0;
@@ -355,7 +359,7 @@ void CPSKDet::SymbolDecision(cplx z0)
     QpskBranchMetrics(m_Sym, metric);
     bit = ViterbiStep(metric);
   } else {
-    bit = DecideBpskBit();
+    bit = CoherentBpskBit(DecideBpskBit());
   }
   // The squelch state travels with the symbols: a QPSK bit leaves the decoder 20 symbols after
   // its symbol arrived, and it counts as received with the squelch open only when the squelch
@@ -363,6 +367,28 @@ void CPSKDet::SymbolDecision(cplx z0)
   m_SquelchHist = (m_SquelchHist << 1) | (open ? 1u : 0u);
   const bool bitOpen = ((m_Modulation == 9 ? m_SquelchHist >> kViterbiDelay : m_SquelchHist) & 1u) != 0;
   if (m_Codeset == 5) VaricodeBit(bit, bitOpen);
+}
+
+// Decision against a carrier reference averaged over the last symbols instead of the last
+// four samples alone: the reference follows the symbol samples with their decided signs taken
+// out and is turned by the mean rotation per symbol (estimated from the squared phase steps, so
+// a reversal does not disturb it). Until a reference exists the four-sample decision counts.
+int CPSKDet::CoherentBpskBit(int fallback)
+{
+  const cplx z0 = m_Sym[0];
+  const cplx z1 = m_Sym[1];
+  cplx ref = m_Ref;
+  const cplx rot = std::sqrt(m_Rot);
+  const double rotMag = std::abs(rot);
+  if (rotMag > 1e-12) ref *= rot / rotMag;
+  int bit = fallback;
+  if (std::norm(ref) > 1e-12) bit = (z0 * std::conj(ref)).real() >= 0.0 ? 1 : 0;
+  const double s = bit ? 1.0 : -1.0;
+  const cplx d = z0 * std::conj(z1);
+  const double dn = std::norm(d);
+  if (dn > 1e-20) m_Rot = kRotKeep * m_Rot + (1.0 - kRotKeep) * d * d / dn;
+  m_Ref = kRefKeep * s * ref + (1.0 - kRefKeep) * z0;
+  return bit;
 }
 
 int CPSKDet::DecideBpskBit() const

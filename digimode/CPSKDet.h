@@ -53,6 +53,7 @@ private:
   void ProcessDecimated(cplx z);
   void SymbolDecision(cplx z0);
   int DecideBpskBit() const;
+  int CoherentBpskBit(int fallback);
   void QpskBranchMetrics(const cplx z[4], double metric[4]) const;
   int ViterbiStep(const double metric[4]);
   void VaricodeBit(int bit, bool squelchOpen);
@@ -92,6 +93,8 @@ private:
 
   cplx m_Sym[4];  // symbol samples, [0] newest
   double m_Quality = 0.4;
+  cplx m_Ref;  // BPSK carrier reference, in the orientation of the newest symbol
+  cplx m_Rot;  // mean squared phase step per symbol (unit steps averaged)
   int m_ReversalRun = 0;
   int m_SteadyRun = 0;
 
