@@ -104,7 +104,6 @@ private:
 
   uint32_t m_Acc = 0;
   bool m_PrevZero = false;
-  bool m_CharSquelched = true;  // a bit of the current character came with the squelch closed
   uint32_t m_SquelchHist = 0;   // squelch state per symbol, newest in bit 0
   uint8_t m_Reverse[2048];
 };
