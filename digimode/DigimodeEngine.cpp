@@ -7,6 +7,7 @@
 
 #include "control/Chebyshev.h"
 #include "digimode/CHellMod.h"
+#include "digimode/CPSKDet.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeHooks.h"
@@ -22,6 +23,7 @@
 std::atomic<int32_t> g_DigimodeRxActive{0};
 std::atomic<int32_t> g_DigimodeTxActive{0};
 std::unique_ptr<CPSKMod> g_pPSKMod;
+std::unique_ptr<CPSKDet> g_pPSKDet;
 std::unique_ptr<CDec2FIR> g_pDec2FIR;
 std::unique_ptr<CHellMod> g_pHellMod;
 DigiFilterBlock g_FskFilterA{};
@@ -68,6 +70,7 @@ void DeletePskCoders()
 {
   g_pPSKMod.reset();
   g_pDec2FIR.reset();
+  g_pPSKDet.reset();
 }
 
 // The receive half of a switch: keying off, input on, transmitter off, receiver on.
@@ -153,6 +156,7 @@ void Digimode_SetMode(int operMode)
       g_DigimodeDllParams.InputSampleRate = rate * 0.5;
       if (!g_pDec2FIR) g_pDec2FIR = std::make_unique<CDec2FIR>();
       if (!g_pPSKMod) g_pPSKMod = std::make_unique<CPSKMod>();
+      if (!g_pPSKDet) g_pPSKDet = std::make_unique<CPSKDet>();
     } else {
       DeletePskCoders();
       if (operMode == DIGIMODE_OPMODE_HELL) {
@@ -161,6 +165,7 @@ void Digimode_SetMode(int operMode)
       }
     }
     if (g_pDec2FIR) g_pDec2FIR->Reset();
+    if (g_pPSKDet) g_pPSKDet->Init(g_DigimodeDllParams.InputSampleRate);
     if (g_pPSKMod) g_pPSKMod->Init(g_DigimodeDllParams.OutputSampleRate);
   }
   g_DigimodeReady.store(true, std::memory_order_release);

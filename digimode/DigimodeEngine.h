@@ -15,6 +15,7 @@
 #include "engine/DigiFilter.h"
 
 class CPSKMod;
+class CPSKDet;
 class CDec2FIR;
 class CHellMod;
 
@@ -24,6 +25,7 @@ extern std::atomic<int32_t> g_DigimodeTxActive;
 
 // Current coders, null when absent. Touched only under g_DigimodeLock.
 extern std::unique_ptr<CPSKMod> g_pPSKMod;
+extern std::unique_ptr<CPSKDet> g_pPSKDet;
 extern std::unique_ptr<CDec2FIR> g_pDec2FIR;
 // Hellschreiber modulator: created by a rebuild for operating mode 3, deleted by one for PSK.
 extern std::unique_ptr<CHellMod> g_pHellMod;

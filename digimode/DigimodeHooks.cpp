@@ -2,6 +2,7 @@
 #include "digimode/DigimodeHooks.h"
 
 #include "digimode/CHellMod.h"
+#include "digimode/CPSKDet.h"
 #include "digimode/CPSKMod.h"
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
@@ -19,6 +20,7 @@ constexpr int kMaxBlock = 4096;
 // Audio thread only.
 double g_FskOutA[kMaxBlock];
 double g_FskOutB[kMaxBlock];
+double g_PskWork[kMaxBlock];  // decimated input of the PSK receiver
 
 // Holds g_DigimodeLock for one hook call when it is free; never waits.
 class HookEntry {
@@ -73,7 +75,13 @@ void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst)
   }
   if (DigimodeSettings.OperMode != DIGIMODE_OPMODE_CHARS) return;
   const int modulation = DigimodeSettings.Modulation;
-  if (modulation == DIGIMODE_MOD_FSK) ProcessFsk(samples, n);
+  if (modulation == DIGIMODE_MOD_FSK) {
+    ProcessFsk(samples, n);
+  } else if ((modulation == DIGIMODE_MOD_BPSK || modulation == DIGIMODE_MOD_QPSK) && g_pDec2FIR &&
+             g_pPSKDet) {
+    g_pDec2FIR->Decimate(samples, g_PskWork, n);
+    g_DigimodeRxFreq.store(g_pPSKDet->ProcessSamples(g_PskWork, n / 2, g_DigimodeRxFreq.load()));
+  }
 }
 
 bool Digimode_GenerateTxAudio(double* out, int n, double t)
