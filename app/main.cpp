@@ -17,6 +17,8 @@
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/WatchForm.h"
+#include "mainwin/forms/PaletteEditor.h"
+#include "mainwin/forms/SecondSpectrogram.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
 #include "interp/forms/PeriodicActionForm.h"
@@ -88,6 +90,7 @@ int main(int argc, char** argv)
     ConfigDlg = new TConfigDlg;
     AbtForm = new TAbtForm(SndMainForm);
     GeneratorForm = new TGeneratorForm;
+    PaletteEditorForm = new TPaletteEditorForm(SndMainForm);
     DebugForm = new TDebugForm;
     DebugForm->MainInfo = [] {
       DebugMainWindowInfo info;
@@ -113,10 +116,12 @@ int main(int argc, char** argv)
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
     WatchForm = new TWatchForm;
+    SecondSpectrogram = new TSecondSpectrogram;
 
     SndMainForm->show();
     result = app.exec();
 
+    delete SecondSpectrogram;
     delete WatchForm;
     delete PicViewFrm;
     delete CircuitForm;
@@ -129,6 +134,7 @@ int main(int argc, char** argv)
     delete MonitorScope;
     delete FilterControlForm;
     delete DebugForm;
+    delete PaletteEditorForm;
     delete GeneratorForm;
     GeneratorForm = nullptr;
     delete StringEditForm;

@@ -103,7 +103,15 @@ public:
   // The signal-path window's calls up to the scopes and the main window.
   void InstallCircuitUpcalls();
   void Menu_ViewWatchWindowClick();
+  void Menu_SecondSpectrogramClick();
   void DCF77decoderClick();
+  // The colour palette: load, save, edit (the colour bar's double click edits too).
+  void LoadColorPalette1Click();
+  void SaveColorPalette1Click();
+  void EditColorPalette1Click();
+  void Img_ColorLegendDblClick();
+  // After the base palette changed: the waterfall table, the colour bar, the waterfall afresh.
+  void ApplyBasePalette();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -336,7 +344,12 @@ public:
   QAction* MultiToneGenerator1;
   QAction* Menu_ViewCircuit;
   QAction* Menu_ViewWatchWindow;
+  QAction* Menu_SecondSpectrogram;
   QAction* DCF77decoder;
+  QMenu* Menu_ColorPalette;
+  QAction* LoadColorPalette1;
+  QAction* SaveColorPalette1;
+  QAction* EditColorPalette1;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

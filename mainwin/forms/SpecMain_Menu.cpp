@@ -14,6 +14,7 @@
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SecondSpectrogram.h"
 #include "mainwin/forms/SpecMain.h"
 #include "interp/forms/WatchForm.h"
 
@@ -43,6 +44,15 @@ void TSndMainForm::CreateMainMenu()
 
   File1 = MainMenu1->addMenu("&File");
   File1->setObjectName("File1");
+  Menu_ColorPalette = File1->addMenu("Color &Palette");
+  Menu_ColorPalette->setObjectName("Menu_ColorPalette");
+  LoadColorPalette1 = AddItem(Menu_ColorPalette, "LoadColorPalette1", "&Load Color Palette...");
+  SaveColorPalette1 = AddItem(Menu_ColorPalette, "SaveColorPalette1", "&Save Color Palette...");
+  EditColorPalette1 = AddItem(Menu_ColorPalette, "EditColorPalette1", "&Edit Color Palette...");
+  connect(LoadColorPalette1, &QAction::triggered, this, &TSndMainForm::LoadColorPalette1Click);
+  connect(SaveColorPalette1, &QAction::triggered, this, &TSndMainForm::SaveColorPalette1Click);
+  connect(EditColorPalette1, &QAction::triggered, this, &TSndMainForm::EditColorPalette1Click);
+  File1->addSeparator();
   Exit1 = AddItem(File1, "Exit1", "E&xit");
   connect(Exit1, &QAction::triggered, this, &TSndMainForm::ExitClick);
 
@@ -72,6 +82,10 @@ void TSndMainForm::CreateMainMenu()
                      MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder})
     a->setCheckable(true);
   Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
+  Menu_SecondSpectrogram = AddItem(View1, "Menu_SecondSpectrogram", "&Second Spectrogram");
+  Menu_SecondSpectrogram->setCheckable(true);
+  connect(Menu_SecondSpectrogram, &QAction::triggered, this,
+          &TSndMainForm::Menu_SecondSpectrogramClick);
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
   connect(Menu_ViewErrorHistory, &QAction::triggered, this,
@@ -143,6 +157,7 @@ void TSndMainForm::View1Click()
   MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
   DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
+  Menu_SecondSpectrogram->setChecked(SecondSpectrogram && SecondSpectrogram->isVisible());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -175,6 +190,8 @@ void TSndMainForm::FilterControlWindow1Click() { ShowTool(FilterControlForm); }
 void TSndMainForm::MultiToneGenerator1Click() { ShowTool(GeneratorForm); }
 
 void TSndMainForm::Menu_ViewCircuitClick() { ShowTool(CircuitForm); }
+
+void TSndMainForm::Menu_SecondSpectrogramClick() { ShowTool(SecondSpectrogram); }
 
 void TSndMainForm::InstallCircuitUpcalls()
 {
