@@ -46,6 +46,7 @@ void TSndMainForm::CreateMainMenu()
   File1->setObjectName("File1");
   Menu_ColorPalette = File1->addMenu("Color &Palette");
   Menu_ColorPalette->setObjectName("Menu_ColorPalette");
+  Menu_ColorPalette->menuAction()->setObjectName("Menu_ColorPalette");
   LoadColorPalette1 = AddItem(Menu_ColorPalette, "LoadColorPalette1", "&Load Color Palette...");
   SaveColorPalette1 = AddItem(Menu_ColorPalette, "SaveColorPalette1", "&Save Color Palette...");
   EditColorPalette1 = AddItem(Menu_ColorPalette, "EditColorPalette1", "&Edit Color Palette...");
