@@ -102,6 +102,9 @@ int main(int argc, char** argv)
       }
       return info;
     };
+    DebugForm->ShowGenerator = [] {
+      if (SndMainForm) SndMainForm->MultiToneGenerator1Click();
+    };
     FilterControlForm = new TFilterControlForm;
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
     OutputScope = new TMonitorScope("OutputScope", ScopeChannel::Output);

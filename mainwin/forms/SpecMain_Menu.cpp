@@ -1,5 +1,6 @@
 // The main window's menu bar MainMenu1 and its handlers.
 #include <QApplication>
+#include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -147,6 +148,11 @@ void TSndMainForm::Analysis1Click()
   const bool running = exists && !link.ThreadSuspended();
   Menu_StartSoundThd->setChecked(running);
   Stop1->setEnabled(exists);
+  Menu_StartSpectrumWaterfall->setChecked(SndConfig.SpectrumOn != 0);
+  const bool output = exists && link.SoundOutputWanted();
+  Menu_StartSoundOutput->setChecked(output);
+  Menu_StartSoundOutput->setEnabled(exists);
+  StopSoundOutput1->setEnabled(output);
 }
 
 void TSndMainForm::View1Click()
@@ -159,6 +165,7 @@ void TSndMainForm::View1Click()
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
   DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
   Menu_SecondSpectrogram->setChecked(SecondSpectrogram && SecondSpectrogram->isVisible());
+  Menu_ViewControls->setChecked(!Grp_Controls->isHidden());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
