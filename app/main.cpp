@@ -20,6 +20,8 @@
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/AlertDlg.h"
 #include "interp/forms/WatchForm.h"
+#include "mainwin/forms/PaletteEditor.h"
+#include "mainwin/forms/SecondSpectrogram.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
 #include "interp/forms/MenuDefU.h"
@@ -92,6 +94,7 @@ int main(int argc, char** argv)
     ConfigDlg = new TConfigDlg;
     AbtForm = new TAbtForm(SndMainForm);
     GeneratorForm = new TGeneratorForm;
+    PaletteEditorForm = new TPaletteEditorForm(SndMainForm);
     DebugForm = new TDebugForm;
     DebugForm->MainInfo = [] {
       DebugMainWindowInfo info;
@@ -102,6 +105,9 @@ int main(int argc, char** argv)
         info.copyDataCount = SndMainForm->CopyDataCount;
       }
       return info;
+    };
+    DebugForm->ShowGenerator = [] {
+      if (SndMainForm) SndMainForm->MultiToneGenerator1Click();
     };
     FilterControlForm = new TFilterControlForm;
     MonitorScope = new TMonitorScope("MonitorScope", ScopeChannel::Input);
@@ -124,10 +130,12 @@ int main(int argc, char** argv)
     StringEditForm = new TStringEditForm(SndMainForm);
     PicViewFrm = new TPicViewFrm;
     WatchForm = new TWatchForm;
+    SecondSpectrogram = new TSecondSpectrogram;
 
     SndMainForm->show();
     result = app.exec();
 
+    delete SecondSpectrogram;
     delete WatchForm;
     delete PicViewFrm;
     delete CircuitForm;
@@ -146,6 +154,7 @@ int main(int argc, char** argv)
     delete MonitorScope;
     delete FilterControlForm;
     delete DebugForm;
+    delete PaletteEditorForm;
     delete GeneratorForm;
     GeneratorForm = nullptr;
     delete StringEditForm;

@@ -86,6 +86,10 @@ public:
   virtual void RequestStall(int ms) { (void)ms; }
   virtual void SetDebugOptions(int bits) { (void)bits; }
 
+  // The audio thread's wish to play sound: the thread opens or closes the output to match.
+  virtual void SetSoundOutputWanted(bool wanted) { (void)wanted; }
+  virtual bool SoundOutputWanted() const { return false; }
+
   // Signal-path window: the clip counts of the generator adders into the input and into the
   // output per channel since the last call, each read and cleared in one atomic exchange.
   virtual void TakeMixClips(int inClips[2], int outClips[2])

@@ -149,6 +149,10 @@ void CSoundEngineLink::RequestStall(int ms) { g_SndThdSleepRequestMs = ms; }
 
 void CSoundEngineLink::SetDebugOptions(int bits) { g_DebugOptions = bits; }
 
+void CSoundEngineLink::SetSoundOutputWanted(bool wanted) { g_SoundOutputWanted = wanted; }
+
+bool CSoundEngineLink::SoundOutputWanted() const { return g_SoundOutputWanted; }
+
 void InstallSoundEngineLink()
 {
   static CSoundEngineLink link;

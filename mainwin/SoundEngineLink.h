@@ -29,6 +29,8 @@ public:
   void TakeMixClips(int inClips[2], int outClips[2]) override;
   void RequestStall(int ms) override;
   void SetDebugOptions(int bits) override;
+  void SetSoundOutputWanted(bool wanted) override;
+  bool SoundOutputWanted() const override;
 };
 
 // Installs the one engine link of the program.

@@ -73,7 +73,10 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window)
   Lab_FftTime = Named(new QLabel("FFT-Calc.time = ?"), "Lab_FftTime");
   Lab_ThreadLoops = Named(new QLabel("Thread loops = ?"), "Lab_ThreadLoops");
   Lab_R_Errors = Named(new QLabel("RxErrors=0"), "Lab_R_Errors");
-  Lab_G_Errors = Named(new QLabel("TxErrors=0"), "Lab_G_Errors");
+  Lab_G_Errors = Named(new TClickLabel("TxErrors=0"), "Lab_G_Errors");
+  connect(Lab_G_Errors, &TClickLabel::clicked, this, [this] {
+    if (ShowGenerator) ShowGenerator();
+  });
   Lab_LostBuffersIn = Named(new QLabel("LostIn=0"), "Lab_LostBuffersIn");
   Lab_LostBuffersOut = Named(new QLabel("LostOut=0"), "Lab_LostBuffersOut");
   Lab_InStatus = Named(new TClickLabel("InStat=0"), "Lab_InStatus");

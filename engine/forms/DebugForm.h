@@ -36,6 +36,8 @@ public:
 
   // Supplied by the main window; without it the main-window values read 0.
   std::function<DebugMainWindowInfo()> MainInfo;
+  // A click on the output-error label (Lab_G_ErrorsClick): the main window shows the generator.
+  std::function<void()> ShowGenerator;
 
   // Adds one line to the error history (the sink of DebugPrintf).
   void AddErrorLine(const QString& line);
@@ -62,7 +64,7 @@ public:
   QLabel* Lab_FftTime;
   QLabel* Lab_ThreadLoops;
   QLabel* Lab_R_Errors;
-  QLabel* Lab_G_Errors;
+  TClickLabel* Lab_G_Errors;
   QLabel* Lab_LostBuffersIn;
   QLabel* Lab_LostBuffersOut;
   QLabel* Lab_OutStatus;

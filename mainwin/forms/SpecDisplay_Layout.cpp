@@ -119,6 +119,7 @@ void TSndMainForm::CreateDisplayAreas()
   lv->setContentsMargins(0, 0, 0, 0);
   lv->setSpacing(0);
   Img_ColorLegend = new TSpecImage("Img_ColorLegend");
+  Img_ColorLegend->OnDblClick = [this] { Img_ColorLegendDblClick(); };
   Img_ColorLegend->setFixedSize(160, 10);
   Img_ColorLegendScale = new TSpecImage("Img_ColorLegendScale");
   Img_ColorLegendScale->setFixedSize(160, 22);

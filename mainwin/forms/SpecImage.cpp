@@ -44,6 +44,7 @@ void TSpecImage::mousePressEvent(QMouseEvent* e)
 
 void TSpecImage::mouseMoveEvent(QMouseEvent* e)
 {
+  MoveButtons = int(e->buttons());
   if (OnMouseMove) OnMouseMove(e->position().x(), e->position().y());
 }
 

@@ -22,6 +22,8 @@ public:
   std::function<void(int x, int y, int button)> OnMouseDown, OnMouseUp;
   std::function<void(int x, int y)> OnMouseMove;
   std::function<void()> OnClick, OnDblClick;
+  // The buttons held during the last mouse move (Qt::MouseButtons as int), for drag handlers.
+  int MoveButtons = 0;
 
 protected:
   void paintEvent(QPaintEvent* e) override;

@@ -41,6 +41,7 @@ TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirec
   CreateControlPanel();
   CreateMainMenu();
   CreateWaveFileControl();
+  CreatePopupMenus();
 
   // Which instance: the first holds lock "Vartumo1", the second "Vartumo2", others none.
   g_InstanceIndex = m_locks.Acquire(lockDirectory);

@@ -110,7 +110,15 @@ public:
   // The signal-path window's calls up to the scopes and the main window.
   void InstallCircuitUpcalls();
   void Menu_ViewWatchWindowClick();
+  void Menu_SecondSpectrogramClick();
   void DCF77decoderClick();
+  // The colour palette: load, save, edit (the colour bar's double click edits too).
+  void LoadColorPalette1Click();
+  void SaveColorPalette1Click();
+  void EditColorPalette1Click();
+  void Img_ColorLegendDblClick();
+  // After the base palette changed: the waterfall table, the colour bar, the waterfall afresh.
+  void ApplyBasePalette();
   void About1Click();
   void ExitClick();
   void Menu_HelpIndexClick();
@@ -146,6 +154,42 @@ public:
   void AddInterpreterMenuItems();  // into View1
   void Menu_ViewCmdInterpreterClick();
   void Menu_PeriodicActionsClick();
+  // Pop-up menus of the graph and the waterfall, display switches, page openers.
+  void CreatePopupMenus();
+  void PopupSpectrumPopup();
+  void Popup_WaterfallPopup();
+  void Menu_SpecAmplitudeScaleClick();
+  void Menu_SpecFrequencyScaleClick();
+  void Menu_SpecRotatedClick();
+  void Menu_WaterRotated90Click();
+  void Menu_WaterTimeScaleClick();
+  void Menu_WaterFreqScaleClick();
+  void Menu_SpectrumGraphVisibleClick();
+  void Menu_WaterfallVisibleClick();
+  void Menu_VisualizeAlertParamsClick();
+  void Menu_VisualizeAlertPeaksClick();
+  void Menu_VisualizeNoiseLevelClick();
+  void Menu_PlotSmoothedInputClick();
+  void Menu_PlotSearchPatternMatchClick();
+  void Menu_StartSpectrumWaterfallClick();
+  void StopSpectrumWaterfall1Click();
+  void Menu_StartSoundOutputClick();
+  void StopSoundOutput1Click();
+  void Menu_FFTsettingsClick();
+  void Menu_SpecPlotConfigClick();
+  void Menu_WaterConfigClick();
+  void Btn_DisplaySettingsClick();
+  void Img_ColorLegendScaleClick();
+  void Menu_DisplayColorsClick();
+  void Menu_WaterDisplayColorsClick();
+  void MM_WaveFileSettingsClick();
+  void Menu_PopSpectrumRefClick();
+  void Menu_ViewControlsClick();
+  void Grp_ControlsDblClick();
+  void Menu_LoadReferenceClick();
+  void Menu_SaveReferenceClick();
+  void Menu_SpecHelpClick();
+  void Menu_WaterHelpClick();
   void Menu_ScheduledActionsClick();
   void Menu_ExportClick();
   void Menu_AlertConfigClick();
@@ -452,7 +496,20 @@ public:
   QAction* MultiToneGenerator1;
   QAction* Menu_ViewCircuit;
   QAction* Menu_ViewWatchWindow;
+  QAction* Menu_SecondSpectrogram;
   QAction* DCF77decoder;
+  QMenu* Menu_ColorPalette;
+  QMenu* PopupSpectrum = nullptr;
+  QMenu* Popup_Waterfall = nullptr;
+  QPushButton* Btn_DisplaySettings = nullptr;
+  QAction* Menu_ViewControls = nullptr;
+  QAction* Menu_StartSpectrumWaterfall = nullptr;
+  QAction* StopSpectrumWaterfall1 = nullptr;
+  QAction* Menu_StartSoundOutput = nullptr;
+  QAction* StopSoundOutput1 = nullptr;
+  QAction* LoadColorPalette1;
+  QAction* SaveColorPalette1;
+  QAction* EditColorPalette1;
   QAction* Menu_HelpIndex;
   QAction* Menu_HelpDisplay;
   QAction* Menu_HelpComponents;

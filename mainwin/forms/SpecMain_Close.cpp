@@ -28,6 +28,7 @@
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
 #include "interp/forms/WatchForm.h"
+#include "mainwin/forms/SecondSpectrogram.h"
 #include "mainwin/forms/SpecMainWave.h"
 #include "platform/IniFile.h"
 
@@ -83,7 +84,8 @@ void TSndMainForm::FormClose()
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
                      static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg),
                      static_cast<QWidget*>(CommandForm), static_cast<QWidget*>(WatchForm),
-                     static_cast<QWidget*>(ExportForm), static_cast<QWidget*>(AlertDlgForm)})
+                     static_cast<QWidget*>(ExportForm), static_cast<QWidget*>(AlertDlgForm),
+                     static_cast<QWidget*>(SecondSpectrogram)})
     if (w) CloseToolWindow(w);
   if (AlertDlgForm) AlertDlgForm->OnSaveError = nullptr;
 

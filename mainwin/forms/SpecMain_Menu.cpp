@@ -1,5 +1,6 @@
 // The main window's menu bar MainMenu1 and its handlers.
 #include <QApplication>
+#include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -14,6 +15,7 @@
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "mainwin/forms/MonScope.h"
+#include "mainwin/forms/SecondSpectrogram.h"
 #include "mainwin/forms/SpecMain.h"
 #include "interp/forms/WatchForm.h"
 
@@ -43,6 +45,16 @@ void TSndMainForm::CreateMainMenu()
 
   File1 = MainMenu1->addMenu("&File");
   File1->setObjectName("File1");
+  Menu_ColorPalette = File1->addMenu("Color &Palette");
+  Menu_ColorPalette->setObjectName("Menu_ColorPalette");
+  Menu_ColorPalette->menuAction()->setObjectName("Menu_ColorPalette");
+  LoadColorPalette1 = AddItem(Menu_ColorPalette, "LoadColorPalette1", "&Load Color Palette...");
+  SaveColorPalette1 = AddItem(Menu_ColorPalette, "SaveColorPalette1", "&Save Color Palette...");
+  EditColorPalette1 = AddItem(Menu_ColorPalette, "EditColorPalette1", "&Edit Color Palette...");
+  connect(LoadColorPalette1, &QAction::triggered, this, &TSndMainForm::LoadColorPalette1Click);
+  connect(SaveColorPalette1, &QAction::triggered, this, &TSndMainForm::SaveColorPalette1Click);
+  connect(EditColorPalette1, &QAction::triggered, this, &TSndMainForm::EditColorPalette1Click);
+  File1->addSeparator();
   Exit1 = AddItem(File1, "Exit1", "E&xit");
   connect(Exit1, &QAction::triggered, this, &TSndMainForm::ExitClick);
 
@@ -72,6 +84,10 @@ void TSndMainForm::CreateMainMenu()
                      MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder})
     a->setCheckable(true);
   Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
+  Menu_SecondSpectrogram = AddItem(View1, "Menu_SecondSpectrogram", "&Second Spectrogram");
+  Menu_SecondSpectrogram->setCheckable(true);
+  connect(Menu_SecondSpectrogram, &QAction::triggered, this,
+          &TSndMainForm::Menu_SecondSpectrogramClick);
   connect(View1, &QMenu::aboutToShow, this, &TSndMainForm::View1Click);
   connect(DebuggingWindow1, &QAction::triggered, this, &TSndMainForm::DebuggingWindow1Click);
   connect(Menu_ViewErrorHistory, &QAction::triggered, this,
@@ -133,6 +149,11 @@ void TSndMainForm::Analysis1Click()
   const bool running = exists && !link.ThreadSuspended();
   Menu_StartSoundThd->setChecked(running);
   Stop1->setEnabled(exists);
+  Menu_StartSpectrumWaterfall->setChecked(SndConfig.SpectrumOn != 0);
+  const bool output = exists && link.SoundOutputWanted();
+  Menu_StartSoundOutput->setChecked(output);
+  Menu_StartSoundOutput->setEnabled(exists);
+  StopSoundOutput1->setEnabled(output);
 }
 
 void TSndMainForm::View1Click()
@@ -144,6 +165,8 @@ void TSndMainForm::View1Click()
   MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
   DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
+  Menu_SecondSpectrogram->setChecked(SecondSpectrogram && SecondSpectrogram->isVisible());
+  Menu_ViewControls->setChecked(!Grp_Controls->isHidden());
 }
 
 void TSndMainForm::ShowDebugPage(QWidget* page)
@@ -176,6 +199,8 @@ void TSndMainForm::FilterControlWindow1Click() { ShowTool(FilterControlForm); }
 void TSndMainForm::MultiToneGenerator1Click() { ShowTool(GeneratorForm); }
 
 void TSndMainForm::Menu_ViewCircuitClick() { ShowTool(CircuitForm); }
+
+void TSndMainForm::Menu_SecondSpectrogramClick() { ShowTool(SecondSpectrogram); }
 
 void TSndMainForm::InstallCircuitUpcalls()
 {

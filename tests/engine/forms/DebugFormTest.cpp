@@ -1,6 +1,8 @@
 // The debug window: status changes logged while hidden, pages, placement keys.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include "common/TestUtil.h"
 #include "engine/DebugU1.h"
 #include "engine/SoundThreadLink.h"
+#include "engine/forms/ClickLabel.h"
 #include "engine/forms/DebugForm.h"
 
 namespace {
@@ -87,4 +90,17 @@ TEST_F(DebugFormTest, PlacementAndPageAreStored)
   EXPECT_EQ(again.PageControl1->currentWidget(), again.TS_Miscellaneous);
   EXPECT_TRUE(again.isVisible());
   EXPECT_EQ(again.geometry().topLeft(), QPoint(21, 22));
+}
+
+TEST_F(DebugFormTest, OutputErrorLabelClickAsksForTheGenerator)
+{
+  TDebugForm form;
+  int asked = 0;
+  form.Lab_G_Errors->setText("TxErrors=3");
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.Lab_G_Errors, &press);  // no hook: nothing happens
+  form.ShowGenerator = [&asked] { ++asked; };
+  QApplication::sendEvent(form.Lab_G_Errors, &press);
+  EXPECT_EQ(asked, 1);
 }
