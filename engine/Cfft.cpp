@@ -25,6 +25,25 @@ int FloorPow2(int v) {
   return p;
 }
 
+// One radix-4 butterfly at index k: inputs x0..x3 (re/im pointers), twiddles w1..w3; declares
+// the four outputs z0r, z0i .. z3r, z3i.
+#define VT_RADIX4_BODY                                                                      \
+  const double v0r = x0r[k], v0i = x0i[k];                                                  \
+  const double u1r = x1r[k], u1i = x1i[k];                                                  \
+  const double u2r = x2r[k], u2i = x2i[k];                                                  \
+  const double u3r = x3r[k], u3i = x3i[k];                                                  \
+  const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];        \
+  const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];        \
+  const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];        \
+  const double a0r = v0r + v2r, a0i = v0i + v2i;                                            \
+  const double a1r = v0r - v2r, a1i = v0i - v2i;                                            \
+  const double a2r = v1r + v3r, a2i = v1i + v3i;                                            \
+  const double a3r = v1i - v3i, a3i = v3r - v1r;                                            \
+  const double z0r = a0r + a2r, z0i = a0i + a2i;                                            \
+  const double z1r = a1r + a3r, z1i = a1i + a3i;                                            \
+  const double z2r = a0r - a2r, z2i = a0i - a2i;                                            \
+  const double z3r = a1r - a3r, z3i = a1i - a3i;
+
 // Radix-4 stage of span ns: for block b and k < ns, j = b*ns + k,
 // v_r = x[j + r*q] * w^(r k) (w = exp(-2 pi i / (4 ns))), y[b*4ns + k + r*ns] = DFT4(v)_r.
 // tw holds w^k, w^2k, w^3k as six arrays of ns entries (re1, im1, re2, im2, re3, im3).
@@ -58,25 +77,15 @@ VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict
     double* y3i = y2i + ns;
 #pragma GCC ivdep
     for (int k = 0; k < ns; ++k) {
-      const double v0r = x0r[k], v0i = x0i[k];
-      const double u1r = x1r[k], u1i = x1i[k];
-      const double u2r = x2r[k], u2i = x2i[k];
-      const double u3r = x3r[k], u3i = x3i[k];
-      const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];
-      const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];
-      const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];
-      const double a0r = v0r + v2r, a0i = v0i + v2i;
-      const double a1r = v0r - v2r, a1i = v0i - v2i;
-      const double a2r = v1r + v3r, a2i = v1i + v3i;
-      const double a3r = v1i - v3i, a3i = v3r - v1r;
-      y0r[k] = a0r + a2r;
-      y0i[k] = a0i + a2i;
-      y1r[k] = a1r + a3r;
-      y1i[k] = a1i + a3i;
-      y2r[k] = a0r - a2r;
-      y2i[k] = a0i - a2i;
-      y3r[k] = a1r - a3r;
-      y3i[k] = a1i - a3i;
+      VT_RADIX4_BODY
+      y0r[k] = z0r;
+      y0i[k] = z0i;
+      y1r[k] = z1r;
+      y1i[k] = z1i;
+      y2r[k] = z2r;
+      y2i[k] = z2i;
+      y3r[k] = z3r;
+      y3i[k] = z3i;
     }
   }
 }
@@ -250,26 +259,20 @@ VT_CLONES void Radix4LastPower(const double* __restrict xr, const double* __rest
   double* p1 = power + ns;
   double* p2 = power + 2 * ns;
   double* p3 = power + 3 * ns;
+  const double* x0r = xr;
+  const double* x0i = xi;
+  const double* x1r = xr + ns;
+  const double* x1i = xi + ns;
+  const double* x2r = xr + 2 * ns;
+  const double* x2i = xi + 2 * ns;
+  const double* x3r = xr + 3 * ns;
+  const double* x3i = xi + 3 * ns;
   for (int k = 0; k < ns; ++k) {
-    const double v0r = xr[k], v0i = xi[k];
-    const double u1r = xr[k + ns], u1i = xi[k + ns];
-    const double u2r = xr[k + 2 * ns], u2i = xi[k + 2 * ns];
-    const double u3r = xr[k + 3 * ns], u3i = xi[k + 3 * ns];
-    const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];
-    const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];
-    const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];
-    const double a0r = v0r + v2r, a0i = v0i + v2i;
-    const double a1r = v0r - v2r, a1i = v0i - v2i;
-    const double a2r = v1r + v3r, a2i = v1i + v3i;
-    const double a3r = v1i - v3i, a3i = v3r - v1r;
-    const double y0r = a0r + a2r, y0i = a0i + a2i;
-    const double y1r = a1r + a3r, y1i = a1i + a3i;
-    const double y2r = a0r - a2r, y2i = a0i - a2i;
-    const double y3r = a1r - a3r, y3i = a1i - a3i;
-    p0[k] = y0r * y0r + y0i * y0i;
-    p1[k] = y1r * y1r + y1i * y1i;
-    p2[k] = y2r * y2r + y2i * y2i;
-    p3[k] = y3r * y3r + y3i * y3i;
+    VT_RADIX4_BODY
+    p0[k] = z0r * z0r + z0i * z0i;
+    p1[k] = z1r * z1r + z1i * z1i;
+    p2[k] = z2r * z2r + z2i * z2i;
+    p3[k] = z3r * z3r + z3i * z3i;
   }
 }
 
@@ -287,6 +290,8 @@ VT_CLONES void Radix2LastPower(const double* __restrict xr, const double* __rest
     power[k + h] = br * br + bi * bi;
   }
 }
+
+#undef VT_RADIX4_BODY
 
 // Real-FFT split step: from Z = FFT_m(x[2n] + i x[2n+1]) the spectrum of the N = 2m real
 // samples is X[k] = E[k] + W^k O[k], E = (Z[k] + conj Z[m-k]) / 2,
