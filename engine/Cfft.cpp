@@ -25,6 +25,25 @@ int FloorPow2(int v) {
   return p;
 }
 
+// One radix-4 butterfly at index k: inputs x0..x3 (re/im pointers), twiddles w1..w3; declares
+// the four outputs z0r, z0i .. z3r, z3i.
+#define VT_RADIX4_BODY                                                                      \
+  const double v0r = x0r[k], v0i = x0i[k];                                                  \
+  const double u1r = x1r[k], u1i = x1i[k];                                                  \
+  const double u2r = x2r[k], u2i = x2i[k];                                                  \
+  const double u3r = x3r[k], u3i = x3i[k];                                                  \
+  const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];        \
+  const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];        \
+  const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];        \
+  const double a0r = v0r + v2r, a0i = v0i + v2i;                                            \
+  const double a1r = v0r - v2r, a1i = v0i - v2i;                                            \
+  const double a2r = v1r + v3r, a2i = v1i + v3i;                                            \
+  const double a3r = v1i - v3i, a3i = v3r - v1r;                                            \
+  const double z0r = a0r + a2r, z0i = a0i + a2i;                                            \
+  const double z1r = a1r + a3r, z1i = a1i + a3i;                                            \
+  const double z2r = a0r - a2r, z2i = a0i - a2i;                                            \
+  const double z3r = a1r - a3r, z3i = a1i - a3i;
+
 // Radix-4 stage of span ns: for block b and k < ns, j = b*ns + k,
 // v_r = x[j + r*q] * w^(r k) (w = exp(-2 pi i / (4 ns))), y[b*4ns + k + r*ns] = DFT4(v)_r.
 // tw holds w^k, w^2k, w^3k as six arrays of ns entries (re1, im1, re2, im2, re3, im3).
@@ -58,25 +77,15 @@ VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict
     double* y3i = y2i + ns;
 #pragma GCC ivdep
     for (int k = 0; k < ns; ++k) {
-      const double v0r = x0r[k], v0i = x0i[k];
-      const double u1r = x1r[k], u1i = x1i[k];
-      const double u2r = x2r[k], u2i = x2i[k];
-      const double u3r = x3r[k], u3i = x3i[k];
-      const double v1r = u1r * w1r[k] - u1i * w1i[k], v1i = u1r * w1i[k] + u1i * w1r[k];
-      const double v2r = u2r * w2r[k] - u2i * w2i[k], v2i = u2r * w2i[k] + u2i * w2r[k];
-      const double v3r = u3r * w3r[k] - u3i * w3i[k], v3i = u3r * w3i[k] + u3i * w3r[k];
-      const double a0r = v0r + v2r, a0i = v0i + v2i;
-      const double a1r = v0r - v2r, a1i = v0i - v2i;
-      const double a2r = v1r + v3r, a2i = v1i + v3i;
-      const double a3r = v1i - v3i, a3i = v3r - v1r;
-      y0r[k] = a0r + a2r;
-      y0i[k] = a0i + a2i;
-      y1r[k] = a1r + a3r;
-      y1i[k] = a1i + a3i;
-      y2r[k] = a0r - a2r;
-      y2i[k] = a0i - a2i;
-      y3r[k] = a1r - a3r;
-      y3i[k] = a1i - a3i;
+      VT_RADIX4_BODY
+      y0r[k] = z0r;
+      y0i[k] = z0i;
+      y1r[k] = z1r;
+      y1i[k] = z1i;
+      y2r[k] = z2r;
+      y2i[k] = z2i;
+      y3r[k] = z3r;
+      y3i[k] = z3i;
     }
   }
 }
@@ -234,6 +243,56 @@ VT_CLONES void Radix2Last(const double* __restrict xr, const double* __restrict 
   }
 }
 
+// The last stages of a complex transform fused with the power: the same butterflies as
+// Radix4Stage (span ns = m/4) and Radix2Last, but each output is written as re^2 + im^2 to
+// power[], which saves writing the spectrum and reading it back in a separate sweep.
+VT_CLONES void Radix4LastPower(const double* __restrict xr, const double* __restrict xi,
+                               const double* __restrict tw, double* __restrict power, int m) {
+  const int ns = m / 4;
+  const double* w1r = tw;
+  const double* w1i = tw + ns;
+  const double* w2r = tw + 2 * ns;
+  const double* w2i = tw + 3 * ns;
+  const double* w3r = tw + 4 * ns;
+  const double* w3i = tw + 5 * ns;
+  double* p0 = power;
+  double* p1 = power + ns;
+  double* p2 = power + 2 * ns;
+  double* p3 = power + 3 * ns;
+  const double* x0r = xr;
+  const double* x0i = xi;
+  const double* x1r = xr + ns;
+  const double* x1i = xi + ns;
+  const double* x2r = xr + 2 * ns;
+  const double* x2i = xi + 2 * ns;
+  const double* x3r = xr + 3 * ns;
+  const double* x3i = xi + 3 * ns;
+  for (int k = 0; k < ns; ++k) {
+    VT_RADIX4_BODY
+    p0[k] = z0r * z0r + z0i * z0i;
+    p1[k] = z1r * z1r + z1i * z1i;
+    p2[k] = z2r * z2r + z2i * z2i;
+    p3[k] = z3r * z3r + z3i * z3i;
+  }
+}
+
+VT_CLONES void Radix2LastPower(const double* __restrict xr, const double* __restrict xi,
+                               const double* __restrict tw, double* __restrict power, int m) {
+  const int h = m / 2;
+  const double* wr = tw;
+  const double* wi = tw + h;
+  for (int k = 0; k < h; ++k) {
+    const double ur = xr[k + h], ui = xi[k + h];
+    const double vr = ur * wr[k] - ui * wi[k], vi = ur * wi[k] + ui * wr[k];
+    const double ar = xr[k] + vr, ai = xi[k] + vi;
+    const double br = xr[k] - vr, bi = xi[k] - vi;
+    power[k] = ar * ar + ai * ai;
+    power[k + h] = br * br + bi * bi;
+  }
+}
+
+#undef VT_RADIX4_BODY
+
 // Real-FFT split step: from Z = FFT_m(x[2n] + i x[2n+1]) the spectrum of the N = 2m real
 // samples is X[k] = E[k] + W^k O[k], E = (Z[k] + conj Z[m-k]) / 2,
 // O = -i (Z[k] - conj Z[m-k]) / 2, W = exp(-2 pi i / N). Writes |X[k]|^2 for k = 1 .. m-1.
@@ -385,7 +444,8 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 Cfft::~Cfft() = default;
 
 // Complex FFT of the windowed input (length m); returns the arrays that hold the result.
-void Cfft::Transform(const double* data, const double** outRe, const double** outIm) {
+bool Cfft::Transform(const double* data, const double** outRe, const double** outIm,
+                     double* power) {
   const int m = m_M;
   double* xr = m_Re.data();
   double* xi = m_Im.data();
@@ -400,6 +460,14 @@ void Cfft::Transform(const double* data, const double** outRe, const double** ou
   for (std::size_t i = 1; i < m_Stages.size(); ++i) {
     const Stage& st = m_Stages[i];
     tw += 2 * (m_Stages[i - 1].radix - 1) * m_Stages[i - 1].span;
+    if (power && i + 1 == m_Stages.size() && st.radix != 8) {
+      // Last stage of span m / radix: butterflies and power in one sweep.
+      if (st.radix == 4)
+        Radix4LastPower(xr, xi, tw, power, m);
+      else
+        Radix2LastPower(xr, xi, tw, power, m);
+      return true;
+    }
     if (st.radix == 8)
       Radix8Stage(xr, xi, yr, yi, tw, m, st.span);
     else if (st.radix == 4)
@@ -411,19 +479,20 @@ void Cfft::Transform(const double* data, const double** outRe, const double** ou
   }
   *outRe = xr;
   *outIm = xi;
+  return false;
 }
 
 void Cfft::CalcPower(const double* data, double* power) {
   const int m = m_M;
   const double* zr;
   const double* zi;
-  Transform(data, &zr, &zi);
   if (m_IsComplex) {
-    PowerOf(zr, zi, power, m);
-  } else {
-    power[0] = 0.0;
-    SplitPower(zr, zi, m_SplitCos.data(), m_SplitSin.data(), power, m);
+    if (!Transform(data, &zr, &zi, power)) PowerOf(zr, zi, power, m);
+    return;
   }
+  Transform(data, &zr, &zi, nullptr);
+  power[0] = 0.0;
+  SplitPower(zr, zi, m_SplitCos.data(), m_SplitSin.data(), power, m);
 }
 
 bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmic, int* out) {

@@ -32,6 +32,13 @@ public:
   int GetSize() const { return Size; }
   bool IsComplex() const { return m_IsComplex; }
   int GetWindow() const { return m_WindowType; }
+  // Full sweeps over the work arrays per CalcPower: the stages of the complex transform, plus
+  // the split step for real input (it forms the power as it goes), plus, for complex input whose
+  // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
+  int GetPassCount() const {
+    const bool fused = m_Stages.size() > 1 && m_Stages.back().radix != 8;
+    return static_cast<int>(m_Stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
+  }
 
   // data: N reals, or N complex values (I, Q interleaved, 2N doubles); callers treat it as
   // scratch (this implementation leaves it unchanged).
@@ -58,9 +65,10 @@ public:
   double PowerFloor = 0;   // added to each power before the log: -200 dB
 
 private:
-  // Windows data and transforms it (complex length m_M) in the work arrays; returns where the
-  // result lies.
-  void Transform(const double* data, const double** outRe, const double** outIm);
+  // Windows data and transforms it (complex length m_M) in the work arrays and tells where the
+  // result lies. With power given, a last radix-4 or radix-2 stage writes the power of each bin
+  // (natural order) there instead of the spectrum; returns whether it did.
+  bool Transform(const double* data, const double** outRe, const double** outIm, double* power);
 
   bool m_IsComplex = false;
   int m_WindowType = 0;

@@ -95,6 +95,61 @@ TEST(Cfft, PowerMatchesDirectDftForEveryWindowSizeAndKind) {
   }
 }
 
+// The large sizes, where a full direct DFT would take too long: a direct sum on chosen bins
+// (the edges, around the quarter points, random ones) for every window and kind, and Parseval's
+// sum over all bins, which any wrong bin upsets.
+TEST(Cfft, LargeSizesMatchDirectSumsOnChosenBinsAndKeepTheEnergy) {
+  for (int n : {16384, 32768, 65536}) {
+    for (bool complex : {false, true}) {
+      for (int window : {0, 1, 2}) {
+        const auto w = RefWindow(n, window);
+        const int values = complex ? 2 * n : n;
+        const int bins = complex ? n : n / 2;
+        const auto x = RandomSignal(values, 30000.0, 7 * n + 3 * window + complex);
+        std::vector<cld> xw(n);
+        for (int i = 0; i < n; ++i)
+          xw[i] = (complex ? cld(x[2 * i], x[2 * i + 1]) : cld(x[i], 0)) * w[i];
+        Cfft fft(n, complex, window);
+        std::vector<double> power(bins, 0.0);
+        fft.CalcPower(x.data(), power.data());
+        const int sign = complex ? +1 : -1;
+        std::vector<int> ks = {1, 2, 3, n / 4 - 1, n / 4, n / 4 + 1, bins - 1, bins / 2 + 5};
+        if (complex) ks.insert(ks.end(), {0, n / 2, n / 2 + 1, 3 * n / 4, n - 2});
+        std::mt19937 rng(n + window);
+        for (int i = 0; i < 10; ++i) ks.push_back(1 + static_cast<int>(rng() % (bins - 1)));
+        for (int k : ks) {
+          cld sum = 0;
+          for (int i = 0; i < n; ++i)
+            sum += xw[i] * std::polar(1.0L, sign * 2 * kPiL * ((static_cast<int64_t>(k) * i) % n) / n);
+          const long double ref = std::abs(sum);
+          const long double got = std::sqrt(static_cast<long double>(power[k]));
+          // Error relative to the typical bin magnitude (sqrt of the mean power).
+          const long double typical = std::sqrt(static_cast<long double>(n)) * 30000.0L / 3;
+          EXPECT_LT(std::fabs(got - ref) / typical, 1e-9L)
+              << "N=" << n << " complex " << complex << " window " << window << " bin " << k;
+        }
+        // Parseval: sum |X[k]|^2 over all N bins = N * sum |x|^2. For real input the bins above
+        // N/2 mirror those below; bin 0 and bin N/2 are the plain and alternating sums.
+        long double energy = 0, total = 0;
+        for (int i = 0; i < n; ++i) energy += std::norm(xw[i]);
+        if (complex) {
+          for (int k = 0; k < n; ++k) total += power[k];
+        } else {
+          long double s0 = 0, sh = 0;
+          for (int i = 0; i < n; ++i) {
+            s0 += xw[i].real();
+            sh += (i % 2 ? -1 : 1) * xw[i].real();
+          }
+          total = s0 * s0 + sh * sh;
+          for (int k = 1; k < n / 2; ++k) total += 2.0L * power[k];
+        }
+        EXPECT_LT(std::fabs(total / (n * energy) - 1), 1e-12L)
+            << "N=" << n << " complex " << complex << " window " << window;
+      }
+    }
+  }
+}
+
 TEST(Cfft, SizesAreClampedAndRoundedDownToPowersOfTwo) {
   const struct {
     int asked, got;
