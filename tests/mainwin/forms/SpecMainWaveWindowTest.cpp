@@ -22,7 +22,8 @@ TEST_F(MainWindowTest, WaveEntriesInTheFileMenuAndRecordingStopsAtClose)
   for (QAction* a : f->File1->actions())
     if (!a->isSeparator()) names << a->objectName();
   EXPECT_EQ(names, QStringList({"AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile",
-                                "LogOutputToWAV", "Menu_LogDecimatedIQ", "Menu_ColorPalette",
+                                "LogOutputToWAV", "Menu_LogDecimatedIQ", "Menu_LoadReference",
+                                "Menu_SaveReference", "MM_WaveFileSettings", "Menu_ColorPalette",
                                 "Exit1"}));
 
   const QString path = QString::fromStdString(dir.file("in.wav"));
