@@ -208,6 +208,14 @@ public:
   // shown; returns false then.
   bool SaveSettingsFile(const std::string& fileName, int parts);
   void CreateQuickSettingsMenu();
+  // The fixed quick presets 1..6: the preset's settings, then a full redraw.
+  void ApplyQuickPreset(int preset);
+  void Menu_SlowCW4Click();
+  void Menu_SlowCW30Click();
+  void Menu_SlowCW120Click();
+  void Menu_FastCW1Click();
+  void QSMenu_LoranWatcherClick();
+  void QSMenu_MtHell7Click();
   void Menu_QuickSettingsClick();  // before the menu shows
   void UpdateQuickSettingsMenu();
   // Loads the profile of user menu entry index (0..9; others do nothing).

@@ -6,6 +6,8 @@
 
 #include "engine/BigSampleBuffer.h"
 #include "engine/FreqMixer.h"
+#include "engine/RedrawRequest.h"
+#include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "interp/ProfileInfo.h"
@@ -19,6 +21,21 @@ void TSndMainForm::CreateQuickSettingsMenu()
   Menu_QuickSettings->setObjectName("Menu_QuickSettings");
   MainMenu1->insertMenu(Help1 ? Help1->menuAction() : nullptr, Menu_QuickSettings);
   using Handler = void (TSndMainForm::*)();
+  // The six fixed presets first, named by their own texts.
+  struct Preset { const char* name; Handler handler; };
+  static constexpr Preset kPresets[6] = {
+      {"Menu_SlowCW4", &TSndMainForm::Menu_SlowCW4Click},
+      {"Menu_SlowCW30", &TSndMainForm::Menu_SlowCW30Click},
+      {"Menu_SlowCW120", &TSndMainForm::Menu_SlowCW120Click},
+      {"Menu_FastCW1", &TSndMainForm::Menu_FastCW1Click},
+      {"QSMenu_LoranWatcher", &TSndMainForm::QSMenu_LoranWatcherClick},
+      {"QSMenu_MtHell7", &TSndMainForm::QSMenu_MtHell7Click}};
+  for (int i = 0; i < 6; ++i) {
+    QAction* a = Menu_QuickSettings->addAction(QString::fromLatin1(QuickSettingsMenuText(i + 1)));
+    a->setObjectName(kPresets[i].name);
+    connect(a, &QAction::triggered, this, kPresets[i].handler);
+  }
+  Menu_QuickSettings->addSeparator();
   static constexpr Handler kHandlers[kNrUserMenuEntries] = {
       &TSndMainForm::QSMenu_User1Click, &TSndMainForm::QSMenu_User2Click,
       &TSndMainForm::QSMenu_User3Click, &TSndMainForm::QSMenu_User4Click,
@@ -38,6 +55,19 @@ void TSndMainForm::CreateQuickSettingsMenu()
 }
 
 void TSndMainForm::Menu_QuickSettingsClick() { UpdateQuickSettingsMenu(); }
+
+void TSndMainForm::ApplyQuickPreset(int preset)
+{
+  LoadQuickSettings(preset);
+  g_RedrawRequestMask = REDRAW_ALL;
+}
+
+void TSndMainForm::Menu_SlowCW4Click() { ApplyQuickPreset(1); }
+void TSndMainForm::Menu_SlowCW30Click() { ApplyQuickPreset(2); }
+void TSndMainForm::Menu_SlowCW120Click() { ApplyQuickPreset(3); }
+void TSndMainForm::Menu_FastCW1Click() { ApplyQuickPreset(4); }
+void TSndMainForm::QSMenu_LoranWatcherClick() { ApplyQuickPreset(5); }
+void TSndMainForm::QSMenu_MtHell7Click() { ApplyQuickPreset(6); }
 
 void TSndMainForm::UpdateQuickSettingsMenu()
 {

@@ -11,6 +11,7 @@
 
 #include "control/forms/ConfigDlg.h"
 #include "engine/RedrawRequest.h"
+#include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
 #include "engine/forms/HelpHook.h"
@@ -245,6 +246,37 @@ TEST_F(MenusTest, PopupHelpItemsAskForTheirContexts)
   Action("Menu_WaterHelp")->trigger();
   SetHelpContextHandler(old);
   EXPECT_EQ(asked, (std::vector<uint32_t>{170, 180}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MenusTest, FixedPresetsApplyTheirSettingsWithARedraw)
+{
+  struct Case { const char* action; int preset; };
+  const Case cases[] = {{"Menu_SlowCW4", 1},        {"Menu_SlowCW30", 2},
+                        {"Menu_SlowCW120", 3},      {"Menu_FastCW1", 4},
+                        {"QSMenu_LoranWatcher", 5}, {"QSMenu_MtHell7", 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    QAction* a = Action(c.action);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(), QString::fromLatin1(QuickSettingsMenuText(c.preset)));
+    // The preset's own result, from the same starting settings.
+    SndConfig.FreqMin = 1.0;
+    SndConfig.FreqMax = 2.0;
+    LoadQuickSettings(c.preset);
+    const double wantMin = SndConfig.FreqMin, wantMax = SndConfig.FreqMax;
+    SndConfig.FreqMin = 1.0;
+    SndConfig.FreqMax = 2.0;
+    g_RedrawRequestMask = 0;
+    a->trigger();
+    EXPECT_EQ(double(SndConfig.FreqMin), wantMin);
+    EXPECT_EQ(double(SndConfig.FreqMax), wantMax);
+    EXPECT_NE(double(SndConfig.FreqMax), 2.0);
+    EXPECT_EQ(int(g_RedrawRequestMask), REDRAW_ALL);
+  }
 }
 
 }  // namespace
