@@ -280,3 +280,49 @@ TEST_F(MenusTest, FixedPresetsApplyTheirSettingsWithARedraw)
 }
 
 }  // namespace
+
+namespace {
+
+// Every command of the menu bar and the pop-ups is one action (or one control) of the window.
+TEST_F(MenusTest, EveryCommandExistsOnce)
+{
+  const char* actions[] = {
+      "Menu_SetupAudio", "Menu_SetupAudioServer", "Menu_SetupFFT", "Menu_FFTsettings",
+      "Menu_SetupInterface", "Menu_SetupSpectrumDisplay", "Menu_SpecPlotConfig",
+      "Menu_WaterConfig", "Menu_SetupSpectrumColors", "Menu_DisplayColors",
+      "Menu_WaterDisplayColors", "Menu_SetupWaveFile", "MM_WaveFileSettings",
+      "Menu_MarkerSettings", "Menu_FreqRespCalib", "Menu_PopSpectrumRef", "Menu_SetupSystem",
+      "DebuggingWindow1", "Menu_ViewErrorHistory", "Menu_CpuPerformanceWindow",
+      "MultiToneGenerator1", "ViewInputMonitor", "ViewOutputMonitor", "Menu_AlertConfig",
+      "FilterControlWindow1", "Menu_ViewCircuit", "Menu_Export", "DCF77decoder",
+      "Menu_ViewCmdInterpreter", "Menu_ViewWatchWindow", "Menu_SecondSpectrogram", "About1",
+      "QSMenu_UserDefined", "Exit1", "Menu_SpecAmplitudeScale", "Menu_SpecFrequencyScale",
+      "Menu_SpecRotated", "Menu_WaterRotated90", "Menu_WaterTimeScale", "Menu_WaterFreqScale",
+      "Menu_SpectrumGraphVisible", "Menu_SpectrumGraphVisible2", "Menu_WaterfallVisible",
+      "Menu_WaterfallVisible2", "Menu_VisualizeAlertParams", "Menu_VisualizeAlertPeaks",
+      "Menu_VisualizeNoiseLevel", "Menu_PlotSmoothedInput", "Menu_PlotSearchPatternMatch",
+      "Menu_StartSpectrumWaterfall", "StopSpectrumWaterfall1", "Menu_StartSoundOutput",
+      "StopSoundOutput1", "Menu_PeriodicActions", "Menu_ScheduledActions", "Menu_ViewControls",
+      "Menu_LoadReference", "Menu_SaveReference", "LoadColorPalette1", "SaveColorPalette1",
+      "EditColorPalette1", "Menu_HelpIndex", "Menu_HelpDisplay", "Menu_HelpComponents",
+      "Menu_HelpPeriodic", "Menu_HelpInterpreter", "Menu_HelpWatch", "Menu_SpecHelp",
+      "Menu_WaterHelp", "Menu_SlowCW4", "Menu_SlowCW30", "Menu_SlowCW120", "Menu_FastCW1",
+      "QSMenu_LoranWatcher", "QSMenu_MtHell7", "Menu_QuickSettings", "Menu_StartSoundThd",
+      "Stop1", "AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile", "LogOutputToWAV",
+  };
+  for (const char* name : actions) {
+    // Menus are found by their own object; their menu action carries no name of its own here.
+    const int menus = int(form->findChildren<QMenu*>(name).size());
+    const int items = int(form->findChildren<QAction*>(name).size());
+    EXPECT_EQ(menus > 0 ? 1 : items, 1) << name;
+  }
+  for (int i = 1; i <= 10; ++i) {
+    const QString name = QString("QSMenu_User%1").arg(i);
+    EXPECT_EQ(form->findChildren<QAction*>(name).size(), 1) << name.toStdString();
+  }
+  EXPECT_EQ(form->findChildren<QPushButton*>("Btn_DisplaySettings").size(), 1);
+  EXPECT_NE(form->findChild<QMenu*>("PopupSpectrum"), nullptr);
+  EXPECT_NE(form->findChild<QMenu*>("Popup_Waterfall"), nullptr);
+}
+
+}  // namespace
