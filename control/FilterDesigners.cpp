@@ -134,9 +134,10 @@ int DesignFIR1Filter(const FIR1DesignInput& in, DigiFilterBlock* edited, DigiFil
     return Refuse(DESIGN_ERR_RANGE, message,
                   "Cut-off frequency must lie between 0 and half the sample rate.");
   }
-  if (!(bw > 0.0)) return Refuse(DESIGN_ERR_RANGE, message, "Bandwidth must be above 0.");
-  // Taps: 4 / bandwidth, made even, limited to 2..128 (no overflow for tiny bandwidths).
-  const double mExact = 4.0 / bw;
+  if (!(bw >= 0.0)) return Refuse(DESIGN_ERR_RANGE, message, "Bandwidth must not be below 0.");
+  // Taps: 4 / bandwidth, made even, limited to 2..128 (no overflow for tiny bandwidths); a
+  // bandwidth of 0 gives the shortest filter, 2 taps.
+  const double mExact = bw > 0.0 ? 4.0 / bw : 2.0;
   int m = mExact >= 1000.0 ? 1000 : static_cast<int>(mExact);
   if (m & 1) ++m;
   if (m < 2) m = 2;

@@ -7,7 +7,6 @@
 
 #include "engine/MachineConfig.h"
 #include "engine/SoundThdMsgQueue.h"
-#include "interp/CliCommands.h"
 #include "platform/SerialLines.h"
 #include "platform/Speaker.h"
 
@@ -24,8 +23,8 @@ bool g_NoSpeakerSaid = false;
 
 void PortIO_Init()
 {
-  // The interpreter's "sound" command sounds the speaker through here.
-  CLI_SetSpeakerToneFunc(SpeakerTone);
+  // Nothing to prepare: the port opens with ComPort_Open, the speaker is found on first use.
+  // The program's start-up hands SpeakerTone to the interpreter's "sound" command.
 }
 
 bool ComPort_Open()

@@ -13,7 +13,7 @@ extern unsigned short g_ComPortBaseAddress;
 // The open serial line's file descriptor, -1 when closed.
 extern int g_ComPortHandle;
 
-// Start-up hook: hands SpeakerTone to the interpreter's "sound" command.
+// Start-up hook (step 7 of the main window's start-up); nothing to prepare at present.
 void PortIO_Init();
 // Closes an open port, then opens the port MachineConfig.PttPortNumber names (1..4). False
 // when none is configured (0), the number is out of range, or the device cannot be opened.

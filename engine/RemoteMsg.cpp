@@ -3,17 +3,21 @@
 
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 RemoteMsg g_Queue[kRemoteMsgSlots];
 int g_CurrentIndex = 0;
 uint32_t g_ReceivedCount = 0;
+uint32_t g_FrameCount = 0;
+std::function<void(const char*)> g_CommandHandler;
 
 }  // namespace
 
 uint32_t RemoteMsg_Receive(uint32_t sender, const char code[4], uint32_t length, const void* data)
 {
+  ++g_FrameCount;
   if (length > kRemoteMsgMaxData) return REMOTE_MSG_TOO_LONG;
   if (code[0] != 0) {
     if (g_CurrentIndex >= kRemoteMsgSlots || g_CurrentIndex < 0) g_CurrentIndex = 0;
@@ -71,6 +75,13 @@ void RemoteMsg_InitReply(const RemoteMsg* request, RemoteMsg* reply, uint32_t va
 void RemoteMsg_HandleCL(const RemoteMsg* request)
 {
   static RemoteMsg reply;  // 1 KB: kept off the stack
+  if (g_CommandHandler && request->Length > 0) {
+    static char line[kRemoteMsgMaxData + 1];
+    const size_t n = strnlen(reinterpret_cast<const char*>(request->Data), request->Length);
+    std::memcpy(line, request->Data, n);
+    line[n] = '\0';
+    g_CommandHandler(line);
+  }
   RemoteMsg_InitReply(request, &reply, 0);
   if (request->Code[2] == 'F') {
     // The reply is a text: its length is that of the zero-terminated text plus 1.
@@ -88,6 +99,13 @@ void RemoteMsg_ProcessQueue()
   }
 }
 
+void RemoteMsg_SetCommandHandler(std::function<void(const char* line)> handler)
+{
+  g_CommandHandler = std::move(handler);
+}
+
+uint32_t RemoteMsg_FrameCount() { return g_FrameCount; }
+
 uint32_t RemoteMsg_ReceivedCount() { return g_ReceivedCount; }
 
 int RemoteMsg_CurrentIndex() { return g_CurrentIndex; }
@@ -97,4 +115,5 @@ void RemoteMsg_ResetQueue()
   std::memset(g_Queue, 0, sizeof(g_Queue));
   g_CurrentIndex = 0;
   g_ReceivedCount = 0;
+  g_FrameCount = 0;
 }

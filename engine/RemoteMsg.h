@@ -9,6 +9,7 @@
 // Threads: the queue functions run on the GUI thread only (the socket thread hands each frame
 // over through TThread::Synchronize). RemoteMsg_SendCopyData may be called from the GUI thread.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 inline constexpr int kRemoteMsgSlots = 20;
@@ -42,14 +43,20 @@ void RemoteMsg_Free(RemoteMsg* msg);
 // Reply frame for a request: sender 0, code bytes 0-1 copied, 2-3 lower case, four data bytes
 // holding value (little-endian).
 void RemoteMsg_InitReply(const RemoteMsg* request, RemoteMsg* reply, uint32_t value);
-// "CL" messages: code byte 2 'F' is answered with a one-byte reply (an empty text); every
-// other letter gets no reply.
+// "CL" messages: the data (a command line, up to the first zero byte) goes to the command
+// handler; code byte 2 'F' is then answered with a one-byte reply (an empty text); every other
+// letter gets no reply.
 void RemoteMsg_HandleCL(const RemoteMsg* request);
+// Who runs the command lines of "CL" messages (the program installs the interpreter; empty:
+// they are only answered). GUI thread.
+void RemoteMsg_SetCommandHandler(std::function<void(const char* line)> handler);
 // Sends a reply to the connection with id `window`: 1 sent, 0 no such connection or the peer
 // does not take it.
 uint32_t RemoteMsg_SendCopyData(uint32_t window, const RemoteMsg* reply);
 
-// Counters (GUI thread).
+// Counters (GUI thread). FrameCount counts every message that arrived, queries and refused
+// ones too; ReceivedCount only the queued ones.
+uint32_t RemoteMsg_FrameCount();
 uint32_t RemoteMsg_ReceivedCount();
 int RemoteMsg_CurrentIndex();
 // Empties the queue and clears both counters (start-up, tests).

@@ -184,6 +184,9 @@ void SetSoundInOutWanted(bool in, bool out);
 // the processing rate is the input rate when input is wanted, else the output rate, divided
 // by the realised divisor 1, 2, 4 or 8) and returns g_ProcessingSampleRate.
 double CalcEffectiveSampleRates();
+// Rebuilds both channels' mixer tables for their set frequencies at g_ProcessingSampleRate:
+// after every change of the processing rate (GUI thread).
+void RetuneFreqMixers();
 
 // g_BasebandFreqMin / Max from SndConfig.FreqMin / FreqMax minus SndConfig.FreqOffset, >= 0.
 void UpdateFreqRangeLimits();

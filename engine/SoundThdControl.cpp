@@ -202,6 +202,12 @@ double CalcEffectiveSampleRates()
   return rate;
 }
 
+void RetuneFreqMixers()
+{
+  FreqMixer_SetFrequency(&g_FreqMixers[0], SndConfig.MixerFrequency);
+  FreqMixer_SetFrequency(&g_FreqMixers[1], SndConfig.SecondMixer.MixerFrequency);
+}
+
 void SetSoundInOutWanted(bool in, bool out)
 {
   g_SoundInputWanted = in;

@@ -8,6 +8,7 @@
 #include "engine/SndConfig.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/TimeUtils.h"
+#include "interp/CliCommands.h"
 #include "interp/ExportSeam.h"
 #include "interp/SpectrumAlert.h"
 
@@ -55,6 +56,7 @@ void CMainLoop::Tick() {
   const int64_t deadline = counter + (TimerInterval_ms < 100 ? freq / 20 : freq / 10);
 
   m_Host->ProcessRemoteMessages();
+  CLI_ReapChildren();  // programs started by exec leave no zombie behind
 
   char msg[SOUND_THD_MSG_LEN];
   if (GetSoundThdMessage(msg, sizeof msg)) m_Host->Log(20, m_Lines->TimeNow, msg);

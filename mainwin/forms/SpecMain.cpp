@@ -16,6 +16,8 @@
 
 #include "engine/ProgramInstance.h"
 #include "engine/RedrawRequest.h"
+#include "engine/RemoteMsg.h"
+#include "mainwin/forms/SpecMainWave.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
@@ -61,6 +63,15 @@ TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirec
 
 TSndMainForm::~TSndMainForm()
 {
+  // Without FormClose (a window destroyed unclosed) the wave-file control still holds a file:
+  // it is shut down here, while the loop host and line producer it calls still exist (the
+  // members go before the child objects would).
+  delete WaveFiles;
+  WaveFiles = nullptr;
+  if (!m_closed) {
+    RemoteMsg_StopServer();
+    RemoteMsg_SetCommandHandler(nullptr);
+  }
   FreeSpectrumHistory();  // normally done by FormClose already
   Profile_InstallHandlers({}, {});
   if (SndMainForm == this) SndMainForm = nullptr;
@@ -194,10 +205,17 @@ void TSndMainForm::CalcWaterfallPalette()
 
 void TSndMainForm::UpdateSampleRateInfo()
 {
-  // While a wave file is analysed off-line its own rate counts (wave analysis, later).
-  NominalSampleRate = SndConfig.SampleRate;
-  SampleRateDivisor = SndConfig.RateDivisor;
-  ProcessingSampleRate = SoundThreadLink().CalcEffectiveSampleRates();
+  if (IsAnalyzingWaveFile()) {
+    // Off-line analysis: the lines come from the file at its rate and decimation.
+    const CWaveAnalysis& a = WaveFiles->Analysis;
+    NominalSampleRate = a.Params.SampleRate;
+    ProcessingSampleRate = a.Params.SampleRate;
+    SampleRateDivisor = a.Decimation;
+  } else {
+    NominalSampleRate = SndConfig.SampleRate;
+    SampleRateDivisor = SndConfig.RateDivisor;
+    ProcessingSampleRate = SoundThreadLink().CalcEffectiveSampleRates();
+  }
   EffectiveSampleRate =
       SampleRateDivisor < 1 ? ProcessingSampleRate : ProcessingSampleRate / SampleRateDivisor;
 }

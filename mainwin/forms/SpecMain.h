@@ -544,6 +544,7 @@ private:
   CInstanceLocks m_locks;
   bool m_shownOnce = false;
   bool m_closed = false;
+  bool m_RateFromFile = false;  // UpdateSampleRateInfo last used an off-line file's rate
 };
 
 extern TSndMainForm* SndMainForm;

@@ -34,6 +34,7 @@
 #include "interp/forms/WatchForm.h"
 #include "mainwin/forms/MonScope.h"
 #include "mainwin/forms/SpecMain.h"
+#include "mainwin/forms/SpecMainWave.h"
 #include "platform/PerfCounter.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -132,7 +133,11 @@ void TSndMainLoopHost::CommandWindowMessage(const char* text)
   CmdWin_AddTimedMessage(5, 0, text);
 }
 
-void TSndMainLoopHost::ProcessRemoteMessages() { RemoteMsg_ProcessQueue(); }
+void TSndMainLoopHost::ProcessRemoteMessages()
+{
+  m_Form->CopyDataCount = static_cast<int>(RemoteMsg_FrameCount());
+  RemoteMsg_ProcessQueue();
+}
 
 void TSndMainLoopHost::ApplyFreqEdit(FreqEdit which) { m_Form->ApplyFreqEdit(which); }
 
@@ -161,9 +166,18 @@ bool TSndMainLoopHost::ConfigurationChanged()
     DebugPrintf(5, m_Form->TimeNow, "Sample rate or decimation will be changed.");
     g_SoundReopenRequest = true;
     g_AudioServerReinitRequest = true;
-    FreqMixer_SetFrequency(&g_FreqMixers[0], SndConfig.MixerFrequency);
-    InitBigBufferDecimation(&g_BigBuffers[0], SoundThreadLink().CalcEffectiveSampleRates(), SndConfig.RateDivisor,
-                            m_Form->GetDisplayCenterFreq());
+    // The rates first: the mixers' tables are built for the new processing rate.
+    const double rate = SoundThreadLink().CalcEffectiveSampleRates();
+    RetuneFreqMixers();
+    if (m_Form->IsAnalyzingWaveFile()) {
+      // Ring 0 is fed from the file off-line: it keeps the file's rate and decimation.
+      const CWaveAnalysis& a = m_Form->WaveFiles->Analysis;
+      InitBigBufferDecimation(&g_BigBuffers[0], a.Params.SampleRate, a.Decimation,
+                              m_Form->GetDisplayCenterFreq());
+    } else {
+      InitBigBufferDecimation(&g_BigBuffers[0], rate, SndConfig.RateDivisor,
+                              m_Form->GetDisplayCenterFreq());
+    }
     g_BigBufferResetCount += 1;
     changed = true;
   }
@@ -181,6 +195,7 @@ void TSndMainLoopHost::ProcessingRateCheck()
   if (g_ProcessingSampleRate != m_SeenProcessingRate) {
     m_Form->UpdateSampleRateInfo();
     m_SeenProcessingRate = g_ProcessingSampleRate;
+    RetuneFreqMixers();  // the tables hold whole cycles at the rate they were built for
     m_AppliedRate = SndConfig.SampleRate;
     m_AppliedDivisor = SndConfig.SampleRateDivisor;
     m_AppliedRateDivisor = SndConfig.RateDivisor;

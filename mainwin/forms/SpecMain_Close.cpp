@@ -12,6 +12,7 @@
 #include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
+#include "engine/RemoteMsg.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
@@ -61,6 +62,8 @@ void TSndMainForm::FormClose()
   ShowProgress(ProgressButton, "TERMINATING 1");
 
   SpeakerTone(0);
+  RemoteMsg_StopServer();
+  RemoteMsg_SetCommandHandler(nullptr);
   if (WaveFiles) WaveFiles->Shutdown();  // recording stops, the analysed file is closed
 
   CSoundThreadLink& link = SoundThreadLink();

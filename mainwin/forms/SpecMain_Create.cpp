@@ -13,6 +13,7 @@
 #include "engine/MachineConfig.h"
 #include "engine/PortIO.h"
 #include "engine/PreciseClock.h"
+#include "engine/RemoteMsg.h"
 #include "engine/ProgramInstance.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SettingsIni.h"
@@ -79,6 +80,9 @@ void TSndMainForm::FormCreate()
   // The interpreter words of the windows below the main window, for the whole run.
   CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
   CLI_RegisterObjectWord("export", CLI_ExecExportCommand);
+  // The interpreter's sound outputs: "click" beeps, "sound" drives the PC speaker.
+  CLI_SetBeepFunc([] { QApplication::beep(); });
+  CLI_SetSpeakerToneFunc(SpeakerTone);
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 
@@ -123,6 +127,11 @@ void TSndMainForm::FormCreate()
   HelpBrowser_Init(this, GetProgramDirectory() + "html/", g_HelpTopics);
   // Every window below the main window reaches the help through this handler.
   SetHelpContextHandler([](uint32_t id) { return HelpBrowser_ShowContext(id); });
+  // Other programs reach this instance through its own socket; their command lines run in
+  // the interpreter as macro lines when the main timer handles the queue.
+  RemoteMsg_ResetQueue();
+  RemoteMsg_SetCommandHandler([](const char* line) { CLI_ExecuteMacro(2, line); });
+  RemoteMsg_StartServer(g_InstanceIndex);
   Timer1->start();
 }
 

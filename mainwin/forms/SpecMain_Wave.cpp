@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "interp/SpectrumAlert.h"
 #include "mainwin/forms/SpecMain.h"
@@ -20,6 +21,17 @@ void TSndMainForm::CreateWaveFileControl()
   host.LiveView = [this] { return LoopHost->IsLiveView(); };
   host.OnUpdateWaterfall = [this](int n) { UpdateWaterfall(n); };
   WaveFiles->IdleStatusText = [] { return SoundThreadStateText(); };
+  // An off-line analysis starting or ending changes the rate the lines come at: the range
+  // and the scale follow.
+  host.OnShowStatus = [this] {
+    WaveFiles->UpdateWaveFileStatus();
+    const bool offLine = IsAnalyzingWaveFile();
+    if (offLine != m_RateFromFile) {
+      m_RateFromFile = offLine;
+      UpdateSampleRateInfo();
+      if (m_shownOnce) SetFreqRange(SndConfig.FreqMin, SndConfig.FreqMax);
+    }
+  };
   WaveFiles->CountdownRunning = [this] { return EventCountdown >= 0; };
   host.OnResetHistoryView = [this] {
     HistoryViewLine = -1;

@@ -162,7 +162,7 @@ TEST(Speaker, TonesReachTheToneDeviceAndExitSilencesIt)
   const std::string dev = dir.file("event-spkr");
   vt_test::WriteWholeFile(dev, "");
   ASSERT_TRUE(Speaker_OpenDevice(dev.c_str(), SPEAKER_EVENT_DEVICE));
-  PortIO_Init();
+  CLI_SetSpeakerToneFunc(SpeakerTone);  // as the program's start-up does
   ASSERT_EQ(CLI_ExecuteMacro(2, "sound 1000"), 0);
   SpeakerTone(-5);
   std::vector<input_event> ev = ReadEvents(dev);

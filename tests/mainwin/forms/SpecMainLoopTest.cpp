@@ -4,12 +4,17 @@
 
 #include <QLineEdit>
 #include <QTimer>
+#include <chrono>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "MainWindowFixture.h"
 #include "engine/MachineConfig.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
+#include "interp/CliCommands.h"
 #include "mainwin/forms/SpecMain.h"
 
 namespace {
@@ -105,6 +110,28 @@ TEST_F(SpecMainLoop, FrequencyEditAppliedAfterThirtyTicks) {
   form->Timer1Timer();
   EXPECT_DOUBLE_EQ(SndConfig.FreqMin.load(), 150.0);
   EXPECT_EQ(ed->text(), "150.0");
+}
+
+// A program started by exec that ends is collected by the next ticks: no zombie stays.
+TEST_F(SpecMainLoop, ExecutedProgramLeavesNoZombie) {
+  for (int i = 0; i < 21; ++i) form->Timer1Timer();  // past the start-up ticks
+  std::string error;
+  const int pid = CLI_StartProcess("true", &error);
+  ASSERT_GT(pid, 0) << error;
+  const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+  auto state = [&]() -> char {
+    std::ifstream in(stat);
+    std::string line;
+    if (!std::getline(in, line)) return 0;  // gone: reaped
+    const size_t p = line.rfind(')');
+    return p != std::string::npos && p + 2 < line.size() ? line[p + 2] : '?';
+  };
+  // Wait (bounded) until it has ended and waits for its parent.
+  for (int i = 0; i < 2000 && state() != 'Z'; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(state(), 'Z');
+  form->Timer1Timer();
+  EXPECT_EQ(state(), 0);
 }
 
 }  // namespace

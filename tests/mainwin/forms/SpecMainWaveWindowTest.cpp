@@ -1,12 +1,16 @@
 // The wave-file entries in the real main window: where they sit in the File menu, and a
 // recording started from the menu is stopped and finished by closing the window.
 #include <QAction>
+#include <QTimer>
 #include <QMenu>
+#include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
 
 #include "engine/forms/DialogHooks.h"
 #include "engine/SndConfig.h"
+#include "engine/BigSampleBuffer.h"
+#include "engine/RedrawRequest.h"
 
 #include "engine/C_WaveIO.h"
 #include "engine/WaveLogDecimator.h"
@@ -72,4 +76,56 @@ TEST_F(MainWindowTest, OffLineAnalysisRunsOnTheMainTimer)
   EXPECT_FALSE(f->WaveFiles->Analysis.IsFileOpen());  // the end of the file ended it
   EXPECT_EQ(f->Lines->LinesMade, 22050u / 1103);     // 2 s in whole lines of 1,103 samples
   EXPECT_EQ(f->StatusOwner, 0);
+}
+
+// An 8 kHz file analysed off-line with the card set to 48 kHz: the range and the rate shown
+// are the file's (0..4 kHz) while it is read, also across a settings change, and the card's
+// again afterwards.
+TEST_F(MainWindowTest, OffLineAnalysisShowsTheFilesRange)
+{
+  TSndMainForm* f = Make();
+  f->show();
+  f->Timer1->stop();
+  SndConfig.SampleRate = 48000;
+  SndConfig.SampleRateDivisor = 1;
+  SndConfig.RateDivisor = 1;
+  SndConfig.NrOfSamples = 1024;
+  SndConfig.ComplexFFT = 0;
+  SndConfig.FreqOffset = 0;
+  f->UpdateSampleRateInfo();
+  f->SetFreqRange(0, 24000);
+  EXPECT_DOUBLE_EQ(f->GetMaxDisplayableFreq(0), 24000);
+  const std::string path = dir.file("eight.wav");
+  {
+    C_WaveIO out;
+    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 8000));
+    std::vector<int16_t> s(8000 * 120, 0);
+    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(4000 * std::sin(0.3 * double(i)));
+    out.WriteSamples(s.data(), int(s.size() * 2));
+    out.CloseFile();
+  }
+  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& n) {
+    n = QString::fromStdString(path);
+    return true;
+  };
+  f->findChild<QAction*>("AnalyzeInputFile")->trigger();
+  TDialogHooks::FileDialogHook = nullptr;
+  ASSERT_TRUE(f->IsAnalyzingWaveFile());
+  EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 8000);
+  EXPECT_DOUBLE_EQ(f->GetMaxDisplayableFreq(0), 4000);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 4000);
+  EXPECT_EQ(f->Ed_FreqMax->text(), "4000.0");
+
+  for (int i = 0; i < 25; ++i) f->Timer1Timer();
+  g_RedrawRequestMask = g_RedrawRequestMask | 2;  // a settings change while it reads
+  f->Timer1Timer();
+  ASSERT_TRUE(f->IsAnalyzingWaveFile());
+  EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 8000);
+  EXPECT_DOUBLE_EQ(g_BigBuffers[0].InputRate, 8000);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 4000);
+
+  f->StopWaveFileAnalysis();
+  f->WaveFiles->Host.ShowStatus();
+  EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 48000);
+  EXPECT_DOUBLE_EQ(f->GetMaxDisplayableFreq(0), 24000);
 }
