@@ -124,7 +124,12 @@ void CMainLoop::Tick() {
 
   if ((g_RedrawRequestMask & 2) && UpdatingControls == 0) {
     g_RedrawRequestMask &= ~2;
-    m_Host->Log(5, m_Lines->TimeNow, "Configuration has been changed.");
+    // Said once: every brightness or contrast click is a change, and the error list is no
+    // place for a line per click.
+    if (!m_ConfigChangeLogged) {
+      m_ConfigChangeLogged = true;
+      m_Host->Log(5, m_Lines->TimeNow, "Configuration has been changed.");
+    }
     if (m_Host->ConfigurationChanged()) {
       m_Lines->FftRestart = true;
       m_Lines->WaitFullResolution = true;

@@ -126,6 +126,7 @@ private:
   bool m_HavePrevCounter = false;
   int64_t m_PrevSecond = -1;
   int m_LastThreadState = -1;  // 0 none, 1 finished, 2 suspended, 3 running
+  bool m_ConfigChangeLogged = false;
   // CheckScheduledActions memory
   int m_LastWaterScrollTime = -1;
   bool m_SchedInit = false;

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -192,7 +193,13 @@ TDebugForm::~TDebugForm()
   if (DebugForm == this) DebugForm = nullptr;
 }
 
-void TDebugForm::AddErrorLine(const QString& line) { Memo_ErrorHistory->appendPlainText(line); }
+void TDebugForm::AddErrorLine(const QString& line)
+{
+  Memo_ErrorHistory->appendPlainText(line);
+  // The newest line stays in view however long the list grows.
+  QScrollBar* bar = Memo_ErrorHistory->verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
 
 void TDebugForm::FormCreate()
 {

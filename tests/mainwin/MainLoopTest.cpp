@@ -366,6 +366,15 @@ TEST_F(MainLoop, ConfigurationChangeIsConsumed) {
   for (const auto& l : lh.logs) changes += l.second == "Configuration has been changed.";
   EXPECT_EQ(changes, 1);
   EXPECT_DOUBLE_EQ(lines->LineTime, lh.clock);
+  // Further changes (every brightness click is one) are served but not logged again.
+  for (int i = 0; i < 5; ++i) {
+    g_RedrawRequestMask = 2;
+    Ticks(1);
+    EXPECT_EQ(g_RedrawRequestMask.load(), 0);
+  }
+  changes = 0;
+  for (const auto& l : lh.logs) changes += l.second == "Configuration has been changed.";
+  EXPECT_EQ(changes, 1);
 }
 
 // The tick measures its period from the counter; the low-priority duties run within the

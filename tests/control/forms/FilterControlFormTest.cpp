@@ -384,7 +384,7 @@ TEST_F(FilterFormTest, RefusedInputChangesNeitherFilter)
       {"Ed_IIR_NrOfPoles", "3", "Btn_CalcIIR1", ""},
       {"Ed_IIR2_TotalStages", "0", "Btn_IIR2_Calculate", ""},
       {"Ed_IIR3_Bandwidth", "0", "Btn_IIR3_CalcAndApplyOneChn", "code=-1"},
-      {"Ed_FIR1Des_Bandwidth", "0", "Btn_CalculateFIR1Designer", "Bandwidth"},
+      {"Ed_FIR1Des_Bandwidth", "-5", "Btn_CalculateFIR1Designer", "Bandwidth"},
   };
   for (const Case& c : cases) {
     const DigiFilterBlock edited = g_EditedDigiFilters[0];

@@ -13,7 +13,7 @@
 
 #include "MainWindowFixture.h"
 #include "engine/RemoteMsg.h"
-#include "interp/CmdWinMsg.h"
+#include "interp/CliCommands.h"
 #include "platform/LocalSocket.h"
 #include "platform/QtSyncBridge.h"
 
@@ -40,18 +40,20 @@ TEST_F(MainWindowTest, CommandMessageFromAnotherProgramRunsInTheInterpreter)
   ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
   InstallQtSyncBridge();
   Make();
+  form->FormShow();
   form->Timer1->stop();
   const std::string path = RemoteMsg_SocketPath();
   ASSERT_EQ(path, run + "/vartumo1.sock");
 
-  std::vector<std::string> printed;
-  CmdWin_SetMessageSink([&](int, int, const std::string& line) { printed.push_back(line); });
+  static int clicks = 0;
+  clicks = 0;
+  CLI_SetBeepFunc([] { ++clicks; });
 
   std::atomic<bool> done{false};
   std::vector<uint32_t> results;
   std::thread client([&] {
     const int s = LocalSocket_Connect(path);
-    results.push_back(Exchange(s, "CLE\0", "print 6*7"));
+    results.push_back(Exchange(s, "CLE\0", "click:click"));
     // The main timer runs the queue; wait for it before asking.
     for (int i = 0; i < 500 && RemoteMsg_FindNext('*', '*'); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -65,10 +67,10 @@ TEST_F(MainWindowTest, CommandMessageFromAnotherProgramRunsInTheInterpreter)
   }
   client.join();
   form->Timer1Timer();  // takes the count of the last message
-  CmdWin_SetMessageSink(nullptr);
+  CLI_SetBeepFunc(nullptr);
 
   EXPECT_EQ(results, std::vector<uint32_t>({1u, REMOTE_MSG_QUERY | 1u}));
-  EXPECT_EQ(printed, std::vector<std::string>({"42"}));
+  EXPECT_EQ(clicks, 2);  // both commands of the line ran
   EXPECT_EQ(form->CopyDataCount, 2);
 
   form->close();  // the socket goes with the window
