@@ -1,6 +1,7 @@
 // The wave-file entries in the real main window: where they sit in the File menu, and a
 // recording started from the menu is stopped and finished by closing the window.
 #include <QAction>
+#include <QDialog>
 #include <QTimer>
 #include <QMenu>
 #include <QLineEdit>
@@ -108,8 +109,17 @@ TEST_F(MainWindowTest, OffLineAnalysisShowsTheFilesRange)
     n = QString::fromStdString(path);
     return true;
   };
+  // The properties dialog comes up for every file (a RIFF header is never taken as complete);
+  // it shows the file's rate and is confirmed as it stands.
+  QString rateShown;
+  TDialogHooks::DialogExecHook = [&](QDialog* d) {
+    if (auto* e = d->findChild<QLineEdit*>("Ed_SampleRate")) rateShown = e->text();
+    return 1;
+  };
   f->findChild<QAction*>("AnalyzeInputFile")->trigger();
   TDialogHooks::FileDialogHook = nullptr;
+  TDialogHooks::DialogExecHook = nullptr;
+  EXPECT_EQ(rateShown, "8000.0");
   ASSERT_TRUE(f->IsAnalyzingWaveFile());
   EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 8000);
   EXPECT_DOUBLE_EQ(f->GetMaxDisplayableFreq(0), 4000);
