@@ -99,13 +99,10 @@ void CSound::OnInputData() {
   std::lock_guard<CCriticalSection> lock(Lock);
   if (m_inClosing.load()) return;  // buffers handed back by the reset of a close
   InFilledIndex = (InFilledIndex + 1) % NUM_BUFFERS;
+  // Every buffer full is no loss yet: the device keeps what comes meanwhile in its own ring
+  // until the reader hands a buffer back. Only the device knows when samples are really lost,
+  // and says so with WIM_OVERRUN.
   ++InFilledCount;
-  if (InFilledCount >= NUM_BUFFERS) {
-    // Every buffer is full and none is left on the device: audio is being lost until the
-    // reader hands one back.
-    InOverflow = 1;
-    InOverflows.fetch_add(1);
-  }
   if (InWaiting) {
     InWaiting = 0;
     InEvent.Set();

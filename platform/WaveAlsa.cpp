@@ -62,9 +62,10 @@ protected:
         result = -AlsaErrorToWaveError(rc);
       } else {
         if (m_owner->input) snd_pcm_start(m_pcm);
-        // Audio was lost. When the queue had run empty the caller already knows (its own
-        // buffer accounting); otherwise the device was late and says so.
-        if (!m_callerGap)
+        // Audio was lost. Input: always reported, the caller cannot see it otherwise (its
+        // buffers being full is no loss by itself). Output: when the queue had run empty the
+        // caller already knows (its own buffer accounting); otherwise the device was late.
+        if (m_owner->input || !m_callerGap)
           m_owner->Notify(m_owner->input ? WIM_OVERRUN : WOM_UNDERRUN, 0);
         m_callerGap = false;
       }

@@ -335,3 +335,34 @@ TEST_F(SoundThdTest, DivisorGivesAMatchingBlockLengthAndRate)
 }
 
 }  // namespace
+
+namespace {
+
+// Input and output on, the input delivered in bursts of three full buffers (as a sound
+// server hands over what its ring holds): the thread reads them all, no overflow is counted
+// or reported, and every input buffer goes back to the device (the queue is kept drained).
+TEST_F(SoundThdTest, InputBurstsWithTheOutputOnAreNoOverflow)
+{
+  CFakeWaveBackend fake;
+  fake.autoPlay = true;
+  MachineConfig.AudioInputDevID = 0;
+  MachineConfig.AudioOutputDevID = 0;
+  SndConfig.StartSoundInput = 1;
+  SndConfig.StartSoundOutput = 1;
+  CSound* sound = g_pSound.load();
+  Start();
+  ASSERT_TRUE(RunUntil([&] { return fake.Queued(true) == 3; }));
+  const uint32_t loops = g_SndThdLoopCount;
+  // Two bursts: each pass of a burst is short, and ten short passes in a row stop the thread.
+  for (int burst = 0; burst < 2; ++burst) {
+    ASSERT_EQ(fake.CompleteInput(3), 3);
+    ASSERT_TRUE(RunUntil([&] { return fake.Queued(true) == 3; })) << "burst " << burst;
+  }
+  ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - loops >= 6; }));
+  EXPECT_TRUE(TerminateSoundThread());
+  EXPECT_EQ(sound->InOverflows.load(), 0);
+  for (const std::string& m : Messages()) EXPECT_EQ(m.find("overflowed"), std::string::npos) << m;
+  CleanupSoundThread();  // the fake must outlive the devices
+}
+
+}  // namespace
