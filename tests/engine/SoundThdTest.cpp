@@ -84,6 +84,16 @@ protected:
     return out;
   }
 
+  // Input and output on fake device 0, the output playing whatever is queued at once.
+  static void UseFakeCardBothWays(CFakeWaveBackend& fake)
+  {
+    fake.autoPlay = true;
+    MachineConfig.AudioInputDevID = 0;
+    MachineConfig.AudioOutputDevID = 0;
+    SndConfig.StartSoundInput = 1;
+    SndConfig.StartSoundOutput = 1;
+  }
+
   static bool Contains(const std::vector<std::string>& v, const std::string& text)
   {
     for (const std::string& s : v)
@@ -274,11 +284,7 @@ TEST_F(SoundThdTest, TerminationWhileAReadIsBlockedEndsWellWithinTheDeviceWait)
 TEST_F(SoundThdTest, HalvedBlocksAreStretchedByRepetitionForTheCard)
 {
   CFakeWaveBackend fake;
-  fake.autoPlay = true;
-  MachineConfig.AudioInputDevID = 0;
-  MachineConfig.AudioOutputDevID = 0;
-  SndConfig.StartSoundInput = 1;
-  SndConfig.StartSoundOutput = 1;
+  UseFakeCardBothWays(fake);
   SndConfig.SampleRateDivisor = 2;
   SndConfig.Gain[0] = 1.0;
   Start();
@@ -344,11 +350,7 @@ namespace {
 TEST_F(SoundThdTest, InputBurstsWithTheOutputOnAreNoOverflow)
 {
   CFakeWaveBackend fake;
-  fake.autoPlay = true;
-  MachineConfig.AudioInputDevID = 0;
-  MachineConfig.AudioOutputDevID = 0;
-  SndConfig.StartSoundInput = 1;
-  SndConfig.StartSoundOutput = 1;
+  UseFakeCardBothWays(fake);
   CSound* sound = g_pSound.load();
   Start();
   ASSERT_TRUE(RunUntil([&] { return fake.Queued(true) == 3; }));
