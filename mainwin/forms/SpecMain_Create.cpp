@@ -79,6 +79,8 @@ void TSndMainForm::FormCreate()
   // The interpreter words of the windows below the main window, for the whole run.
   CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
   CLI_RegisterObjectWord("export", CLI_ExecExportCommand);
+  RegisterWindowWords();
+  InstallImageFileLog();
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 
