@@ -87,7 +87,9 @@ TEST_F(WindowWordsTest, WaveSubWordsAndArguments)
     const std::vector<std::string> want =
         *c.call ? std::vector<std::string>{c.call} : std::vector<std::string>{};
     EXPECT_EQ(win.calls, want) << c.text;
-    if (c.rest) EXPECT_STREQ(g_CliParsePtr, c.rest) << c.text;
+    if (c.rest) {
+      EXPECT_STREQ(g_CliParsePtr, c.rest) << c.text;
+    }
   }
 }
 
