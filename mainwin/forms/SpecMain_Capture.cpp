@@ -21,6 +21,7 @@
 
 namespace {
 
+constexpr uint32_t kImageViewerHelpContext = 1850;
 const char* const kImageFilter = "JPEG files (*.jpg *.JPG);;Bitmap files (*.bmp *.BMP)";
 
 // The last error the image writer logged (shown by the menu commands).
@@ -162,7 +163,7 @@ void TSndMainForm::Menu_ImageViewerClick()
   if (!PicViewFrm) return;
   QStringList files;
   if (!AskFileNames(this, "Select image(s) to display, CTRL key for multi-select", kImageFilter,
-                    files))
+                    files, QString(), kImageViewerHelpContext))
     return;
   PicViewFrm->ShowFiles(files);
   Menu_ConvertImage->setEnabled(true);
