@@ -133,7 +133,7 @@ bool TSndMainForm::ComposeCaptureBitmap(const std::string& fileName)
       y += lineHeight;
     };
     if (options & 1) {
-      char date[32], tod[32];
+      char date[DATE_TEXT_SIZE], tod[TIME_OF_DAY_TEXT_SIZE];
       // The same separators as the waterfall's own time labels.
       DateToString(t, date, '-');
       TimeOfDayToString(t % 86400, tod, ':');
