@@ -207,6 +207,9 @@ public:
   void Menu_ConvertImageClick();
   // The save dialog for an image: proposed is the last name; true with the chosen name.
   bool SaveImageDialog(const QString& what, std::string& name);
+  // One display's picture through the save dialog, with its busy flag set meanwhile.
+  void SavePictureAsFile(const QString& what, bool& busy, std::string& lastName,
+                         const QImage& picture);
   // Graph, frequency scale and waterfall in one bitmap of Grp_Spectra's size, at their offsets.
   QImage ComposeDisplayBitmap() const;
   bool SaveDisplayAsImage(const std::string& fileName);

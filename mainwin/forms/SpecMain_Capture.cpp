@@ -62,28 +62,28 @@ bool TSndMainForm::SaveImageOrTell(const std::string& fileName, const QImage& bi
   return false;
 }
 
+void TSndMainForm::SavePictureAsFile(const QString& what, bool& busy, std::string& lastName,
+                                     const QImage& picture)
+{
+  busy = true;  // the display leaves the picture alone while the dialog is open
+  std::string name = lastName;
+  if (SaveImageDialog(what, name)) {
+    lastName = name;
+    SaveImageOrTell(name, picture);
+  }
+  busy = false;
+}
+
 void TSndMainForm::SaveSpectrumAsFileClick()
 {
-  Disp.GraphBusy = true;
-  std::string name = SpectrumCaptureName;
-  const bool ok = SaveImageDialog("Spectrum Plot", name);
-  if (ok) {
-    SpectrumCaptureName = name;
-    SaveImageOrTell(name, Img_SpectrumPlot->Picture);
-  }
-  Disp.GraphBusy = false;
+  SavePictureAsFile("Spectrum Plot", Disp.GraphBusy, SpectrumCaptureName,
+                    Img_SpectrumPlot->Picture);
 }
 
 void TSndMainForm::SaveWaterfallasFileClick()
 {
-  Disp.SavingWaterfall = true;
-  std::string name = WaterfallCaptureName;
-  const bool ok = SaveImageDialog("Waterfall", name);
-  if (ok) {
-    WaterfallCaptureName = name;
-    SaveImageOrTell(name, Img_Waterfall->Picture);
-  }
-  Disp.SavingWaterfall = false;
+  SavePictureAsFile("Waterfall", Disp.SavingWaterfall, WaterfallCaptureName,
+                    Img_Waterfall->Picture);
 }
 
 void TSndMainForm::SaveSpectrumAndWaterfallClick()
