@@ -1,4 +1,5 @@
 #include "mainwin/MainLoop.h"
+#include "mainwin/WindowWords.h"
 
 #include <cmath>
 #include <cstdio>
@@ -111,6 +112,7 @@ void CMainLoop::Tick() {
     TimeOfDayToString(static_cast<int>(ModDay(s)), text, ':');
     m_Host->ShowTimeOfDay(text);
   }
+  if (g_CaptureIndicator.Expire(now)) m_Host->ShowCaptureIndicator("");
 
   // A macro started outside a tick (command window, a dialog's test button, an export macro of
   // the idle work) may be waiting in a dialog of one of its words: start no other macro and make

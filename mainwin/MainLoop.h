@@ -41,6 +41,7 @@ public:
   virtual void Log(int level, double time, const char* text) { (void)level, (void)time, (void)text; }
   virtual void SetProgressText(const char* text) { (void)text; }
   virtual void ShowTimeOfDay(const char* text) { (void)text; }  // Lab_TimeNow
+  virtual void ShowCaptureIndicator(const char* text) { (void)text; }  // Lab_Capture
   virtual void Beep() {}                                        // metronome
   virtual void UpdateWaveFileStatus() {}
   virtual void ShowWaterUpdateLoops(const char* text) { (void)text; }  // debug window

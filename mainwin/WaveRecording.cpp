@@ -84,8 +84,12 @@ void CWaveRecorder::ChooseWaveRecordFile(int mode) {
   StartWaveRecording(mode, name);
 }
 
-bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName) {
-  if (mode < WAVE_LOG_INPUT || mode > WAVE_LOG_IQ) return false;
+bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName,
+                                       std::string* reason) {
+  if (mode < WAVE_LOG_INPUT || mode > WAVE_LOG_IQ) {
+    if (reason) *reason = "Unknown recording mode " + std::to_string(mode);
+    return false;
+  }
   if (IsRecording() || (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()))
     StopWaveRecording();
   LoggingActive = false;
@@ -101,7 +105,10 @@ bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName) {
   if (!w || !w->OutOpen(fileName.c_str(), format, 16, mode == WAVE_LOG_IQ ? 2 : 1, rate)) {
     const std::string msg = "Problem:\r\nCould not create \"" + fileName +
                             "\"\r for recording (" + std::strerror(errno) + ").";
-    m_Host->ShowMessage(msg.c_str());
+    if (reason)
+      *reason = "Could not create \"" + fileName + "\" for recording (" + std::strerror(errno) + ")";
+    else
+      m_Host->ShowMessage(msg.c_str());
     return false;
   }
   BufferNumber = 0;

@@ -30,8 +30,9 @@ public:
   // Menu_LogDecimatedIQClick (3): stops a running recording, or asks for a file and starts.
   void ChooseWaveRecordFile(int mode);
   // Starts recording in mode 1..3 to fileName (a running recording is stopped first). False
-  // when the file could not be created (the message says why) or the mode is unknown.
-  bool StartWaveRecording(int mode, const std::string& fileName);
+  // when the file could not be created (the message says why) or the mode is unknown. With
+  // reason given the why goes there instead of a message to the user.
+  bool StartWaveRecording(int mode, const std::string& fileName, std::string* reason = nullptr);
   // Writes the full buffers still waiting, closes the file with its header fixed up. Returns 1.
   int StopWaveRecording();
   // Writes at most one full buffer (the older one first). Idle handler and timer.

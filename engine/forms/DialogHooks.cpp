@@ -3,9 +3,12 @@
 #include <QDialog>
 #include <QFileDialog>
 
+#include "engine/forms/HelpHook.h"
+
 std::function<bool(bool, const QString&, const QString&, QString&)> TDialogHooks::FileDialogHook;
 std::function<bool(const QString&, const QString&, QStringList&)> TDialogHooks::FileListDialogHook;
 std::function<int(QDialog*)> TDialogHooks::DialogExecHook;
+uint32_t TDialogHooks::FileDialogHelpContext = 0;
 
 bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
                  QString& name, const QString& defaultSuffix)
@@ -29,16 +32,23 @@ bool AskFileName(QWidget* parent, bool save, const QString& title, const QString
 }
 
 bool AskFileNames(QWidget* parent, const QString& title, const QString& filter,
-                  QStringList& names, const QString& directory)
+                  QStringList& names, const QString& directory, uint32_t helpContext)
 {
   QStringList chosen;
   bool ok;
   if (TDialogHooks::FileListDialogHook) {
+    TDialogHooks::FileDialogHelpContext = helpContext;
     ok = TDialogHooks::FileListDialogHook(title, filter, chosen);
+    TDialogHooks::FileDialogHelpContext = 0;
   } else {
     QFileDialog dlg(parent, title, directory, filter);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFiles);
+    if (helpContext) {
+      // A platform dialog would not see our F1 shortcut.
+      dlg.setOption(QFileDialog::DontUseNativeDialog);
+      InstallHelpShortcut(&dlg, helpContext);
+    }
     ok = dlg.exec() == QDialog::Accepted;
     if (ok) chosen = dlg.selectedFiles();
   }

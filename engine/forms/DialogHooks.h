@@ -4,6 +4,7 @@
 // called instead of the real dialog; an empty hook gives the real one. GUI thread only.
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 
 class QDialog;
@@ -20,6 +21,8 @@ struct TDialogHooks {
   // Runs a modal dialog instead of QDialog::exec and returns its result (the hook may fill and
   // click the dialog's controls first).
   static std::function<int(QDialog* dialog)> DialogExecHook;
+  // The help context (F1) of the file dialog a hook is answering; 0 when it has none.
+  static uint32_t FileDialogHelpContext;
 };
 
 // A file dialog (or its hook). filter as QFileDialog takes it ("Palettes (*.pal *.PAL)");
@@ -27,8 +30,10 @@ struct TDialogHooks {
 // Cancel or an empty answer; name is changed only on OK.
 bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
                  QString& name, const QString& defaultSuffix = QString());
-// A multi-selection open dialog (or its hook); directory is where it starts.
+// A multi-selection open dialog (or its hook); directory is where it starts. A non-zero
+// helpContext is shown by F1 in the dialog.
 bool AskFileNames(QWidget* parent, const QString& title, const QString& filter,
-                  QStringList& names, const QString& directory = QString());
+                  QStringList& names, const QString& directory = QString(),
+                  uint32_t helpContext = 0);
 // QDialog::exec (or its hook).
 int ExecDialog(QDialog* dialog);

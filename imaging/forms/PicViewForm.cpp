@@ -100,6 +100,7 @@ void TPicViewFrm::LoadPicture(const QString& fileName)
   Image1->setPixmap(QPixmap::fromImage(Picture));
   Image1->resize(w, h);
   Image1->update();
+  PictureFileName = fileName;
   setWindowTitle(fileName);
 }
 

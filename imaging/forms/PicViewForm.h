@@ -25,6 +25,8 @@ public:
 
   // The picture shown (what "Convert loaded image to.." saves); null before the first load.
   const QImage& GetPictureBitmap() const { return Picture; }
+  // The file the shown picture came from ("" before the first successful load).
+  const QString& GetPictureFileName() const { return PictureFileName; }
 
 public slots:
   // Left button: next file; right button: previous file.
@@ -46,6 +48,7 @@ private:
   QListWidget* ListBox1;
   QPushButton* Btn_Menu;
   QImage Picture;
+  QString PictureFileName;
   QString ErrorText;   // caption after a failed decode
   int AboutShown = 0;
 };

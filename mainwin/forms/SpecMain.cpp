@@ -25,6 +25,7 @@
 #include "interp/SpectrumBuffer.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/CommandLine.h"
+#include "mainwin/WindowWords.h"
 #include "engine/forms/HelpHook.h"
 #include "mainwin/forms/HelpBrowser.h"
 
@@ -38,6 +39,7 @@ TSndMainForm::TSndMainForm(const QStringList& args, const std::string& lockDirec
     : QMainWindow(parent), m_args(args)
 {
   setObjectName("SndMainForm");
+  SetWindowWordsHost(this);  // the interpreter words "wave" and "capture" reach us here
   setWindowTitle("Vartumo");
   resize(800, 560);
   CreateControlPanel();
@@ -74,6 +76,7 @@ TSndMainForm::~TSndMainForm()
   }
   FreeSpectrumHistory();  // normally done by FormClose already
   Profile_InstallHandlers({}, {});
+  if (GetWindowWordsHost() == this) SetWindowWordsHost(nullptr);
   if (SndMainForm == this) SndMainForm = nullptr;
 }
 
@@ -137,6 +140,10 @@ void TSndMainForm::CreateControlPanel()
     return bar;
   };
   h->addWidget(ProgressButton);
+  // "Captured #n" for 10 s after a capture by the interpreter.
+  Lab_Capture = new QLabel;
+  Lab_Capture->setObjectName("Lab_Capture");
+  h->addWidget(Lab_Capture);
   QHBoxLayout* colour = makeArea("Grp_Color", 150);
   SBR_Brightness = makeBar(colour, "SBR_Brightness", "Brightness", 0, 255);
   SBR_Contrast = makeBar(colour, "SBR_Contrast", "Contrast", 0, 255);

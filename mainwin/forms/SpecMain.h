@@ -22,6 +22,7 @@
 #include "mainwin/InstanceLock.h"
 #include "mainwin/MainLoop.h"
 #include "mainwin/SpectrumLines.h"
+#include "mainwin/WindowWords.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/SpectrumHistory.h"
 #include "mainwin/forms/SpecDisplay.h"
@@ -47,7 +48,7 @@ class QTimer;
 class TWaveFileControl;
 class TConfigDlg;
 
-class TSndMainForm : public QMainWindow {
+class TSndMainForm : public QMainWindow, public IWindowWordsHost {
   Q_OBJECT
 public:
   // args: the command-line arguments without the program path. lockDirectory: where the
@@ -198,6 +199,30 @@ public:
   QAction* Menu_ViewCmdInterpreter = nullptr;
   QAction* Menu_PeriodicActions = nullptr;
   QAction* Menu_ScheduledActions = nullptr;
+  // --- Display captures and the image viewer (SpecMain_Capture.cpp) ---
+  void SaveSpectrumAsFileClick();
+  void SaveWaterfallasFileClick();
+  void SaveSpectrumAndWaterfallClick();
+  void Menu_ImageViewerClick();
+  void Menu_ConvertImageClick();
+  // The save dialog for an image: proposed is the last name; true with the chosen name.
+  bool SaveImageDialog(const QString& what, std::string& name);
+  // One display's picture through the save dialog, with its busy flag set meanwhile.
+  void SavePictureAsFile(const QString& what, bool& busy, std::string& lastName,
+                         const QImage& picture);
+  // Graph, frequency scale and waterfall in one bitmap of Grp_Spectra's size, at their offsets.
+  QImage ComposeDisplayBitmap() const;
+  bool SaveDisplayAsImage(const std::string& fileName);
+  // The interpreter's captioned waterfall capture; false when nothing was written.
+  bool ComposeCaptureBitmap(const std::string& fileName) override;
+  double CaptureClock() override;
+  void ShowCaptureIndicator(const std::string& caption) override;
+  bool StartWaveRecordingQuiet(int mode, const std::string& fileName, std::string* reason) override;
+  void StopWaveRecording() override;
+  // Saves bitmap; a failure is shown to the user with the logged reason.
+  bool SaveImageOrTell(const std::string& fileName, const QImage& bitmap);
+  // Routes the image writer's log into the debug window (level 20 for errors).
+  static void InstallImageFileLog();
 
   // --- Settings profiles and the quick-settings menu (SpecMain_Profiles.cpp) ---
   // Loads a profile ("*.usr") into the running program and re-applies it (the file's own
@@ -248,7 +273,6 @@ public:
   bool IsAnalyzingWaveFile() const;
   void ChooseWaveRecordFile(int mode);
   bool StartWaveRecording(int mode, const std::string& fileName);
-  int StopWaveRecording();
   void FlushWaveRecordBuffers();
   void UpdateWaveFileStatus();
   // The status button's only click handler: "Reset Alarm" acknowledges the alarm and returns
@@ -495,6 +519,12 @@ public:
   QAction* Menu_StartSoundThd;
   QAction* Stop1;
   QAction* Exit1;
+  QAction* SaveSpectrumAsFile;
+  QAction* SaveWaterfallasFile;
+  QAction* SaveSpectrumAndWaterfall;
+  QAction* Menu_ImageViewer;
+  QAction* Menu_ConvertImage;
+  QLabel* Lab_Capture = nullptr;
   QAction* DebuggingWindow1;
   QAction* Menu_ViewErrorHistory;
   QAction* Menu_CpuPerformanceWindow;

@@ -112,6 +112,11 @@ void TSndMainLoopHost::ShowTimeOfDay(const char* text)
   if (auto* lab = m_Form->findChild<QLabel*>("Lab_TimeNow")) lab->setText(text);
 }
 
+void TSndMainLoopHost::ShowCaptureIndicator(const char* text)
+{
+  if (m_Form->Lab_Capture) m_Form->Lab_Capture->setText(text);
+}
+
 void TSndMainLoopHost::Beep() { QApplication::beep(); }
 
 void TSndMainLoopHost::UpdateWaveFileStatus()

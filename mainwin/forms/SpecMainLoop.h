@@ -25,6 +25,7 @@ public:
   void ResumeThread() override;
   void SignalBlockEvent() override;
   void ShowTimeOfDay(const char* text) override;
+  void ShowCaptureIndicator(const char* text) override;
   void Beep() override;
   void UpdateWaveFileStatus() override;
   void ShowWaterUpdateLoops(const char* text) override;

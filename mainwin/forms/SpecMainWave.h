@@ -50,7 +50,7 @@ public:
   void StopWaveFileAnalysis() { Analysis.StopWaveFileAnalysis(); }
   bool IsAnalyzingWaveFile() const { return Analysis.IsAnalyzingWaveFile(); }
   void ChooseWaveRecordFile(int mode) { Recorder.ChooseWaveRecordFile(mode); }
-  bool StartWaveRecording(int mode, const std::string& name) { return Recorder.StartWaveRecording(mode, name); }
+  bool StartWaveRecording(int mode, const std::string& name, std::string* reason = nullptr) { return Recorder.StartWaveRecording(mode, name, reason); }
   int StopWaveRecording() { return Recorder.StopWaveRecording(); }
   // Writes at most one full record buffer; refreshes the status when one was written.
   void FlushWaveRecordBuffers();

@@ -83,6 +83,8 @@ void TSndMainForm::FormCreate()
   // The interpreter's sound outputs: "click" beeps, "sound" drives the PC speaker.
   CLI_SetBeepFunc([] { QApplication::beep(); });
   CLI_SetSpeakerToneFunc(SpeakerTone);
+  RegisterWindowWords();
+  InstallImageFileLog();
   if (SndConfig.SpectrumRefVisible)
     CLI_LoadSpectrumFile(SndConfig.SpectrumRefFileName, &g_ReferenceSpectrum);
 

@@ -55,6 +55,22 @@ void TSndMainForm::CreateMainMenu()
   connect(SaveColorPalette1, &QAction::triggered, this, &TSndMainForm::SaveColorPalette1Click);
   connect(EditColorPalette1, &QAction::triggered, this, &TSndMainForm::EditColorPalette1Click);
   File1->addSeparator();
+  SaveSpectrumAsFile = AddItem(File1, "SaveSpectrumAsFile", "Save &Spectrum as File..");
+  SaveWaterfallasFile = AddItem(File1, "SaveWaterfallasFile", "Save &Waterfall as File..");
+  SaveSpectrumAndWaterfall =
+      AddItem(File1, "SaveSpectrumAndWaterfall", "Save Spectrum &and Waterfall as File..");
+  File1->addSeparator();
+  Menu_ImageViewer = AddItem(File1, "Menu_ImageViewer", "&Image viewer");
+  Menu_ConvertImage = AddItem(File1, "Menu_ConvertImage", "Convert loaded image to..");
+  Menu_ConvertImage->setEnabled(false);  // until the viewer has files
+  File1->addSeparator();
+  connect(SaveSpectrumAsFile, &QAction::triggered, this, &TSndMainForm::SaveSpectrumAsFileClick);
+  connect(SaveWaterfallasFile, &QAction::triggered, this,
+          &TSndMainForm::SaveWaterfallasFileClick);
+  connect(SaveSpectrumAndWaterfall, &QAction::triggered, this,
+          &TSndMainForm::SaveSpectrumAndWaterfallClick);
+  connect(Menu_ImageViewer, &QAction::triggered, this, &TSndMainForm::Menu_ImageViewerClick);
+  connect(Menu_ConvertImage, &QAction::triggered, this, &TSndMainForm::Menu_ConvertImageClick);
   Exit1 = AddItem(File1, "Exit1", "E&xit");
   connect(Exit1, &QAction::triggered, this, &TSndMainForm::ExitClick);
 

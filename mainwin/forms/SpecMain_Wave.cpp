@@ -80,7 +80,13 @@ bool TSndMainForm::StartWaveRecording(int mode, const std::string& fileName)
   return WaveFiles->StartWaveRecording(mode, fileName);
 }
 
-int TSndMainForm::StopWaveRecording() { return WaveFiles->StopWaveRecording(); }
+void TSndMainForm::StopWaveRecording() { WaveFiles->StopWaveRecording(); }
+
+bool TSndMainForm::StartWaveRecordingQuiet(int mode, const std::string& fileName,
+                                           std::string* reason)
+{
+  return WaveFiles->StartWaveRecording(mode, fileName, reason);
+}
 void TSndMainForm::FlushWaveRecordBuffers() { WaveFiles->FlushWaveRecordBuffers(); }
 void TSndMainForm::UpdateWaveFileStatus()
 {

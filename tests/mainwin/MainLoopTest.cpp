@@ -7,6 +7,7 @@
 #include "engine/RedrawRequest.h"
 #include "interp/CliCommands.h"
 #include "mainwin/MainLoop.h"
+#include "mainwin/WindowWords.h"
 
 using namespace vt_lines_test;
 
@@ -51,7 +52,9 @@ struct LoopHost : IMainLoopHost {
   void ToolWindowRefresh(uint32_t) override { ++toolRefreshes; }
   void ExpressionRefresh(uint32_t) override { ++expressionRefreshes; }
   int MacroDepth() override { return g_CliMacroDepth; }
+  void ShowCaptureIndicator(const char* text) override { indicator.emplace_back(text); }
   int expressionRefreshes = 0;
+  std::vector<std::string> indicator;
 };
 
 class MainLoop : public LinesFixture {
@@ -104,6 +107,23 @@ TEST_F(MainLoop, FirstTwentyTicksThenResumeAndWake) {
   // The ring was not fed by the thread yet: it was set up for it once.
   EXPECT_EQ(lh.reinits, 1);
   EXPECT_EQ(ring->FeedSource.load(), 1);
+}
+
+// "Captured #n" stays for ten seconds from the whole second of the capture, by the loop's
+// clock, and is cleared by the tick once.
+TEST_F(MainLoop, CaptureIndicatorClearedTenSecondsAfterTheCapture) {
+  lh.clock = kBaseTime + 0.75;
+  g_CaptureIndicator.Set(12, lh.clock);
+  EXPECT_EQ(g_CaptureIndicator.Caption, "Captured #12");
+  // Ticks of 100 ms up to kBaseTime + 9.95: still shown, nothing cleared.
+  while (lh.clock + 0.1 < kBaseTime + 10.0) Ticks(1);
+  EXPECT_TRUE(lh.indicator.empty());
+  EXPECT_EQ(g_CaptureIndicator.Caption, "Captured #12");
+  Ticks(1);
+  EXPECT_EQ(lh.indicator, std::vector<std::string>{""});
+  EXPECT_EQ(g_CaptureIndicator.Caption, "");
+  Ticks(30);
+  EXPECT_EQ(lh.indicator.size(), 1u);
 }
 
 TEST_F(MainLoop, NothingWhileUpdatingControlsOrClosing) {

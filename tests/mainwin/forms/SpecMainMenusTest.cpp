@@ -309,6 +309,8 @@ TEST_F(MenusTest, EveryCommandExistsOnce)
       "Menu_WaterHelp", "Menu_SlowCW4", "Menu_SlowCW30", "Menu_SlowCW120", "Menu_FastCW1",
       "QSMenu_LoranWatcher", "QSMenu_MtHell7", "Menu_QuickSettings", "Menu_StartSoundThd",
       "Stop1", "AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile", "LogOutputToWAV",
+      "SaveSpectrumAsFile", "SaveWaterfallasFile", "SaveSpectrumAndWaterfall",
+      "Menu_ImageViewer", "Menu_ConvertImage",
   };
   for (const char* name : actions) {
     // Menus are found by their own object; their menu action carries no name of its own here.

@@ -29,7 +29,9 @@ TEST_F(MainWindowTest, WaveEntriesInTheFileMenuAndRecordingStopsAtClose)
   EXPECT_EQ(names, QStringList({"AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile",
                                 "LogOutputToWAV", "Menu_LogDecimatedIQ", "Menu_LoadReference",
                                 "Menu_SaveReference", "MM_WaveFileSettings", "Menu_ColorPalette",
-                                "Exit1"}));
+                                "SaveSpectrumAsFile", "SaveWaterfallasFile",
+                                "SaveSpectrumAndWaterfall", "Menu_ImageViewer",
+                                "Menu_ConvertImage", "Exit1"}));
 
   const QString path = QString::fromStdString(dir.file("in.wav"));
   TDialogHooks::FileDialogHook = [&](bool save, const QString&, const QString&, QString& n) {
