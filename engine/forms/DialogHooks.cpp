@@ -11,17 +11,23 @@ std::function<int(QDialog*)> TDialogHooks::DialogExecHook;
 uint32_t TDialogHooks::FileDialogHelpContext = 0;
 
 bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
-                 QString& name, const QString& defaultSuffix)
+                 QString& name, const QString& defaultSuffix, uint32_t helpContext)
 {
   QString chosen = name;
   bool ok;
   if (TDialogHooks::FileDialogHook) {
+    TDialogHooks::FileDialogHelpContext = helpContext;
     ok = TDialogHooks::FileDialogHook(save, title, filter, chosen);
+    TDialogHooks::FileDialogHelpContext = 0;
   } else {
     QFileDialog dlg(parent, title, QString(), filter);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!defaultSuffix.isEmpty()) dlg.setDefaultSuffix(defaultSuffix);
+    if (helpContext) {
+      dlg.setOption(QFileDialog::DontUseNativeDialog);
+      InstallHelpShortcut(&dlg, helpContext);
+    }
     if (!chosen.isEmpty()) dlg.selectFile(chosen);
     ok = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
     if (ok) chosen = dlg.selectedFiles().first();

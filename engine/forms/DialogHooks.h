@@ -27,9 +27,11 @@ struct TDialogHooks {
 
 // A file dialog (or its hook). filter as QFileDialog takes it ("Palettes (*.pal *.PAL)");
 // defaultSuffix is appended by the real save dialog when the name has none. Returns false on
-// Cancel or an empty answer; name is changed only on OK.
+// Cancel or an empty answer; name is changed only on OK. A non-zero helpContext is shown by F1
+// in the dialog (the hook sees it in FileDialogHelpContext).
 bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
-                 QString& name, const QString& defaultSuffix = QString());
+                 QString& name, const QString& defaultSuffix = QString(),
+                 uint32_t helpContext = 0);
 // A multi-selection open dialog (or its hook); directory is where it starts. A non-zero
 // helpContext is shown by F1 in the dialog.
 bool AskFileNames(QWidget* parent, const QString& title, const QString& filter,

@@ -260,7 +260,7 @@ void TMenuDefForm::Btn_ImportClick()
 {
   QString name = QString::fromLocal8Bit(GetProgramDirectory()) + "*.usr";
   if (!AskFileName(this, false, "Select user profile for import from disk",
-                   "User Profiles (*.usr *.USR)", name, "usr"))
+                   "User Profiles (*.usr *.USR)", name, "usr", kHelpContext))
     return;
   if (!ReadProfileInfo(name)) {
     ShowMessage("Problem:\r\nCannot read the profile \"" + name + "\".");

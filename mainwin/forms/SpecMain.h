@@ -585,3 +585,5 @@ QString SoundThreadStateText();
 
 // Context numbers of the main window's areas (the help pages by number, see HelpBrowser.h).
 constexpr int HELP_CONTEXT_COMMAND = 1;
+// Section of the user settings file that keeps the image viewer's placement.
+inline constexpr const char* kPicViewSection = "PicViewFrm";

@@ -9,15 +9,18 @@
 
 #include "engine/DebugU1.h"
 #include "engine/PreciseClock.h"
+#include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/TimeUtils.h"
 #include "engine/forms/ColorRefQt.h"
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/FormPlacement.h"
 #include "imaging/forms/PicViewForm.h"
 #include "imaging/forms/SaveImage.h"
 #include "interp/CmdWinMsg.h"
 #include "mainwin/forms/SpecImage.h"
 #include "mainwin/forms/SpecMain.h"
+#include "platform/IniFile.h"
 
 namespace {
 
@@ -165,6 +168,11 @@ void TSndMainForm::Menu_ImageViewerClick()
   if (!AskFileNames(this, "Select image(s) to display, CTRL key for multi-select", kImageFilter,
                     files, QString(), kImageViewerHelpContext))
     return;
+  if (!PicViewFrm->isVisible()) {
+    // The viewer opens where it was when the program last closed.
+    IniFile ini(UserSettingsFullPath());
+    ReadFormBounds(PicViewFrm, ini, kPicViewSection, true);
+  }
   PicViewFrm->ShowFiles(files);
   Menu_ConvertImage->setEnabled(true);
 }

@@ -74,6 +74,8 @@ void TSndMainForm::FormClose()
   try {
     IniFile ini(UserSettingsFullPath());
     WriteFormBounds(this, ini, "MAIN_WINDOW", true);
+    // The image viewer cannot reach the settings files itself; its placement is kept here.
+    if (PicViewFrm) WriteFormBounds(PicViewFrm, ini, kPicViewSection, true);
     ini.UpdateFile();
   } catch (const EIniFileError& e) {
     failures << e.what();

@@ -141,6 +141,13 @@ TEST_F(WindowWordsTest, CaptureWithNameAndItsErrors)
   EXPECT_EQ(CLI_ExecuteMacro(2, "capture"), 0);
   EXPECT_EQ(SndConfig.SequenceNr, 8);
 
+  // An explicit name that does not fit is refused, never cut to another file's name.
+  win.calls.clear();
+  EXPECT_EQ(CLI_ExecuteMacro(2, ("capture(\"" + std::string(300, 'x') + ".bmp\")").c_str()),
+            CLI_ERR_STRING_TOO_LONG);
+  EXPECT_TRUE(win.calls.empty());
+  EXPECT_EQ(SndConfig.SequenceNr, 8);
+
   // Nothing written is a failure, not success.
   win.composeOk = false;
   EXPECT_EQ(CLI_ExecuteMacro(2, "capture(\"x.bmp\")"), CLI_ERR_FAILED);

@@ -92,6 +92,7 @@ protected:
                                                 QString& name) {
       EXPECT_FALSE(save);
       EXPECT_TRUE(filter.contains("*.usr"));
+      EXPECT_EQ(TDialogHooks::FileDialogHelpContext, 1800u);  // F1 in the import dialog
       importPreset = name;
       name = QString::fromStdString(dir.file(file));
       return true;

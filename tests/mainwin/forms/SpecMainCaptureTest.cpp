@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/WaveLogDecimator.h"
 #include "engine/forms/DialogHooks.h"
@@ -27,6 +28,7 @@
 #include "mainwin/WaveRecording.h"
 #include "mainwin/WindowWords.h"
 #include "mainwin/forms/SpecImage.h"
+#include "platform/IniFile.h"
 #include "tests/mainwin/WaveTestUtil.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
@@ -234,7 +236,7 @@ TEST_F(CaptureWindowTest, CaptureOptionsChangeOnlyTheTopTextRows)
   ASSERT_GT(water.height(), 3 * line);
 
   std::pair<int, int> rows[4];
-  for (int options : {0, 1, 3}) {
+  for (int options : {0, 1, 2, 3}) {
     SCOPED_TRACE(options);
     water = plain.copy();
     SndConfig.CaptureOptions = options;
@@ -248,6 +250,8 @@ TEST_F(CaptureWindowTest, CaptureOptionsChangeOnlyTheTopTextRows)
   EXPECT_EQ(rows[0], std::make_pair(-1, -1));
   EXPECT_GE(rows[1].first, 0);
   EXPECT_LT(rows[1].second, line);
+  EXPECT_GE(rows[2].first, 0);  // bit 1 alone writes its row too
+  EXPECT_LT(rows[2].second, 2 * line);
   EXPECT_GE(rows[3].second, line);  // the second row holds text
   EXPECT_LT(rows[3].second, 2 * line);
 }
@@ -367,6 +371,38 @@ TEST_F(CaptureWindowTest, ImageViewerShowsFilesAndConvertsThePicture)
   EXPECT_EQ(back.GetSize(), std::make_pair(9, 5));
   EXPECT_EQ(Mismatches(back, {0, 0}, first), 0);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+}
+
+// The viewer opens where the last run left it and the main window's close keeps its placement.
+TEST_F(CaptureWindowTest, ImageViewerPlacementSurvivesARun)
+{
+  PicViewFrm = new TPicViewFrm;
+  {
+    IniFile ini(UserSettingsFullPath());
+    ini.WriteInteger(kPicViewSection, "Left", 150);
+    ini.WriteInteger(kPicViewSection, "Top", 120);
+    ini.WriteInteger(kPicViewSection, "Width", 500);
+    ini.WriteInteger(kPicViewSection, "Height", 300);
+    ini.UpdateFile();
+  }
+  QImage picture(4, 4, QImage::Format_RGB32);
+  FillPattern(picture, 3);
+  const std::string a = dir.file("a.bmp");
+  ASSERT_EQ(SaveBitmapToImageFile(a.c_str(), picture), 1);
+  TDialogHooks::FileListDialogHook = [&](const QString&, const QString&, QStringList& n) {
+    n = {QString::fromStdString(a)};
+    return true;
+  };
+  Trigger("Menu_ImageViewer");
+  EXPECT_EQ(PicViewFrm->geometry(), QRect(150, 120, 500, 300));
+
+  PicViewFrm->setGeometry(210, 130, 520, 310);
+  form->close();
+  IniFile ini(UserSettingsFullPath());
+  EXPECT_EQ(ini.ReadInteger(kPicViewSection, "Left", 0), 210);
+  EXPECT_EQ(ini.ReadInteger(kPicViewSection, "Top", 0), 130);
+  EXPECT_EQ(ini.ReadInteger(kPicViewSection, "Width", 0), 520);
+  EXPECT_EQ(ini.ReadInteger(kPicViewSection, "Height", 0), 310);
 }
 
 // When no file of the list could be decoded there is nothing to convert: no dialog, no file,

@@ -520,6 +520,29 @@ TEST_F(MarkerWindowTest, FailuresReportedOnce)
   EXPECT_TRUE(Texts(CMDWIN_MSG_ERROR).empty());
 }
 
+// An expression whose value is not a finite number is a failure that leaves the marker; a named
+// marker shows its name as tool tip from the next forced placement on, "#n" again without one.
+TEST_F(MarkerWindowTest, NonFiniteValueAndNamedToolTip)
+{
+  form->SetFreqMarker(2, 123);
+  form->UpdateMarkerExpressions();
+  ASSERT_DOUBLE_EQ(g_FreqMarkers[2].freq, 123);
+  SetText(SndConfig.FreqMarker[2].GetFunc, "1e308*10");
+  form->UpdateMarkerExpressions();
+  EXPECT_DOUBLE_EQ(g_FreqMarkers[2].freq, 123);
+  EXPECT_DOUBLE_EQ(g_FreqMarkers[2].freqNew, 123);
+  EXPECT_EQ(Texts(CMDWIN_MSG_ERROR).size(), 1u);
+  SetText(SndConfig.FreqMarker[2].GetFunc, "");
+
+  SetText(SndConfig.FreqMarker[2].Name, "Carrier");
+  form->PlaceMarkerLabels(true);
+  EXPECT_EQ(form->Img_FreqMarker[2]->toolTip(), "Carrier");
+  EXPECT_EQ(form->Img_FreqMarker[1]->toolTip(), "#1");
+  SetText(SndConfig.FreqMarker[2].Name, "");
+  form->PlaceMarkerLabels(true);
+  EXPECT_EQ(form->Img_FreqMarker[2]->toolTip(), "#2");
+}
+
 // Read-outs over known history lines: frequency of the bin, its level, the line's time.
 TEST_F(MarkerWindowTest, WaterfallReadout)
 {
