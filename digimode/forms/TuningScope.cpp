@@ -22,10 +22,11 @@ constexpr double kPhaseEpsilon = 1e-10;      // below this |a + b| the phase cou
 // times the number of entries. A longer step ends the pairing at once, like this one does.
 constexpr int kMaxPairStep = 10 * kTuningScopeEntries;
 
-// Drawing state of one scope picture: size, scale, pen position and whether anything was drawn.
+// Drawing state of one scope picture (width and height at least 1): size, scale, pen position
+// and whether any line was drawn.
 class CScopePlot {
 public:
-  CScopePlot(QPainter* painter, int width, int height, double peak)
+  CScopePlot(QPainter& painter, int width, int height, double peak)
       : m_painter(painter), m_w(width), m_h(height), m_peak(peak)
   {
   }
@@ -55,7 +56,7 @@ public:
   void MoveTo(QPoint p) { m_pos = p; }
   void LineTo(QPoint p)
   {
-    if (m_painter != nullptr) m_painter->drawLine(m_pos, p);
+    m_painter.drawLine(m_pos, p);
     m_pos = p;
     m_drawn = true;
   }
@@ -76,7 +77,7 @@ public:
   }
 
 private:
-  QPainter* m_painter;
+  QPainter& m_painter;
   int m_w;
   int m_h;
   double m_peak;
@@ -244,53 +245,48 @@ bool DrawTuningScopeImage(QImage& target, int& updateCount)
   const int scopeMode = DigimodeSettings.ScopeMode;
   const double symbolRate = DigimodeSettings.symbol_rate;
 
+  // The picture is drawn on a work image of the target's size, then copied over the target.
   QImage work(w, h, QImage::Format_RGB32);
-  const bool paint = !work.isNull();
-  if (paint) work.fill(Qt::black);
-  {
-    std::optional<QPainter> painter;
-    if (paint) {
-      painter.emplace(&work);
-      painter->setRenderHint(QPainter::Antialiasing, false);
-      painter->setPen(QPen(QColor(0, 255, 0), 0));
+  int displayLength = buf.DisplayLength.load();
+  if (!work.isNull()) {
+    work.fill(Qt::black);
+    QPainter painter(&work);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(0, 255, 0), 0));
+    CScopePlot plot(painter, w, h, ScopePeak(buf, count));
+    if (scopeMode == 1 && kind == 4) {
+      DrawXY(plot, buf, count);
+      displayLength = 256;
+    } else if (scopeMode == 2 && kind == 3) {
+      DrawOverTime(plot, buf, count, fs, symbolRate);
+      displayLength = 256;
+    } else if (scopeMode == 3 && kind == 5) {
+      DrawPhaseVectors(plot, buf, count);
+      displayLength = 10;
+    } else if (scopeMode == 3 && kind == 6) {
+      DrawPairVectors(plot, buf, count, PairStep(buf.SampleRate.load(), symbolRate));
+      displayLength = 10;
+    } else if (scopeMode == 4 && kind == 5) {
+      DrawPhaseOverTime(plot, buf, count);
+      displayLength = w - 2;
+    } else if (scopeMode == 4 && kind == 6) {
+      DrawPairPhaseOverTime(plot, buf, count, PairStep(buf.SampleRate.load(), symbolRate));
+      displayLength = w - 2;
     }
-    CScopePlot plot(paint ? &*painter : nullptr, w, h, ScopePeak(buf, count));
-    int displayLength = buf.DisplayLength.load();
-
-    if (paint) {
-      if (scopeMode == 1 && kind == 4) {
-        DrawXY(plot, buf, count);
-        displayLength = 256;
-      } else if (scopeMode == 2 && kind == 3) {
-        DrawOverTime(plot, buf, count, fs, symbolRate);
-        displayLength = 256;
-      } else if (scopeMode == 3 && kind == 5) {
-        DrawPhaseVectors(plot, buf, count);
-        displayLength = 10;
-      } else if (scopeMode == 3 && kind == 6) {
-        DrawPairVectors(plot, buf, count, PairStep(buf.SampleRate.load(), symbolRate));
-        displayLength = 10;
-      } else if (scopeMode == 4 && kind == 5) {
-        DrawPhaseOverTime(plot, buf, count);
-        displayLength = w - 2;
-      } else if (scopeMode == 4 && kind == 6) {
-        DrawPairPhaseOverTime(plot, buf, count, PairStep(buf.SampleRate.load(), symbolRate));
-        displayLength = w - 2;
-      }
-      if (!plot.Drawn()) painter->drawText(2, 2 + painter->fontMetrics().ascent(), "no data ?");
-    }
-
-    // Hand the buffer back to the producers.
-    if (displayLength >= kTuningScopeEntries) displayLength = kTuningScopeEntries - 1;
-    buf.DisplayLength.store(displayLength);
-    buf.FillCount.store(0, std::memory_order_release);
-    buf.Kind.store(1, std::memory_order_release);
+    // The text takes the pen's colour: on the black image it must not be black.
+    if (!plot.Drawn()) painter.drawText(2, 2 + painter.fontMetrics().ascent(), "no data ?");
   }
 
-  if (paint) {
-    if (target.format() == QImage::Format_Indexed8 || target.format() == QImage::Format_Mono ||
-        target.format() == QImage::Format_MonoLSB) {
-      target = work;
+  // Hand the buffer back to the producers.
+  if (displayLength >= kTuningScopeEntries) displayLength = kTuningScopeEntries - 1;
+  buf.DisplayLength.store(displayLength);
+  buf.FillCount.store(0, std::memory_order_release);
+  buf.Kind.store(1, std::memory_order_release);
+
+  if (!work.isNull()) {
+    const QImage::Format f = target.format();
+    if (f == QImage::Format_Indexed8 || f == QImage::Format_Mono || f == QImage::Format_MonoLSB) {
+      target = work;  // no painter draws on these formats
     } else {
       QPainter copy(&target);
       copy.setCompositionMode(QPainter::CompositionMode_Source);

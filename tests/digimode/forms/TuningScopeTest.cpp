@@ -293,6 +293,16 @@ TEST_F(TuningScopeTest, WorkImageHasTheTargetsSizeAndReplacesIt)
   EXPECT_EQ(img.pixel(20, 29) | 0xFF000000u, kLime);
   EXPECT_EQ(img.pixel(10, 15) | 0xFF000000u, kBlack);
   EXPECT_EQ(g_TuningScopeBuffer.DisplayLength.load(), 10);
+
+  // An image without pixels gets nothing drawn, but the buffer still goes back.
+  Load(5, {{0, 1}, {-1, 0}}, 2);
+  QImage none;
+  int updateCount = 0;
+  EXPECT_TRUE(DrawTuningScopeImage(none, updateCount));
+  EXPECT_TRUE(none.isNull());
+  EXPECT_EQ(updateCount, 0);
+  EXPECT_EQ(g_TuningScopeBuffer.Kind.load(), 1);
+  EXPECT_EQ(g_TuningScopeBuffer.FillCount.load(), 0);
 }
 
 // A pairing step that truncates to 0 (scope rate far below ten times the symbol rate) or that
