@@ -213,7 +213,9 @@ void CHellMod::GenParallelMT(double* y, int n)
     double sum = 0.0;
     if (m_ToneRows >= 1 && m_ToneRows <= kHellColumnPixels) {
       const DigimodeDllParams& p = g_DigimodeDllParams;
-      if (p.shape_percent <= 0.0 || p.pulse_shaping == 0) {
+      // With shaping on, 0 % (or less) is the shape table's hard step at its middle: the
+      // columns change half a column period after the column starts, as with any shaping.
+      if (p.pulse_shaping == 0) {
         for (int r = 0; r < m_ToneRows; ++r)
           sum += Oscillator(m_TonePhase[r], m_ToneStep[r]) * m_CurColumn.Pixel[r];
       } else {

@@ -158,18 +158,17 @@ TEST_F(HellModTest, ParallelTransitionShapes)
   const std::vector<HellColumn> cols = {Column(8, {{0, 1.0}}), Column(8, {})};
 
   DigimodeSettings.pulse_shaping = 1;
-  DigimodeSettings.shape_percent = 0.0;
-  Start(7);
-  std::vector<double> y = Run(cols, 1);
-  // shape_percent 0 means no shaping at all: the switch is at the column start.
-  EXPECT_EQ(MaxAbs(y, 2 * kColumn + 2, 3 * kColumn), 0.0);
-  // Any shaping below 0.1 % rounds to the shape table's hard step: the switch comes exactly
-  // half a column period after the column starts.
-  DigimodeSettings.shape_percent = 0.05;
-  Start(7);
-  y = Run(cols, 1);
-  EXPECT_NEAR(MaxAbs(y, 2 * kColumn + 4, 2 * kColumn + kColumn / 2 - 2), amp, 0.02 * amp);
-  EXPECT_EQ(MaxAbs(y, 2 * kColumn + kColumn / 2 + 2, 3 * kColumn), 0.0);
+  std::vector<double> y;
+  // 0 %, a negative value (taken as 0) and any shaping below 0.1 % give the shape table's hard
+  // step: the switch comes exactly half a column period after the column starts.
+  for (double percent : {0.0, -10.0, 0.05}) {
+    DigimodeSettings.shape_percent = percent;
+    Start(7);
+    y = Run(cols, 1);
+    EXPECT_NEAR(MaxAbs(y, 2 * kColumn + 4, 2 * kColumn + kColumn / 2 - 2), amp, 0.02 * amp)
+        << percent;
+    EXPECT_EQ(MaxAbs(y, 2 * kColumn + kColumn / 2 + 2, 3 * kColumn), 0.0) << percent;
+  }
 
   // 100 %: a raised-cosine ramp over the whole column.
   DigimodeSettings.shape_percent = 100.0;
