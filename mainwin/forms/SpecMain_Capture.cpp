@@ -186,6 +186,7 @@ void TSndMainForm::Menu_ConvertImageClick()
     return;
   }
   std::string name = PicViewFrm->GetPictureFileName().toLocal8Bit().toStdString();
-  if (!SaveImageDialog("Save loaded image as", name)) return;
+  // The dialog's title wraps the text as "Save ... as File (BMP or JPG)".
+  if (!SaveImageDialog("loaded image", name)) return;
   SaveImageOrTell(name, picture);
 }

@@ -365,6 +365,7 @@ TEST_F(CaptureWindowTest, ImageViewerShowsFilesAndConvertsThePicture)
   Answer("converted.bmp");
   Trigger("Menu_ConvertImage");
   ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].title, "Save loaded image as File (BMP or JPG)");
   EXPECT_EQ(asked[0].proposed.toStdString(), dir.file("a"));
   CWinBmp back;
   ASSERT_TRUE(Decode(dir.file("converted.bmp"), back));
