@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   VT_FUZZ_CHECK(ReadProfileInfoFile(in, &info));
   std::string error;
   VT_FUZZ_CHECK(Profile_LoadFile(in, &error));
-  // Never a reference spectrum from a name the input made up.
+  // A reference spectrum the input names may have been read (its curve never enters the saves
+  // below, only its name); the display switch is cleared so no later step reads it again.
   SndConfig.SpectrumRefVisible = 0;
   CalcWaterfallPaletteTable(g_ColorPalette, SndConfig.ColorPalContrast,
                             SndConfig.ColorPalBrightness, g_WaterfallPalette);
