@@ -261,6 +261,21 @@ TEST_F(WatchFormTest, ImportShowsTheResultAndTheIgnoredColumns)
   vt_test::WriteWholeFile(path, "nothing\n");
   Find<QAction>("Menu_Import")->trigger();
   EXPECT_EQ(messagesShown.back(), "No data imported: No column titles recognized.\nIgnored data columns:\n  nothing");
+
+  // Unreadable or huge time-column and separator texts take their defaults (no time column,
+  // tab) or clamp, without overflow: the tab-separated file still imports.
+  vt_test::WriteWholeFile(path, "Noise\tOther\tPeak1_Ampl\n-50\t1\t-20\n");
+  const std::pair<const char*, const char*> fields[] = {
+      {"abc", "x"}, {"99999999999", "99999999999"}, {"-99999999999", "-1"}, {"", "256"}};
+  for (const auto& [timeColumn, separator] : fields) {
+    Find<QLineEdit>("Ed_TimeColumn")->setText(timeColumn);
+    Find<QLineEdit>("Ed_ColumnSeparator")->setText(separator);
+    const uint32_t at = g_PlotData.Header.WriteIndex;
+    Find<QAction>("Menu_Import")->trigger();
+    EXPECT_EQ(messagesShown.back(), "2 columns could be decoded from the import file.\nIgnored data columns:\n  Other")
+        << timeColumn << " / " << separator;
+    EXPECT_EQ(g_PlotData.Header.WriteIndex, at + 1) << timeColumn << " / " << separator;
+  }
 }
 
 TEST_F(WatchFormTest, EraseLeavesAnEmptyHistoryAndOnlyDeletesRegularFiles)
@@ -280,6 +295,14 @@ TEST_F(WatchFormTest, EraseLeavesAnEmptyHistoryAndOnlyDeletesRegularFiles)
   Find<QAction>("Menu_EraseData")->trigger();
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("adir")));
   EXPECT_TRUE(Logged("Can't delete \"" + dir.file("adir") + "\", Windoze says \""));
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+
+  // A device named as the plot file is left alone as well.
+  Find<QLineEdit>("Ed_PlotFileName")->setText("/dev/null");
+  debugLines.clear();
+  Find<QAction>("Menu_EraseData")->trigger();
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_TRUE(Logged("Can't delete \"/dev/null\", Windoze says \""));
   EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
 }
 

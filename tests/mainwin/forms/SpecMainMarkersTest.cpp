@@ -678,6 +678,20 @@ TEST_F(MarkerWindowTest, GraphAndScaleReadouts)
     const double signal = ScaleFreq(460) - 100;  // the mixer sees signal frequencies
     EXPECT_EQ(LabT(), c.t == 0 ? QString() : QString::asprintf(" %7.3f Hz", c.t * (700 - signal)));
   }
+
+  // A wide window: graph and scale pixels beyond 1023 read their own frequency.
+  g_FreqMixers[0].Enabled = false;
+  SndConfig.FreqOffset = 0;
+  form->resize(2200, 600);
+  QApplication::processEvents();
+  form->SetFreqRange(0, 1000);
+  ASSERT_GT(form->Img_SpectrumPlot->width(), 1600);
+  ASSERT_GT(Scale()->width(), 1600);
+  form->Img_FreqScale1MouseMove(1500, 5);
+  EXPECT_EQ(LabX(), QString::asprintf("%7.3f Hz", ScaleFreq(1500)));
+  form->Img_SpectrumPlotMouseMove(1500, a / 2);
+  const int wideBin = static_cast<int>(1500 * (1000.0 / AxisLen()) / 2.0 + (0 - 10.0) / 2.0);
+  EXPECT_EQ(LabX(), QString::asprintf("%7.3f Hz", wideBin * 2.0 + 10.0));
 }
 
 // On the window: hovering over the waterfall reads the line under the mouse; new lines refresh
