@@ -138,6 +138,7 @@ int main(int argc, char** argv)
     delete SecondSpectrogram;
     delete WatchForm;
     delete PicViewFrm;
+    PicViewFrm = nullptr;  // the main window's close looks at it
     delete CircuitForm;
     Digimode_SetMessageHook(nullptr);
     delete TerminalDialog;

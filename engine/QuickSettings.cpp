@@ -12,11 +12,12 @@
 
 namespace {
 
-// Program directory + name, cut to the 255 characters a file-name field holds.
+// Working directory + name, cut to the 255 characters a file-name field holds: the files these
+// fields name are written by the program, so they never default into the program directory.
 template <size_t N>
-void SetProgramFile(char (&dest)[N], const std::string& name)
+void SetWorkFile(char (&dest)[N], const std::string& name)
 {
-  std::string path = GetProgramDirectory() + name;
+  std::string path = GetWorkDirectory() + name;
   SettingsCopyText(dest, path.c_str());
 }
 
@@ -84,7 +85,7 @@ void LoadCommonQuickSettings()
   c.TimeInterval = 900.0;
   c.TimerActive = false;
   SettingsCopyText(c.PeriodicAction, "capture");
-  SetProgramFile(c.SequenceName, "capt");
+  SetWorkFile(c.SequenceName, "capt");
   c.UseJpegFormat = 1;
 
   c.FreqMixerEnabled = false;
@@ -167,17 +168,17 @@ void LoadDefaultOnlySettings()
   c.WaterTimeGrid = 1;
   c.WaterTimeLabel = 3;
 
-  SetProgramFile(c.SpectrumRefFileName, "spectrum.ref");
+  SetWorkFile(c.SpectrumRefFileName, "spectrum.ref");
   c.SpectrumRefColor = 0xFF7F7F;
   c.SpectrumRefVisible = 0;
   c.SpectrumRefSubtract = 0;
 
   if (g_InstanceIndex == 1 || g_InstanceIndex == 2) {
-    SetProgramFile(c.DefinitionFileName, "current" + std::to_string(g_InstanceIndex) + ".edf");
-    SetProgramFile(c.CommandFileName, "testcmd" + std::to_string(g_InstanceIndex) + ".txt");
+    SetWorkFile(c.DefinitionFileName, "current" + std::to_string(g_InstanceIndex) + ".edf");
+    SetWorkFile(c.CommandFileName, "testcmd" + std::to_string(g_InstanceIndex) + ".txt");
   } else {
-    SetProgramFile(c.DefinitionFileName, "current.edf");
-    SetProgramFile(c.CommandFileName, "testcmd.txt");
+    SetWorkFile(c.DefinitionFileName, "current.edf");
+    SetWorkFile(c.CommandFileName, "testcmd.txt");
   }
 }
 

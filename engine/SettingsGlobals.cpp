@@ -1,6 +1,8 @@
 // The settings records and the process-wide values they are built from.
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -43,6 +45,18 @@ void SetProgramDirectory(const std::string& dir)
   std::string& stored = ProgramDirStorage();
   stored = dir.empty() ? std::string("./") : dir;
   if (stored.back() != '/') stored += '/';
+}
+
+std::string GetWorkDirectory()
+{
+  std::string dir(4096, '\0');
+  while (::getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE || dir.size() > (1u << 20)) return "./";
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(std::strlen(dir.c_str()));
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
 }
 
 void SettingsCopyText(char* dest, size_t destSize, const char* text, size_t maxChars)

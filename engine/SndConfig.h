@@ -104,7 +104,7 @@ struct T_SndConfig {
   AtomicField<int> AmplitudeGrid;      // "AmplitudeGrid": 0/1; 1
   AtomicField<int> FrequencyGrid;      // "FrequencyGrid": 0/1; 1
   AtomicField<int> FreqGridStyle;      // "FreqGridStyle": 1 dotted, 0 solid; 1
-  char SpectrumRefFileName[256];       // SPECTRUM_REF "FileName": program dir + "spectrum.ref"
+  char SpectrumRefFileName[256];       // SPECTRUM_REF "FileName": working dir + "spectrum.ref"
   AtomicField<int> SpectrumRefVisible;   // SPECTRUM_REF "Visible": 0/1; 0
   AtomicField<int> SpectrumRefSubtract;  // SPECTRUM_REF "Subtract": 0/1; 0
   AtomicField<int> SpectrumRefColor;     // SPECTRUM_REF "Color": 0xFF7F7F
@@ -198,14 +198,14 @@ struct T_SndConfig {
   ScheduleEntry Schedule[kNrScheduleEntries];  // Time 79200, 0, 14400, 21600, then -1
   AtomicField<int> CaptureOptions;   // "Options": 1 time/date label, 2 frequency label; 0
   AtomicField<int> SequenceNr;       // "SequenceNr": 0
-  char SequenceName[256];            // "SequenceName": program dir + "capt"
+  char SequenceName[256];            // "SequenceName": working dir + "capt"
   AtomicField<int> UseJpegFormat;    // "UseJpegFormat": 1; missing: 1
 
   // [EXPORT], [INTERPRETER], [ABOUT], [USER_MENU0..9], [FREQ_MARKERS]
-  char DefinitionFileName[256];       // EXPORT "DefinitionFileName": program dir + "current.edf"
+  char DefinitionFileName[256];       // EXPORT "DefinitionFileName": working dir + "current.edf"
   AtomicField<double> NextWriteTime;  // EXPORT "NextWriteTime": 0
   AtomicField<int> MsgDisplay;        // INTERPRETER "MsgDisplay": 0; missing: 15
-  char CommandFileName[256];          // INTERPRETER "CommandFileName": prog dir + "testcmd.txt"
+  char CommandFileName[256];          // INTERPRETER "CommandFileName": work dir + "testcmd.txt"
   char AboutMenuText[33];             // ABOUT "MenuText": <= 31 characters loaded; ""
   char AboutInfoText[256];            // ABOUT "InfoText": <= 254 characters loaded; ""
   AtomicField<int> AboutIncludes;     // ABOUT "Includes": profile content bits; 2; missing: 2

@@ -494,11 +494,11 @@ void TFilterControlForm::FormCreate()
   ChainDesign.NrOfStages = 0;
   for (int i = 0; i < kFilterChainStages; ++i)
     ChainDesign.Stage[i] = FilterChainStage{3, 700.0 + 10.0 * i, 30.0, 1.0};
-  // A stored name without a directory is the one the window writes into the program
+  // A stored name without a directory is the one the window writes into the working
   // directory at close; no name at all is that default file.
   std::string chainFile = SndConfig.IIR2DesignFile[0];
   if (chainFile.empty()) chainFile = "default.flc";
-  if (chainFile.find('/') == std::string::npos) chainFile = GetProgramDirectory() + chainFile;
+  if (chainFile.find('/') == std::string::npos) chainFile = GetWorkDirectory() + chainFile;
   ReadFilterChainFile(chainFile, &ChainDesign);
 
   for (IIR3DesignParams& p : g_IIR3DesignParams) p = IIR3DesignParams{650.0, 100.0, 1};
@@ -516,7 +516,7 @@ void TFilterControlForm::FormCreate()
     SG_FIR2Dec_FilterSpec->setItem(r, 0, item);
   }
 
-  for (int ch = 0; ch < 2; ++ch) LoadFilterAndDesignParams(ch, GetProgramDirectory() + "default.flt");
+  for (int ch = 0; ch < 2; ++ch) LoadFilterAndDesignParams(ch, GetWorkDirectory() + "default.flt");
   UndoFilter = g_EditedDigiFilters[0];
   SetFilterControlWindowHook([this] { UpdateCoeffGrid(); });
 
@@ -542,7 +542,7 @@ void TFilterControlForm::FormClose()
   } catch (const EIniFileError& e) {
     failures << e.what();
   }
-  const std::string dir = GetProgramDirectory();
+  const std::string dir = GetWorkDirectory();
   for (int ch = 0; ch < 2; ++ch) {
     try {
       SaveFilterAndDesignParams(ch, dir + "default.flt");

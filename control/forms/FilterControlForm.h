@@ -5,8 +5,8 @@
 // audio thread at once through ActivateEditedFilter. Its pages: coefficient grid, algorithm,
 // description, test, and the five designers (IIR-1 Chebyshev, IIR-2 stage chain, IIR-3
 // band-pass chain, FIR-1 windowed sinc, FIR-2 Parks-McClellan). At creation it reads both
-// channels from "default.flt" in the program directory, at every close it writes them back
-// (and the stage table to "default.flc"). GUI thread only.
+// channels from "default.flt" in the working directory, at every close it writes them back
+// (and the stage table to "default.flc") there. GUI thread only.
 #include <QWidget>
 #include <string>
 

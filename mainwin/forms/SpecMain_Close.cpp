@@ -100,9 +100,9 @@ void TSndMainForm::FormClose()
   link.Cleanup();  // joins the audio thread before the devices close
   ShowProgress(ProgressButton, "TERMINATING 3");
 
-  if (!SavePaletteToIniFile(GetProgramDirectory() + "current.pal", g_ColorPalette))
-    failures << QString::fromStdString("Unable to write to " + GetProgramDirectory() +
-                                       "current.pal");
+  const std::string palette = GetWorkDirectory() + "current.pal";
+  if (!SavePaletteToIniFile(palette, g_ColorPalette))
+    failures << QString::fromStdString("Unable to write to " + palette);
   // The time decoder runs again at the next start when its window is open now.
   SndConfig.Dcf77Active = DCF77Form && DCF77Form->isVisible() ? 1 : 0;
   try {

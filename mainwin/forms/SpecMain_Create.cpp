@@ -108,7 +108,8 @@ void TSndMainForm::FormCreate()
 
   PaletteFileName = "Default.pal";
   InitDefaultPalette();
-  LoadPaletteFromIniFile(GetProgramDirectory() + "current.pal", g_ColorPalette);
+  // The palette of the last run, kept in the working directory like every file written.
+  LoadPaletteFromIniFile(GetWorkDirectory() + "current.pal", g_ColorPalette);
   SBR_Brightness->setValue(SndConfig.ColorPalBrightness);
   SBR_Contrast->setValue(SndConfig.ColorPalContrast);
   CalcWaterfallPalette();
@@ -116,8 +117,8 @@ void TSndMainForm::FormCreate()
   AllocateSpectrumHistory();
 
   const char* ext = SndConfig.UseJpegFormat ? "jpg" : "bmp";
-  WaterfallCaptureName = GetProgramDirectory() + "water1." + ext;
-  SpectrumCaptureName = GetProgramDirectory() + "spect1." + ext;
+  WaterfallCaptureName = GetWorkDirectory() + "water1." + ext;
+  SpectrumCaptureName = GetWorkDirectory() + "spect1." + ext;
 
   {
     IniFile ini(UserSettingsFullPath());

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+
+#include "common/TestUtil.h"
 
 #include "digimode/DigimodeSettings.h"
 #include "engine/MachineConfig.h"
@@ -13,15 +16,27 @@
 
 namespace {
 
+// Runs in a temporary working directory, which the default file names point into; the
+// program directory is elsewhere and must not appear in them.
 class QuickSettingsTest : public ::testing::Test {
 protected:
   void SetUp() override
   {
+    m_oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.path());
+    work = std::filesystem::current_path().string() + "/";
     SetProgramDirectory("/opt/vt/");
     g_InstanceIndex = 0;
     DigimodeSettings.fc_rx = 2200.0;
     SetDefaultSettings();
   }
+  void TearDown() override { std::filesystem::current_path(m_oldCwd); }
+
+  vt_test::TempDir m_dir;
+  std::string work;
+
+private:
+  std::filesystem::path m_oldCwd;
 };
 
 TEST_F(QuickSettingsTest, DefaultsFollowTheSettingsTables)
@@ -52,7 +67,7 @@ TEST_F(QuickSettingsTest, DefaultsFollowTheSettingsTables)
   EXPECT_EQ(c.NoiseLevel, -50.0);
   EXPECT_EQ(c.Time_From, 75600.0);
   EXPECT_STREQ(c.PeriodicAction, "capture");
-  EXPECT_STREQ(c.SequenceName, "/opt/vt/capt");
+  EXPECT_EQ(std::string(c.SequenceName), work + "capt");
   EXPECT_EQ(c.UseJpegFormat, 1);
   EXPECT_EQ(c.Sine[2].SinFreq, 1100.0);
   EXPECT_EQ(c.Sine[1].SinAmpl, 0.1);
@@ -67,9 +82,9 @@ TEST_F(QuickSettingsTest, DefaultsFollowTheSettingsTables)
   EXPECT_EQ(c.SpectrumPenColor[3], 0xFFFF00);
   EXPECT_EQ(c.FreqscaleBgColor, 0x60C0FF);
   EXPECT_EQ(c.WaterTimeLabel, 3);
-  EXPECT_STREQ(c.SpectrumRefFileName, "/opt/vt/spectrum.ref");
-  EXPECT_STREQ(c.DefinitionFileName, "/opt/vt/current.edf");
-  EXPECT_STREQ(c.CommandFileName, "/opt/vt/testcmd.txt");
+  EXPECT_EQ(std::string(c.SpectrumRefFileName), work + "spectrum.ref");
+  EXPECT_EQ(std::string(c.DefinitionFileName), work + "current.edf");
+  EXPECT_EQ(std::string(c.CommandFileName), work + "testcmd.txt");
   EXPECT_EQ(c.Schedule[0].Time, 79200);
   EXPECT_EQ(c.Schedule[3].Time, 21600);
   EXPECT_EQ(c.Schedule[4].Time, -1);
@@ -93,14 +108,17 @@ TEST_F(QuickSettingsTest, FurtherInstancesGetTheirOwnExportAndCommandFiles)
     g_InstanceIndex = instance;
     SetDefaultSettings();
     const std::string n = std::to_string(instance);
-    EXPECT_EQ(std::string(SndConfig.DefinitionFileName), "/opt/vt/current" + n + ".edf");
-    EXPECT_EQ(std::string(SndConfig.CommandFileName), "/opt/vt/testcmd" + n + ".txt");
+    EXPECT_EQ(std::string(SndConfig.DefinitionFileName), work + "current" + n + ".edf");
+    EXPECT_EQ(std::string(SndConfig.CommandFileName), work + "testcmd" + n + ".txt");
   }
 }
 
-TEST_F(QuickSettingsTest, LongProgramDirectoryIsCutToTheFieldWidth)
+TEST_F(QuickSettingsTest, LongWorkingDirectoryIsCutToTheFieldWidth)
 {
-  SetProgramDirectory("/" + std::string(300, 'd'));
+  const std::filesystem::path deep =
+      m_dir.path() / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
+  std::filesystem::create_directories(deep);
+  std::filesystem::current_path(deep);
   SetDefaultSettings();
   EXPECT_EQ(std::strlen(SndConfig.SequenceName), 255u);
   EXPECT_EQ(std::strlen(SndConfig.CommandFileName), 255u);

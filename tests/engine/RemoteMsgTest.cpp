@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,28 @@ TEST_F(RemoteMsgSocket, StaleSocketIsReplacedAndAServedOneIsNot)
   ASSERT_TRUE(RemoteMsg_StartServer(0));
   EXPECT_EQ(RemoteMsg_SocketPath(), m_path);
   EXPECT_TRUE(LocalSocket_IsServed(m_path));
+}
+
+// A second instance serves its own socket; when even that name is served by another process
+// (a copy started with the same instance number), it takes a name with its process id.
+TEST_F(RemoteMsgSocket, EachInstanceGetsItsOwnSocket)
+{
+  RemoteMsg_StopServer();
+  const std::string second = m_dir.path().string() + "/vartumo2.sock";
+  ASSERT_TRUE(RemoteMsg_StartServer(1));
+  EXPECT_EQ(RemoteMsg_SocketPath(), second);
+  EXPECT_TRUE(LocalSocket_IsServed(second));
+  EXPECT_FALSE(LocalSocket_IsServed(m_path));  // the first instance's name stays free
+  RemoteMsg_StopServer();
+  EXPECT_FALSE(std::filesystem::exists(second));
+
+  const int other = LocalSocket_Listen(second, 1);  // another process serves the name
+  ASSERT_GE(other, 0);
+  ASSERT_TRUE(RemoteMsg_StartServer(1));
+  EXPECT_EQ(RemoteMsg_SocketPath(),
+            m_dir.path().string() + "/vartumo2-" + std::to_string(::getpid()) + ".sock");
+  RemoteMsg_StopServer();
+  ::close(other);
 }
 
 TEST(SndServer, AnswersEachRequestWithAnEmptyFrameAndCanBeCreatedAgain)

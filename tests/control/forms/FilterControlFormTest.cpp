@@ -571,8 +571,8 @@ TEST_F(FilterFormTest, StartWithoutWithAndWithOutOfRangeDefaultFile)
 
 TEST_F(FilterFormTest, CloseWritesDefaultFilesAndPlacement)
 {
-  // The working directory is not the program directory: the stage table saved at close must
-  // come back at the next start.
+  // The working directory is not the program directory: the default files are written into
+  // the working directory, never beside the program, and come back at the next start.
   const std::filesystem::path prog = dir.path() / "prog";
   std::filesystem::create_directory(prog);
   SetProgramDirectory(prog.string());
@@ -585,11 +585,12 @@ TEST_F(FilterFormTest, CloseWritesDefaultFilesAndPlacement)
   g_IIR3DesignParams[0].Bandwidth = 77.0;
   form->close();
   EXPECT_TRUE(messages.isEmpty());
-  const std::string flt = vt_test::ReadWholeFile((prog / "default.flt").string());
+  const std::string flt = Read("default.flt");
   EXPECT_NE(flt.find("[FilterCoefficients2]"), std::string::npos);
   EXPECT_NE(flt.find("alpha1=0.0625"), std::string::npos);
   EXPECT_NE(flt.find("Bandwidth=77"), std::string::npos);
-  EXPECT_TRUE(std::filesystem::exists(prog / "default.flc"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "default.flc"));
+  EXPECT_TRUE(std::filesystem::is_empty(prog)) << "written beside the program";
   const std::string ini = Read("SETTINGS.INI");
   EXPECT_NE(ini.find("[FilterControlForm]"), std::string::npos);
   EXPECT_NE(ini.find("Visible=1"), std::string::npos);  // open when the user closed it
@@ -608,7 +609,9 @@ TEST_F(FilterFormTest, CloseWritesDefaultFilesAndPlacement)
 
 TEST_F(FilterFormTest, CloseReportsWriteErrorsAndGoesOn)
 {
-  SetProgramDirectory(dir.file("missing"));  // the default files cannot be written there
+  // Directories in the way: the default files cannot be written.
+  std::filesystem::create_directory(dir.path() / "default.flt");
+  std::filesystem::create_directory(dir.path() / "default.flc");
   Make();
   form->show();
   form->close();

@@ -1,8 +1,11 @@
 // Help pages by context number, opened through the URL handler.
+#include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <filesystem>
 #include <set>
 
+#include "control/forms/AFilePrp.h"
 #include "engine/forms/HelpHook.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
@@ -14,7 +17,8 @@ struct HelpFixture : MainWindowTest {
   {
     MainWindowTest::SetUp();
     std::filesystem::create_directory(dir.path() / "html");
-    for (const char* f : {"colorpal.htm", "specdisp.htm", "circuits.htm", "filters.htm"})
+    for (const char* f :
+         {"colorpal.htm", "specdisp.htm", "circuits.htm", "filters.htm", "wavfiles.htm"})
       vt_test::WriteWholeFile(dir.file(std::string("html/") + f), "<html></html>");
     HelpBrowser_SetUrlHandler([this](const QUrl& u) {
       opened.push_back(u);
@@ -102,7 +106,8 @@ TEST_F(HelpFixture, MainWindowAreasHaveTheirOwnContexts)
     int context;
   } cases[] = {{"Ed_FreqMin", 120},   {"Btn_FreqMaxUp", 120}, {"SBR_Time", 130},
                {"SBR_Brightness", 150}, {"SBR_Contrast", 150}, {"ProgressButton", 160},
-               {"Img_FreqScale1", 180}, {"Img_Waterfall", 210}, {"Grp_Controls", 200}};
+               {"Img_FreqScale1", 180}, {"Img_Waterfall", 210}, {"Grp_Controls", 200},
+               {"Lab_CursorX", 140},    {"Grp_Cursor", 140}};
   for (const auto& c : cases) {
     auto* w = form->findChild<QWidget*>(c.control);
     ASSERT_NE(w, nullptr) << c.control;
@@ -122,6 +127,26 @@ TEST_F(HelpFixture, MainWindowAreasHaveTheirOwnContexts)
   EXPECT_TRUE(form->AppHelp(HELP_CONTEXT_COMMAND, 130));
   EXPECT_EQ(seen, std::vector<uint32_t>({130}));
   SetHelpContextHandler(old);
+}
+
+// A window below the main window knows only the help hook; the main window's handler opens
+// its page. The audio-file dialog's Help button and F1 both reach the page of context 1400.
+TEST_F(HelpFixture, WindowBelowTheMainWindowOpensItsPageThroughTheHook)
+{
+  Make();
+  TAudioFilePropFrm dlg;
+  dlg.findChild<QPushButton*>("BitBtn3")->click();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile().toStdString(), dir.file("html/wavfiles.htm"));
+  int f1 = 0;
+  for (QShortcut* sc : dlg.findChildren<QShortcut*>())
+    if (sc->key() == QKeySequence(Qt::Key_F1)) {
+      emit sc->activated();
+      ++f1;
+    }
+  EXPECT_EQ(f1, 1);
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[1].toLocalFile().toStdString(), dir.file("html/wavfiles.htm"));
 }
 
 TEST(HelpPages, EveryTopicHasItsPageInTheSourceTree)

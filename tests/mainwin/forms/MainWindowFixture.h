@@ -1,6 +1,6 @@
 #pragma once
-// A main window in a temporary working directory: settings files, lock files and the program
-// directory (current.pal, html/) all live there. Each test runs in its own process (ctest), so
+// A main window in a temporary working directory: settings files, lock files, the files the
+// program writes (current.pal) and the program directory (html/) all live there. Each test runs in its own process (ctest), so
 // changing the working directory is safe.
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "engine/SndConfig.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/InstanceLock.h"
+#include "mainwin/forms/HelpBrowser.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
 TEST_F(MainWindowTest, FirstSecondAndThirdInstance)
@@ -112,6 +113,35 @@ TEST_F(MainWindowTest, CloseSavesStateAndNextStartRestoresIt)
   EXPECT_EQ(g.y(), 44);
   EXPECT_EQ(g.width(), 900);
   EXPECT_EQ(g.height(), 520);
+}
+
+// Installed, the program's directory may not be writable: what the program writes by itself
+// goes to the working directory, and only the help pages are read from beside the program.
+TEST_F(MainWindowTest, FilesWrittenGoToTheWorkingDirectoryNotBesideTheProgram)
+{
+  const std::filesystem::path prog = dir.path() / "prog";
+  std::filesystem::create_directory(prog);
+  SetProgramDirectory(prog.string());
+  const std::string work = dir.path().string() + "/";
+  Make();
+  EXPECT_EQ(HelpBrowser_Directory(), prog.string() + "/html/");
+  for (const char* name : {SndConfig.SpectrumRefFileName, SndConfig.DefinitionFileName,
+                           SndConfig.CommandFileName, SndConfig.SequenceName})
+    EXPECT_EQ(std::string(name).rfind(work, 0), 0u) << name;
+  EXPECT_EQ(form->WaterfallCaptureName.rfind(work, 0), 0u) << form->WaterfallCaptureName;
+  EXPECT_EQ(form->SpectrumCaptureName.rfind(work, 0), 0u) << form->SpectrumCaptureName;
+  form->show();
+  g_ColorPalette.entries[3] = 0x00123456;
+  form->close();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_NE(Read("current.pal").find("Color3=00123456"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(prog)) << "written beside the program";
+  form.reset();
+
+  // The next start reads the palette back from the working directory.
+  InitDefaultPalette();
+  Make();
+  EXPECT_EQ(g_ColorPalette.entries[3], 0x00123456u);
 }
 
 TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalPlacement)
