@@ -325,6 +325,9 @@ void TTerminalForm::BuildTextColumn()
   RichEd_Receive->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEd_Receive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   rl->addWidget(RichEd_Receive);
+  // The splitter may make the receive part small (a stored RxHeight is kept as it is).
+  RichEd_Receive->setMinimumHeight(8);
+  Grp_Receive->setMinimumHeight(20);
 
   Grp_Transmit = new QGroupBox("Transmit", Splitter2);
   Grp_Transmit->setObjectName("Grp_Transmit");

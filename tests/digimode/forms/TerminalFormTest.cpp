@@ -467,6 +467,8 @@ TEST_F(TerminalFormTest, SecondInstanceCaptionAndPlacement)
   Make();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(form->width(), 600);
+  EXPECT_EQ(form->Grp_Tuning->width(), 150);
+  EXPECT_EQ(form->Grp_Receive->height(), 90);
   EXPECT_EQ(SndConfig.DigimodeActive.load(), 1);
   form->close();
   IniFile ini(dir.file("SETTINGS.INI"));
