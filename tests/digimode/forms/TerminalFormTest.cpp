@@ -11,6 +11,9 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QStringList>
+#include <QTextCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -596,6 +599,57 @@ TEST_F(TerminalFormTest, HellModeDrawsTextIntoTheImage)
   EXPECT_EQ(form->TxPosition, 2);
   EXPECT_EQ(Digimode_TxCharCount(), 0);  // nothing into the character ring
   EXPECT_NE(g_HellColumnRing.Head.load(), g_HellColumnRing.Tail.load());
+}
+
+}  // namespace
+
+namespace {
+
+// F2 un-marks the sent text and clears the transmit image, keeping text and position; F3
+// moves the transmit position to the cursor.
+TEST_F(TerminalFormTest, ClearBufferAndSetPositionToCursor)
+{
+  MakeShown();
+  Digimode_SwitchRxTx(2);
+  SetTxText("abcdefgh");
+  form->Timer1Timer();
+  ASSERT_EQ(form->TxPosition, 6);  // two at a time until the ring reports full
+  ASSERT_EQ(form->TransmitTextColour(0), kRed);
+  form->Img_HellTx->SetWritePosition(40);
+  form->findChild<QAction*>("ClearTxBuffer")->trigger();
+  EXPECT_EQ(form->TransmitText(), "abcdefgh");
+  EXPECT_EQ(form->TxPosition, 6);
+  EXPECT_EQ(form->Img_HellTx->WritePosition(), 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(form->TransmitTextColour(i), QColor(Qt::black)) << i;
+
+  QTextCursor c = form->RichEd_Transmit->textCursor();
+  c.setPosition(2);
+  form->RichEd_Transmit->setTextCursor(c);
+  form->findChild<QAction*>("SetTxPosToCursor")->trigger();
+  EXPECT_EQ(form->TxPosition, 2);
+  EXPECT_EQ(form->ClearTxBuffer->shortcut(), QKeySequence(Qt::Key_F2));
+  EXPECT_EQ(form->SetTxPosToCursor->shortcut(), QKeySequence(Qt::Key_F3));
+}
+
+// The plug-in report in the receive window, with and without a plug-in.
+TEST_F(TerminalFormTest, DllStatusLines)
+{
+  MakeShown();
+  form->ShowDigimodeDLLStatus();
+  EXPECT_EQ(form->ReceivedText(), ">------- Digimode DLL Info --------\n> No digimode DLL loaded.\n");
+#ifdef VT_EXAMPLE_PLUGIN_PATH
+  form->RichEd_Receive->clear();
+  form->AppendRxChar('x');  // the report starts on a line of its own
+  ASSERT_TRUE(Digimode_LoadModeDll(VT_EXAMPLE_PLUGIN_PATH));
+  form->ShowDigimodeDLLStatus();
+  const QStringList lines = form->ReceivedText().split('\n');
+  ASSERT_GE(lines.size(), 5);
+  EXPECT_EQ(lines[0], "x");
+  EXPECT_EQ(lines[1], ">------- Digimode DLL Info --------");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(lines[2 + i], "> " + QString::fromStdString(Digimode_GetDllParamString(i)));
+  Digimode_LoadModeDll(nullptr);
+#endif
 }
 
 }  // namespace
