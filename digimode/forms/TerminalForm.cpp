@@ -436,12 +436,12 @@ void TTerminalForm::FormShow()
                           QImage::Format_RGB32);
     m_ScopeImage.fill(Qt::black);
     Img_TuningScope->setPixmap(QPixmap::fromImage(m_ScopeImage));
-    ClearHellTxImage();
+    // The transmit image: 8-pixel Courier New until DIGIMODE.INI names another font.
     T_DigimodeHellFont font;
     font.name = "Courier New";
     font.height = -8;
     Img_HellTx->SetHellFont(font);
-    Img_HellTx->ClearHellTxImage();
+    ClearHellTxImage();
     LoadSettings(kSettingsFile);
     PrepareHellFont();
     Digimode_SetMode(DigimodeSettings.OperMode);

@@ -23,7 +23,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
-class QScrollArea;
 class QSpinBox;
 class QSplitter;
 class QTextEdit;
