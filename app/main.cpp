@@ -16,6 +16,7 @@
 #include "digimode/DigimodeDll.h"
 #include "digimode/forms/DCF77Form.h"
 #include "digimode/forms/TerminalDialog.h"
+#include "digimode/forms/TerminalForm.h"
 #include "engine/forms/DebugForm.h"
 #include "imaging/forms/PicViewForm.h"
 #include "interp/forms/AlertDlg.h"
@@ -115,6 +116,7 @@ int main(int argc, char** argv)
     CircuitForm = new TCircuitForm;
     PeriodicActionForm = new TPeriodicActionForm;
     AlertDlgForm = new TAlertDlgForm;
+    TerminalForm = new TTerminalForm;
     DCF77Form = new TDCF77Form;
     TerminalDialog = new TTerminalDialog;
     // The digimode engine's messages ("Couldn't load DLL.") in a message box.
@@ -145,6 +147,8 @@ int main(int argc, char** argv)
     TerminalDialog = nullptr;
     delete DCF77Form;
     DCF77Form = nullptr;
+    delete TerminalForm;
+    TerminalForm = nullptr;
     delete CommandForm;
     delete ExportForm;
     delete MenuDefForm;

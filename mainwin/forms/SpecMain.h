@@ -113,6 +113,7 @@ public:
   void Menu_ViewWatchWindowClick();
   void Menu_SecondSpectrogramClick();
   void DCF77decoderClick();
+  void Menu_DigimodeTerminalClick();
   // The colour palette: load, save, edit (the colour bar's double click edits too).
   void LoadColorPalette1Click();
   void SaveColorPalette1Click();
@@ -446,7 +447,7 @@ public:
   void Pop_SetMarker2Click();
   void Pop_SetMarker3Click();
   void Pop_SetDecoderFreqClick();
-  // Shows the digimode terminal (installed by the terminal window; unset: nothing is shown).
+  // Shows the digimode terminal (installed by the main window; unset: nothing is shown).
   std::function<void()> ShowDigimodeTerminalHook;
 
   // --- Mouse read-outs (SpecMain_Readout.cpp) ---
@@ -536,6 +537,7 @@ public:
   QAction* Menu_ViewWatchWindow;
   QAction* Menu_SecondSpectrogram;
   QAction* DCF77decoder;
+  QAction* Menu_DigimodeTerminal = nullptr;
   QMenu* Menu_ColorPalette;
   QMenu* PopupSpectrum = nullptr;
   QMenu* Popup_Waterfall = nullptr;

@@ -9,6 +9,7 @@
 #include "control/forms/FilterControlForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "digimode/forms/DCF77Form.h"
+#include "digimode/forms/TerminalForm.h"
 #include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/ProgramInstance.h"
@@ -90,7 +91,7 @@ void TSndMainForm::FormClose()
                      static_cast<QWidget*>(FilterControlForm), static_cast<QWidget*>(ConfigDlg),
                      static_cast<QWidget*>(CommandForm), static_cast<QWidget*>(WatchForm),
                      static_cast<QWidget*>(ExportForm), static_cast<QWidget*>(AlertDlgForm),
-                     static_cast<QWidget*>(SecondSpectrogram)})
+                     static_cast<QWidget*>(SecondSpectrogram), static_cast<QWidget*>(TerminalForm)})
     if (w) CloseToolWindow(w);
   if (AlertDlgForm) AlertDlgForm->OnSaveError = nullptr;
 

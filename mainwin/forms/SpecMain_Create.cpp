@@ -174,5 +174,6 @@ void TSndMainForm::FormShow()
   ReapplyDisplaySettings();  // arranges and draws the displays for the settings read
   if (SndConfig.Dcf77Active && DCF77Form) DCF77Form->show();
   if (Menu_AlertConfig) Menu_AlertConfig->setEnabled(true);
+  if (Menu_DigimodeTerminal) Menu_DigimodeTerminal->setEnabled(true);
   UpdatingControls = 0;
 }

@@ -7,6 +7,7 @@
 
 #include "control/forms/FilterControlForm.h"
 #include "digimode/forms/DCF77Form.h"
+#include "digimode/forms/TerminalForm.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "control/forms/CircuitForm.h"
@@ -96,8 +97,10 @@ void TSndMainForm::CreateMainMenu()
   MultiToneGenerator1 = AddItem(View1, "MultiToneGenerator1", "&Test Tone Generator");
   Menu_ViewCircuit = AddItem(View1, "Menu_ViewCircuit", "&Components (Circuit)");
   DCF77decoder = AddItem(View1, "DCF77decoder", "&Time Signal Decoder (DCF77, MSF)");
+  Menu_DigimodeTerminal = AddItem(View1, "Menu_DigimodeTerminal", "Digimode &Terminal");
+  Menu_DigimodeTerminal->setEnabled(false);  // enabled at the first show
   for (QAction* a : {DebuggingWindow1, ViewInputMonitor, ViewOutputMonitor, FilterControlWindow1,
-                     MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder})
+                     MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder, Menu_DigimodeTerminal})
     a->setCheckable(true);
   Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
   Menu_SecondSpectrogram = AddItem(View1, "Menu_SecondSpectrogram", "&Second Spectrogram");
@@ -119,6 +122,8 @@ void TSndMainForm::CreateMainMenu()
   connect(Menu_ViewCircuit, &QAction::triggered, this, &TSndMainForm::Menu_ViewCircuitClick);
   connect(Menu_ViewWatchWindow, &QAction::triggered, this, &TSndMainForm::Menu_ViewWatchWindowClick);
   connect(DCF77decoder, &QAction::triggered, this, &TSndMainForm::DCF77decoderClick);
+  connect(Menu_DigimodeTerminal, &QAction::triggered, this,
+          &TSndMainForm::Menu_DigimodeTerminalClick);
   AddInterpreterMenuItems();
 
   Help1 = MainMenu1->addMenu("&Help");
@@ -181,6 +186,7 @@ void TSndMainForm::View1Click()
   MultiToneGenerator1->setChecked(GeneratorForm && GeneratorForm->isVisible());
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
   DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
+  Menu_DigimodeTerminal->setChecked(TerminalForm && TerminalForm->isVisible());
   Menu_SecondSpectrogram->setChecked(SecondSpectrogram && SecondSpectrogram->isVisible());
   Menu_ViewControls->setChecked(!Grp_Controls->isHidden());
 }
@@ -216,6 +222,8 @@ void TSndMainForm::MultiToneGenerator1Click() { ShowTool(GeneratorForm); }
 
 void TSndMainForm::Menu_ViewCircuitClick() { ShowTool(CircuitForm); }
 
+void TSndMainForm::Menu_DigimodeTerminalClick() { ShowTool(TerminalForm); }
+
 void TSndMainForm::Menu_SecondSpectrogramClick() { ShowTool(SecondSpectrogram); }
 
 void TSndMainForm::InstallCircuitUpcalls()
@@ -227,7 +235,9 @@ void TSndMainForm::InstallCircuitUpcalls()
     return w && w->isVisible();
   };
   up.ShowMainWindow = [this] { ShowTool(this); };
-  // The digimode terminal and the filter control window install theirs when they exist.
+  up.ShowDigimodeTerminal = [] { ShowTool(TerminalForm); };
+  ShowDigimodeTerminalHook = [] { ShowTool(TerminalForm); };
+  // The filter control window installs its calls when it exists.
 }
 
 void TSndMainForm::Menu_ViewWatchWindowClick() { ShowTool(WatchForm); }

@@ -295,6 +295,7 @@ TEST_F(MenusTest, EveryCommandExistsOnce)
       "DebuggingWindow1", "Menu_ViewErrorHistory", "Menu_CpuPerformanceWindow",
       "MultiToneGenerator1", "ViewInputMonitor", "ViewOutputMonitor", "Menu_AlertConfig",
       "FilterControlWindow1", "Menu_ViewCircuit", "Menu_Export", "DCF77decoder",
+      "Menu_DigimodeTerminal",
       "Menu_ViewCmdInterpreter", "Menu_ViewWatchWindow", "Menu_SecondSpectrogram", "About1",
       "QSMenu_UserDefined", "Exit1", "Menu_SpecAmplitudeScale", "Menu_SpecFrequencyScale",
       "Menu_SpecRotated", "Menu_WaterRotated90", "Menu_WaterTimeScale", "Menu_WaterFreqScale",
