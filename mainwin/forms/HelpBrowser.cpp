@@ -15,7 +15,7 @@ const THelpTopic g_HelpTopics[] = {
     {800, "filters.htm", ""},   {810, "filters.htm", ""},   {820, "filters.htm", ""},
     {830, "filters.htm", ""},   {840, "filters.htm", ""},   {850, "filters.htm", ""},
     {900, "circuits.htm", ""},  {1000, "perisced.htm", ""}, {1100, "specalrt.htm", ""},
-    {1200, "timesigs.htm", ""}, {1300, "digiterm.htm", ""}, {1310, "digiterm.htm", ""},
+    {1200, "timesigs.htm", ""}, {1300, "digiterm.htm", ""}, {1310, "digiterm.htm", "scope"},
     {1320, "digiterm.htm", ""}, {1330, "digiterm.htm", ""}, {1350, "digiterm.htm", "config"},
     {1400, "wavfiles.htm", ""}, {1500, "textexpt.htm", ""}, {1550, "interpr.htm", ""},
     {1600, "interpr.htm", ""},  {1650, "interpr.htm", ""},  {1660, "interpr.htm", ""},
