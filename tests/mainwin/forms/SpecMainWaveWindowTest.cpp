@@ -12,6 +12,7 @@
 #include "engine/SndConfig.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/RedrawRequest.h"
+#include "engine/SoundThd.h"
 
 #include "engine/C_WaveIO.h"
 #include "engine/WaveLogDecimator.h"
@@ -135,6 +136,17 @@ TEST_F(MainWindowTest, OffLineAnalysisShowsTheFilesRange)
   EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 8000);
   EXPECT_DOUBLE_EQ(g_BigBuffers[0].InputRate, 8000);
   EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 4000);
+  // A change of the card's decimation re-initialises ring 0: still for the file.
+  const int resets = g_BigBufferResetCount.load();
+  SndConfig.SampleRateDivisor = 2;
+  g_RedrawRequestMask = g_RedrawRequestMask | 2;
+  f->Timer1Timer();
+  EXPECT_GT(g_BigBufferResetCount.load(), resets);
+  ASSERT_TRUE(f->IsAnalyzingWaveFile());
+  EXPECT_DOUBLE_EQ(f->EffectiveSampleRate, 8000);
+  EXPECT_DOUBLE_EQ(g_BigBuffers[0].InputRate, 8000);
+  EXPECT_DOUBLE_EQ(f->GetMaxDisplayableFreq(0), 4000);
+  SndConfig.SampleRateDivisor = 1;
 
   f->StopWaveFileAnalysis();
   f->WaveFiles->Host.ShowStatus();
