@@ -322,6 +322,9 @@ void TSndMainForm::SBR_TimeChange()
   Disp.ViewBase = Wrap(hist.HistoryIndex - 1 - SBR_Time->value(), lines);
   RestartWaterfallRedraw();
   Disp.WritePos = 0;
+  // The time label follows the newest line in view (the newest stored when live again).
+  const SpectrumBuffer* top = &hist.SpectrumHistory[Disp.ViewBase];
+  if (IsStored(top)) ShowViewTime(top->time);
 }
 
 void TSndMainForm::RealizePalettes()
