@@ -191,6 +191,29 @@ TEST_F(SpecDisplayTest, ResizeRedrawsTheSameLinesFromTheHistory)
   EXPECT_EQ(img.pixel(30, 0), before[2]);
 }
 
+// Scrolled back to the far end of a full history, the frozen waterfall stops at the oldest line
+// stored: below it the picture is cleared, it does not go on with the newest lines.
+TEST_F(SpecDisplayTest, FrozenViewStopsAtTheOldestLine)
+{
+  SndConfig.WaterTimeGrid = 0;
+  const int lines = w->History.HistoryLines;
+  ASSERT_GT(lines, 20);
+  for (int i = 0; i < lines; ++i) {  // the ten newest at 0 dB, all older ones at -100 dB
+    auto r = Flat(i >= lines - 10 ? 0 : -10000, 1000.0 + i);
+    w->History.Store(r.get());
+  }
+  const int back = w->SBR_Time->maximum();
+  ASSERT_GE(back, lines - 20);
+  w->SBR_Time->setValue(back);
+  for (int k = 0; k < 1000 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+  ASSERT_EQ(w->Disp.RedrawPos, -1);
+  const QImage& img = w->Img_Waterfall->Picture;
+  const int stored = lines - back;  // lines from the one in view down to the oldest
+  ASSERT_LT(stored + 10, img.height());
+  for (int y = 0; y < stored; ++y) ASSERT_EQ(img.pixel(30, y), Palette(0)) << y;
+  for (int y = stored; y < stored + 10; ++y) EXPECT_EQ(img.pixel(30, y), qRgb(0, 0, 0)) << y;
+}
+
 TEST_F(SpecDisplayTest, FrequencyScaleTicksAtTheirPositions)
 {
   const QImage& img = w->Img_FreqScale1->Picture;
