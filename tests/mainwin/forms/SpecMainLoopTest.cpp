@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 #include <chrono>
@@ -139,6 +140,23 @@ TEST_F(SpecMainLoop, ExecutedProgramLeavesNoZombie) {
   ASSERT_EQ(state(), 'Z');
   form->Timer1Timer();
   EXPECT_EQ(state(), 0);
+}
+
+// Brightness and contrast clicks are configuration changes: the debug window's error list
+// says so once, not once per click.
+TEST_F(SpecMainLoop, ColourClicksLogTheChangeOnce) {
+  TDebugForm debug;
+  DebugForm = &debug;
+  for (int i = 0; i < 21; ++i) form->Timer1Timer();
+  for (int i = 0; i < 6; ++i) {
+    form->SBR_Brightness->setValue(100 + 10 * i);
+    form->SBR_Contrast->setValue(90 + 10 * i);
+    form->Timer1Timer();
+  }
+  EXPECT_EQ(SndConfig.ColorPalBrightness.load(), 150);
+  EXPECT_EQ(debug.Memo_ErrorHistory->toPlainText().count("Configuration has been changed."), 1)
+      << debug.Memo_ErrorHistory->toPlainText().toStdString();
+  DebugForm = nullptr;
 }
 
 // Time of day of a Unix time as the labels show it.
