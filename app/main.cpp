@@ -98,14 +98,7 @@ int main(int argc, char** argv)
     PaletteEditorForm = new TPaletteEditorForm(SndMainForm);
     DebugForm = new TDebugForm;
     DebugForm->MainInfo = [] {
-      DebugMainWindowInfo info;
-      if (SndMainForm) {
-        info.fftCalcTime_us = SndMainForm->FftCalcTime_us;
-        info.displayTime_us = SndMainForm->DisplayTime_us;
-        info.alertTime_us = SndMainForm->AlertTime_us;
-        info.copyDataCount = SndMainForm->CopyDataCount;
-      }
-      return info;
+      return SndMainForm ? SndMainForm->DebugInfo() : DebugMainWindowInfo{};
     };
     DebugForm->ShowGenerator = [] {
       if (SndMainForm) SndMainForm->MultiToneGenerator1Click();

@@ -215,3 +215,30 @@ TDisplayLayout ArrangeDisplayRects(int groupW, int groupH, int style, int orient
   }
   return l;
 }
+
+void MinDisplayGroupSize(int style, int orient, int graphHeight, int scaleHeight, int scaleWidth,
+                         int* groupW, int* groupH)
+{
+  if (style < 0 || style > 3) style = 0;
+  const bool graph = style != 0;
+  const bool water = style != 3;
+  graphHeight = std::max(graphHeight, 8);
+  scaleHeight = std::max(scaleHeight, 8);
+  // Across the frequency axis: the margins, the graph's stored size (or, filling the rest with
+  // style 3, the least extent), the scale and the waterfall's least extent.
+  int across = 8 + scaleHeight + 4;
+  if (style == 3) across += kMinDisplayExtent;
+  else if (graph) across += graphHeight;
+  if (water) across += kMinDisplayExtent;
+  if (orient != ORIENT_ROTATED) {
+    *groupW = 8 + kMinDisplayAxis;
+    *groupH = across;
+  } else {
+    int w = 4 + std::max(scaleWidth, 8) + 4;
+    if (style == 3) w += kMinDisplayExtent + 4;
+    else if (graph) w += graphHeight + 4;
+    if (water) w += kMinDisplayExtent + 4;
+    *groupW = w;
+    *groupH = 12 + kMinDisplayAxis;
+  }
+}

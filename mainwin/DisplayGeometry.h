@@ -108,3 +108,11 @@ struct TDisplayLayout {
 // scaleWidth: the rotated scale's width (CalcFreqScaleWidth).
 TDisplayLayout ArrangeDisplayRects(int groupW, int groupH, int style, int orient, int graphHeight,
                                    int scaleHeight, int scaleWidth);
+
+// The smallest group, for the same arguments, in which ArrangeDisplayRects places every visible
+// area inside the group without overlap, the waterfall (and a graph that fills the rest) at least
+// kMinDisplayExtent pixels across and the frequency axis at least kMinDisplayAxis long.
+constexpr int kMinDisplayExtent = 32;
+constexpr int kMinDisplayAxis = 120;
+void MinDisplayGroupSize(int style, int orient, int graphHeight, int scaleHeight, int scaleWidth,
+                         int* groupW, int* groupH);

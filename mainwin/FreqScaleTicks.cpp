@@ -114,16 +114,22 @@ void BuildFreqScale(const TFreqScaleParams& p, TFreqScaleDrawing& out)
     // Skip a label that would overlap the previous one; " Hz" after the first drawn label
     // that stands well inside the strip.
     int limit = p.Mirror ? p.Width - 30 : (p.Overlay && p.TimeGrid ? 70 : 10);
+    int prevLeft = 0, prevRight = 0;  // the label drawn last (none yet: empty)
     for (const TFreqTick& t : out.Ticks) {
       if (!t.Label) continue;
       if (p.Mirror ? !(t.Pos < limit) : !(t.Pos > limit)) continue;
       std::string text = FreqLabelText(t.Freq, out.LabelStep);
-      if (!hzDone && t.Pos > 9 && t.Pos < p.Width - 20) {
-        text += " Hz";
-        hzDone = true;
-      }
+      const bool hz = !hzDone && t.Pos > 9 && t.Pos < p.Width - 20;
+      if (hz) text += " Hz";
       const int w = width(text);
-      out.Texts.push_back({t.Pos - 10, p.Height - th, text});
+      // A label at an edge is moved inside the strip instead of being cut; one that would then
+      // overlap the label before it is left out.
+      const int x = std::max(0, std::min(t.Pos - 10, p.Width - w));
+      if (x < prevRight && x + w > prevLeft) continue;
+      hzDone = hzDone || hz;
+      out.Texts.push_back({x, p.Height - th, text});
+      prevLeft = x;
+      prevRight = x + w;
       limit = p.Mirror ? t.Pos - w : t.Pos + w;
     }
   } else {

@@ -64,9 +64,22 @@ double CWaveRecorder::PrepareDecimator(int mode) {
   return InitWaveLogDecimator(Decimator());
 }
 
+namespace {
+
+// Ring 0 holds I/Q pairs only while the FFT is complex; with a real FFT an I/Q recording would
+// stay empty.
+constexpr const char* kIqNeedsComplex =
+    "Decimated I/Q samples exist only with the complex FFT: set the FFT type to complex first.";
+
+}  // namespace
+
 void CWaveRecorder::ChooseWaveRecordFile(int mode) {
   if (IsRecording()) {
     StopWaveRecording();
+    return;
+  }
+  if (mode == WAVE_LOG_IQ && !SndConfig.ComplexFFT) {
+    m_Host->ShowMessage(kIqNeedsComplex);
     return;
   }
   const char* head = mode == WAVE_LOG_INPUT    ? "Log audio input as Wave-file ("
@@ -88,6 +101,11 @@ bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName,
                                        std::string* reason) {
   if (mode < WAVE_LOG_INPUT || mode > WAVE_LOG_IQ) {
     if (reason) *reason = "Unknown recording mode " + std::to_string(mode);
+    return false;
+  }
+  if (mode == WAVE_LOG_IQ && !SndConfig.ComplexFFT) {
+    if (reason) *reason = kIqNeedsComplex;
+    else m_Host->ShowMessage(kIqNeedsComplex);
     return false;
   }
   if (IsRecording() || (g_pRecordWaveFile && g_pRecordWaveFile->IsOpenForWrite()))
@@ -219,6 +237,12 @@ void CWaveRecorder::FlushWaveRecordBuffers() {
   if (!g_pRecordWaveFile || !g_pRecordWaveFile->IsOpenForWrite() ||
       g_WaveLogState.load(std::memory_order_acquire) == WAVE_LOG_OFF)
     return;
+  if (g_WaveLogState.load(std::memory_order_acquire) == WAVE_LOG_IQ && !SndConfig.ComplexFFT) {
+    // The FFT became real: no more pairs come. The recording ends with what it holds.
+    m_Host->Log(10, "I/Q recording stopped: the FFT is no longer complex.");
+    StopWaveRecording();
+    return;
+  }
   // At most one buffer per call; when both are full the one not written last is older.
   const int first = LastWritten == 0 ? 1 : 0;
   if (!WriteBuffer(first)) WriteBuffer(1 - first);

@@ -84,6 +84,7 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window)
   Lab_OutStatus = Named(new QLabel("OutStat=0"), "Lab_OutStatus");
   Lab_WaterUpdateLoops = Named(new QLabel("Water Update Loops = ?"), "Lab_WaterUpdateLoops");
   Lab_PaletteError = Named(new QLabel("No Palette Error"), "Lab_PaletteError");
+  Lab_WaterAvrgCount = Named(new QLabel("Water Avrg Count = ?"), "Lab_WaterAvrgCount");
   Lab_ConfigFileNames = Named(new QLabel, "Lab_ConfigFileNames");
   Ed_DebugOptions = Named(new QLineEdit("0"), "Ed_DebugOptions");
   Btn_Test = Named(new QPushButton("Test"), "Btn_Test");
@@ -99,12 +100,13 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window)
   g->addWidget(Lab_OutStatus, 3, 1);
   g->addWidget(Lab_WaterUpdateLoops, 4, 0);
   g->addWidget(Lab_PaletteError, 4, 1);
-  g->addWidget(new QLabel("Debug options:"), 5, 0);
-  g->addWidget(Ed_DebugOptions, 5, 1);
-  g->addWidget(Chk_Metronome, 6, 0);
-  g->addWidget(Btn_Test, 6, 1);
-  g->addWidget(Lab_ConfigFileNames, 7, 0, 1, 2);
-  g->setRowStretch(8, 1);
+  g->addWidget(Lab_WaterAvrgCount, 5, 0);
+  g->addWidget(new QLabel("Debug options:"), 6, 0);
+  g->addWidget(Ed_DebugOptions, 6, 1);
+  g->addWidget(Chk_Metronome, 7, 0);
+  g->addWidget(Btn_Test, 7, 1);
+  g->addWidget(Lab_ConfigFileNames, 8, 0, 1, 2);
+  g->setRowStretch(9, 1);
   PageControl1->addTab(TS_Debug, "Debug");
 
   // Page "CPU Load"

@@ -70,6 +70,7 @@ public:
   QLabel* Lab_OutStatus;
   TClickLabel* Lab_InStatus;
   QLabel* Lab_WaterUpdateLoops;
+  QLabel* Lab_WaterAvrgCount;  // FFTs averaged into the last waterfall line (set by the main window)
   QLabel* Lab_PaletteError;
   QLabel* Lab_ConfigFileNames;
   QLineEdit* Ed_DebugOptions;

@@ -463,6 +463,11 @@ void TSndMainForm::ArrangeDisplayAreas()
 {
   if (!Grp_Spectra) return;
   const int orient = SndConfig.SpectrumOrient == ORIENT_ROTATED ? ORIENT_ROTATED : ORIENT_HORIZONTAL;
+  // The window cannot shrink below what the areas need: they stay apart and inside the group.
+  int minW, minH;
+  MinDisplayGroupSize(SndConfig.SpectrumStyleNPos, orient, Disp.GraphHeight, Disp.ScaleHeight,
+                      Disp.FreqScaleWidth, &minW, &minH);
+  if (Grp_Spectra->minimumSize() != QSize(minW, minH)) Grp_Spectra->setMinimumSize(minW, minH);
   const TDisplayLayout l =
       ArrangeDisplayRects(Grp_Spectra->width(), Grp_Spectra->height(), SndConfig.SpectrumStyleNPos,
                           orient, Disp.GraphHeight, Disp.ScaleHeight, Disp.FreqScaleWidth);

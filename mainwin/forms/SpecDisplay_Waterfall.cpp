@@ -258,11 +258,14 @@ void TSndMainForm::RedrawWaterfallFromHistory()
   const bool timeGrid = SndConfig.WaterTimeGrid > 0 && tgs > 0;
   int count = 0;
   bool late = false;
+  // Lines between the newest stored and the one at the top: the picture goes down to the
+  // oldest line and stops there (one step further would be the newest again).
+  const int age = live ? 0 : Wrap(hist.HistoryIndex - 1 - Disp.ViewBase, lines);
   for (;;) {
     const int pos = Disp.RedrawPos;
     const int h = Wrap(live ? hist.HistoryIndex - 1 - pos : Disp.ViewBase - pos, lines);
     const SpectrumBuffer* rec = &hist.SpectrumHistory[h];
-    if (pos * lw < extent && pos < lines && IsStored(rec)) {
+    if (pos * lw < extent && age + pos < lines && IsStored(rec)) {
       const SpectrumBuffer* draw = rec;
       if (SndConfig.SpectrumRefSubtract) {
         CLI_SubtractRefSpectrum(rec, &g_DiffSpectrum);
@@ -276,7 +279,7 @@ void TSndMainForm::RedrawWaterfallFromHistory()
         Disp.PendingLabelLine = -1;
       }
       const SpectrumBuffer* before = &hist.SpectrumHistory[Wrap(h - 1, lines)];
-      if (timeGrid && IsStored(before) &&
+      if (timeGrid && age + pos + 1 < lines && IsStored(before) &&
           std::trunc(rec->time / tgs) != std::trunc(before->time / tgs)) {
         if (Disp.PendingLabelLine >= 0)
           DrawWaterfallTimeLabel(img, Disp.PendingLabelLine, Disp.PendingLabelTime);
@@ -322,6 +325,9 @@ void TSndMainForm::SBR_TimeChange()
   Disp.ViewBase = Wrap(hist.HistoryIndex - 1 - SBR_Time->value(), lines);
   RestartWaterfallRedraw();
   Disp.WritePos = 0;
+  // The time label follows the newest line in view (the newest stored when live again).
+  const SpectrumBuffer* top = &hist.SpectrumHistory[Disp.ViewBase];
+  if (IsStored(top)) ShowViewTime(top->time);
 }
 
 void TSndMainForm::RealizePalettes()

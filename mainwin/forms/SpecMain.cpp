@@ -144,6 +144,10 @@ void TSndMainForm::CreateControlPanel()
   Lab_Capture = new QLabel;
   Lab_Capture->setObjectName("Lab_Capture");
   h->addWidget(Lab_Capture);
+  Lab_TimeNow = new QLabel("--:--:--");
+  Lab_TimeNow->setObjectName("Lab_TimeNow");
+  Lab_TimeNow->setToolTip("Time of day");
+  h->addWidget(Lab_TimeNow);
   QHBoxLayout* colour = makeArea("Grp_Color", 150);
   SBR_Brightness = makeBar(colour, "SBR_Brightness", "Brightness", 0, 255);
   SBR_Contrast = makeBar(colour, "SBR_Contrast", "Contrast", 0, 255);
@@ -154,6 +158,10 @@ void TSndMainForm::CreateControlPanel()
   auto* timeRow = new QHBoxLayout(TS_Time);
   timeRow->setContentsMargins(2, 2, 2, 2);
   SBR_Time = makeBar(timeRow, "SBR_Time", "History", 0, 10);
+  Lab_TimeView = new QLabel("--:--:--");
+  Lab_TimeView->setObjectName("Lab_TimeView");
+  Lab_TimeView->setToolTip("Time of the newest line shown");
+  timeRow->addWidget(Lab_TimeView);
   h->addStretch(1);
   v->addWidget(Grp_Controls);
   setCentralWidget(central);

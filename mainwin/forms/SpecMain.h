@@ -38,6 +38,7 @@ class TSpecImage;
 class TMarkerImage;
 class QTabWidget;
 struct AlertRangeResult;
+struct DebugMainWindowInfo;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -337,7 +338,11 @@ public:
   // Spectrum history (History.SpectrumHistory is null when no block could be had).
   CSpectrumHistory& History = Lines->History;  // the producer stores into it
   int HistoryViewLine = -1;  // history line selected for display, -1 none
-  double FftCalcTime_us = 0, DisplayTime_us = 0, AlertTime_us = 0;
+  // What the debug window shows of this window: the line producer's FFT, drawing and alert
+  // times and the count of command messages received.
+  DebugMainWindowInfo DebugInfo() const;
+  // Lab_TimeView: the time of day of the newest line shown (t in Unix s).
+  void ShowViewTime(double t);
 
   // --- Spectrum displays: range, mappings, scales and layout (SpecDisplay_Layout.cpp) ---
   // Creates Grp_Spectra with its three picture areas in DisplayArea, the frequency edits
@@ -526,6 +531,8 @@ public:
   QAction* Menu_ImageViewer;
   QAction* Menu_ConvertImage;
   QLabel* Lab_Capture = nullptr;
+  QLabel* Lab_TimeNow = nullptr;   // the clock, set by the main loop every second
+  QLabel* Lab_TimeView = nullptr;  // time of the newest line shown (live or in the history)
   QAction* DebuggingWindow1;
   QAction* Menu_ViewErrorHistory;
   QAction* Menu_CpuPerformanceWindow;

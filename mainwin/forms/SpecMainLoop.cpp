@@ -25,6 +25,7 @@
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
 #include "engine/SoundThreadLink.h"
+#include "engine/TimeUtils.h"
 #include "engine/forms/DebugForm.h"
 #include "interp/CliCommands.h"
 #include "interp/CliEval.h"
@@ -109,7 +110,7 @@ void TSndMainLoopHost::SignalBlockEvent() { SoundThreadLink().SignalBlockEvent()
 
 void TSndMainLoopHost::ShowTimeOfDay(const char* text)
 {
-  if (auto* lab = m_Form->findChild<QLabel*>("Lab_TimeNow")) lab->setText(text);
+  if (m_Form->Lab_TimeNow) m_Form->Lab_TimeNow->setText(text);
 }
 
 void TSndMainLoopHost::ShowCaptureIndicator(const char* text)
@@ -232,9 +233,8 @@ void TSndMainLoopHost::AlertBellStep() { Alert_RingBellTimer(); }
 
 void TSndMainLoopHost::ShowAvrgCount(int count)
 {
-  if (!DebugForm) return;
-  if (auto* lab = DebugForm->findChild<QLabel*>("Lab_WaterAvrgCount"))
-    lab->setText(QString::number(count));
+  if (DebugForm && DebugForm->Lab_WaterAvrgCount)
+    DebugForm->Lab_WaterAvrgCount->setText(QString("Water Avrg Count = %1").arg(count));
 }
 
 bool TSndMainLoopHost::IsLiveView()
@@ -252,9 +252,10 @@ void TSndMainLoopHost::DrawSpectrumGraph(const SpectrumBuffer* line, const Spect
 
 void TSndMainLoopHost::DrawWaterfall(int lines, const SpectrumBuffer* newest)
 {
-  (void)newest;  // the waterfall takes its lines from the history
+  // The waterfall takes its lines from the history; the newest one's time is shown.
   if (SndConfig.SpectrumStyleNPos != 3) {
     m_Form->UpdateWaterfall(lines);
+    if (newest) m_Form->ShowViewTime(newest->time);
     m_Form->RefreshWaterfallReadout();  // new lines moved what lies under the mouse
   }
 }
@@ -264,3 +265,22 @@ void TSndMainLoopHost::RedrawWaterfallFromHistory() { m_Form->RedrawWaterfallFro
 void TSndMainLoopHost::RedrawSpectrumGraph() { m_Form->ShowSpectrumGraph(&g_LatestSpectrum, nullptr); }
 int TSndMainLoopHost::RingResetCount() { return g_BigBufferResetCount; }
 void TSndMainLoopHost::RingWasReset() { g_BigBufferResetCount += 1; }
+
+DebugMainWindowInfo TSndMainForm::DebugInfo() const
+{
+  DebugMainWindowInfo info;
+  info.fftCalcTime_us = static_cast<double>(g_SpectrumCalcTime_us.load());
+  info.displayTime_us = static_cast<double>(g_SpectrumDisplayTime_us.load());
+  info.alertTime_us = static_cast<double>(g_AlertProcessTime_us.load());
+  info.copyDataCount = CopyDataCount;
+  return info;
+}
+
+void TSndMainForm::ShowViewTime(double t)
+{
+  if (!Lab_TimeView || !std::isfinite(t)) return;
+  const double day = std::fmod(std::floor(t), 86400.0);
+  char text[TIME_OF_DAY_TEXT_SIZE];
+  TimeOfDayToString(static_cast<int>(day < 0 ? day + 86400.0 : day), text, ':');
+  Lab_TimeView->setText(text);
+}

@@ -11,6 +11,7 @@
 
 #include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
+#include "engine/SndConfig.h"
 #include "engine/WaveLogDecimator.h"
 #include "mainwin/SpectrumLines.h"
 
@@ -78,6 +79,8 @@ void TWaveFileControl::FileClick() {
   LogToWavFile->setChecked(mode == WAVE_LOG_INPUT);
   LogOutputToWAV->setChecked(mode == WAVE_LOG_OUTPUT);
   Menu_LogDecimatedIQ->setChecked(mode == WAVE_LOG_IQ);
+  // I/Q pairs exist only with the complex FFT; a running I/Q recording can always be stopped.
+  Menu_LogDecimatedIQ->setEnabled(SndConfig.ComplexFFT || mode == WAVE_LOG_IQ);
   if (Analysis.IsFileOpen()) {
     const QString close =
         "Close input \"" + QString::fromStdString(Analysis.AnalysisFileName) + "\"";

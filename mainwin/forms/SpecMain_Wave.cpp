@@ -19,7 +19,10 @@ void TSndMainForm::CreateWaveFileControl()
   host.OnMessage = [this](const QString& text) { ShowMessage(text); };
   host.CenterFreq = [this] { return LoopHost->DisplayCenterFreq(); };
   host.LiveView = [this] { return LoopHost->IsLiveView(); };
-  host.OnUpdateWaterfall = [this](int n) { UpdateWaterfall(n); };
+  host.OnUpdateWaterfall = [this](int n) {
+    UpdateWaterfall(n);
+    ShowViewTime(Lines->CurrentSpectrum.time);
+  };
   WaveFiles->IdleStatusText = [] { return SoundThreadStateText(); };
   // An off-line analysis starting or ending changes the rate the lines come at: the range
   // and the scale follow.

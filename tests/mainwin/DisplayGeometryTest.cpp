@@ -174,3 +174,40 @@ TEST(DisplayGeometry, LayoutOfTheAreas)
   // Too small a group: nothing is arranged.
   EXPECT_FALSE(ArrangeDisplayRects(15, 600, 2, ORIENT_HORIZONTAL, 150, 30, 50).Valid);
 }
+
+// At the smallest group size, for every layout and for small and large stored sizes, the visible
+// areas lie inside the group, apart, the waterfall and a filling graph at least
+// kMinDisplayExtent across and the frequency axis at least kMinDisplayAxis long.
+TEST(DisplayGeometry, SmallestGroupHoldsTheAreasApart)
+{
+  for (const int orient : {ORIENT_HORIZONTAL, ORIENT_ROTATED})
+    for (const int style : {0, 1, 2, 3})
+      for (const int graph : {8, 150, 400})
+        for (const int scale : {8, 30, 60}) {
+          SCOPED_TRACE(::testing::Message() << orient << "/" << style << " " << graph << " " << scale);
+          int w = 0, h = 0;
+          MinDisplayGroupSize(style, orient, graph, scale, 35, &w, &h);
+          const TDisplayLayout l = ArrangeDisplayRects(w, h, style, orient, graph, scale, 35);
+          ASSERT_TRUE(l.Valid);
+          const TDisplayRect* areas[] = {&l.Graph, &l.Scale, &l.Waterfall};
+          for (int i = 0; i < 3; ++i) {
+            const TDisplayRect& a = *areas[i];
+            if (!a.Visible) continue;
+            EXPECT_GE(a.Left, 0) << i;
+            EXPECT_GE(a.Top, 0) << i;
+            EXPECT_LE(a.Left + a.Width, w) << i;
+            EXPECT_LE(a.Top + a.Height, h) << i;
+            for (int j = 0; j < i; ++j) {
+              const TDisplayRect& b = *areas[j];
+              if (!b.Visible) continue;
+              const bool apart = a.Left >= b.Left + b.Width || b.Left >= a.Left + a.Width ||
+                                 a.Top >= b.Top + b.Height || b.Top >= a.Top + a.Height;
+              EXPECT_TRUE(apart) << i << " " << j;
+            }
+          }
+          const bool rotated = orient == ORIENT_ROTATED;
+          const TDisplayRect& filling = style == 3 ? l.Graph : l.Waterfall;
+          EXPECT_GE(rotated ? filling.Width : filling.Height, kMinDisplayExtent);
+          EXPECT_GE(rotated ? l.Scale.Height : l.Scale.Width, kMinDisplayAxis);
+        }
+}

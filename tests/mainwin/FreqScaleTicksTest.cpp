@@ -118,6 +118,41 @@ TEST(FreqScaleTicks, HorizontalScaleLinesAndLabels)
   EXPECT_TRUE(d.Lines.empty());
 }
 
+// Whatever the strip's width, every label lies wholly inside it (the last one is not cut at the
+// right edge, a mirrored one not at the left) and no two labels overlap.
+TEST(FreqScaleTicks, LabelsStayInsideTheStrip)
+{
+  TFreqScaleParams p;
+  p.Height = 30;
+  p.FreqMin = 0;
+  p.FreqMax = 1005;  // the 1000 Hz label tick a few pixels from the right edge
+  p.Labels = true;
+  p.TextWidth = SixPerChar;
+  bool lastNearEdge = false;
+  for (const bool mirror : {false, true}) {
+    p.Mirror = mirror;
+    for (int width = 120; width <= 1400; width += 7) {
+      p.Width = width;
+      TFreqScaleDrawing d;
+      BuildFreqScale(p, d);
+      ASSERT_FALSE(d.Texts.empty()) << width;
+      for (size_t i = 0; i < d.Texts.size(); ++i) {
+        const TScaleText& t = d.Texts[i];
+        const int w = SixPerChar(t.Text);
+        EXPECT_GE(t.X, 0) << width << " " << t.Text;
+        EXPECT_LE(t.X + w, width) << width << " " << t.Text;
+        if (i > 0) {
+          const TScaleText& q = d.Texts[i - 1];
+          EXPECT_TRUE(t.X >= q.X + SixPerChar(q.Text) || q.X >= t.X + w)
+              << width << " " << q.Text << " " << t.Text;
+        }
+        if (!mirror && t.Text == "1000") lastNearEdge = true;
+      }
+    }
+  }
+  EXPECT_TRUE(lastNearEdge);  // moved inside, the label at the edge is shown
+}
+
 TEST(FreqScaleTicks, RotatedScale)
 {
   TFreqScaleParams p;

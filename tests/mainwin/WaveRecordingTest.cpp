@@ -2,6 +2,7 @@
 // channels and length and the recorded samples; a recording cut off by a killed process or a
 // full disk leaves a file sox reads.
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -144,6 +145,52 @@ TEST(WaveRecording, DecimatedIqPairsFromTheRing) {
   const auto back = ReadBack(path, 2);
   ASSERT_EQ(int(back.size()), 2 * pairs);
   EXPECT_TRUE(std::equal(back.begin(), back.end(), sent.begin()));
+}
+
+// Ring 0 holds I/Q pairs only with the complex FFT: with a real one an I/Q recording is refused
+// (from the menu before the file dialog, from the interpreter with the reason) and no file is
+// made; one running when the FFT turns real ends and keeps the pairs it took.
+TEST(WaveRecording, DecimatedIqOnlyWithTheComplexFft) {
+  vt_test::TempDir dir;
+  Fixture f;
+  SndConfig.ComplexFFT = 0;
+  const std::string path = dir.file("iq.wav");
+  f.host.saveAnswer = path;
+  f.rec.ChooseWaveRecordFile(WAVE_LOG_IQ);
+  EXPECT_EQ(f.host.savesAsked, 0);
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_NE(f.host.messages[0].find("complex FFT"), std::string::npos) << f.host.messages[0];
+  EXPECT_FALSE(f.rec.IsRecording());
+  std::string reason;
+  EXPECT_FALSE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path, &reason));
+  EXPECT_NE(reason.find("complex FFT"), std::string::npos) << reason;
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // A refused I/Q request leaves a running recording alone.
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, dir.file("in.wav")));
+  EXPECT_FALSE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path, &reason));
+  EXPECT_TRUE(f.rec.IsRecording());
+  EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_INPUT);
+  f.rec.StopWaveRecording();
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  SndConfig.ComplexFFT = 1;
+  InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, 1, 0.0);
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path));
+  std::vector<int16_t> sent;
+  double block[4096];
+  for (int i = 0; i < 4096; ++i) {
+    block[i] = (i * 7) % 20000 - 10000;
+    sent.push_back(int16_t(block[i]));
+  }
+  BigBufferWrite(&g_BigBuffers[0], false, true, 0.0, block, 4096);
+  SndConfig.ComplexFFT = 0;
+  f.rec.FlushWaveRecordBuffers();
+  EXPECT_FALSE(f.rec.IsRecording());
+  EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_OFF);
+  ASSERT_EQ(f.host.logs.size(), 1u);
+  EXPECT_EQ(f.host.logs[0], "I/Q recording stopped: the FFT is no longer complex.");
+  EXPECT_EQ(ReadBack(path, 2), sent);
 }
 
 TEST(WaveRecording, FailuresAndLostBuffers) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QLabel>
 #include <filesystem>
@@ -64,6 +65,26 @@ TEST_F(DebugFormTest, StatusChangesAreLoggedWhileHidden)
   EXPECT_TRUE(form.Memo_ErrorHistory->toPlainText().isEmpty());
   form.Btn_TestClick();
   EXPECT_EQ(link.stall, 1000);
+}
+
+// However long the error list grows, its newest line stays in view, also after the user looked
+// further up.
+TEST_F(DebugFormTest, ErrorListShowsItsNewestLine)
+{
+  TDebugForm form;
+  form.resize(420, 330);
+  form.show();
+  form.PageControl1->setCurrentWidget(form.TS_ErrorHistory);
+  QApplication::processEvents();
+  QScrollBar* bar = form.Memo_ErrorHistory->verticalScrollBar();
+  for (int i = 0; i < 200; ++i) DebugPrintf(20, 0, "line %d", i);
+  QApplication::processEvents();
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->setValue(0);
+  DebugPrintf(20, 0, "the newest");
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(DebugFormTest, CollectionTimeText)

@@ -10,6 +10,9 @@
 #include <QToolButton>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/TestUtil.h"
 #include "engine/RedrawRequest.h"
@@ -189,6 +192,69 @@ TEST_F(SpecDisplayTest, ResizeRedrawsTheSameLinesFromTheHistory)
   w->SBR_Time->setValue(2);
   for (int k = 0; k < 100 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
   EXPECT_EQ(img.pixel(30, 0), before[2]);
+}
+
+// Scrolled back to the far end of a full history, the frozen waterfall stops at the oldest line
+// stored: below it the picture is cleared, it does not go on with the newest lines.
+TEST_F(SpecDisplayTest, FrozenViewStopsAtTheOldestLine)
+{
+  SndConfig.WaterTimeGrid = 0;
+  const int lines = w->History.HistoryLines;
+  ASSERT_GT(lines, 20);
+  for (int i = 0; i < lines; ++i) {  // the ten newest at 0 dB, all older ones at -100 dB
+    auto r = Flat(i >= lines - 10 ? 0 : -10000, 1000.0 + i);
+    w->History.Store(r.get());
+  }
+  const int back = w->SBR_Time->maximum();
+  ASSERT_GE(back, lines - 20);
+  w->SBR_Time->setValue(back);
+  for (int k = 0; k < 1000 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+  ASSERT_EQ(w->Disp.RedrawPos, -1);
+  const QImage& img = w->Img_Waterfall->Picture;
+  const int stored = lines - back;  // lines from the one in view down to the oldest
+  ASSERT_LT(stored + 10, img.height());
+  for (int y = 0; y < stored; ++y) ASSERT_EQ(img.pixel(30, y), Palette(0)) << y;
+  for (int y = stored; y < stored + 10; ++y) EXPECT_EQ(img.pixel(30, y), qRgb(0, 0, 0)) << y;
+}
+
+// Shrunk as far as it goes, in every layout of the displays, the window keeps its controls and
+// display areas apart and inside it.
+TEST_F(SpecDisplayTest, SmallestWindowKeepsControlsApart)
+{
+  const char* names[] = {"ProgressButton", "Lab_TimeNow", "SBR_Brightness", "SBR_Contrast",
+                         "PC_Controls", "Grp_Cursor", "Img_ColorLegend", "Img_ColorLegendScale",
+                         "Img_SpectrumPlot", "Img_FreqScale1", "Img_Waterfall"};
+  for (const int orient : {ORIENT_HORIZONTAL, ORIENT_ROTATED})
+    for (const int style : {0, 1, 2, 3}) {
+      SCOPED_TRACE(std::to_string(orient) + "/" + std::to_string(style));
+      SndConfig.SpectrumOrient = orient;
+      SndConfig.SpectrumStyleNPos = style;
+      w->ReapplyDisplaySettings();
+      w->resize(40, 40);
+      QApplication::processEvents();
+      const QRect window(QPoint(0, 0), w->size());
+      EXPECT_GE(w->width(), w->minimumWidth());
+      std::vector<std::pair<const char*, QRect>> shown;
+      for (const char* n : names) {
+        auto* c = w->findChild<QWidget*>(n);
+        ASSERT_NE(c, nullptr) << n;
+        if (!c->isVisibleTo(w.get())) continue;
+        const QRect r(c->mapTo(w.get(), QPoint(0, 0)), c->size());
+        EXPECT_TRUE(window.contains(r)) << n << " " << r.x() << "," << r.y() << " " << r.width()
+                                        << "x" << r.height() << " in " << window.width() << "x"
+                                        << window.height();
+        for (const auto& [m, q] : shown)
+          EXPECT_FALSE(r.intersects(q)) << n << " overlaps " << m;
+        shown.emplace_back(n, r);
+      }
+      const QRect group(QPoint(0, 0), w->Grp_Spectra->size());
+      for (QWidget* a : {static_cast<QWidget*>(w->Img_SpectrumPlot), static_cast<QWidget*>(w->Img_FreqScale1),
+                         static_cast<QWidget*>(w->Img_Waterfall)})
+        if (a->isVisibleTo(w.get())) {
+          EXPECT_TRUE(group.contains(a->geometry())) << a->objectName().toStdString();
+          EXPECT_GE(std::min(a->width(), a->height()), 8) << a->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(SpecDisplayTest, FrequencyScaleTicksAtTheirPositions)

@@ -2,18 +2,26 @@
 // line producer, the frequency edits.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTimer>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "MainWindowFixture.h"
+#include "engine/BigSampleBuffer.h"
 #include "engine/MachineConfig.h"
+#include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
+#include "engine/forms/DebugForm.h"
 #include "interp/CliCommands.h"
 #include "mainwin/forms/SpecMain.h"
 
@@ -132,6 +140,79 @@ TEST_F(SpecMainLoop, ExecutedProgramLeavesNoZombie) {
   ASSERT_EQ(state(), 'Z');
   form->Timer1Timer();
   EXPECT_EQ(state(), 0);
+}
+
+// Brightness and contrast clicks are configuration changes: the debug window's error list
+// says so once, not once per click.
+TEST_F(SpecMainLoop, ColourClicksLogTheChangeOnce) {
+  TDebugForm debug;
+  DebugForm = &debug;
+  for (int i = 0; i < 21; ++i) form->Timer1Timer();
+  for (int i = 0; i < 6; ++i) {
+    form->SBR_Brightness->setValue(100 + 10 * i);
+    form->SBR_Contrast->setValue(90 + 10 * i);
+    form->Timer1Timer();
+  }
+  EXPECT_EQ(SndConfig.ColorPalBrightness.load(), 150);
+  EXPECT_EQ(debug.Memo_ErrorHistory->toPlainText().count("Configuration has been changed."), 1)
+      << debug.Memo_ErrorHistory->toPlainText().toStdString();
+  DebugForm = nullptr;
+}
+
+// Time of day of a Unix time as the labels show it.
+std::string DayTime(double t) {
+  const long s = static_cast<long>(std::floor(t)) % 86400;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  return text;
+}
+
+// The clock and the newest line's time in the main window, the line producer's timing figures
+// and the averaging count in the debug window, from lines the loop makes of ring 0.
+TEST_F(SpecMainLoop, ClockLineTimeAndDebugFigures) {
+  TDebugForm debug;
+  DebugForm = &debug;
+  auto* timeNow = form->findChild<QLabel*>("Lab_TimeNow");
+  auto* timeView = form->findChild<QLabel*>("Lab_TimeView");
+  auto* avrg = debug.findChild<QLabel*>("Lab_WaterAvrgCount");
+  ASSERT_TRUE(timeNow && timeView && avrg);
+  SndConfig.SampleRate = 11025;
+  SndConfig.NrOfSamples = 1024;
+  SndConfig.WaterScrollTime = 100;
+  SndConfig.ComplexFFT = 0;
+  SndConfig.SpectrumOn = 1;
+  g_SpectrumCalcTime_us = 0;
+  g_SpectrumDisplayTime_us = 0;
+  for (int i = 0; i < 21; ++i) form->Timer1Timer();
+  form->WaitFullResolution = false;
+  std::vector<double> block(1103);
+  double phase = 0;
+  for (int i = 0; i < 40; ++i) {
+    for (double& x : block) x = 3000 * std::sin(phase += 0.4);
+    BigBufferWrite(&g_BigBuffers[0], false, false, GetPreciseUnixTime(true), block.data(),
+                   int(block.size()));
+    form->Timer1Timer();
+  }
+  ASSERT_GT(form->Lines->LinesMade, 5u);
+  const double now = GetPreciseUnixTime(true);
+  const std::string clock = timeNow->text().toStdString();
+  EXPECT_TRUE(clock == DayTime(now) || clock == DayTime(now - 1)) << clock;
+  const CSpectrumHistory& h = form->History;
+  const SpectrumBuffer& newest = h.SpectrumHistory[(h.HistoryIndex + h.HistoryLines - 1) % h.HistoryLines];
+  EXPECT_EQ(timeView->text().toStdString(), DayTime(newest.time));
+
+  const DebugMainWindowInfo info = form->DebugInfo();
+  EXPECT_GT(info.fftCalcTime_us, 0.0);
+  EXPECT_GT(info.displayTime_us, 0.0);
+  form->LoopHost->ShowAvrgCount(7);
+  EXPECT_EQ(avrg->text(), "Water Avrg Count = 7");
+
+  // Scrolled back in the history: the newest line in view gives the time.
+  timeView->setText("?");
+  form->SBR_Time->setValue(3);
+  const SpectrumBuffer& shown = h.SpectrumHistory[(h.HistoryIndex + h.HistoryLines - 4) % h.HistoryLines];
+  EXPECT_EQ(timeView->text().toStdString(), DayTime(shown.time));
+  DebugForm = nullptr;
 }
 
 }  // namespace

@@ -130,4 +130,25 @@ TEST(SpecMainWave, RecordingEntriesToggleAndWrite) {
   EXPECT_EQ(in.GetDataSize(), 16384 * 2);
 }
 
+// The I/Q entry is offered only with the complex FFT, and while an I/Q recording runs (to stop it).
+TEST(SpecMainWave, DecimatedIqEntryOnlyWithTheComplexFft) {
+  vt_test::TempDir dir;
+  Window w;
+  SndConfig.ComplexFFT = 0;
+  emit w.file->aboutToShow();
+  EXPECT_FALSE(w.Item("Menu_LogDecimatedIQ")->isEnabled());
+  SndConfig.ComplexFFT = 1;
+  emit w.file->aboutToShow();
+  EXPECT_TRUE(w.Item("Menu_LogDecimatedIQ")->isEnabled());
+  w.chosen = QString::fromStdString(dir.file("iq.wav"));
+  w.Item("Menu_LogDecimatedIQ")->trigger();
+  ASSERT_EQ(g_WaveLogState.load(), 3);
+  SndConfig.ComplexFFT = 0;
+  emit w.file->aboutToShow();
+  EXPECT_TRUE(w.Item("Menu_LogDecimatedIQ")->isEnabled());
+  EXPECT_TRUE(w.Item("Menu_LogDecimatedIQ")->isChecked());
+  w.Item("Menu_LogDecimatedIQ")->trigger();
+  EXPECT_EQ(g_WaveLogState.load(), 0);
+}
+
 }  // namespace

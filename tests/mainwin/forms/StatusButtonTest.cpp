@@ -5,9 +5,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <cmath>
 
 #include "MainWindowFixture.h"
+#include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
+#include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
 #include "engine/forms/DebugForm.h"
@@ -174,6 +177,38 @@ TEST_F(StatusButton, CountdownAndResolutionTextsEnd) {
   EXPECT_EQ(form->StatusOwner, STATUS_NONE);
   form->UpdateWaveFileStatus();
   EXPECT_EQ(Text(), "Running");
+}
+
+// A whole off-line analysis on the main timer, then the card's samples again: the button ends
+// neither on the file's "Reading" nor on a partial resolution.
+TEST_F(StatusButton, OffLineAnalysisEndsOnATrueText) {
+  SndConfig.SampleRate = 11025;
+  SndConfig.NrOfSamples = 4096;
+  SndConfig.WaterScrollTime = 100;
+  SndConfig.ComplexFFT = 0;
+  const std::string path = dir.file("a.wav");
+  std::vector<int16_t> s(2 * 11025);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(3000 * std::sin(0.4 * double(i)));
+  WriteWaveFile(path, s);
+  AnalyzeFromMenu(path);
+  ASSERT_TRUE(form->IsAnalyzingWaveFile());
+  for (int i = 0; i < 400 && form->WaveFiles->Analysis.IsFileOpen(); ++i) Ticks(1);
+  ASSERT_FALSE(form->WaveFiles->Analysis.IsFileOpen());
+
+  // The audio thread feeds ring 0 again, a tenth of a second per tick.
+  std::vector<double> block(1103);
+  double phase = 0;
+  const uint64_t fromFile = form->Lines->LinesMade;
+  for (int i = 0; i < 100; ++i) {
+    for (double& x : block) x = 3000 * std::sin(phase += 0.4);
+    BigBufferWrite(&g_BigBuffers[0], false, false, GetPreciseUnixTime(true), block.data(),
+                   int(block.size()));
+    Ticks(1);
+  }
+  EXPECT_GT(form->Lines->LinesMade, fromFile + 10);  // the card's lines come again
+  EXPECT_EQ(form->Lines->FftLength, 4096);
+  EXPECT_EQ(form->StatusOwner, STATUS_NONE);
+  EXPECT_TRUE(Text() == "Running" || Text() == "Full Resolution") << Text();
 }
 
 }  // namespace
