@@ -50,7 +50,8 @@ void CloseOutput(CSound* sound, const char* suffix)
     PutSoundThdMessage("Sound output closed");
 }
 
-// Open errors that say the device is not there (rather than busy or refusing the format).
+// Open errors that say the device is not there (rather than busy or refusing the format); an
+// unspecified I/O error counts too, as it is what a vanished sound server often gives.
 bool IsMissingDevice(int code)
 {
   return code == MMSYSERR_NODRIVER || code == MMSYSERR_BADDEVICEID ||
