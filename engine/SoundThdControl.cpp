@@ -189,6 +189,13 @@ void TSoundThread::UpdateSoundDevices()
     g_AudioServerReinitRequest = false;
   }
 
+  // The mixers' tables hold whole cycles at the rate they were built for: rebuilt here when the
+  // rate changed (a divisor or a calibration taken over, the first opening after start-up),
+  // before the thread runs its next block at the new rate.
+  const double processingRate = g_ProcessingSampleRate;
+  if (g_FreqMixers[0].TableRate != processingRate || g_FreqMixers[1].TableRate != processingRate)
+    RetuneFreqMixers();
+
   sound->Start();
   g_SoundReopenRequest = false;
 }

@@ -15,6 +15,7 @@
 #include "engine/BigSampleBuffer.h"
 #include "engine/CSound.h"
 #include "engine/C_WaveIO.h"
+#include "engine/FreqMixer.h"
 #include "engine/MachineConfig.h"
 #include "engine/PreciseClock.h"
 #include "engine/SettingsIni.h"
@@ -570,6 +571,36 @@ TEST_F(SoundThdTest, InputAheadOfAFullOutputIsCaughtUpBySkippingOutputBlocks)
   EXPECT_TRUE(Contains(msgs, "Input ahead of output: output blocks skipped to catch up"));
   for (const std::string& m : msgs) EXPECT_EQ(m.find("overflowed"), std::string::npos) << m;
   CleanupSoundThread();  // the fake must outlive the devices
+}
+
+// The mixers are set up at start-up at the nominal rate; the thread's first opening halves the
+// processing rate (divisor 2): both channels' tables are rebuilt for it before the thread mixes
+// at it, and again when the divisor changes at run time.
+TEST_F(SoundThdTest, DeviceUpdateRetunesBothMixersToTheProcessingRate)
+{
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.MixerFrequency = 700.0;
+  SndConfig.FreqMixerEnabled = 1;
+  SndConfig.SecondMixer.MixerFrequency = 450.0;
+  SndConfig.SecondMixer.FreqMixerEnabled = 1;
+  InitSoundThdGlobals();  // as the start-up does, before the rates are known
+  ASSERT_DOUBLE_EQ(g_FreqMixers[0].TableRate, 48000.0);
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
+  SndConfig.StartSoundInput = 1;
+  Start();
+  for (int divisor : {2, 4}) {
+    SCOPED_TRACE(divisor);
+    SndConfig.SampleRateDivisor = divisor;
+    g_SoundReopenRequest = true;  // as a configuration change does
+    ASSERT_TRUE(RunUntil([&] {
+      const double rate = g_ProcessingSampleRate.load();
+      return rate < 48000.0 / divisor + 100 && rate > 48000.0 / divisor - 100 &&
+             g_FreqMixers[0].TableRate == rate && g_FreqMixers[1].TableRate == rate;
+    })) << g_ProcessingSampleRate.load() << " " << g_FreqMixers[0].TableRate;
+    EXPECT_NEAR(g_FreqMixers[0].OscFrequency, 700.0, 1.0);
+    EXPECT_NEAR(g_FreqMixers[1].OscFrequency, 450.0, 1.0);
+  }
+  EXPECT_TRUE(TerminateSoundThread());
 }
 
 }  // namespace
