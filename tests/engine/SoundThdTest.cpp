@@ -565,7 +565,10 @@ TEST_F(SoundThdTest, InputAheadOfAFullOutputIsCaughtUpBySkippingOutputBlocks)
   EXPECT_EQ(leastWaiting, 0) << "the input still lags behind";
   EXPECT_GE(g_pSoundThread->OutputSkipped.load(), 2);
   EXPECT_LT(g_pSoundThread->OutputSkipped.load(), 6) << "skipped on after catching up";
-  fake.autoPlay = true;  // the close plays out what is queued
+  {
+    std::lock_guard<std::mutex> lock(fake.mutex);
+    fake.autoPlay = true;  // the close plays out what is queued
+  }
   EXPECT_TRUE(TerminateSoundThread());
   const auto msgs = Messages();
   EXPECT_TRUE(Contains(msgs, "Input ahead of output: output blocks skipped to catch up"));
