@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "engine/SoundThdMsgQueue.h"
+
+static_assert(static_cast<int>(SOUND_ERR_DEVICE_LOST) == static_cast<int>(WAVERR_DEVICELOST),
+              "the service's lost-device code is the program's own code");
 
 namespace {
 
@@ -55,7 +59,7 @@ CSound::~CSound() {
   OutClose();
 }
 
-void CSound::WaveCallbackProc(WaveDeviceHandle*, int msg, void* instance, uintptr_t param) {
+void CSound::WaveCallbackProc(WaveDeviceHandle* h, int msg, void* instance, uintptr_t param) {
   CSound* self = static_cast<CSound*>(instance);
   switch (msg) {
     case WIM_DATA:
@@ -78,6 +82,7 @@ void CSound::WaveCallbackProc(WaveDeviceHandle*, int msg, void* instance, uintpt
     }
     case WIM_ERROR: {
       std::lock_guard<CCriticalSection> lock(self->Lock);
+      waveGetFailureText(h, self->InDeviceErrorText, sizeof self->InDeviceErrorText);
       self->InDeviceError = static_cast<int32_t>(param);
       self->InWaiting = 0;
       self->InEvent.Set();
@@ -85,6 +90,7 @@ void CSound::WaveCallbackProc(WaveDeviceHandle*, int msg, void* instance, uintpt
     }
     case WOM_ERROR: {
       std::lock_guard<CCriticalSection> lock(self->Lock);
+      waveGetFailureText(h, self->OutDeviceErrorText, sizeof self->OutDeviceErrorText);
       self->OutDeviceError = static_cast<int32_t>(param);
       self->OutWaiting = 0;
       self->OutEvent.Set();
@@ -138,6 +144,7 @@ int CSound::InOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int sa
     InWaiting = InOverflow = 0;
     InFilledIndex = InReadIndex = InFilledCount = 0;
     InDeviceError = 0;
+    InDeviceErrorText[0] = '\0';
   }
   InOffset = 0;
   InSampleCount = 0;
@@ -294,6 +301,64 @@ int CSound::InRead(int16_t* left, int16_t* right, int n) {
   return n;
 }
 
+int CSound::InDiscardFilled() {
+  CCallerGuard guard(m_inCallers);
+  if (!InOpenFlag.load() || m_inClosing.load() || m_inWake.load() || !hWaveIn) return 0;
+  int handedBack = 0;
+  for (;;) {
+    WAVEHDR* hdr;
+    {
+      std::lock_guard<CCriticalSection> lock(Lock);
+      InOverflow = 0;
+      if (InDeviceError || InFilledCount == 0) break;
+      hdr = &InHeaders[InReadIndex];
+      InReadIndex = (InReadIndex + 1) % NUM_BUFFERS;
+      --InFilledCount;
+    }
+    hdr->dwBytesRecorded = 0;
+    InOffset = 0;
+    if (waveInAddBuffer(hWaveIn, hdr) != MMSYSERR_NOERROR) break;  // the next read tells
+    ++handedBack;
+  }
+  if (InErrorCode.load() == ERR_IN_OVERFLOW) InErrorCode = 0;
+  return handedBack;
+}
+
+int CSound::InBuffersWaiting() {
+  std::lock_guard<CCriticalSection> lock(Lock);
+  return InFilledCount;
+}
+
+bool CSound::OutWriteWouldWait() {
+  std::lock_guard<CCriticalSection> lock(Lock);
+  return OutQueuedCount >= NUM_BUFFERS - 1;
+}
+
+void CSound::InFailureText(char* text, int len) {
+  if (!text || len < 1) return;
+  std::lock_guard<CCriticalSection> lock(Lock);
+  std::snprintf(text, static_cast<size_t>(len), "%s", InDeviceErrorText);
+}
+
+void CSound::OutFailureText(char* text, int len) {
+  if (!text || len < 1) return;
+  std::lock_guard<CCriticalSection> lock(Lock);
+  std::snprintf(text, static_cast<size_t>(len), "%s", OutDeviceErrorText);
+}
+
+int CSound::InDeviceId() {
+  int id = -1;
+  if (!hWaveIn || !InOpenFlag.load() || waveInGetID(hWaveIn, &id) != MMSYSERR_NOERROR) return -1;
+  return id;
+}
+
+int CSound::OutDeviceId() {
+  int id = -1;
+  if (!hWaveOut || !OutOpenFlag.load() || waveOutGetID(hWaveOut, &id) != MMSYSERR_NOERROR)
+    return -1;
+  return id;
+}
+
 void CSound::InClose() {
   InOpenFlag.store(0);
   m_inClosing.store(true);
@@ -337,6 +402,7 @@ int CSound::OutOpen(int devId, const WAVEFORMATEX* fmt, int bufferSamples, int s
     OutWaiting = OutUnderflow = 0;
     OutWriteIndex = OutDoneIndex = OutQueuedCount = 0;
     OutDeviceError = 0;
+    OutDeviceErrorText[0] = '\0';
   }
   OutPaused = 0;
   OutOffset = 0;

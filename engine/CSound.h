@@ -27,6 +27,7 @@ public:
   static constexpr int ERR_OUT_UNDERFLOW = SOUNDOUT_ERR_UNDERFLOW;  // output buffers underflowed
   static constexpr int ERR_OUT_TIMEOUT = SOUNDOUT_ERR_TIMEOUT;    // timed out waiting for output
   static constexpr int ERR_ODD_ADDRESS = SOUND_ERR_ODD_ADDRESS;   // 16-bit word at an odd offset
+  static constexpr int ERR_DEVICE_LOST = SOUND_ERR_DEVICE_LOST;   // the device went away
 
   static constexpr int NUM_BUFFERS = 3;
   static constexpr int MAX_BUFFER_BYTES = 16384;
@@ -60,6 +61,26 @@ public:
   // Starts recording on an open input and restarts an open, paused output.
   void Start();
 
+  // The system's reason of the last device failure of the input / output (for example "No
+  // such device" after the device went away, code 2119), copied into text; empty when the
+  // device gave none. Cleared by the next open.
+  void InFailureText(char* text, int len);
+  void OutFailureText(char* text, int len);
+  // The device number actually open (after the default device's fallback), -1 when closed.
+  int InDeviceId();
+  int OutDeviceId();
+  // Filled input buffers waiting to be read (a whole block waiting after a read: the input is
+  // ahead of the reader).
+  int InBuffersWaiting();
+  // True when writing a full buffer now would wait for the device to play one (every other
+  // buffer is queued).
+  bool OutWriteWouldWait();
+  // Hands every filled input buffer back to the device unread and forgets an overflow seen
+  // meanwhile: for the time the input is open but not wanted (a wave file is analysed in its
+  // place), so that nothing stale or lost is reported when reading resumes. Audio thread,
+  // never waits. Number of buffers handed back.
+  int InDiscardFilled();
+
   // Termination: a reader / writer blocked in InRead, OutWrite or WaitForOutputDone returns
   // at once, and later calls return at once too, with -1 and the error codes unchanged
   // (WakeRequested() tells the caller why). The devices stay open; the next InOpen / OutOpen
@@ -92,6 +113,8 @@ public:
   int32_t OutQueuedCount = 0;  // output buffers queued on the device (0..3)
   int32_t InDeviceError = 0;   // the device reported a failure (WIM_ERROR code)
   int32_t OutDeviceError = 0;
+  char InDeviceErrorText[96] = {};   // the system's text of that failure
+  char OutDeviceErrorText[96] = {};
   CCriticalSection Lock;
 
   int32_t OutPaused = 0;

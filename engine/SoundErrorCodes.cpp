@@ -49,6 +49,7 @@ constexpr CodeText kSoundErrorCodes[] = {
     {SOUNDOUT_ERR_TIMEOUT, "timed out waiting for output buffers"},
     {SOUND_ERR_ODD_ADDRESS, "word at odd address"},
     {PIPE_ERR_THREAD_START, "can't start the pipe server thread"},
+    {SOUND_ERR_DEVICE_LOST, "sound device lost"},
 };
 
 // One buffer per thread: the audio thread and the GUI may format unknown codes at once.

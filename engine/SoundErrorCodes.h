@@ -2,7 +2,7 @@
 // Error codes of the sound card, the wave-file object and the audio thread, and their texts.
 //
 // Codes 0..20 and 32..35 are those of the wave-audio service (MMSYSERR_* and WAVERR_* in
-// platform/WaveAudio.h); 2100..2118 are the program's own, named here.
+// platform/WaveAudio.h); 2100..2119 are the program's own, named here.
 
 enum SoundErrorCode : int {
   SND_ERR_MEMORY = 2100,              // "Memory error"
@@ -24,6 +24,7 @@ enum SoundErrorCode : int {
   SOUNDOUT_ERR_TIMEOUT = 2116,        // "timed out waiting for output buffers"
   SOUND_ERR_ODD_ADDRESS = 2117,       // "word at odd address"
   PIPE_ERR_THREAD_START = 2118,       // "can't start the pipe server thread"
+  SOUND_ERR_DEVICE_LOST = 2119,       // "sound device lost" (WAVERR_DEVICELOST of the service)
 };
 
 // Text of an error code. Codes outside the table give "unknown error #<code>", formatted into

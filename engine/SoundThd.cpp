@@ -8,6 +8,7 @@
 // lock-free message queue.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -86,6 +87,23 @@ int ClampDivisor(int divisor) { return (divisor < 1 || divisor > 64) ? 1 : divis
 
 inline void SetFlag(int index, uint32_t value) { g_SndThdBlockFlags[index] = value; }
 
+// Context of a failure for the message queue: a device that went away adds the system's
+// reason in brackets before the context ("sound device lost (No such device) in SoundInRead").
+void FailureSuffix(CSound* sound, bool input, int code, const char* context, char* out, int len)
+{
+  char reason[96] = "";
+  if (code == CSound::ERR_DEVICE_LOST) {
+    if (input)
+      sound->InFailureText(reason, sizeof reason);
+    else
+      sound->OutFailureText(reason, sizeof reason);
+  }
+  if (reason[0])
+    std::snprintf(out, static_cast<size_t>(len), " (%s)%s", reason, context);
+  else
+    std::snprintf(out, static_cast<size_t>(len), "%s", context);
+}
+
 }  // namespace
 
 void TSoundThread::UpdateDevicesFromThread()
@@ -159,6 +177,7 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   }
   CSound* sound = g_pSound.load();
   if (!sound) return;
+  RetryWantedDevices();
   if (g_SoundReopenRequest || (sound->IsInputOpen() != 0) != g_SoundInputWanted ||
       (sound->IsOutputOpen() != 0) != g_SoundOutputWanted) {
     UpdateDevicesFromThread();
@@ -346,6 +365,10 @@ void TSoundThread::ReadInput(bool& haveInput, bool& waited, double& blockTime)
 {
   C_WaveIO* wave = g_pAnalysisWaveFile.load();
   if (WaveInputActive.load() && wave && wave->IsOpenForRead()) {
+    // The card's input stays open while the file takes its place: its buffers go back to the
+    // device unread, so that it loses nothing and has nothing stale when the card is read
+    // again (the change back is no overflow).
+    if (CSound* sound = g_pSound.load(); sound && sound->IsInputOpen()) sound->InDiscardFilled();
     std::lock_guard<CCriticalSection> lock(WaveInputLock);
     wave = g_pAnalysisWaveFile.load();  // the GUI may have closed it before we got the lock
     if (!WaveInputActive.load() || !wave || !wave->IsOpenForRead()) return;
@@ -380,9 +403,12 @@ void TSoundThread::ReadInput(bool& haveInput, bool& waited, double& blockTime)
     if (code == 0) {
       PutSoundThdMessage("sound input failed but no MMSYS error?!?");
     } else {
-      PutSoundThdError(code, " in SoundInRead", 0);
+      char suffix[SOUND_THD_MSG_LEN];
+      FailureSuffix(sound, true, code, " in SoundInRead", suffix, sizeof suffix);
+      PutSoundThdError(code, suffix, 0);
       InputErrors.fetch_add(1);
       PutSoundThdError(code, " in SoundInRead2", 0);
+      if (code == CSound::ERR_DEVICE_LOST) m_deviceLost = true;
       g_SoundReopenRequest = true;
     }
     return;
@@ -431,6 +457,20 @@ void TSoundThread::WriteOutput(int n, bool& waited)
   } else {
     m_silentChunkAllowed = true;
   }
+  // The input is ahead (a further block waits already) and the output has no free buffer:
+  // waiting for the output would keep the input, and every display, that much behind for
+  // good. This block is not played, so the input queue drains; a card whose input runs faster
+  // than its output loses output blocks this way instead of input samples.
+  if (waited && sound->IsInputOpen() && sound->InBuffersWaiting() > 0 &&
+      sound->OutWriteWouldWait()) {
+    SetFlag(SNDTHD_FLAG_CARD_WRITE, 3);
+    OutputSkipped.fetch_add(1);
+    if (m_skipSaid) return;
+    m_skipSaid = true;
+    PutSoundThdMessage("Input ahead of output: output blocks skipped to catch up");
+    return;
+  }
+  m_skipSaid = false;
   ConvertToInt16(WorkOut[0], CardOutLeft, kSndThdBlockSize);
   if (channels > 1) ConvertToInt16(WorkOut[1], CardOutRight, kSndThdBlockSize);
   const int written = sound->OutWrite(CardOutLeft, channels > 1 ? CardOutRight : CardOutLeft,
@@ -441,10 +481,14 @@ void TSoundThread::WriteOutput(int n, bool& waited)
     g_SoundOutputOk = false;
     OutputErrors.fetch_add(1);
     const int code = sound->OutErrorCode.load();
-    if (code == 0)
+    if (code == 0) {
       PutSoundThdMessage("sound output failed but no MMSYS error ?!?");
-    else
-      PutSoundThdError(code, " in SoundOutWrite", 0);
+    } else {
+      char suffix[SOUND_THD_MSG_LEN];
+      FailureSuffix(sound, false, code, " in SoundOutWrite", suffix, sizeof suffix);
+      PutSoundThdError(code, suffix, 0);
+    }
+    if (code == CSound::ERR_DEVICE_LOST) m_deviceLost = true;  // reopened at the next pass
     if (code == CSound::ERR_OUT_NOT_OPEN) UpdateDevicesFromThread();
   } else {
     SetFlag(SNDTHD_FLAG_CARD_WRITE, 1);

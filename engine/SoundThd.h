@@ -38,6 +38,7 @@ inline constexpr int kSndThdNrBlockFlags = 50;
 inline constexpr int kSndThdFaultLimit = 10;       // the loop ends at this fault score
 inline constexpr int kSndThdLongPassMs = 800;      // a longer pass is a fault
 inline constexpr int kSndThdShortPassMs = 46;      // upper bound of the short-pass threshold
+inline constexpr int kSndThdRetryMs = 3000;        // tries of a lost device while on the fallback
 
 // Stage-time slots of g_SndThdStageTicks (debug-window labels in the comments).
 enum SndThdStage {
@@ -117,6 +118,7 @@ public:
   std::atomic<bool> OutScopeRequest{true};
   std::atomic<int32_t> OutputBlocks{0};
   std::atomic<int32_t> OutputErrors{0};
+  std::atomic<int32_t> OutputSkipped{0};  // output blocks left out while the input was ahead
   std::atomic<int32_t> InMixClips[2] = {0, 0};
   std::atomic<int32_t> OutMixClips[2] = {0, 0};
 
@@ -128,7 +130,21 @@ private:
   void ReadInput(bool& haveInput, bool& waited, double& blockTime);
   void WriteOutput(int n, bool& waited);
   void UpdateDevicesFromThread();
+  // GUI thread, inside UpdateSoundDevices: opens the loop-back device in place of a device
+  // that went away; returns the open's error code, and its number in *opened on success.
+  int OpenFallback(CSound* sound, bool input, int* opened);
+  // Audio thread: while on the loop-back fallback, tries the wanted devices every
+  // kSndThdRetryMs and asks for a reopen when they can be opened again.
+  void RetryWantedDevices();
   bool m_silentChunkAllowed = true;
+  bool m_skipSaid = false;  // the skipping of output blocks was reported in this episode
+  // A device went away while running (read or write failed with "sound device lost"): until
+  // the wanted devices are open again, a missing device is replaced by the loop-back device.
+  // Written by the audio thread and by UpdateSoundDevices while the audio thread waits.
+  bool m_deviceLost = false;
+  bool m_inFallback = false;   // the input runs on the loop-back device in place of the wanted
+  bool m_outFallback = false;  // the output likewise
+  int64_t m_nextRetryMs = 0;   // steady-clock ms of the next try (audio thread)
   int m_divisorSetting = 1;  // SndConfig.SampleRateDivisor as last taken over (unclamped)
   int m_stages = 0;        // halving stages for it (0..3)
 };
@@ -162,6 +178,10 @@ extern AtomicField<uint32_t> g_SndThdLoopCount;  // passes since program start
 extern AtomicField<bool> g_SoundThdFinished;     // true once Execute's loop has ended
 extern AtomicField<int32_t> g_SndThdSleepRequestMs;  // > 0: the thread sleeps once that long
 extern AtomicField<int32_t> g_DebugOptions;
+// True while the input or the output runs on the loop-back device because the wanted device
+// is missing (it went away, or the default device had no sound card behind it). Written by
+// UpdateSoundDevices and at termination, read by the GUI (status button).
+extern AtomicField<bool> g_SoundOnLoopbackFallback;
 
 // Once at start-up, before CSound and the thread exist: clears the first-error record, sets
 // the rates from SndConfig.SampleRate (11,025 below 4,000), the halving stages, the

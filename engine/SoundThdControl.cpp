@@ -50,6 +50,28 @@ void CloseOutput(CSound* sound, const char* suffix)
     PutSoundThdMessage("Sound output closed");
 }
 
+// Open errors that say the device is not there (rather than busy or refusing the format); an
+// unspecified I/O error counts too, as it is what a vanished sound server often gives.
+bool IsMissingDevice(int code)
+{
+  return code == MMSYSERR_NODRIVER || code == MMSYSERR_BADDEVICEID ||
+         code == SOUND_ERR_DEVICE_LOST || code == MMSYSERR_ERROR;
+}
+
+// The device opened is the loop-back device although another one was asked for.
+bool IsFallback(bool input, int openedId, int wantedId)
+{
+  return openedId >= 0 && waveIsLoopbackDevice(input, openedId) &&
+         !waveIsLoopbackDevice(input, wantedId);
+}
+
+int64_t SteadyMs()
+{
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 void DeleteAudioClientAndServer()
 {
   delete g_pSndClient;
@@ -109,25 +131,54 @@ void TSoundThread::UpdateSoundDevices()
 
   if (!sound->IsInputOpen() && g_SoundInputWanted) {
     LastInputDevID = MachineConfig.AudioInputDevID;
-    const int rc = sound->InOpen(LastInputDevID, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    int opened = LastInputDevID;
+    int rc = sound->InOpen(opened, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    if (rc && m_deviceLost && IsMissingDevice(rc)) {
+      PutSoundThdError(rc, " in SoundInOpen", 0);
+      rc = OpenFallback(sound, true, &opened);
+    }
     if (rc)
       PutSoundThdError(rc, " in SoundInOpen", 1);
     else
-      PrintfSoundThdMessage("Sound input opened, DevID=%d", LastInputDevID);
+      PrintfSoundThdMessage("Sound input opened, DevID=%d", opened);
   }
   if (!sound->IsOutputOpen() && g_SoundOutputWanted) {
     LastOutputDevID = MachineConfig.AudioOutputDevID;
-    const int rc = sound->OutOpen(LastOutputDevID, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    int opened = LastOutputDevID;
+    int rc = sound->OutOpen(opened, &g_SoundFormat, kSndThdBlockSize, 0, false);
+    if (rc && m_deviceLost && IsMissingDevice(rc)) {
+      PutSoundThdError(rc, " in SoundOutOpen", 0);
+      rc = OpenFallback(sound, false, &opened);
+    }
     if (rc) {
       PutSoundThdError(rc, " in SoundOutOpen", 1);
     } else {
-      PrintfSoundThdMessage("Sound output opened, DevID=%d", LastOutputDevID);
+      PrintfSoundThdMessage("Sound output opened, DevID=%d", opened);
       for (int i = 0; i < 2; ++i) {
         if (sound->OutWrite(g_SilentBlock, g_SilentBlock, kSndThdBlockSize) != kSndThdBlockSize)
           PutSoundThdError(sound->OutErrorCode.load(), " in silent output", 0);
       }
     }
   }
+
+  // The loop-back device in place of a wanted one that is missing: said when it starts and
+  // when it ends; the audio thread tries the wanted devices meanwhile.
+  const bool wasFallback = m_inFallback || m_outFallback;
+  m_inFallback = sound->IsInputOpen() && IsFallback(true, sound->InDeviceId(), LastInputDevID);
+  m_outFallback =
+      sound->IsOutputOpen() && IsFallback(false, sound->OutDeviceId(), LastOutputDevID);
+  const bool fallback = m_inFallback || m_outFallback;
+  if (fallback && !wasFallback) {
+    PutSoundThdMessage("Sound device missing: \"Loop-back (no sound card)\" in use, the device "
+                       "is tried again every few seconds");
+    m_nextRetryMs = SteadyMs() + kSndThdRetryMs;
+  } else if (!fallback && wasFallback) {
+    PutSoundThdMessage("Sound device is back: \"Loop-back (no sound card)\" no longer in use");
+  }
+  if (!fallback && (sound->IsInputOpen() || !g_SoundInputWanted) &&
+      (sound->IsOutputOpen() || !g_SoundOutputWanted))
+    m_deviceLost = false;  // the wanted devices are open again
+  g_SoundOnLoopbackFallback = fallback;
 
   if (g_AudioServerReinitRequest) {
     DeleteAudioClientAndServer();
@@ -137,6 +188,13 @@ void TSoundThread::UpdateSoundDevices()
       g_pSndServer = new CSndServer(SndConfig.OwnAudioServerName, kSndThdBlockSize, 1);
     g_AudioServerReinitRequest = false;
   }
+
+  // The mixers' tables hold whole cycles at the rate they were built for: rebuilt here when the
+  // rate changed (a divisor or a calibration taken over, the first opening after start-up),
+  // before the thread runs its next block at the new rate.
+  const double processingRate = g_ProcessingSampleRate;
+  if (g_FreqMixers[0].TableRate != processingRate || g_FreqMixers[1].TableRate != processingRate)
+    RetuneFreqMixers();
 
   sound->Start();
   g_SoundReopenRequest = false;
@@ -215,6 +273,36 @@ void SetSoundInOutWanted(bool in, bool out)
   CalcEffectiveSampleRates();
 }
 
+int TSoundThread::OpenFallback(CSound* sound, bool input, int* opened)
+{
+  const int n = input ? waveInGetNumDevs() : waveOutGetNumDevs();
+  int loopback = -1;
+  for (int id = n - 1; id >= 0 && loopback < 0; --id)
+    if (waveIsLoopbackDevice(input, id)) loopback = id;
+  if (loopback < 0) return MMSYSERR_NODRIVER;
+  const int rc = input ? sound->InOpen(loopback, &g_SoundFormat, kSndThdBlockSize, 0, false)
+                       : sound->OutOpen(loopback, &g_SoundFormat, kSndThdBlockSize, 0, false);
+  if (rc == 0) {
+    *opened = loopback;
+    PutSoundThdMessage(input ? "Sound input device missing: using \"Loop-back (no sound card)\""
+                             : "Sound output device missing: using \"Loop-back (no sound card)\"");
+  }
+  return rc;
+}
+
+void TSoundThread::RetryWantedDevices()
+{
+  if (!m_inFallback && !m_outFallback) return;
+  const int64_t now = SteadyMs();
+  if (now < m_nextRetryMs) return;
+  m_nextRetryMs = now + kSndThdRetryMs;
+  // Opened and closed again at once; the loop-back device stays in use until both answer.
+  if (m_inFallback && waveInProbe(LastInputDevID, &g_SoundFormat) != 0) return;
+  if (m_outFallback && waveOutProbe(LastOutputDevID, &g_SoundFormat) != 0) return;
+  PutSoundThdMessage("Sound device answers again: reopening it");
+  g_SoundReopenRequest = true;
+}
+
 void UpdateFreqRangeLimits()
 {
   const double offset = SndConfig.FreqOffset;
@@ -245,6 +333,7 @@ bool TerminateSoundThread()
   }
   delete thread;  // joins a thread that was still running
   g_pSoundThread = nullptr;
+  g_SoundOnLoopbackFallback = false;
   PutSoundThdMessage("Sound thread deleted");
   return ok;
 }

@@ -27,3 +27,4 @@ AtomicField<uint32_t> g_SndThdLoopCount;
 AtomicField<bool> g_SoundThdFinished;
 AtomicField<int32_t> g_SndThdSleepRequestMs;
 AtomicField<int32_t> g_DebugOptions;
+AtomicField<bool> g_SoundOnLoopbackFallback;

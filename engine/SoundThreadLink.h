@@ -58,6 +58,8 @@ public:
   virtual void ResumeThread() {}
   // Ends an early wait of the thread between two blocks.
   virtual void SignalBlockEvent() {}
+  // The thread runs on the loop-back device because the wanted sound device is missing.
+  virtual bool OnLoopbackFallback() const { return false; }
   // Ends and deletes the thread; true when it finished in time (or there was none).
   // Must not block the GUI thread for more than about a second.
   virtual bool TerminateThread() { return true; }

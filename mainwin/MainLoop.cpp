@@ -66,11 +66,13 @@ void CMainLoop::Tick() {
     if (m_Host->ThreadSuspended()) m_Host->ResumeThread();
     m_Host->SignalBlockEvent();
   }
-  // The idle status tells whether the audio thread runs: refresh it when that changes.
-  const int threadState = !m_Host->ThreadExists()   ? 0
-                          : m_Host->ThreadFinished() ? 1
-                          : m_Host->ThreadSuspended() ? 2
-                                                      : 3;
+  // The idle status tells whether the audio thread runs (and whether on the loop-back device in
+  // place of a missing sound device): refresh it when that changes.
+  const int threadState = !m_Host->ThreadExists()      ? 0
+                          : m_Host->ThreadFinished()    ? 1
+                          : m_Host->ThreadSuspended()   ? 2
+                          : m_Host->OnLoopbackFallback() ? 4
+                                                         : 3;
   if (threadState != m_LastThreadState) {
     m_LastThreadState = threadState;
     StatusDirty = true;

@@ -35,6 +35,7 @@ public:
   virtual bool ThreadExists() { return false; }
   virtual bool ThreadFinished() { return false; }
   virtual bool ThreadSuspended() { return false; }
+  virtual bool OnLoopbackFallback() { return false; }  // the wanted sound device is missing
   virtual void ResumeThread() {}
   virtual void SignalBlockEvent() {}
   // ---- diagnostics and status ----

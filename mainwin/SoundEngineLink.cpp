@@ -36,6 +36,8 @@ bool CSoundEngineLink::ThreadSuspended() const
 
 bool CSoundEngineLink::ThreadFinished() const { return g_SoundThdFinished; }
 
+bool CSoundEngineLink::OnLoopbackFallback() const { return g_SoundOnLoopbackFallback; }
+
 void CSoundEngineLink::ResumeThread()
 {
   if (g_pSoundThread) g_pSoundThread->Resume();

@@ -14,6 +14,7 @@ public:
   void CreateThread() override;
   bool ThreadSuspended() const override;
   bool ThreadFinished() const override;
+  bool OnLoopbackFallback() const override;
   void ResumeThread() override;
   void SignalBlockEvent() override;
   bool TerminateThread() override;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 #include <cstdarg>
+#include <cstdio>
 #include <mutex>
 #include <set>
 
@@ -25,6 +26,17 @@ void InstallQuietErrorHandler() {
 }
 
 constexpr int WAIT_SLICE_MS = 50;
+
+// Errors of a running PCM that mean the device itself is gone, not a passing fault.
+bool IsDeviceLoss(int alsaError) {
+  switch (-alsaError) {
+    case ENODEV: case ENXIO: case EIO: case EBADFD: case ENOTCONN: case ECONNRESET:
+    case ECONNREFUSED: case ESHUTDOWN: case EHOSTDOWN: case EPIPE: case ENOENT:
+      return true;
+    default:
+      return false;
+  }
+}
 
 class CAlsaDevice : public CQueuedWaveDevice {
 public:
@@ -59,7 +71,7 @@ protected:
     } else if (n == -EPIPE || n == -ESTRPIPE) {
       int rc = snd_pcm_recover(m_pcm, static_cast<int>(n), 1);
       if (rc < 0) {
-        result = -AlsaErrorToWaveError(rc);
+        result = Failed(rc);
       } else {
         if (m_owner->input) snd_pcm_start(m_pcm);
         // Audio was lost. Input: always reported, the caller cannot see it otherwise (its
@@ -70,15 +82,33 @@ protected:
         m_callerGap = false;
       }
     } else if (n < 0) {
-      result = -AlsaErrorToWaveError(static_cast<int>(n));
+      result = Failed(static_cast<int>(n));
     }
     lock.lock();
     return result;
   }
 
+  // A failure while running. The device went away (unplugged, the sound server ended, its
+  // connection broke): WAVERR_DEVICELOST with the system's text, which goes with the error
+  // message (the service reads it from the handle in the callback). Other failures keep their
+  // codes.
+  int Failed(int alsaError) {
+    snd_pcm_state_t state = snd_pcm_state(m_pcm);
+    if (state == SND_PCM_STATE_DISCONNECTED || IsDeviceLoss(alsaError)) {
+      std::snprintf(m_owner->failureText, sizeof m_owner->failureText, "%s",
+                    snd_strerror(alsaError));
+      return -WAVERR_DEVICELOST;
+    }
+    return -AlsaErrorToWaveError(alsaError);
+  }
+
   int HwSetRunning(bool running) override {
     snd_pcm_state_t state = snd_pcm_state(m_pcm);
-    if (state == SND_PCM_STATE_DISCONNECTED) return MMSYSERR_NODRIVER;
+    if (state == SND_PCM_STATE_DISCONNECTED) {
+      std::snprintf(m_owner->failureText, sizeof m_owner->failureText, "%s",
+                    snd_strerror(-ENODEV));
+      return WAVERR_DEVICELOST;
+    }
     int rc = 0;
     if (m_owner->input) {
       if (running) {

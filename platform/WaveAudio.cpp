@@ -2,6 +2,7 @@
 // back end (the system one or a test's).
 #include "platform/WaveAudio.h"
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -113,6 +114,26 @@ int GetId(bool input, WaveDeviceHandle* h, int* devId) {
   return MMSYSERR_NOERROR;
 }
 
+void IgnoreCallback(WaveDeviceHandle*, int, void*, uintptr_t) {}
+
+int Probe(bool input, int devId, const WAVEFORMATEX* fmt) {
+  if (!fmt) return MMSYSERR_INVALPARAM;
+  if (int rc = WaveAudio_CheckFormat(fmt)) return rc;
+  WaveDeviceHandle h;
+  h.input = input;
+  h.callback = &IgnoreCallback;
+  h.format = *fmt;
+  h.devId = devId < 0 ? WAVE_MAPPER : devId;
+  h.noFallback = true;
+  int rc = Backend().Open(&h, h.devId, fmt);
+  if (rc == MMSYSERR_NOERROR && !h.device) rc = MMSYSERR_ERROR;
+  if (h.device) {
+    h.device->Close();
+    h.device.reset();
+  }
+  return rc;
+}
+
 thread_local std::string t_nameBuffer;
 
 const char* Name(bool input, int devId) {
@@ -127,7 +148,16 @@ void WaveDeviceHandle::Complete(WAVEHDR* hdr) {
   callback(this, input ? WIM_DATA : WOM_DONE, instance, reinterpret_cast<uintptr_t>(hdr));
 }
 
-void WaveDeviceHandle::Notify(int msg, uintptr_t param) { callback(this, msg, instance, param); }
+void WaveDeviceHandle::Notify(int msg, uintptr_t param, const char* text) {
+  if (text) std::snprintf(failureText, sizeof failureText, "%s", text);
+  callback(this, msg, instance, param);
+}
+
+int waveGetFailureText(WaveDeviceHandle* h, char* text, int len) {
+  if (!h || !text || len < 1) return MMSYSERR_INVALPARAM;
+  std::snprintf(text, static_cast<size_t>(len), "%s", h->failureText);
+  return MMSYSERR_NOERROR;
+}
 
 void WaveAudio_SetBackend(CWaveBackend* backend) {
   std::lock_guard<std::mutex> lock(g_serviceMutex);
@@ -158,6 +188,9 @@ int waveOutGetDevCapsA(int devId, WAVEOUTCAPSA* caps) {
 const char* waveInGetDeviceName(int devId) { return Name(true, devId); }
 const char* waveOutGetDeviceName(int devId) { return Name(false, devId); }
 bool waveIsLoopbackDevice(bool input, int devId) { return devId >= 0 && Backend().IsLoopback(input, devId); }
+
+int waveInProbe(int devId, const WAVEFORMATEX* fmt) { return Probe(true, devId, fmt); }
+int waveOutProbe(int devId, const WAVEFORMATEX* fmt) { return Probe(false, devId, fmt); }
 
 int waveInOpen(HWAVEIN* phwi, int devId, const WAVEFORMATEX* fmt, WaveCallback cb, void* instance) {
   return Open(true, phwi, devId, fmt, cb, instance);

@@ -19,7 +19,9 @@
 // every queued buffer before it returns. Callbacks run on the device's own service thread
 // (never on the caller's), must not block, and may only take short locks and set events.
 // A device that fails while running (unplugged, I/O error) stops moving data and sends one
-// WIM_ERROR / WOM_ERROR with the error code in `param`; its buffers come back on reset.
+// WIM_ERROR / WOM_ERROR with the error code in `param`; its buffers come back on reset. A device
+// that went away (unplugged, sound server ended) reports WAVERR_DEVICELOST; waveGetFailureText
+// then tells the system's own reason.
 // A lost stretch of audio that the caller could not see (an ALSA xrun while buffers were
 // queued) is reported by WIM_OVERRUN / WOM_UNDERRUN.
 //
@@ -47,6 +49,8 @@ enum : int {
   WAVERR_STILLPLAYING = 33,   // unprepare/close while buffers are queued
   WAVERR_UNPREPARED = 34,     // buffer queued without prepare
   WAVERR_SYNC = 35,
+  // The service's own: the device went away while running (the program's code range).
+  WAVERR_DEVICELOST = 2119,
 };
 
 // Device number that selects the default device.
@@ -159,6 +163,17 @@ int waveOutRestart(HWAVEOUT h);
 int waveOutReset(HWAVEOUT h);  // stops and returns every queued buffer (WOM_DONE) before it returns
 int waveOutClose(HWAVEOUT h);
 int waveOutGetID(HWAVEOUT h, int* devId);
+
+// The system's text of the reason why device h failed while running (for example "No such
+// device"), copied into text (len bytes, NUL-terminated); empty when the back end gave none.
+// Callable from the device's callback.
+int waveGetFailureText(WaveDeviceHandle* h, char* text, int len);
+
+// Opens device devId with fmt and closes it again, without the default device's fallback to
+// the loop-back device: 0 when the device itself could be opened, else the open's error code.
+// For trying whether a device that went away is back. No callback ever runs.
+int waveInProbe(int devId, const WAVEFORMATEX* fmt);
+int waveOutProbe(int devId, const WAVEFORMATEX* fmt);
 
 // True when input (or output) device devId, as returned by waveInGetID / waveOutGetID, is the
 // loop-back device.

@@ -21,12 +21,18 @@ struct WaveDeviceHandle {
   WAVEFORMATEX format{};
   std::unique_ptr<CWaveDevice> device;
   std::mutex callMutex;  // serialises the caller-side operations on this handle
+  // Open only the device asked for: the default device does not fall back to the loop-back.
+  bool noFallback = false;
+  // The system's text of a failure while running; written by the back end before it sends
+  // WIM_ERROR / WOM_ERROR (its own thread), read in that callback.
+  char failureText[96] = {};
 
   // Hands a queued buffer back: clears WHDR_INQUEUE, sets WHDR_DONE, calls the callback with
   // WIM_DATA or WOM_DONE. Each queued buffer goes through here exactly once.
   void Complete(WAVEHDR* hdr);
-  // Any other message (WIM_ERROR, WOM_ERROR, WIM_OVERRUN, WOM_UNDERRUN).
-  void Notify(int msg, uintptr_t param);
+  // Any other message (WIM_ERROR, WOM_ERROR, WIM_OVERRUN, WOM_UNDERRUN); text (may be null):
+  // the system's reason of a failure, kept in failureText for the callback.
+  void Notify(int msg, uintptr_t param, const char* text = nullptr);
 };
 
 // An open device. Every call comes from the caller's thread, never from a callback; the
@@ -57,8 +63,8 @@ public:
   virtual int GetCaps(bool input, int devId, WAVEINCAPSA* caps) = 0;
   virtual std::string DeviceName(bool input, int devId) = 0;
   virtual bool IsLoopback(bool input, int devId) = 0;
-  // Opens device devId (WAVE_MAPPER: the default, with its fallback). On success sets
-  // owner->device and owner->devId. The format has been checked (WaveAudio_CheckFormat).
+  // Opens device devId (WAVE_MAPPER: the default, with its fallback unless
+  // owner->noFallback). On success sets owner->device and owner->devId. The format has been checked (WaveAudio_CheckFormat).
   virtual int Open(WaveDeviceHandle* owner, int devId, const WAVEFORMATEX* fmt) = 0;
 };
 

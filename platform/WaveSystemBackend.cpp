@@ -77,7 +77,7 @@ public:
     // No sound card (or no sound server behind "default"): the default device falls back to
     // the loop-back device so that the program still runs. A busy card or a refused format is
     // reported as it is.
-    if (devId < 0 && LacksDevice(alsaError)) {
+    if (devId < 0 && !owner->noFallback && LacksDevice(alsaError)) {
       owner->devId = loopbackId;
       return OpenLoopbackWaveDevice(owner, fmt, &owner->device);
     }

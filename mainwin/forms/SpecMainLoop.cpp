@@ -105,6 +105,7 @@ int64_t TSndMainLoopHost::PerfFrequency() { return QueryPerformanceFrequency(); 
 bool TSndMainLoopHost::ThreadExists() { return SoundThreadLink().ThreadExists(); }
 bool TSndMainLoopHost::ThreadFinished() { return SoundThreadLink().ThreadFinished(); }
 bool TSndMainLoopHost::ThreadSuspended() { return SoundThreadLink().ThreadSuspended(); }
+bool TSndMainLoopHost::OnLoopbackFallback() { return SoundThreadLink().OnLoopbackFallback(); }
 void TSndMainLoopHost::ResumeThread() { SoundThreadLink().ResumeThread(); }
 void TSndMainLoopHost::SignalBlockEvent() { SoundThreadLink().SignalBlockEvent(); }
 

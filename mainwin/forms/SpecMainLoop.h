@@ -22,6 +22,7 @@ public:
   bool ThreadExists() override;
   bool ThreadFinished() override;
   bool ThreadSuspended() override;
+  bool OnLoopbackFallback() override;
   void ResumeThread() override;
   void SignalBlockEvent() override;
   void ShowTimeOfDay(const char* text) override;

@@ -59,7 +59,9 @@ QString SoundThreadStateText()
 {
   CSoundThreadLink& link = SoundThreadLink();
   if (!link.ThreadExists() || link.ThreadFinished()) return "Stopped";
-  return link.ThreadSuspended() ? "Starting" : "Running";
+  if (link.ThreadSuspended()) return "Starting";
+  // Until the wanted device can be opened again (the thread tries every few seconds).
+  return link.OnLoopbackFallback() ? "Running on loop-back: no sound device" : "Running";
 }
 
 void TSndMainForm::AnalyzeInputFileClick() { WaveFiles->AnalyzeInputFileClick(); }

@@ -1,5 +1,6 @@
 // The whole program: its windows after start-up and its orderly close on SIGTERM, once inside
-// this process through the real entry point and once as a child process.
+// this process through the real entry point and once as a child process (with a recording
+// started over its socket, as another program would).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -24,6 +25,7 @@
 #include "imaging/forms/PicViewForm.h"
 #include "mainwin/WaveRecording.h"
 #include "mainwin/forms/SpecMain.h"
+#include "platform/LocalSocket.h"
 
 extern char** environ;
 int VartumoMain(int argc, char** argv);  // app/main.cpp, renamed for this test
@@ -111,6 +113,22 @@ TEST_F(ProgramTest, SigtermClosesLikeExitWithTheWindowsCreatedAndARecordingFinis
   EXPECT_NE(ini.find("StartSoundThread=1"), std::string::npos);
 }
 
+// Sends one command line to a running instance over its socket, as another program does.
+// True when the instance took it (it runs on the instance's main timer).
+bool SendCommand(const std::string& socketPath, const std::string& line)
+{
+  int s = -1;
+  for (int i = 0; i < 500 && (s = LocalSocket_Connect(socketPath)) < 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (s < 0) return false;
+  bool taken = Frame_Send(s, "CLE\0", line.data(), static_cast<uint32_t>(line.size()), 2000);
+  uint8_t h[kFrameHeaderSize], v[4];
+  taken = taken && LocalSocket_RecvAll(s, h, sizeof h, 10000) &&
+          LocalSocket_RecvAll(s, v, sizeof v, 10000) && v[0] == 1;
+  ::close(s);
+  return taken;
+}
+
 TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
 {
   const std::string program = VT_PROGRAM_PATH;
@@ -135,6 +153,13 @@ TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
   }
   ASSERT_FALSE(ended) << "the program ended on its own, status " << status;
   ASSERT_TRUE(std::filesystem::exists(lock));
+  // A recording of the input runs when the signal comes.
+  const auto record = dir.path() / "rec.wav";
+  const bool recording = SendCommand((dir.path() / "run" / "vartumo1.sock").string(),
+                                     "wave.record(\"" + record.string() + "\")");
+  for (int i = 0; i < 3000 && recording && !std::filesystem::exists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // some blocks recorded
   ::kill(pid, SIGTERM);
   for (int i = 0; i < 6000 && !ended; ++i) {
     if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
@@ -149,6 +174,10 @@ TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
   EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
+  // The recording was stopped with a valid header: sox reads it and finds samples.
+  ASSERT_TRUE(recording) << "the instance did not take the record command";
+  EXPECT_EQ(RunShell("sox --i -t '" + record.string() + "' 2>&1"), "wav");
+  EXPECT_NE(RunShell("sox --i -s '" + record.string() + "' 2>&1"), "0");
 }
 
 }  // namespace

@@ -60,7 +60,10 @@ public:
         std::lock_guard<std::mutex> lock(m_b->mutex);
         if (!queue.empty()) return WAVERR_STILLPLAYING;
       }
-      Op("close", [&] { (m_owner->input ? m_b->in : m_b->out) = nullptr; });
+      Op("close", [&] {
+        Device*& open = m_owner->input ? m_b->in : m_b->out;
+        if (open == this) open = nullptr;  // a probe's device was never the open one
+      });
       return 0;
     }
 
@@ -99,10 +102,19 @@ public:
   int Open(WaveDeviceHandle* owner, int devId, const WAVEFORMATEX*) override {
     if (failOpen) return failOpen;
     if (devId > 1) return MMSYSERR_BADDEVICEID;
-    owner->devId = devId < 0 ? (defaultIsLoopback ? 1 : 0) : devId;
+    std::lock_guard<std::mutex> lock(mutex);
+    const bool gone = !devicePresent;
+    if (devId == 0 && gone) return MMSYSERR_NODRIVER;
+    if (devId < 0 && (defaultIsLoopback || gone) && owner->noFallback) return MMSYSERR_NODRIVER;
+    owner->devId = devId < 0 ? (defaultIsLoopback || gone ? 1 : 0) : devId;
     auto dev = std::make_unique<Device>(this, owner);
+    if (owner->noFallback) {
+      // A probe: opened and closed again at once, never the device that moves buffers.
+      log.push_back(std::string(owner->input ? "in " : "out ") + "probe");
+      owner->device = std::move(dev);
+      return 0;
+    }
     {
-      std::lock_guard<std::mutex> lock(mutex);
       (owner->input ? in : out) = dev.get();
       inOwner = owner->input ? owner : inOwner;
       outOwner = owner->input ? outOwner : owner;
@@ -112,18 +124,37 @@ public:
     return 0;
   }
 
+  // Device 0 goes away (as an unplugged card or an ended sound server): both open directions
+  // report WAVERR_DEVICELOST with the system's text, and device 0 cannot be opened until
+  // Reconnect(). The default device then opens the loop-back device (number 1).
+  // (The messages go out under the mutex, so no close can take a handle away meanwhile.)
+  void Disconnect(const char* systemText) {
+    std::lock_guard<std::mutex> lock(mutex);
+    devicePresent = false;
+    if (in && inOwner->devId == 0) inOwner->Notify(WIM_ERROR, WAVERR_DEVICELOST, systemText);
+    if (out && outOwner->devId == 0) outOwner->Notify(WOM_ERROR, WAVERR_DEVICELOST, systemText);
+  }
+  void Reconnect() {
+    std::lock_guard<std::mutex> lock(mutex);
+    devicePresent = true;
+  }
+  // Number of the open device of a direction, -1 when none is open.
+  int OpenDeviceId(bool input) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (input) return in ? inOwner->devId : -1;
+    return out ? outOwner->devId : -1;
+  }
+
   // Fills and returns the oldest k queued input buffers (byte i of the n-th completion is
-  // fill(n, i)). Returns how many were completed.
+  // fill(n, i)). Returns how many were completed. Under the mutex, so that a close on another
+  // thread cannot take the device away in between.
   int CompleteInput(int k, const std::function<char(int, uint32_t)>& fill = {}) {
     int done = 0;
     for (; done < k; ++done) {
-      WAVEHDR* h;
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!in || in->queue.empty()) break;
-        h = in->queue.front();
-        in->queue.pop_front();
-      }
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!in || in->queue.empty()) break;
+      WAVEHDR* h = in->queue.front();
+      in->queue.pop_front();
       for (uint32_t i = 0; i < h->dwBufferLength; ++i)
         h->lpData[i] = fill ? fill(inputCompletions, i) : static_cast<char>(inputCompletions);
       h->dwBytesRecorded = h->dwBufferLength;
@@ -181,6 +212,7 @@ public:
   int failOpen = 0;
   bool autoPlay = false;          // output completes queued buffers at once while running
   bool defaultIsLoopback = false; // device -1 opens "the loop-back device" (number 1)
+  bool devicePresent = true;      // device 0 is there (Disconnect / Reconnect)
   std::function<void(bool input)> onReset;
 
 };

@@ -177,9 +177,10 @@ TEST(SoundErrorCodes, EveryCodeHasItsText)
       {2116, "timed out waiting for output buffers"},
       {2117, "word at odd address"},
       {2118, "can't start the pipe server thread"},
+      {2119, "sound device lost"},
       {13, "unknown error #13"},
       {36, "unknown error #36"},
-      {2119, "unknown error #2119"},
+      {2120, "unknown error #2120"},
       {-2147483647 - 1, "unknown error #-2147483648"},
   };
   for (const Case& c : cases) EXPECT_STREQ(ErrorCodeToString(c.code), c.text) << c.code;

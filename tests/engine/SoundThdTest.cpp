@@ -1,6 +1,7 @@
 // The audio thread over the loop-back device, a fake device and a wave file (no sound card).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "engine/BigSampleBuffer.h"
 #include "engine/CSound.h"
 #include "engine/C_WaveIO.h"
+#include "engine/FreqMixer.h"
 #include "engine/MachineConfig.h"
 #include "engine/PreciseClock.h"
 #include "engine/SettingsIni.h"
@@ -365,6 +367,243 @@ TEST_F(SoundThdTest, InputBurstsWithTheOutputOnAreNoOverflow)
   EXPECT_EQ(sound->InOverflows.load(), 0);
   for (const std::string& m : Messages()) EXPECT_EQ(m.find("overflowed"), std::string::npos) << m;
   CleanupSoundThread();  // the fake must outlive the devices
+}
+
+}  // namespace
+
+namespace {
+
+// Serves the thread's synchronise calls and collects its messages (the queue holds only
+// eleven) until pred holds; `feed` runs on every round.
+template <class Pred, class Feed>
+bool ServeUntil(std::vector<std::string>& msgs, Pred pred, Feed feed, int timeoutMs)
+{
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  char buf[SOUND_THD_MSG_LEN];
+  for (;;) {
+    while (GetSoundThdMessage(buf, sizeof buf)) msgs.push_back(buf);
+    if (pred()) return true;
+    if (Clock::now() >= end) return false;
+    feed();
+    CheckSynchronize(5);
+  }
+}
+
+bool AnyContains(const std::vector<std::string>& msgs, const std::string& part)
+{
+  for (const std::string& m : msgs)
+    if (m.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// The card goes away while the thread runs (an unplugged card, an ended sound server) and
+// comes back: the thread names the cause, goes on over the loop-back device, tries the
+// wanted device every few seconds and takes it again when it answers, without a restart.
+// Wanted as device 0 (the thread itself falls back) and as the default device (the service's
+// default falls back to the loop-back device).
+TEST_F(SoundThdTest, DeviceThatGoesAwayIsReplacedByTheLoopbackAndTakenAgainWhenBack)
+{
+  for (int wanted : {0, WAVE_MAPPER}) {
+    SCOPED_TRACE(wanted);
+    CFakeWaveBackend fake;
+    UseFakeCardBothWays(fake);
+    MachineConfig.AudioInputDevID = wanted;
+    MachineConfig.AudioOutputDevID = wanted;
+    ResetSoundThdMessageQueue();
+    Start();
+    TSoundThread* thread = g_pSoundThread;
+    // Input as a card delivers it, a block every 60 ms, from whichever device is open.
+    auto next = Clock::now();
+    auto feed = [&] {
+      if (Clock::now() < next) return;
+      next += std::chrono::milliseconds(60);
+      fake.CompleteInput(1);
+    };
+    std::vector<std::string> msgs;
+    const uint32_t loops = g_SndThdLoopCount;
+    ASSERT_TRUE(ServeUntil(msgs, [&] {
+      return fake.OpenDeviceId(true) == 0 && fake.OpenDeviceId(false) == 0 &&
+             g_SndThdLoopCount - loops >= 3;
+    }, feed, 5000));
+    EXPECT_FALSE(g_SoundOnLoopbackFallback.load());
+
+    fake.Disconnect("No such device");
+    ASSERT_TRUE(ServeUntil(msgs, [&] {
+      return g_SoundOnLoopbackFallback.load() && fake.OpenDeviceId(true) == 1 &&
+             fake.OpenDeviceId(false) == 1;
+    }, feed, 5000));
+    // The thread goes on over the loop-back device while the card is away.
+    const uint32_t onLoopback = g_SndThdLoopCount;
+    ASSERT_TRUE(ServeUntil(msgs, [&] { return g_SndThdLoopCount - onLoopback >= 3; }, feed, 5000));
+    EXPECT_EQ(fake.OpenDeviceId(true), 1);
+
+    fake.Reconnect();
+    ASSERT_TRUE(ServeUntil(msgs, [&] {
+      return !g_SoundOnLoopbackFallback.load() && fake.OpenDeviceId(true) == 0 &&
+             fake.OpenDeviceId(false) == 0;
+    }, feed, 3 * kSndThdRetryMs + 5000));
+    const uint32_t back = g_SndThdLoopCount;
+    ASSERT_TRUE(ServeUntil(msgs, [&] { return g_SndThdLoopCount - back >= 3; }, feed, 5000));
+    EXPECT_EQ(g_pSoundThread, thread);
+    EXPECT_FALSE(g_SoundThdFinished.load());
+    EXPECT_TRUE(TerminateSoundThread());
+    std::vector<std::string> rest = Messages();
+    msgs.insert(msgs.end(), rest.begin(), rest.end());
+
+    EXPECT_TRUE(Contains(msgs, "sound device lost (No such device) in SoundInRead"));
+    EXPECT_TRUE(Contains(msgs, "sound device lost (No such device) in SoundOutWrite"));
+    EXPECT_FALSE(AnyContains(msgs, "unspecified MMSYS error"));
+    EXPECT_TRUE(AnyContains(msgs, "Sound device missing: \"Loop-back (no sound card)\" in use"));
+    EXPECT_TRUE(Contains(msgs, "Sound input opened, DevID=1") || wanted < 0);
+    EXPECT_TRUE(Contains(msgs, "Sound device answers again: reopening it"));
+    EXPECT_TRUE(Contains(msgs, "Sound device is back: \"Loop-back (no sound card)\" no longer in use"));
+    EXPECT_TRUE(Contains(msgs, "Sound input opened, DevID=" + std::to_string(wanted)));
+    // The wanted device was only tried while it was away, never opened for good.
+    EXPECT_FALSE(fake.Log(true).empty());
+    EXPECT_NE(std::find(fake.Log(true).begin(), fake.Log(true).end(), "probe"), fake.Log(true).end());
+  }
+}
+
+// Analyse-and-play: the file takes the card's place as the input while the card's input stays
+// open. The card's buffers are handed back unread meanwhile, so the card loses nothing and the
+// change back to it is no overflow.
+TEST_F(SoundThdTest, CardInputHeldDrainedWhileAFileIsPlayedIsNoOverflowAfterwards)
+{
+  vt_test::TempDir dir;
+  const std::string path = dir.file("tone.wav");
+  {
+    std::vector<int16_t> samples(40 * kSndThdBlockSize, 1000);
+    C_WaveIO w;
+    ASSERT_EQ(w.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 48000), 1);
+    ASSERT_EQ(w.WriteSamples(samples.data(), static_cast<int>(samples.size()) * 2),
+              static_cast<int>(samples.size()));
+    w.CloseFile();
+  }
+  C_WaveIO file;
+  ASSERT_EQ(file.InOpen(path.c_str()), 1);
+  CFakeWaveBackend fake;
+  MachineConfig.AudioInputDevID = 0;
+  SndConfig.StartSoundInput = 1;  // no output: the file's passes are paced by the block wait
+  CSound* sound = g_pSound.load();
+  // The card delivers a block; with no buffer of the reader's left to fill, its own ring runs
+  // over and it reports the loss.
+  auto deliver = [&] {
+    if (fake.CompleteInput(1) == 0) {
+      std::lock_guard<std::mutex> lock(fake.mutex);
+      fake.inOwner->Notify(WIM_OVERRUN, 0);
+    }
+  };
+  g_pAnalysisWaveFile.store(&file);
+  g_pSoundThread = new TSoundThread(true);
+  g_pSoundThread->WaveInputActive = true;
+  g_pSoundThread->Resume();
+  ASSERT_TRUE(RunUntil([&] {
+    return sound->IsInputOpen() && fake.Queued(true) == 3 &&
+           g_SndThdBlockStats[SNDTHD_FLAG_WAVE_INPUT].load() == 1;
+  }));
+  // One block of the card per pass of the thread, eight passes from the file.
+  for (int i = 0; i < 8; ++i) {
+    deliver();
+    const uint32_t loops = g_SndThdLoopCount;
+    ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount != loops; })) << i;
+  }
+  EXPECT_EQ(sound->InOverflows.load(), 0);
+  {
+    std::lock_guard<CCriticalSection> lock(g_pSoundThread->WaveInputLock);
+    g_pSoundThread->WaveInputActive = false;
+  }
+  // Back on the card: its blocks are read again.
+  auto next = Clock::now();
+  ASSERT_TRUE(RunUntil([&] {
+    if (Clock::now() >= next && fake.Queued(true) > 0) {
+      fake.CompleteInput(1);
+      next += std::chrono::milliseconds(60);
+    }
+    return g_SndThdBlockStats[SNDTHD_FLAG_CARD_READ].load() == 1 &&
+           g_SndThdBlockStats[SNDTHD_FLAG_WAVE_INPUT].load() == 0;
+  }));
+  const uint32_t loops = g_SndThdLoopCount;
+  ASSERT_TRUE(RunUntil([&] {
+    if (Clock::now() >= next && fake.Queued(true) > 0) {
+      fake.CompleteInput(1);
+      next += std::chrono::milliseconds(60);
+    }
+    return g_SndThdLoopCount - loops >= 3;
+  }));
+  EXPECT_TRUE(TerminateSoundThread());
+  g_pAnalysisWaveFile.store(nullptr);
+  EXPECT_EQ(sound->InOverflows.load(), 0);
+  EXPECT_EQ(g_pSoundThread, nullptr);
+  for (const std::string& m : Messages()) EXPECT_EQ(m.find("overflowed"), std::string::npos) << m;
+  file.CloseFile();
+  CleanupSoundThread();  // the fake must outlive the devices
+}
+
+// Input and output on one card clock, a block every 100 ms each way, but the input starts
+// two blocks ahead (as when the output's queue filled first). Waiting for the output on every
+// pass would keep those two blocks waiting for good, and every display that late: the thread
+// leaves output blocks out until the input is read as it comes.
+TEST_F(SoundThdTest, InputAheadOfAFullOutputIsCaughtUpBySkippingOutputBlocks)
+{
+  CFakeWaveBackend fake;  // the output plays only when the test says so
+  MachineConfig.AudioInputDevID = 0;
+  MachineConfig.AudioOutputDevID = 0;
+  SndConfig.StartSoundInput = 1;
+  SndConfig.StartSoundOutput = 1;
+  Start();
+  ASSERT_TRUE(RunUntil([&] { return fake.Queued(true) == 3 && fake.Queued(false) == 2; }));
+  ASSERT_EQ(fake.CompleteInput(3), 3);
+  // Just before each of the last blocks: the fewest blocks of the input still waiting.
+  int leastWaiting = 3;
+  for (int tick = 0; tick < 12; ++tick) {
+    const auto next = Clock::now() + std::chrono::milliseconds(100);
+    RunUntil([&] { return Clock::now() >= next; });
+    if (tick >= 6) leastWaiting = std::min(leastWaiting, 3 - static_cast<int>(fake.Queued(true)));
+    fake.CompleteInput(1);
+    fake.CompleteOutput(1);
+  }
+  EXPECT_EQ(leastWaiting, 0) << "the input still lags behind";
+  EXPECT_GE(g_pSoundThread->OutputSkipped.load(), 2);
+  EXPECT_LT(g_pSoundThread->OutputSkipped.load(), 6) << "skipped on after catching up";
+  {
+    std::lock_guard<std::mutex> lock(fake.mutex);
+    fake.autoPlay = true;  // the close plays out what is queued
+  }
+  EXPECT_TRUE(TerminateSoundThread());
+  const auto msgs = Messages();
+  EXPECT_TRUE(Contains(msgs, "Input ahead of output: output blocks skipped to catch up"));
+  for (const std::string& m : msgs) EXPECT_EQ(m.find("overflowed"), std::string::npos) << m;
+  CleanupSoundThread();  // the fake must outlive the devices
+}
+
+// The mixers are set up at start-up at the nominal rate; the thread's first opening halves the
+// processing rate (divisor 2): both channels' tables are rebuilt for it before the thread mixes
+// at it, and again when the divisor changes at run time.
+TEST_F(SoundThdTest, DeviceUpdateRetunesBothMixersToTheProcessingRate)
+{
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.MixerFrequency = 700.0;
+  SndConfig.FreqMixerEnabled = 1;
+  SndConfig.SecondMixer.MixerFrequency = 450.0;
+  SndConfig.SecondMixer.FreqMixerEnabled = 1;
+  InitSoundThdGlobals();  // as the start-up does, before the rates are known
+  ASSERT_DOUBLE_EQ(g_FreqMixers[0].TableRate, 48000.0);
+  MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
+  SndConfig.StartSoundInput = 1;
+  Start();
+  for (int divisor : {2, 4}) {
+    SCOPED_TRACE(divisor);
+    SndConfig.SampleRateDivisor = divisor;
+    g_SoundReopenRequest = true;  // as a configuration change does
+    ASSERT_TRUE(RunUntil([&] {
+      const double rate = g_ProcessingSampleRate.load();
+      return rate < 48000.0 / divisor + 100 && rate > 48000.0 / divisor - 100 &&
+             g_FreqMixers[0].TableRate == rate && g_FreqMixers[1].TableRate == rate;
+    })) << g_ProcessingSampleRate.load() << " " << g_FreqMixers[0].TableRate;
+    EXPECT_NEAR(g_FreqMixers[0].OscFrequency, 700.0, 1.0);
+    EXPECT_NEAR(g_FreqMixers[1].OscFrequency, 450.0, 1.0);
+  }
+  EXPECT_TRUE(TerminateSoundThread());
 }
 
 }  // namespace

@@ -197,6 +197,13 @@ TEST(WaveAudio, AlsaNullDeviceOpensReadsWritesAndCloses) {
   ASSERT_EQ(waveOutGetNumDevs(), 2);
   EXPECT_STREQ(waveInGetDeviceName(0), "default: Null test device");
   EXPECT_STREQ(waveOutGetDeviceName(-1), "default: Null test device");
+  // A device that is there answers a probe, both ways; a bad format is refused before.
+  const WAVEFORMATEX probe = Pcm(2, 16, 48000);
+  EXPECT_EQ(waveInProbe(WAVE_MAPPER, &probe), 0);
+  EXPECT_EQ(waveOutProbe(0, &probe), 0);
+  WAVEFORMATEX bad = probe;
+  bad.wBitsPerSample = 12;
+  EXPECT_EQ(waveInProbe(0, &bad), WAVERR_BADFORMAT);
 
   for (bool input : {true, false}) {
     SCOPED_TRACE(input ? "input" : "output");
@@ -252,4 +259,8 @@ TEST(WaveAudio, NoSoundCardMakesTheDefaultDeviceFallBackToLoopback) {
   EXPECT_EQ(id, loopIn);
   EXPECT_TRUE(waveIsLoopbackDevice(true, id));
   EXPECT_EQ(waveInClose(h), 0);
+  // A probe asks for the device itself: the default device does not fall back.
+  EXPECT_EQ(waveInProbe(WAVE_MAPPER, &f), MMSYSERR_NODRIVER);
+  EXPECT_EQ(waveOutProbe(WAVE_MAPPER, &f), MMSYSERR_NODRIVER);
+  EXPECT_EQ(waveInProbe(0, &f), MMSYSERR_NODRIVER);
 }

@@ -25,8 +25,9 @@ namespace {
 
 // An audio thread that can be stopped and started again.
 struct ThreadLink : CSoundThreadLink {
-  bool exists = true, suspended = true;
+  bool exists = true, suspended = true, fallback = false;
   bool ThreadExists() const override { return exists; }
+  bool OnLoopbackFallback() const override { return fallback; }
   bool ThreadSuspended() const override { return suspended; }
   void ResumeThread() override { suspended = false; }
   void CreateThread() override { exists = suspended = true; }
@@ -154,6 +155,17 @@ TEST_F(StatusButton, SaysWhetherTheThreadRunsAfterStopAndRestart) {
   EXPECT_TRUE(link.exists);
   Ticks(8);
   EXPECT_FALSE(link.suspended);
+  EXPECT_EQ(Text(), "Running");
+}
+
+// While the thread runs on the loop-back device in place of a missing sound device, the idle
+// text says so; it goes when the device is back.
+TEST_F(StatusButton, SaysWhileTheLoopbackStandsInForAMissingDevice) {
+  link.fallback = true;
+  Ticks(8);
+  EXPECT_EQ(Text(), "Running on loop-back: no sound device");
+  link.fallback = false;
+  Ticks(8);
   EXPECT_EQ(Text(), "Running");
 }
 
