@@ -158,6 +158,20 @@ VT_CLONES void Radix8FirstComplex(const double* __restrict data, const double* _
     VT_RADIX8_FIRST_BODY
   }
 }
+// The same first stage on split arrays without a window (the rows of the four-step transform).
+VT_CLONES void Radix8FirstSplit(const double* __restrict xr, const double* __restrict xi,
+                                double* __restrict yr, double* __restrict yi, int m) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  for (int j = 0; j < q; ++j) {
+#define VT_LOAD(K)                           \
+  const double v##K##r = xr[j + K * q];      \
+  const double v##K##i = xi[j + K * q];
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+    VT_RADIX8_FIRST_BODY
+  }
+}
 #undef VT_RADIX8_FIRST_BODY
 
 // Radix-8 stage of span ns >= 1 (like Radix4Stage with eight inputs x[j + r*m/8]); tw holds
@@ -317,6 +331,254 @@ VT_CLONES void PowerOf(const double* __restrict re, const double* __restrict im,
   for (int k = 0; k < m; ++k) power[k] = re[k] * re[k] + im[k] * im[k];
 }
 
+// Four-step transform of length m = n1 * n2 (the large sizes, whose arrays do not fit the
+// caches): input index n = n2 j1 + j2, output index k = k1 + n1 k2.
+//   1. For each column j2: the n1-point DFT over j1 of x[n2 j1 + j2], times W_m^(j2 k1), stored
+//      transposed as row k1. Columns are taken kVec at a time, so the column
+//      transforms run on vectors of kVec adjacent values in a small buffer.
+//   2. For each row k1: the n2-point DFT over j2 gives X[k1 + n1 k2]. Rows are taken kVec at a
+//      time, side by side like the columns, so that the results go out as runs of kVec
+//      adjacent bins.
+// Each step reads and writes the big arrays once; everything else stays in the cache.
+constexpr int kVec = 8;
+constexpr int kFourStepMin = 8192;  // complex length from which the four-step transform is used
+
+// Stages on vectors of kVec adjacent values (kVec transforms side by side, element e of
+// transform t at x[e kVec + t]): the same butterflies as Radix8Stage, Radix4Stage and
+// Radix2Last, with one twiddle per element broadcast over the vector (tables as there, not
+// repeated). The first radix-8 stage (span 1) has no twiddles. Written with the compiler's
+// vector type so that each butterfly is one vector operation whatever the unit's width.
+typedef double VecD __attribute__((vector_size(kVec * sizeof(double)), aligned(sizeof(double)),
+                                   may_alias));
+#define VT_VLD(p) (*reinterpret_cast<const VecD*>(p))
+#define VT_VST(p) (*reinterpret_cast<VecD*>(p))
+
+#define VT_DFT8_BODY                                                      \
+  const VecD e0r = v0r + v4r, e0i = v0i + v4i;                            \
+  const VecD e1r = v0r - v4r, e1i = v0i - v4i;                            \
+  const VecD e2r = v2r + v6r, e2i = v2i + v6i;                            \
+  const VecD e3r = v2i - v6i, e3i = v6r - v2r;                            \
+  const VecD E0r = e0r + e2r, E0i = e0i + e2i;                            \
+  const VecD E1r = e1r + e3r, E1i = e1i + e3i;                            \
+  const VecD E2r = e0r - e2r, E2i = e0i - e2i;                            \
+  const VecD E3r = e1r - e3r, E3i = e1i - e3i;                            \
+  const VecD o0r = v1r + v5r, o0i = v1i + v5i;                            \
+  const VecD o1r = v1r - v5r, o1i = v1i - v5i;                            \
+  const VecD o2r = v3r + v7r, o2i = v3i + v7i;                            \
+  const VecD o3r = v3i - v7i, o3i = v7r - v3r;                            \
+  const VecD O0r = o0r + o2r, O0i = o0i + o2i;                            \
+  const VecD O1r = o1r + o3r, O1i = o1i + o3i;                            \
+  const VecD O2r = o0r - o2r, O2i = o0i - o2i;                            \
+  const VecD O3r = o1r - o3r, O3i = o1i - o3i;                            \
+  const VecD T1r = s * (O1r + O1i), T1i = s * (O1i - O1r);                \
+  const VecD T2r = O2i, T2i = -O2r;                                       \
+  const VecD T3r = s * (O3i - O3r), T3i = -s * (O3r + O3i);               \
+  VT_VST(Y(0, r)) = E0r + O0r; VT_VST(Y(0, i)) = E0i + O0i;               \
+  VT_VST(Y(1, r)) = E1r + T1r; VT_VST(Y(1, i)) = E1i + T1i;               \
+  VT_VST(Y(2, r)) = E2r + T2r; VT_VST(Y(2, i)) = E2i + T2i;               \
+  VT_VST(Y(3, r)) = E3r + T3r; VT_VST(Y(3, i)) = E3i + T3i;               \
+  VT_VST(Y(4, r)) = E0r - O0r; VT_VST(Y(4, i)) = E0i - O0i;               \
+  VT_VST(Y(5, r)) = E1r - T1r; VT_VST(Y(5, i)) = E1i - T1i;               \
+  VT_VST(Y(6, r)) = E2r - T2r; VT_VST(Y(6, i)) = E2i - T2i;               \
+  VT_VST(Y(7, r)) = E3r - T3r; VT_VST(Y(7, i)) = E3i - T3i;
+
+VT_CLONES void Radix8FirstVec(const double* __restrict xr, const double* __restrict xi,
+                              double* __restrict yr, double* __restrict yi, int m) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  const std::size_t qv = static_cast<std::size_t>(q) * kVec;
+  for (int j = 0; j < q; ++j) {
+    const double* x0r = xr + static_cast<std::size_t>(j) * kVec;
+    const double* x0i = xi + static_cast<std::size_t>(j) * kVec;
+    double* y0r = yr + static_cast<std::size_t>(8 * j) * kVec;
+    double* y0i = yi + static_cast<std::size_t>(8 * j) * kVec;
+#define VT_LOAD(K)                          \
+  const VecD v##K##r = VT_VLD(x0r + K * qv); \
+  const VecD v##K##i = VT_VLD(x0i + K * qv);
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+#define Y(R, P) (y0##P + (R) * kVec)
+    VT_DFT8_BODY
+#undef Y
+  }
+}
+
+VT_CLONES void Radix8StageVec(const double* __restrict xr, const double* __restrict xi,
+                              double* __restrict yr, double* __restrict yi,
+                              const double* __restrict tw, int m, int ns) {
+  const int q = m / 8;
+  const double s = 0.70710678118654752440;
+  const int blocks = q / ns;
+  const std::size_t qv = static_cast<std::size_t>(q) * kVec;
+  const std::size_t nsv = static_cast<std::size_t>(ns) * kVec;
+  for (int b = 0; b < blocks; ++b) {
+    for (int k = 0; k < ns; ++k) {
+      const double* x0r = xr + static_cast<std::size_t>(b * ns + k) * kVec;
+      const double* x0i = xi + static_cast<std::size_t>(b * ns + k) * kVec;
+      double* y0r = yr + static_cast<std::size_t>(b * 8 * ns + k) * kVec;
+      double* y0i = yi + static_cast<std::size_t>(b * 8 * ns + k) * kVec;
+      const VecD v0r = VT_VLD(x0r), v0i = VT_VLD(x0i);
+#define VT_LOAD(K)                                                             \
+  const double w##K##r = tw[(2 * K - 2) * ns + k], w##K##i = tw[(2 * K - 1) * ns + k]; \
+  const VecD u##K##r = VT_VLD(x0r + K * qv), u##K##i = VT_VLD(x0i + K * qv);   \
+  const VecD v##K##r = u##K##r * w##K##r - u##K##i * w##K##i;                  \
+  const VecD v##K##i = u##K##r * w##K##i + u##K##i * w##K##r;
+      VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+#define Y(R, P) (y0##P + (R) * nsv)
+      VT_DFT8_BODY
+#undef Y
+    }
+  }
+}
+
+VT_CLONES void Radix4StageVec(const double* __restrict xr, const double* __restrict xi,
+                              double* __restrict yr, double* __restrict yi,
+                              const double* __restrict tw, int m, int ns) {
+  const int q = m / 4;
+  const int blocks = q / ns;
+  const std::size_t qv = static_cast<std::size_t>(q) * kVec;
+  const std::size_t nsv = static_cast<std::size_t>(ns) * kVec;
+  for (int b = 0; b < blocks; ++b) {
+    for (int k = 0; k < ns; ++k) {
+      const double* x0r = xr + static_cast<std::size_t>(b * ns + k) * kVec;
+      const double* x0i = xi + static_cast<std::size_t>(b * ns + k) * kVec;
+      double* y0r = yr + static_cast<std::size_t>(b * 4 * ns + k) * kVec;
+      double* y0i = yi + static_cast<std::size_t>(b * 4 * ns + k) * kVec;
+      const double w1r = tw[k], w1i = tw[ns + k];
+      const double w2r = tw[2 * ns + k], w2i = tw[3 * ns + k];
+      const double w3r = tw[4 * ns + k], w3i = tw[5 * ns + k];
+      const VecD v0r = VT_VLD(x0r), v0i = VT_VLD(x0i);
+      const VecD u1r = VT_VLD(x0r + qv), u1i = VT_VLD(x0i + qv);
+      const VecD u2r = VT_VLD(x0r + 2 * qv), u2i = VT_VLD(x0i + 2 * qv);
+      const VecD u3r = VT_VLD(x0r + 3 * qv), u3i = VT_VLD(x0i + 3 * qv);
+      const VecD v1r = u1r * w1r - u1i * w1i, v1i = u1r * w1i + u1i * w1r;
+      const VecD v2r = u2r * w2r - u2i * w2i, v2i = u2r * w2i + u2i * w2r;
+      const VecD v3r = u3r * w3r - u3i * w3i, v3i = u3r * w3i + u3i * w3r;
+      const VecD a0r = v0r + v2r, a0i = v0i + v2i;
+      const VecD a1r = v0r - v2r, a1i = v0i - v2i;
+      const VecD a2r = v1r + v3r, a2i = v1i + v3i;
+      const VecD a3r = v1i - v3i, a3i = v3r - v1r;
+      VT_VST(y0r) = a0r + a2r;
+      VT_VST(y0i) = a0i + a2i;
+      VT_VST(y0r + nsv) = a1r + a3r;
+      VT_VST(y0i + nsv) = a1i + a3i;
+      VT_VST(y0r + 2 * nsv) = a0r - a2r;
+      VT_VST(y0i + 2 * nsv) = a0i - a2i;
+      VT_VST(y0r + 3 * nsv) = a1r - a3r;
+      VT_VST(y0i + 3 * nsv) = a1i - a3i;
+    }
+  }
+}
+
+VT_CLONES void Radix2LastVec(const double* __restrict xr, const double* __restrict xi,
+                             double* __restrict yr, double* __restrict yi,
+                             const double* __restrict tw, int m) {
+  const int h = m / 2;
+  const std::size_t hv = static_cast<std::size_t>(h) * kVec;
+  for (int k = 0; k < h; ++k) {
+    const double wr = tw[k], wi = tw[h + k];
+    const double* x0r = xr + static_cast<std::size_t>(k) * kVec;
+    const double* x0i = xi + static_cast<std::size_t>(k) * kVec;
+    double* y0r = yr + static_cast<std::size_t>(k) * kVec;
+    double* y0i = yi + static_cast<std::size_t>(k) * kVec;
+    const VecD ur = VT_VLD(x0r + hv), ui = VT_VLD(x0i + hv);
+    const VecD vr = ur * wr - ui * wi, vi = ur * wi + ui * wr;
+    const VecD ar = VT_VLD(x0r), ai = VT_VLD(x0i);
+    VT_VST(y0r) = ar + vr;
+    VT_VST(y0i) = ai + vi;
+    VT_VST(y0r + hv) = ar - vr;
+    VT_VST(y0i + hv) = ai - vi;
+  }
+}
+#undef VT_DFT8_BODY
+
+// Column block at j2 = c .. c + kVec - 1, windowed, into a[j1 kVec + t] (packing as in
+// Radix8FirstReal / Radix8FirstComplex).
+VT_CLONES void GatherColumnsReal(const double* __restrict data, const double* __restrict win,
+                                 double* __restrict ar, double* __restrict ai, int n1, int n2,
+                                 int c) {
+  for (int j1 = 0; j1 < n1; ++j1) {
+    const int n = n2 * j1 + c;
+    const double* d = data + 2 * n;
+    const double* w = win + 2 * n;
+    for (int t = 0; t < kVec; ++t) {
+      ar[j1 * kVec + t] = d[2 * t] * w[2 * t];
+      ai[j1 * kVec + t] = d[2 * t + 1] * w[2 * t + 1];
+    }
+  }
+}
+
+VT_CLONES void GatherColumnsComplex(const double* __restrict data, const double* __restrict win,
+                                    double* __restrict ar, double* __restrict ai, int n1, int n2,
+                                    int c) {
+  for (int j1 = 0; j1 < n1; ++j1) {
+    const int n = n2 * j1 + c;
+    const double* d = data + 2 * n;
+    const double* w = win + n;
+    for (int t = 0; t < kVec; ++t) {
+      ar[j1 * kVec + t] = d[2 * t] * w[t];
+      ai[j1 * kVec + t] = -(d[2 * t + 1] * w[t]);
+    }
+  }
+}
+
+// Column results p[k1 kVec + t] times W_m^((c + t) k1) = W_m^(c k1) W_m^(t k1) into
+// Y[(k1 / kVec) n2 kVec + (c + t) kVec + k1 % kVec]: the rows k1 of one block of kVec rows lie
+// interleaved, so that the row step transforms them side by side. tw1 holds W_m^(t k1) as
+// [k1][re t.., im t..]; cr, ci hold W_m^(c k1).
+VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restrict pi,
+                              const double* __restrict tw1, const double* __restrict cr,
+                              const double* __restrict ci, double* __restrict yr,
+                              double* __restrict yi, int n1, int n2, int c) {
+  for (int kb = 0; kb < n1; kb += kVec) {
+    double* outr = yr + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
+    double* outi = yi + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
+    double wr[kVec][kVec], wi[kVec][kVec];
+    for (int u = 0; u < kVec; ++u) {
+      const int k1 = kb + u;
+      const double br = cr[k1], bi = ci[k1];
+      const double* a = tw1 + 2 * kVec * k1;
+      for (int t = 0; t < kVec; ++t) {
+        const double xr = pr[k1 * kVec + t], xi = pi[k1 * kVec + t];
+        const double vr = br * a[t] - bi * a[kVec + t], vi = br * a[kVec + t] + bi * a[t];
+        wr[t][u] = xr * vr - xi * vi;
+        wi[t][u] = xr * vi + xi * vr;
+      }
+    }
+    for (int t = 0; t < kVec; ++t)
+      for (int u = 0; u < kVec; ++u) {
+        outr[t * kVec + u] = wr[t][u];
+        outi[t * kVec + u] = wi[t][u];
+      }
+  }
+}
+
+// Results of the row block k1 = r .. r + kVec - 1 (res[k2 kVec + u] for row r + u) to the
+// bins k1 + n1 k2: their power, or the spectrum itself.
+VT_CLONES void RowsPower(const double* __restrict resr, const double* __restrict resi,
+                         double* __restrict power, int n1, int n2, int r) {
+  for (int k2 = 0; k2 < n2; ++k2) {
+    double* p = power + static_cast<std::size_t>(n1) * k2 + r;
+    for (int u = 0; u < kVec; ++u) {
+      const double a = resr[k2 * kVec + u], b = resi[k2 * kVec + u];
+      p[u] = a * a + b * b;
+    }
+  }
+}
+
+VT_CLONES void RowsStore(const double* __restrict resr, const double* __restrict resi,
+                         double* __restrict zr, double* __restrict zi, int n1, int n2, int r) {
+  for (int k2 = 0; k2 < n2; ++k2) {
+    double* outr = zr + static_cast<std::size_t>(n1) * k2 + r;
+    double* outi = zi + static_cast<std::size_t>(n1) * k2 + r;
+    for (int u = 0; u < kVec; ++u) {
+      outr[u] = resr[k2 * kVec + u];
+      outi[u] = resi[k2 * kVec + u];
+    }
+  }
+}
+
 // Small element-wise steps of the dB line, compiled for the vector units like the transform.
 VT_CLONES void AddConst(const double* __restrict in, double c, double* __restrict out, int n) {
   for (int k = 0; k < n; ++k) out[k] = in[k] + c;
@@ -397,31 +659,34 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 
   m_M = m_IsComplex ? n : n / 2;
   const int m = m_M;
-  // Stage plan: radix-8 stages of span 1, 8, 64, ..; then one radix-4 or radix-2 stage for
-  // the remaining factor. Twiddles per stage: w^(r k) for r = 1 .. radix-1, k < span.
-  auto addTwiddles = [&](int radix, int ns) {
-    const std::size_t base = m_Tw.size();
-    m_Tw.resize(base + 2 * (radix - 1) * static_cast<std::size_t>(ns));
-    for (int r = 1; r < radix; ++r)
-      for (int k = 0; k < ns; ++k) {
-        const long double a =
-            -2.0L * 3.14159265358979323846264338327950288L * r * k / (static_cast<long double>(radix) * ns);
-        m_Tw[base + (2 * r - 2) * ns + k] = static_cast<double>(std::cos(a));
-        m_Tw[base + (2 * r - 1) * ns + k] = static_cast<double>(std::sin(a));
+  // Lengths whose work arrays leave the L2 cache take the four-step transform with two nearly
+  // square factors; the others a direct Stockham transform.
+  if (m >= kFourStepMin) {
+    int n1 = 1;
+    while (n1 * n1 * 2 <= m) n1 *= 2;  // n1 = 2^floor(log2(m) / 2)
+    m_N1 = n1;
+    m_N2 = m / n1;
+    BuildPlan(m_Cols, m_N1, kVec);
+    BuildPlan(m_Rows, m_N2, kVec);
+    const long double twoPi = 2.0L * 3.14159265358979323846264338327950288L;
+    m_StepTw1.resize(2 * kVec * static_cast<std::size_t>(m_N1));
+    for (int k1 = 0; k1 < m_N1; ++k1)
+      for (int t = 0; t < kVec; ++t) {
+        const long double a = -twoPi * (t * k1) / m;
+        m_StepTw1[2 * kVec * k1 + t] = static_cast<double>(std::cos(a));
+        m_StepTw1[2 * kVec * k1 + kVec + t] = static_cast<double>(std::sin(a));
       }
-  };
-  int ns = 1;
-  while (ns * 8 <= m) {
-    m_Stages.push_back({8, ns});
-    addTwiddles(8, ns);
-    ns *= 8;
-  }
-  if (ns * 4 == m) {
-    m_Stages.push_back({4, ns});
-    addTwiddles(4, ns);
-  } else if (ns * 2 == m) {
-    m_Stages.push_back({2, ns});
-    addTwiddles(2, ns);
+    const int blocks = m_N2 / kVec;
+    m_StepTw2.resize(2 * static_cast<std::size_t>(m_N1) * blocks);
+    for (int bl = 0; bl < blocks; ++bl)
+      for (int k1 = 0; k1 < m_N1; ++k1) {
+        const long double a = -twoPi * ((static_cast<long long>(bl) * kVec * k1) % m) / m;
+        m_StepTw2[2 * m_N1 * bl + k1] = static_cast<double>(std::cos(a));
+        m_StepTw2[2 * m_N1 * bl + m_N1 + k1] = static_cast<double>(std::sin(a));
+      }
+    m_Scratch.assign(4 * static_cast<std::size_t>(kVec) * std::max(m_N1, m_N2), 0.0);
+  } else {
+    BuildPlan(m_Main, m, 1);
   }
   if (!m_IsComplex) {
     m_SplitCos.resize(m);
@@ -443,24 +708,143 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 
 Cfft::~Cfft() = default;
 
+void Cfft::BuildPlan(Plan& plan, int len, int vec) {
+  plan.len = len;
+  plan.vec = vec;
+  // Radix-8 stages of span 1, 8, 64, ..; then one radix-4 or radix-2 stage for the remaining
+  // factor. Twiddles per stage: w^(r k) for r = 1 .. radix-1, k < span.
+  auto addTwiddles = [&](int radix, int ns) {
+    const std::size_t base = plan.tw.size();
+    plan.tw.resize(base + 2 * (radix - 1) * static_cast<std::size_t>(ns));
+    for (int r = 1; r < radix; ++r)
+      for (int k = 0; k < ns; ++k) {
+        const long double a = -2.0L * 3.14159265358979323846264338327950288L * r * k /
+                              (static_cast<long double>(radix) * ns);
+        plan.tw[base + (2 * r - 2) * ns + k] = static_cast<double>(std::cos(a));
+        plan.tw[base + (2 * r - 1) * ns + k] = static_cast<double>(std::sin(a));
+      }
+  };
+  int ns = 1;
+  while (ns * 8 <= len) {
+    plan.stages.push_back({8, ns});
+    addTwiddles(8, ns);
+    ns *= 8;
+  }
+  if (ns * 4 == len) {
+    plan.stages.push_back({4, ns});
+    addTwiddles(4, ns);
+  } else if (ns * 2 == len) {
+    plan.stages.push_back({2, ns});
+    addTwiddles(2, ns);
+  }
+}
+
+void Cfft::RunPlan(const Plan& plan, const double* inr, const double* ini, double* ar,
+                   double* ai, double* br, double* bi, const double** outR,
+                   const double** outI) {
+  const double* xr = inr;
+  const double* xi = ini;
+  double* yr = ar;
+  double* yi = ai;
+  const double* tw = plan.tw.data();
+  for (std::size_t i = 0; i < plan.stages.size(); ++i) {
+    const Stage& st = plan.stages[i];
+    if (plan.vec == 1) {
+      if (st.radix == 8 && st.span == 1)
+        Radix8FirstSplit(xr, xi, yr, yi, plan.len);
+      else if (st.radix == 8)
+        Radix8Stage(xr, xi, yr, yi, tw, plan.len, st.span);
+      else if (st.radix == 4)
+        Radix4Stage(xr, xi, yr, yi, tw, plan.len, st.span);
+      else
+        Radix2Last(xr, xi, yr, yi, tw, plan.len);
+    } else {
+      if (st.radix == 8 && st.span == 1)
+        Radix8FirstVec(xr, xi, yr, yi, plan.len);
+      else if (st.radix == 8)
+        Radix8StageVec(xr, xi, yr, yi, tw, plan.len, st.span);
+      else if (st.radix == 4)
+        Radix4StageVec(xr, xi, yr, yi, tw, plan.len, st.span);
+      else
+        Radix2LastVec(xr, xi, yr, yi, tw, plan.len);
+    }
+    tw += 2 * static_cast<std::size_t>(st.radix - 1) * st.span;
+    xr = yr;
+    xi = yi;
+    yr = yr == ar ? br : ar;
+    yi = yi == ai ? bi : ai;
+  }
+  *outR = xr;
+  *outI = xi;
+}
+
+void Cfft::FourStep(const double* data, double* power) {
+  const int n1 = m_N1, n2 = m_N2;
+  double* yr = m_Re.data();
+  double* yi = m_Im.data();
+  // Column step.
+  {
+    const std::size_t sz = static_cast<std::size_t>(n1) * kVec;
+    double* gr = m_Scratch.data();
+    double* gi = gr + sz;
+    double* hr = gi + sz;
+    double* hi = hr + sz;
+    for (int c = 0, bl = 0; c < n2; c += kVec, ++bl) {
+      if (m_IsComplex)
+        GatherColumnsComplex(data, Window.data(), gr, gi, n1, n2, c);
+      else
+        GatherColumnsReal(data, Window.data(), gr, gi, n1, n2, c);
+      // The plan's first stage may read gr, gi and write hr, hi; pass copies as input.
+      const double* pr;
+      const double* pi;
+      RunPlan(m_Cols, gr, gi, hr, hi, gr, gi, &pr, &pi);
+      const double* cw = m_StepTw2.data() + 2 * static_cast<std::size_t>(n1) * bl;
+      TwiddleColumns(pr, pi, m_StepTw1.data(), cw, cw + n1, yr, yi, n1, n2, c);
+    }
+  }
+  // Row step: kVec rows side by side.
+  const std::size_t sz = static_cast<std::size_t>(n2) * kVec;
+  double* ar = m_Scratch.data();
+  double* ai = ar + sz;
+  double* br = ai + sz;
+  double* bi = br + sz;
+  for (int r = 0; r < n1; r += kVec) {
+    const std::size_t off = static_cast<std::size_t>(r) * n2;
+    const double* pr;
+    const double* pi;
+    RunPlan(m_Rows, yr + off, yi + off, ar, ai, br, bi, &pr, &pi);
+    if (power)
+      RowsPower(pr, pi, power, n1, n2, r);
+    else
+      RowsStore(pr, pi, m_Re2.data(), m_Im2.data(), n1, n2, r);
+  }
+}
+
 // Complex FFT of the windowed input (length m); returns the arrays that hold the result.
 bool Cfft::Transform(const double* data, const double** outRe, const double** outIm,
                      double* power) {
+  if (m_N1 > 0) {
+    FourStep(data, power);
+    *outRe = m_Re2.data();
+    *outIm = m_Im2.data();
+    return power != nullptr;
+  }
   const int m = m_M;
   double* xr = m_Re.data();
   double* xi = m_Im.data();
   double* yr = m_Re2.data();
   double* yi = m_Im2.data();
+  const auto& stages = m_Main.stages;
   // The first stage (radix 8, span 1) reads the caller's array and applies the window.
   if (m_IsComplex)
     Radix8FirstComplex(data, Window.data(), xr, xi, m);
   else
     Radix8FirstReal(data, Window.data(), xr, xi, m);
-  const double* tw = m_Tw.data();
-  for (std::size_t i = 1; i < m_Stages.size(); ++i) {
-    const Stage& st = m_Stages[i];
-    tw += 2 * (m_Stages[i - 1].radix - 1) * m_Stages[i - 1].span;
-    if (power && i + 1 == m_Stages.size() && st.radix != 8) {
+  const double* tw = m_Main.tw.data();
+  for (std::size_t i = 1; i < stages.size(); ++i) {
+    const Stage& st = stages[i];
+    tw += 2 * (stages[i - 1].radix - 1) * stages[i - 1].span;
+    if (power && i + 1 == stages.size() && st.radix != 8) {
       // Last stage of span m / radix: butterflies and power in one sweep.
       if (st.radix == 4)
         Radix4LastPower(xr, xi, tw, power, m);

@@ -35,9 +35,15 @@ public:
   // Full sweeps over the work arrays per CalcPower: the stages of the complex transform, plus
   // the split step for real input (it forms the power as it goes), plus, for complex input whose
   // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
+  // Full sweeps over the work arrays per CalcPower. Direct transform: its stages, plus the
+  // split step for real input (it forms the power as it goes), plus, for complex input whose
+  // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
+  // Four-step transform (large sizes): the column step and the row step (which forms the power
+  // of complex input), plus the split step for real input.
   int GetPassCount() const {
-    const bool fused = m_Stages.size() > 1 && m_Stages.back().radix != 8;
-    return static_cast<int>(m_Stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
+    if (m_N1 > 0) return m_IsComplex ? 2 : 3;
+    const bool fused = m_Main.stages.size() > 1 && m_Main.stages.back().radix != 8;
+    return static_cast<int>(m_Main.stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
   }
 
   // data: N reals, or N complex values (I, Q interleaved, 2N doubles); callers treat it as
@@ -79,8 +85,31 @@ private:
     int radix;  // 8, 4 or 2
     int span;   // outputs of one sub-transform before this stage
   };
-  std::vector<Stage> m_Stages;  // the complex transform's stages in order
-  std::vector<double> m_Tw;     // twiddles of the complex transform (per stage, split re/im)
+  // A Stockham transform of length len whose elements are vectors of vec adjacent doubles
+  // (vec is 1 or kVec: that many transforms side by side): its stages in order and their
+  // twiddles (per stage, split re/im).
+  struct Plan {
+    int len = 0;
+    int vec = 1;
+    std::vector<Stage> stages;
+    std::vector<double> tw;
+  };
+  static void BuildPlan(Plan& plan, int len, int vec);
+  // Runs the plan on in (left unchanged), ping-ponging between a and b (len * vec entries
+  // each); returns the array that holds the result (a or b) in *outR, *outI.
+  static void RunPlan(const Plan& plan, const double* inr, const double* ini, double* ar,
+                      double* ai, double* br, double* bi, const double** outR,
+                      const double** outI);
+  // The four-step transform (m_N1 > 0): windowed data to power (complex input) or to the
+  // spectrum in natural order in m_Re2, m_Im2 (real input, power null).
+  void FourStep(const double* data, double* power);
+
+  Plan m_Main;                  // the direct transform of length m (m_N1 == 0)
+  int m_N1 = 0, m_N2 = 0;       // four-step factors, m = n1 * n2 (0: direct transform)
+  Plan m_Cols, m_Rows;          // four-step column (vectors of kVec) and row transforms
+  std::vector<double> m_StepTw1;  // W_m^(t k1), t < kVec, as [k1][re t.., im t..]
+  std::vector<double> m_StepTw2;  // W_m^(c k1) per column block c: [block][re k1.., im k1..]
+  std::vector<double> m_Scratch;  // column and row buffers of the four-step transform
   std::vector<double> m_SplitCos, m_SplitSin;  // real-input split step: 2 pi k / N, k < N/2
   std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
   std::vector<double> m_Power;  // power of each bin
