@@ -524,19 +524,20 @@ VT_CLONES void GatherColumnsComplex(const double* __restrict data, const double*
 }
 
 // Column results p[k1 kVec + t] times W_m^((c + t) k1) = W_m^(c k1) W_m^(t k1) into
-// Y[(k1 / kVec) n2 kVec + (c + t) kVec + k1 % kVec]: the rows k1 of one block of kVec rows lie
+// Y[b n2 kVec + (c + t) kVec + u] for the row k1 = rows[b kVec + u]: the rows of one block lie
 // interleaved, so that the row step transforms them side by side. tw1 holds W_m^(t k1) as
 // [k1][re t.., im t..]; cr, ci hold W_m^(c k1).
 VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restrict pi,
                               const double* __restrict tw1, const double* __restrict cr,
-                              const double* __restrict ci, double* __restrict yr,
-                              double* __restrict yi, int n1, int n2, int c) {
+                              const double* __restrict ci, const int* __restrict rows,
+                              double* __restrict yr, double* __restrict yi, int n1, int n2,
+                              int c) {
   for (int kb = 0; kb < n1; kb += kVec) {
     double* outr = yr + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
     double* outi = yi + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
     double wr[kVec][kVec], wi[kVec][kVec];
     for (int u = 0; u < kVec; ++u) {
-      const int k1 = kb + u;
+      const int k1 = rows[kb + u];
       const double br = cr[k1], bi = ci[k1];
       const double* a = tw1 + 2 * kVec * k1;
       for (int t = 0; t < kVec; ++t) {
@@ -554,28 +555,41 @@ VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restr
   }
 }
 
-// Results of the row block k1 = r .. r + kVec - 1 (res[k2 kVec + u] for row r + u) to the
-// bins k1 + n1 k2: their power, or the spectrum itself.
+// Results of a row block (res[k2 kVec + u] for the row k1 = rows[u]) to the power of the bins
+// k1 + n1 k2.
 VT_CLONES void RowsPower(const double* __restrict resr, const double* __restrict resi,
-                         double* __restrict power, int n1, int n2, int r) {
+                         const int* __restrict rows, double* __restrict power, int n1, int n2) {
   for (int k2 = 0; k2 < n2; ++k2) {
-    double* p = power + static_cast<std::size_t>(n1) * k2 + r;
+    double* p = power + static_cast<std::size_t>(n1) * k2;
     for (int u = 0; u < kVec; ++u) {
       const double a = resr[k2 * kVec + u], b = resi[k2 * kVec + u];
-      p[u] = a * a + b * b;
+      p[rows[u]] = a * a + b * b;
     }
   }
 }
 
-VT_CLONES void RowsStore(const double* __restrict resr, const double* __restrict resi,
-                         double* __restrict zr, double* __restrict zi, int n1, int n2, int r) {
+// Real input: the split step (as in SplitPower) on a row block whose lane u + kVec/2 holds the
+// row n1 - k1 of lane u's row k1, so that Z[m - k] of bin k = k1 + n1 k2 lies in the partner
+// lane at k2' = n2 - 1 - k2. tw holds cos and sin of 2 pi k / N per k2 as [k2][cos u.., sin u..].
+// Writes the power of the bins k1 + n1 k2 of every lane.
+VT_CLONES void SplitRowsPower(const double* __restrict zr, const double* __restrict zi,
+                              const double* __restrict tw, const int* __restrict rows,
+                              double* __restrict power, int n1, int n2) {
+  typedef long long VecI __attribute__((vector_size(kVec * sizeof(long long))));
+  const VecI swap = {4, 5, 6, 7, 0, 1, 2, 3};
   for (int k2 = 0; k2 < n2; ++k2) {
-    double* outr = zr + static_cast<std::size_t>(n1) * k2 + r;
-    double* outi = zi + static_cast<std::size_t>(n1) * k2 + r;
-    for (int u = 0; u < kVec; ++u) {
-      outr[u] = resr[k2 * kVec + u];
-      outi[u] = resi[k2 * kVec + u];
-    }
+    const std::size_t kp = static_cast<std::size_t>(n2 - 1 - k2) * kVec;
+    const VecD ar = VT_VLD(zr + k2 * kVec), ai = VT_VLD(zi + k2 * kVec);
+    const VecD br = __builtin_shuffle(VT_VLD(zr + kp), swap);
+    const VecD bi = __builtin_shuffle(VT_VLD(zi + kp), swap);
+    const VecD er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
+    const VecD orr = 0.5 * (ai + bi), oi = -0.5 * (ar - br);
+    const VecD c = VT_VLD(tw + 2 * kVec * k2), sn = VT_VLD(tw + 2 * kVec * k2 + kVec);
+    const VecD xr = er + (c * orr + sn * oi);
+    const VecD xi = ei + (c * oi - sn * orr);
+    const VecD pw = xr * xr + xi * xi;
+    double* p = power + static_cast<std::size_t>(n1) * k2;
+    for (int u = 0; u < kVec; ++u) p[rows[u]] = pw[u];
   }
 }
 
@@ -685,16 +699,44 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
         m_StepTw2[2 * m_N1 * bl + m_N1 + k1] = static_cast<double>(std::sin(a));
       }
     m_Scratch.assign(4 * static_cast<std::size_t>(kVec) * std::max(m_N1, m_N2), 0.0);
+    // Rows in the order of the row blocks. Complex input: natural. Real input: each block
+    // holds four rows k1 and, kVec/2 lanes further, their partners n1 - k1 (see
+    // SplitRowsPower); the last block takes the three pairs left and the rows 0 and n1/2,
+    // which are their own partners.
+    m_RowOrder.resize(m_N1);
+    for (int k1 = 0; k1 < m_N1; ++k1) m_RowOrder[k1] = k1;
+    if (!m_IsComplex) {
+      const int nb = m_N1 / kVec, h = kVec / 2;
+      for (int b = 0; b < nb; ++b) {
+        const int a = 1 + h * b;
+        for (int i = 0; i < h; ++i) {
+          const bool special = b == nb - 1 && i == h - 1;
+          m_RowOrder[kVec * b + i] = special ? 0 : a + i;
+          m_RowOrder[kVec * b + h + i] = special ? m_N1 / 2 : m_N1 - (a + i);
+        }
+      }
+      // Split twiddles in the order SplitRowsPower reads them.
+      m_SplitTw.resize(2 * static_cast<std::size_t>(m));
+      for (int b = 0; b < nb; ++b)
+        for (int k2 = 0; k2 < m_N2; ++k2)
+          for (int u = 0; u < kVec; ++u) {
+            const int k = m_RowOrder[kVec * b + u] + m_N1 * k2;
+            const long double a = 2.0L * 3.14159265358979323846264338327950288L * k / n;
+            double* t = m_SplitTw.data() + (static_cast<std::size_t>(b) * m_N2 + k2) * 2 * kVec;
+            t[u] = static_cast<double>(std::cos(a));
+            t[kVec + u] = static_cast<double>(std::sin(a));
+          }
+    }
   } else {
     BuildPlan(m_Main, m, 1);
-  }
-  if (!m_IsComplex) {
-    m_SplitCos.resize(m);
-    m_SplitSin.resize(m);
-    for (int k = 0; k < m; ++k) {
-      const long double a = 2.0L * 3.14159265358979323846264338327950288L * k / n;
-      m_SplitCos[k] = static_cast<double>(std::cos(a));
-      m_SplitSin[k] = static_cast<double>(std::sin(a));
+    if (!m_IsComplex) {
+      m_SplitCos.resize(m);
+      m_SplitSin.resize(m);
+      for (int k = 0; k < m; ++k) {
+        const long double a = 2.0L * 3.14159265358979323846264338327950288L * k / n;
+        m_SplitCos[k] = static_cast<double>(std::cos(a));
+        m_SplitSin[k] = static_cast<double>(std::sin(a));
+      }
     }
   }
   m_Re.assign(m, 0.0);
@@ -799,7 +841,8 @@ void Cfft::FourStep(const double* data, double* power) {
       const double* pi;
       RunPlan(m_Cols, gr, gi, hr, hi, gr, gi, &pr, &pi);
       const double* cw = m_StepTw2.data() + 2 * static_cast<std::size_t>(n1) * bl;
-      TwiddleColumns(pr, pi, m_StepTw1.data(), cw, cw + n1, yr, yi, n1, n2, c);
+      TwiddleColumns(pr, pi, m_StepTw1.data(), cw, cw + n1, m_RowOrder.data(), yr, yi, n1, n2,
+                     c);
     }
   }
   // Row step: kVec rows side by side.
@@ -808,27 +851,47 @@ void Cfft::FourStep(const double* data, double* power) {
   double* ai = ar + sz;
   double* br = ai + sz;
   double* bi = br + sz;
-  for (int r = 0; r < n1; r += kVec) {
-    const std::size_t off = static_cast<std::size_t>(r) * n2;
-    const double* pr;
-    const double* pi;
-    RunPlan(m_Rows, yr + off, yi + off, ar, ai, br, bi, &pr, &pi);
-    if (power)
-      RowsPower(pr, pi, power, n1, n2, r);
-    else
-      RowsStore(pr, pi, m_Re2.data(), m_Im2.data(), n1, n2, r);
+  const int nb = n1 / kVec;
+  for (int b = 0; b < nb; ++b) {
+    const std::size_t off = static_cast<std::size_t>(b) * kVec * n2;
+    const int* rows = m_RowOrder.data() + b * kVec;
+    const double* zr;
+    const double* zi;
+    RunPlan(m_Rows, yr + off, yi + off, ar, ai, br, bi, &zr, &zi);
+    if (m_IsComplex) {
+      RowsPower(zr, zi, rows, power, n1, n2);
+    } else if (b + 1 < nb) {
+      SplitRowsPower(zr, zi, m_SplitTw.data() + 2 * off, rows, power, n1, n2);
+    } else {
+      // The last block: lanes 3 and 7 hold rows 0 and n1/2 (their own partners, row 0 at
+      // k2' = -k2 mod n2); the others pair as in SplitRowsPower.
+      const double* tw = m_SplitTw.data() + 2 * off;
+      const int h = kVec / 2;
+      for (int k2 = 0; k2 < n2; ++k2)
+        for (int u = 0; u < kVec; ++u) {
+          int pu = u < h ? u + h : u - h, pk2 = n2 - 1 - k2;
+          if (u == h - 1) {
+            pu = u;
+            pk2 = (n2 - k2) % n2;
+          } else if (u == kVec - 1) {
+            pu = u;
+          }
+          const double zar = zr[k2 * kVec + u], zai = zi[k2 * kVec + u];
+          const double zbr = zr[pk2 * kVec + pu], zbi = zi[pk2 * kVec + pu];
+          const double er = 0.5 * (zar + zbr), ei = 0.5 * (zai - zbi);
+          const double orr = 0.5 * (zai + zbi), oi = -0.5 * (zar - zbr);
+          const double c = tw[2 * kVec * k2 + u], sn = tw[2 * kVec * k2 + kVec + u];
+          const double xr = er + (c * orr + sn * oi);
+          const double xi = ei + (c * oi - sn * orr);
+          power[rows[u] + static_cast<std::size_t>(n1) * k2] = xr * xr + xi * xi;
+        }
+    }
   }
 }
 
 // Complex FFT of the windowed input (length m); returns the arrays that hold the result.
 bool Cfft::Transform(const double* data, const double** outRe, const double** outIm,
                      double* power) {
-  if (m_N1 > 0) {
-    FourStep(data, power);
-    *outRe = m_Re2.data();
-    *outIm = m_Im2.data();
-    return power != nullptr;
-  }
   const int m = m_M;
   double* xr = m_Re.data();
   double* xi = m_Im.data();
@@ -868,6 +931,11 @@ bool Cfft::Transform(const double* data, const double** outRe, const double** ou
 
 void Cfft::CalcPower(const double* data, double* power) {
   const int m = m_M;
+  if (m_N1 > 0) {
+    FourStep(data, power);
+    if (!m_IsComplex) power[0] = 0.0;
+    return;
+  }
   const double* zr;
   const double* zi;
   if (m_IsComplex) {

@@ -38,10 +38,10 @@ public:
   // Full sweeps over the work arrays per CalcPower. Direct transform: its stages, plus the
   // split step for real input (it forms the power as it goes), plus, for complex input whose
   // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
-  // Four-step transform (large sizes): the column step and the row step (which forms the power
-  // of complex input), plus the split step for real input.
+  // Four-step transform (large sizes): the column step and the row step (which forms the power,
+  // for real input with the split step).
   int GetPassCount() const {
-    if (m_N1 > 0) return m_IsComplex ? 2 : 3;
+    if (m_N1 > 0) return 2;
     const bool fused = m_Main.stages.size() > 1 && m_Main.stages.back().radix != 8;
     return static_cast<int>(m_Main.stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
   }
@@ -100,8 +100,8 @@ private:
   static void RunPlan(const Plan& plan, const double* inr, const double* ini, double* ar,
                       double* ai, double* br, double* bi, const double** outR,
                       const double** outI);
-  // The four-step transform (m_N1 > 0): windowed data to power (complex input) or to the
-  // spectrum in natural order in m_Re2, m_Im2 (real input, power null).
+  // The four-step transform (m_N1 > 0): windowed data to the power of each bin (complex
+  // input: all m bins; real input: bins 0 .. m - 1 by the split step fused into the row step).
   void FourStep(const double* data, double* power);
 
   Plan m_Main;                  // the direct transform of length m (m_N1 == 0)
@@ -110,7 +110,9 @@ private:
   std::vector<double> m_StepTw1;  // W_m^(t k1), t < kVec, as [k1][re t.., im t..]
   std::vector<double> m_StepTw2;  // W_m^(c k1) per column block c: [block][re k1.., im k1..]
   std::vector<double> m_Scratch;  // column and row buffers of the four-step transform
-  std::vector<double> m_SplitCos, m_SplitSin;  // real-input split step: 2 pi k / N, k < N/2
+  std::vector<int> m_RowOrder;    // row k1 of each row-block lane (see the constructor)
+  std::vector<double> m_SplitTw;  // real input: split twiddles in the row blocks' order
+  std::vector<double> m_SplitCos, m_SplitSin;  // direct transform, real input: 2 pi k / N, k < N/2
   std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
   std::vector<double> m_Power;  // power of each bin
   std::vector<double> m_Tmp;    // log results
