@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/VecLog10.h"
 
@@ -341,6 +342,7 @@ VT_CLONES void PowerOf(const double* __restrict re, const double* __restrict im,
 //      adjacent bins.
 // Each step reads and writes the big arrays once; everything else stays in the cache.
 constexpr int kVec = 8;
+constexpr std::size_t kStagger = 72;  // doubles between work arrays (576 bytes)
 constexpr int kFourStepMin = 8192;  // complex length from which the four-step transform is used
 
 // Stages on vectors of kVec adjacent values (kVec transforms side by side, element e of
@@ -698,7 +700,6 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
         m_StepTw2[2 * m_N1 * bl + k1] = static_cast<double>(std::cos(a));
         m_StepTw2[2 * m_N1 * bl + m_N1 + k1] = static_cast<double>(std::sin(a));
       }
-    m_Scratch.assign(4 * static_cast<std::size_t>(kVec) * std::max(m_N1, m_N2), 0.0);
     // Rows in the order of the row blocks. Complex input: natural. Real input: each block
     // holds four rows k1 and, kVec/2 lanes further, their partners n1 - k1 (see
     // SplitRowsPower); the last block takes the three pairs left and the rows 0 and n1/2,
@@ -739,12 +740,32 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
       }
     }
   }
-  m_Re.assign(m, 0.0);
-  m_Im.assign(m, 0.0);
-  m_Re2.assign(m, 0.0);
-  m_Im2.assign(m, 0.0);
-  m_Power.assign(m, 0.0);
-  m_Tmp.assign(m, 0.0);
+  // The work arrays in one block, each starting on a cache line and staggered by kStagger
+  // against the previous one: arrays whose addresses agree in the low 12 bits make the
+  // processor wait on false store-to-load dependencies (and their speed would depend on where
+  // the allocator put them).
+  const std::size_t sb = m_N1 > 0 ? static_cast<std::size_t>(kVec) * std::max(m_N1, m_N2) : 0;
+  const std::size_t sizes[10] = {static_cast<std::size_t>(m), static_cast<std::size_t>(m),
+                                 static_cast<std::size_t>(m), static_cast<std::size_t>(m),
+                                 static_cast<std::size_t>(m), static_cast<std::size_t>(m),
+                                 sb, sb, sb, sb};
+  std::size_t total = 8;
+  for (std::size_t sz : sizes) total += (sz + 7) / 8 * 8 + kStagger;
+  m_Work.assign(total, 0.0);
+  const std::uintptr_t addr = reinterpret_cast<std::uintptr_t>(m_Work.data());
+  double* at = m_Work.data() + ((64 - addr % 64) % 64) / sizeof(double);
+  double* arrays[10];
+  for (int i = 0; i < 10; ++i) {
+    arrays[i] = at;
+    at += (sizes[i] + 7) / 8 * 8 + kStagger;
+  }
+  m_Re = arrays[0];
+  m_Im = arrays[1];
+  m_Re2 = arrays[2];
+  m_Im2 = arrays[3];
+  m_Power = arrays[4];
+  m_Tmp = arrays[5];
+  for (int i = 0; i < 4; ++i) m_Buf[i] = arrays[6 + i];
   m_Flags.assign(m, 0);
 }
 
@@ -822,15 +843,14 @@ void Cfft::RunPlan(const Plan& plan, const double* inr, const double* ini, doubl
 
 void Cfft::FourStep(const double* data, double* power) {
   const int n1 = m_N1, n2 = m_N2;
-  double* yr = m_Re.data();
-  double* yi = m_Im.data();
+  double* yr = m_Re;
+  double* yi = m_Im;
   // Column step.
   {
-    const std::size_t sz = static_cast<std::size_t>(n1) * kVec;
-    double* gr = m_Scratch.data();
-    double* gi = gr + sz;
-    double* hr = gi + sz;
-    double* hi = hr + sz;
+    double* gr = m_Buf[0];
+    double* gi = m_Buf[1];
+    double* hr = m_Buf[2];
+    double* hi = m_Buf[3];
     for (int c = 0, bl = 0; c < n2; c += kVec, ++bl) {
       if (m_IsComplex)
         GatherColumnsComplex(data, Window.data(), gr, gi, n1, n2, c);
@@ -846,11 +866,10 @@ void Cfft::FourStep(const double* data, double* power) {
     }
   }
   // Row step: kVec rows side by side.
-  const std::size_t sz = static_cast<std::size_t>(n2) * kVec;
-  double* ar = m_Scratch.data();
-  double* ai = ar + sz;
-  double* br = ai + sz;
-  double* bi = br + sz;
+  double* ar = m_Buf[0];
+  double* ai = m_Buf[1];
+  double* br = m_Buf[2];
+  double* bi = m_Buf[3];
   const int nb = n1 / kVec;
   for (int b = 0; b < nb; ++b) {
     const std::size_t off = static_cast<std::size_t>(b) * kVec * n2;
@@ -893,10 +912,10 @@ void Cfft::FourStep(const double* data, double* power) {
 bool Cfft::Transform(const double* data, const double** outRe, const double** outIm,
                      double* power) {
   const int m = m_M;
-  double* xr = m_Re.data();
-  double* xi = m_Im.data();
-  double* yr = m_Re2.data();
-  double* yi = m_Im2.data();
+  double* xr = m_Re;
+  double* xi = m_Im;
+  double* yr = m_Re2;
+  double* yi = m_Im2;
   const auto& stages = m_Main.stages;
   // The first stage (radix 8, span 1) reads the caller's array and applies the window.
   if (m_IsComplex)
@@ -957,13 +976,13 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
   const double factor = logarithmic ? 10.0 * scale : scale;
   // Outputs within tol of an integer are recomputed with std::log10 (see NearInteger).
   const double tol = 1e-9 * (std::fabs(factor) + 1.0);
-  double* p = m_Power.data();
+  double* p = m_Power;
   CalcPower(data, p);
 
   if (!m_IsComplex) {
     double* lev = Levels.data();
-    double* v = m_Tmp.data();
-    double* next = m_Re2.data();  // free once the power is formed; m = N/2 entries
+    double* v = m_Tmp;
+    double* next = m_Re2;  // free once the power is formed; m = N/2 entries
     if (logarithmic) {
       AddConst(p + 1, PowerFloor, v + 1, half - 1);
       VecLog10(v + 1, v + 1, half - 1);
@@ -995,7 +1014,7 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
 
   // Complex input: the middle half of the spectrum in ascending frequency, never averaged.
   const int quarter = n / 4;
-  double* t = m_Tmp.data();
+  double* t = m_Tmp;
   // Gather the bins in output order: k < N/4 from bin 3N/4 + k, the rest from bin k - N/4.
   for (int k = 0; k < quarter; ++k) t[k] = p[3 * quarter + k];
   for (int k = quarter; k < half; ++k) t[k] = p[k - quarter];

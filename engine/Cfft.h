@@ -109,12 +109,16 @@ private:
   Plan m_Cols, m_Rows;          // four-step column (vectors of kVec) and row transforms
   std::vector<double> m_StepTw1;  // W_m^(t k1), t < kVec, as [k1][re t.., im t..]
   std::vector<double> m_StepTw2;  // W_m^(c k1) per column block c: [block][re k1.., im k1..]
-  std::vector<double> m_Scratch;  // column and row buffers of the four-step transform
+  double* m_Buf[4] = {};          // column and row buffers of the four-step transform
   std::vector<int> m_RowOrder;    // row k1 of each row-block lane (see the constructor)
   std::vector<double> m_SplitTw;  // real input: split twiddles in the row blocks' order
   std::vector<double> m_SplitCos, m_SplitSin;  // direct transform, real input: 2 pi k / N, k < N/2
-  std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
-  std::vector<double> m_Power;  // power of each bin
-  std::vector<double> m_Tmp;    // log results
+  std::vector<double> m_Work;   // holds the work arrays below
+  double* m_Re = nullptr;       // work buffers (split format), m entries each
+  double* m_Im = nullptr;
+  double* m_Re2 = nullptr;
+  double* m_Im2 = nullptr;
+  double* m_Power = nullptr;    // power of each bin
+  double* m_Tmp = nullptr;      // log results
   std::vector<unsigned char> m_Flags;  // bins to recompute with the library log10
 };
