@@ -578,7 +578,8 @@ VT_CLONES void SplitRowsPower(const double* __restrict zr, const double* __restr
                               const double* __restrict tw, const int* __restrict rows,
                               double* __restrict power, int n1, int n2) {
   typedef long long VecI __attribute__((vector_size(kVec * sizeof(long long))));
-  const VecI swap = {4, 5, 6, 7, 0, 1, 2, 3};
+  VecI swap;  // lane u takes lane u + kVec/2 (mod kVec)
+  for (int u = 0; u < kVec; ++u) swap[u] = (u + kVec / 2) % kVec;
   for (int k2 = 0; k2 < n2; ++k2) {
     const std::size_t kp = static_cast<std::size_t>(n2 - 1 - k2) * kVec;
     const VecD ar = VT_VLD(zr + k2 * kVec), ai = VT_VLD(zi + k2 * kVec);
