@@ -493,37 +493,65 @@ VT_CLONES void Radix2LastVec(const double* __restrict xr, const double* __restri
     VT_VST(y0i + hv) = ai - vi;
   }
 }
+// The column step's gather fused with the first radix-8 stage of the column transforms: the
+// columns j2 = c .. c + kVec - 1 of rows j + r n1/8 (r < 8) are taken from the caller's array,
+// windowed and packed as in GatherColumns*, and y[(8 j + r) kVec + t] = DFT8(...)_r.
+typedef long long VecL __attribute__((vector_size(kVec * sizeof(long long))));
+
+VT_CLONES void GatherRadix8Real(const double* __restrict data, const double* __restrict win,
+                                double* __restrict yr, double* __restrict yi, int n1, int n2,
+                                int c) {
+  VecL even, odd;
+  for (int t = 0; t < kVec; ++t) {
+    even[t] = 2 * t;
+    odd[t] = 2 * t + 1;
+  }
+  const int q = n1 / 8;
+  const double s = 0.70710678118654752440;
+  for (int j = 0; j < q; ++j) {
+    double* y0r = yr + static_cast<std::size_t>(8 * j) * kVec;
+    double* y0i = yi + static_cast<std::size_t>(8 * j) * kVec;
+#define VT_LOAD(K)                                                                      \
+  const std::size_t o##K = 2 * (static_cast<std::size_t>(n2) * (j + K * q) + c);         \
+  const VecD d##K##a = VT_VLD(data + o##K) * VT_VLD(win + o##K);                        \
+  const VecD d##K##b = VT_VLD(data + o##K + kVec) * VT_VLD(win + o##K + kVec);          \
+  const VecD v##K##r = __builtin_shuffle(d##K##a, d##K##b, even);                       \
+  const VecD v##K##i = __builtin_shuffle(d##K##a, d##K##b, odd);
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+#define Y(R, P) (y0##P + (R) * kVec)
+    VT_DFT8_BODY
+#undef Y
+  }
+}
+
+VT_CLONES void GatherRadix8Complex(const double* __restrict data, const double* __restrict win,
+                                   double* __restrict yr, double* __restrict yi, int n1, int n2,
+                                   int c) {
+  VecL even, odd;
+  for (int t = 0; t < kVec; ++t) {
+    even[t] = 2 * t;
+    odd[t] = 2 * t + 1;
+  }
+  const int q = n1 / 8;
+  const double s = 0.70710678118654752440;
+  for (int j = 0; j < q; ++j) {
+    double* y0r = yr + static_cast<std::size_t>(8 * j) * kVec;
+    double* y0i = yi + static_cast<std::size_t>(8 * j) * kVec;
+#define VT_LOAD(K)                                                                      \
+  const std::size_t o##K = static_cast<std::size_t>(n2) * (j + K * q) + c;               \
+  const VecD d##K##a = VT_VLD(data + 2 * o##K), d##K##b = VT_VLD(data + 2 * o##K + kVec); \
+  const VecD w##K = VT_VLD(win + o##K);                                                 \
+  const VecD v##K##r = __builtin_shuffle(d##K##a, d##K##b, even) * w##K;                \
+  const VecD v##K##i = -(__builtin_shuffle(d##K##a, d##K##b, odd) * w##K);
+    VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
+#undef VT_LOAD
+#define Y(R, P) (y0##P + (R) * kVec)
+    VT_DFT8_BODY
+#undef Y
+  }
+}
 #undef VT_DFT8_BODY
-
-// Column block at j2 = c .. c + kVec - 1, windowed, into a[j1 kVec + t] (packing as in
-// Radix8FirstReal / Radix8FirstComplex).
-VT_CLONES void GatherColumnsReal(const double* __restrict data, const double* __restrict win,
-                                 double* __restrict ar, double* __restrict ai, int n1, int n2,
-                                 int c) {
-  for (int j1 = 0; j1 < n1; ++j1) {
-    const int n = n2 * j1 + c;
-    const double* d = data + 2 * n;
-    const double* w = win + 2 * n;
-    for (int t = 0; t < kVec; ++t) {
-      ar[j1 * kVec + t] = d[2 * t] * w[2 * t];
-      ai[j1 * kVec + t] = d[2 * t + 1] * w[2 * t + 1];
-    }
-  }
-}
-
-VT_CLONES void GatherColumnsComplex(const double* __restrict data, const double* __restrict win,
-                                    double* __restrict ar, double* __restrict ai, int n1, int n2,
-                                    int c) {
-  for (int j1 = 0; j1 < n1; ++j1) {
-    const int n = n2 * j1 + c;
-    const double* d = data + 2 * n;
-    const double* w = win + n;
-    for (int t = 0; t < kVec; ++t) {
-      ar[j1 * kVec + t] = d[2 * t] * w[t];
-      ai[j1 * kVec + t] = -(d[2 * t + 1] * w[t]);
-    }
-  }
-}
 
 // Column results p[k1 kVec + t] times W_m^((c + t) k1) = W_m^(c k1) W_m^(t k1) into
 // Y[b n2 kVec + (c + t) kVec + u] for the row k1 = rows[b kVec + u]: the rows of one block lie
@@ -803,8 +831,8 @@ void Cfft::BuildPlan(Plan& plan, int len, int vec) {
   }
 }
 
-void Cfft::RunPlan(const Plan& plan, const double* inr, const double* ini, double* ar,
-                   double* ai, double* br, double* bi, const double** outR,
+void Cfft::RunPlan(const Plan& plan, std::size_t first, const double* inr, const double* ini,
+                   double* ar, double* ai, double* br, double* bi, const double** outR,
                    const double** outI) {
   const double* xr = inr;
   const double* xi = ini;
@@ -813,6 +841,10 @@ void Cfft::RunPlan(const Plan& plan, const double* inr, const double* ini, doubl
   const double* tw = plan.tw.data();
   for (std::size_t i = 0; i < plan.stages.size(); ++i) {
     const Stage& st = plan.stages[i];
+    if (i < first) {
+      tw += 2 * static_cast<std::size_t>(st.radix - 1) * st.span;
+      continue;
+    }
     if (plan.vec == 1) {
       if (st.radix == 8 && st.span == 1)
         Radix8FirstSplit(xr, xi, yr, yi, plan.len);
@@ -853,14 +885,14 @@ void Cfft::FourStep(const double* data, double* power) {
     double* hr = m_Buf[2];
     double* hi = m_Buf[3];
     for (int c = 0, bl = 0; c < n2; c += kVec, ++bl) {
+      // Gather and first stage into h, the other stages between g and h.
       if (m_IsComplex)
-        GatherColumnsComplex(data, Window.data(), gr, gi, n1, n2, c);
+        GatherRadix8Complex(data, Window.data(), hr, hi, n1, n2, c);
       else
-        GatherColumnsReal(data, Window.data(), gr, gi, n1, n2, c);
-      // The plan's first stage may read gr, gi and write hr, hi; pass copies as input.
+        GatherRadix8Real(data, Window.data(), hr, hi, n1, n2, c);
       const double* pr;
       const double* pi;
-      RunPlan(m_Cols, gr, gi, hr, hi, gr, gi, &pr, &pi);
+      RunPlan(m_Cols, 1, hr, hi, gr, gi, hr, hi, &pr, &pi);
       const double* cw = m_StepTw2.data() + 2 * static_cast<std::size_t>(n1) * bl;
       TwiddleColumns(pr, pi, m_StepTw1.data(), cw, cw + n1, m_RowOrder.data(), yr, yi, n1, n2,
                      c);
@@ -877,7 +909,7 @@ void Cfft::FourStep(const double* data, double* power) {
     const int* rows = m_RowOrder.data() + b * kVec;
     const double* zr;
     const double* zi;
-    RunPlan(m_Rows, yr + off, yi + off, ar, ai, br, bi, &zr, &zi);
+    RunPlan(m_Rows, 0, yr + off, yi + off, ar, ai, br, bi, &zr, &zi);
     if (m_IsComplex) {
       RowsPower(zr, zi, rows, power, n1, n2);
     } else if (b + 1 < nb) {

@@ -95,10 +95,11 @@ private:
     std::vector<double> tw;
   };
   static void BuildPlan(Plan& plan, int len, int vec);
-  // Runs the plan on in (left unchanged), ping-ponging between a and b (len * vec entries
-  // each); returns the array that holds the result (a or b) in *outR, *outI.
-  static void RunPlan(const Plan& plan, const double* inr, const double* ini, double* ar,
-                      double* ai, double* br, double* bi, const double** outR,
+  // Runs the plan's stages from first on in (left unchanged unless it is b), ping-ponging
+  // between a and b (len * vec entries each); returns the array that holds the result (a or
+  // b) in *outR, *outI.
+  static void RunPlan(const Plan& plan, std::size_t first, const double* inr, const double* ini,
+                      double* ar, double* ai, double* br, double* bi, const double** outR,
                       const double** outI);
   // The four-step transform (m_N1 > 0): windowed data to the power of each bin (complex
   // input: all m bins; real input: bins 0 .. m - 1 by the split step fused into the row step).
