@@ -19,6 +19,16 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Whether the processor runs the AVX2/FMA (or wider) variants of the kernels.
+bool HasWideVectors() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+  return false;
+#endif
+}
+
 // Largest power of two <= v (v >= 1).
 int FloorPow2(int v) {
   int p = 1;
@@ -705,8 +715,10 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
   m_M = m_IsComplex ? n : n / 2;
   const int m = m_M;
   // Lengths whose work arrays leave the L2 cache take the four-step transform with two nearly
-  // square factors; the others a direct Stockham transform.
-  if (m >= kFourStepMin) {
+  // square factors; the others a direct Stockham transform. The four-step kernels work on
+  // vectors of kVec doubles, which only pay with 256-bit vector units: without AVX2 (the
+  // baseline variant of the kernels) the direct transform is faster at every length.
+  if (m >= kFourStepMin && HasWideVectors()) {
     int n1 = 1;
     while (n1 * n1 * 2 <= m) n1 *= 2;  // n1 = 2^floor(log2(m) / 2)
     m_N1 = n1;
