@@ -362,7 +362,10 @@ constexpr int kFourStepMin = 8192;  // complex length from which the four-step t
 // vector type so that each butterfly is one vector operation whatever the unit's width.
 typedef double VecD __attribute__((vector_size(kVec * sizeof(double)), aligned(sizeof(double)),
                                    may_alias));
+typedef double VecH __attribute__((vector_size(kVec / 2 * sizeof(double)),
+                                   aligned(sizeof(double)), may_alias));
 #define VT_VLD(p) (*reinterpret_cast<const VecD*>(p))
+#define VT_HST(p) (*reinterpret_cast<VecH*>(p))
 #define VT_VST(p) (*reinterpret_cast<VecD*>(p))
 
 #define VT_DFT8_BODY                                                      \
@@ -566,45 +569,60 @@ VT_CLONES void GatherRadix8Complex(const double* __restrict data, const double* 
 // Column results p[k1 kVec + t] times W_m^((c + t) k1) = W_m^(c k1) W_m^(t k1) into
 // Y[b n2 kVec + (c + t) kVec + u] for the row k1 = rows[b kVec + u]: the rows of one block lie
 // interleaved, so that the row step transforms them side by side. tw1 holds W_m^(t k1) as
-// [k1][re t.., im t..]; cr, ci hold W_m^(c k1).
+// [k1][re t.., im t..]; cr, ci hold W_m^(c k1). The kVec x kVec transposition is done in
+// registers (three rounds of pairwise shuffles, written for kVec = 8).
+static_assert(kVec == 8, "TwiddleColumns transposes 8 x 8 blocks");
 VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restrict pi,
                               const double* __restrict tw1, const double* __restrict cr,
                               const double* __restrict ci, const int* __restrict rows,
                               double* __restrict yr, double* __restrict yi, int n1, int n2,
                               int c) {
+  const VecL lo1 = {0, 8, 2, 10, 4, 12, 6, 14}, hi1 = {1, 9, 3, 11, 5, 13, 7, 15};
+  const VecL lo2 = {0, 1, 8, 9, 4, 5, 12, 13}, hi2 = {2, 3, 10, 11, 6, 7, 14, 15};
+  const VecL lo3 = {0, 1, 2, 3, 8, 9, 10, 11}, hi3 = {4, 5, 6, 7, 12, 13, 14, 15};
   for (int kb = 0; kb < n1; kb += kVec) {
     double* outr = yr + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
     double* outi = yi + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
-    double wr[kVec][kVec], wi[kVec][kVec];
+    VecD wr[kVec], wi[kVec];  // wr[u][t]: lane t of row u
     for (int u = 0; u < kVec; ++u) {
       const int k1 = rows[kb + u];
       const double br = cr[k1], bi = ci[k1];
-      const double* a = tw1 + 2 * kVec * k1;
-      for (int t = 0; t < kVec; ++t) {
-        const double xr = pr[k1 * kVec + t], xi = pi[k1 * kVec + t];
-        const double vr = br * a[t] - bi * a[kVec + t], vi = br * a[kVec + t] + bi * a[t];
-        wr[t][u] = xr * vr - xi * vi;
-        wi[t][u] = xr * vi + xi * vr;
+      const VecD ar = VT_VLD(tw1 + 2 * kVec * k1), ai = VT_VLD(tw1 + 2 * kVec * k1 + kVec);
+      const VecD vr = br * ar - bi * ai, vi = br * ai + bi * ar;
+      const VecD xr = VT_VLD(pr + k1 * kVec), xi = VT_VLD(pi + k1 * kVec);
+      wr[u] = xr * vr - xi * vi;
+      wi[u] = xr * vi + xi * vr;
+    }
+    // Transpose: after the rounds, w[t] holds lane t of every row u.
+    for (VecD* w : {wr, wi}) {
+      VecD a[kVec], b[kVec];
+      for (int u = 0; u < kVec; u += 2) {
+        a[u] = __builtin_shuffle(w[u], w[u + 1], lo1);
+        a[u + 1] = __builtin_shuffle(w[u], w[u + 1], hi1);
+      }
+      for (int u : {0, 1, 4, 5}) {
+        b[u] = __builtin_shuffle(a[u], a[u + 2], lo2);
+        b[u + 2] = __builtin_shuffle(a[u], a[u + 2], hi2);
+      }
+      for (int u = 0; u < 4; ++u) {
+        w[u] = __builtin_shuffle(b[u], b[u + 4], lo3);
+        w[u + 4] = __builtin_shuffle(b[u], b[u + 4], hi3);
       }
     }
-    for (int t = 0; t < kVec; ++t)
-      for (int u = 0; u < kVec; ++u) {
-        outr[t * kVec + u] = wr[t][u];
-        outi[t * kVec + u] = wi[t][u];
-      }
+    for (int t = 0; t < kVec; ++t) {
+      VT_VST(outr + t * kVec) = wr[t];
+      VT_VST(outi + t * kVec) = wi[t];
+    }
   }
 }
 
-// Results of a row block (res[k2 kVec + u] for the row k1 = rows[u]) to the power of the bins
-// k1 + n1 k2.
-VT_CLONES void RowsPower(const double* __restrict resr, const double* __restrict resi,
-                         const int* __restrict rows, double* __restrict power, int n1, int n2) {
+// Results of a row block in natural order (res[k2 kVec + u] for the row r + u) to the power
+// of the bins r + u + n1 k2.
+VT_CLONES void RowsPower(const double* __restrict resr, const double* __restrict resi, int r,
+                         double* __restrict power, int n1, int n2) {
   for (int k2 = 0; k2 < n2; ++k2) {
-    double* p = power + static_cast<std::size_t>(n1) * k2;
-    for (int u = 0; u < kVec; ++u) {
-      const double a = resr[k2 * kVec + u], b = resi[k2 * kVec + u];
-      p[rows[u]] = a * a + b * b;
-    }
+    const VecD a = VT_VLD(resr + k2 * kVec), b = VT_VLD(resi + k2 * kVec);
+    VT_VST(power + static_cast<std::size_t>(n1) * k2 + r) = a * a + b * b;
   }
 }
 
@@ -629,17 +647,21 @@ VT_CLONES void SplitRowsPower(const double* __restrict zr, const double* __restr
     const VecD xr = er + (c * orr + sn * oi);
     const VecD xi = ei + (c * oi - sn * orr);
     const VecD pw = xr * xr + xi * xi;
+    // Lanes 0 .. kVec/2 - 1 are rows rows[0] upwards, the others rows[kVec - 1] downwards.
     double* p = power + static_cast<std::size_t>(n1) * k2;
-    for (int u = 0; u < kVec; ++u) p[rows[u]] = pw[u];
+    VecH lo, hi;
+    for (int u = 0; u < kVec / 2; ++u) {
+      lo[u] = pw[u];
+      hi[u] = pw[kVec - 1 - u];
+    }
+    VT_HST(p + rows[0]) = lo;
+    VT_HST(p + rows[kVec - 1]) = hi;
   }
 }
 
 // Small element-wise steps of the dB line, compiled for the vector units like the transform.
 VT_CLONES void AddConst(const double* __restrict in, double c, double* __restrict out, int n) {
   for (int k = 0; k < n; ++k) out[k] = in[k] + c;
-}
-VT_CLONES void AddConstInPlace(double* __restrict v, double c, int n) {
-  for (int k = 0; k < n; ++k) v[k] += c;
 }
 // next[k] = v[k] / a + keep * lev[k] (the averaging rule, keep = 1 - 1/a).
 VT_CLONES void AverageInto(const double* __restrict v, const double* __restrict lev, double a,
@@ -652,6 +674,31 @@ VT_CLONES void OffsetScale(double* __restrict t, double offset, double factor, i
 }
 VT_CLONES void LinearAmplitude(const double* __restrict p, int size, double* __restrict v, int n) {
   for (int k = 0; k < n; ++k) v[k] = std::sqrt(p[k]) * 400.0 / 32767.0 / size;
+}
+
+// The dB line of real input in one sweep, from lg[k] = log10(power + floor):
+// next[k] = lg[k] + offset, averaged (next = next / a + keep * lev[k]) when averaging;
+// out[k] = truncation of factor * next[k] as in ScaleTrunc; flags[k] as in MarkNearInteger.
+// Returns whether any flag is set.
+VT_CLONES bool DbLine(const double* __restrict lg, const double* __restrict lev, double offset,
+                      bool averaging, double a, double keep, double factor, double tol,
+                      double* __restrict next, int* __restrict out,
+                      unsigned char* __restrict flags, int n) {
+  int any = 0;
+  for (int k = 0; k < n; ++k) {
+    const double v = lg[k] + offset;
+    const double nx = averaging ? v / a + keep * lev[k] : v;
+    next[k] = nx;
+    const double t = factor * nx;
+    double c = t == t ? t : 0.0;
+    c = c < 2147483647.0 ? c : 2147483647.0;
+    c = c > -2147483648.0 ? c : -2147483648.0;
+    out[k] = static_cast<int>(c);
+    const int f = std::fabs(t - std::nearbyint(t)) <= tol;
+    flags[k] = static_cast<unsigned char>(f);
+    any |= f;
+  }
+  return any != 0;
 }
 
 // Saturating truncation toward zero into the int range; NaN gives 0.
@@ -923,7 +970,7 @@ void Cfft::FourStep(const double* data, double* power) {
     const double* zi;
     RunPlan(m_Rows, 0, yr + off, yi + off, ar, ai, br, bi, &zr, &zi);
     if (m_IsComplex) {
-      RowsPower(zr, zi, rows, power, n1, n2);
+      RowsPower(zr, zi, rows[0], power, n1, n2);
     } else if (b + 1 < nb) {
       SplitRowsPower(zr, zi, m_SplitTw.data() + 2 * off, rows, power, n1, n2);
     } else {
@@ -1028,30 +1075,31 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
     double* lev = Levels.data();
     double* v = m_Tmp;
     double* next = m_Re2;  // free once the power is formed; m = N/2 entries
+    const double a = AverageCount;
+    const double keep = 1.0 - 1.0 / a;
     if (logarithmic) {
       AddConst(p + 1, PowerFloor, v + 1, half - 1);
       VecLog10(v + 1, v + 1, half - 1);
-      AddConstInPlace(v + 1, DbOffset, half - 1);
+      out[0] = SatTrunc(factor * lev[0]);
+      if (DbLine(v + 1, lev + 1, DbOffset, Averaging, a, keep, factor, tol, next + 1, out + 1,
+                 m_Flags.data(), half - 1)) {
+        for (int k = 1; k < half; ++k) {
+          if (!m_Flags[k - 1]) continue;
+          // Redo this bin with the library logarithm.
+          const double exact = std::log10(p[k] + PowerFloor) + DbOffset;
+          next[k] = Averaging ? exact / a + keep * lev[k] : exact;
+          out[k] = SatTrunc(factor * next[k]);
+        }
+      }
     } else {
       LinearAmplitude(p + 1, n, v + 1, half - 1);
-    }
-    const double a = AverageCount;
-    const double keep = 1.0 - 1.0 / a;
-    next[0] = lev[0];
-    if (Averaging) {
-      AverageInto(v + 1, lev + 1, a, keep, next + 1, half - 1);
-    } else {
-      std::copy(v + 1, v + half, next + 1);
-    }
-    ScaleTrunc(next, factor, out, half);
-    if (logarithmic && MarkNearInteger(next + 1, factor, tol, m_Flags.data(), half - 1)) {
-      for (int k = 1; k < half; ++k) {
-        if (!m_Flags[k - 1]) continue;
-        // Redo this bin with the library logarithm.
-        const double exact = std::log10(p[k] + PowerFloor) + DbOffset;
-        next[k] = Averaging ? exact / a + keep * lev[k] : exact;
-        out[k] = SatTrunc(factor * next[k]);
+      next[0] = lev[0];
+      if (Averaging) {
+        AverageInto(v + 1, lev + 1, a, keep, next + 1, half - 1);
+      } else {
+        std::copy(v + 1, v + half, next + 1);
       }
+      ScaleTrunc(next, factor, out, half);
     }
     std::copy(next + 1, next + half, lev + 1);
     return true;
