@@ -342,18 +342,19 @@ VT_CLONES void PowerOf(const double* __restrict re, const double* __restrict im,
   for (int k = 0; k < m; ++k) power[k] = re[k] * re[k] + im[k] * im[k];
 }
 
-// Four-step transform of length m = n1 * n2 (the large sizes, whose arrays do not fit the
-// caches): input index n = n2 j1 + j2, output index k = k1 + n1 k2.
-//   1. For each column j2: the n1-point DFT over j1 of x[n2 j1 + j2], times W_m^(j2 k1), stored
-//      transposed as row k1. Columns are taken kVec at a time, so the column
-//      transforms run on vectors of kVec adjacent values in a small buffer.
-//   2. For each row k1: the n2-point DFT over j2 gives X[k1 + n1 k2]. Rows are taken kVec at a
-//      time, side by side like the columns, so that the results go out as runs of kVec
-//      adjacent bins.
-// Each step reads and writes the big arrays once; everything else stays in the cache.
+// Four-step transform of length m = n1 * n2: input index n = n2 j1 + j2, output index
+// k = k1 + n1 k2.
+//   1. Column step: for each column j2, the n1-point DFT over j1 of x[n2 j1 + j2], times
+//      W_m^(j2 k1), stored as row k1. Columns are taken kVec at a time straight from the
+//      caller's array (windowed on the way), so that the column transforms run on vectors of
+//      kVec adjacent values in a small buffer.
+//   2. Row step: for each row k1, the n2-point DFT over j2 gives X[k1 + n1 k2]. Rows are taken
+//      kVec at a time, side by side like the columns, and the step ends with the power of each
+//      bin (for real input with the split step, see SplitRowsPower).
+// Each step reads and writes the big arrays once; the sub-transforms stay in the L1 cache.
 constexpr int kVec = 8;
 constexpr std::size_t kStagger = 72;  // doubles between work arrays (576 bytes)
-constexpr int kFourStepMin = 8192;  // complex length from which the four-step transform is used
+constexpr int kFourStepMin = 512;  // complex length from which the four-step transform is used
 
 // Stages on vectors of kVec adjacent values (kVec transforms side by side, element e of
 // transform t at x[e kVec + t]): the same butterflies as Radix8Stage, Radix4Stage and
@@ -679,7 +680,7 @@ VT_CLONES void LinearAmplitude(const double* __restrict p, int size, double* __r
 // The dB line of real input in one sweep, from lg[k] = log10(power + floor):
 // next[k] = lg[k] + offset, averaged (next = next / a + keep * lev[k]) when averaging;
 // out[k] = truncation of factor * next[k] as in ScaleTrunc; flags[k] as in MarkNearInteger.
-// Returns whether any flag is set.
+// lev is read only when averaging. Returns whether any flag is set.
 VT_CLONES bool DbLine(const double* __restrict lg, const double* __restrict lev, double offset,
                       bool averaging, double a, double keep, double factor, double tol,
                       double* __restrict next, int* __restrict out,
@@ -761,8 +762,9 @@ Cfft::Cfft(int size, bool complex, int window) : m_IsComplex(complex) {
 
   m_M = m_IsComplex ? n : n / 2;
   const int m = m_M;
-  // Lengths whose work arrays leave the L2 cache take the four-step transform with two nearly
-  // square factors; the others a direct Stockham transform. The four-step kernels work on
+  // From 512 points on, the four-step transform with two nearly square factors (it keeps the
+  // sub-transforms in the L1 cache and reads and writes the big arrays twice); shorter ones
+  // take a direct Stockham transform. The four-step kernels work on
   // vectors of kVec doubles, which only pay with 256-bit vector units: without AVX2 (the
   // baseline variant of the kernels) the direct transform is faster at every length.
   if (m >= kFourStepMin && HasWideVectors()) {
@@ -1074,15 +1076,17 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
   if (!m_IsComplex) {
     double* lev = Levels.data();
     double* v = m_Tmp;
-    double* next = m_Re2;  // free once the power is formed; m = N/2 entries
+    // The new levels: straight into Levels without averaging, else beside them (the averaging
+    // reads the old ones) and copied over at the end. m_Re2 is free once the power is formed.
+    double* next = Averaging ? m_Re2 : lev;
     const double a = AverageCount;
     const double keep = 1.0 - 1.0 / a;
     if (logarithmic) {
       AddConst(p + 1, PowerFloor, v + 1, half - 1);
       VecLog10(v + 1, v + 1, half - 1);
       out[0] = SatTrunc(factor * lev[0]);
-      if (DbLine(v + 1, lev + 1, DbOffset, Averaging, a, keep, factor, tol, next + 1, out + 1,
-                 m_Flags.data(), half - 1)) {
+      if (DbLine(v + 1, Averaging ? lev + 1 : nullptr, DbOffset, Averaging, a, keep, factor, tol,
+                 next + 1, out + 1, m_Flags.data(), half - 1)) {
         for (int k = 1; k < half; ++k) {
           if (!m_Flags[k - 1]) continue;
           // Redo this bin with the library logarithm.
@@ -1093,15 +1097,15 @@ bool Cfft::CalcSpectrum(double* data, double scale, int average, bool logarithmi
       }
     } else {
       LinearAmplitude(p + 1, n, v + 1, half - 1);
-      next[0] = lev[0];
       if (Averaging) {
+        next[0] = lev[0];
         AverageInto(v + 1, lev + 1, a, keep, next + 1, half - 1);
       } else {
         std::copy(v + 1, v + half, next + 1);
       }
       ScaleTrunc(next, factor, out, half);
     }
-    std::copy(next + 1, next + half, lev + 1);
+    if (next != lev) std::copy(next + 1, next + half, lev + 1);
     return true;
   }
 
