@@ -8,11 +8,13 @@
 
 #include "engine/VecLog10.h"
 
-// The transform: a radix-4 Stockham (self-sorting) FFT on split real/imaginary arrays, with one
-// radix-2 stage at the end when log2 of the length is odd. Every stage reads and writes
-// contiguous runs, so the compiler vectorises the butterflies; the hot loops are compiled twice
-// (AVX2/FMA and baseline) and picked at load time. Real input of N samples is transformed as
-// N/2 complex values and separated by the real-FFT split step.
+// The transform: Stockham (self-sorting) radix-8 stages with one radix-4 or radix-2 stage for
+// the remaining factor, on split real/imaginary arrays. Short lengths run them directly over
+// the whole array; from 512 points a four-step split runs them on column and row blocks that
+// stay in the L1 cache, so the big arrays are swept only twice (see FourStep). Every stage reads
+// and writes contiguous runs, so the butterflies are vector operations; the hot loops are
+// compiled for AVX-512, AVX2/FMA and the baseline and picked at load time. Real input of N
+// samples is transformed as N/2 complex values and separated by the real-FFT split step.
 
 namespace {
 

@@ -14,6 +14,7 @@
 // / N). In other words a component exp(-j 2 pi f t) appears f above the centre.
 //
 // Tables (twiddles, window, work arrays) are built once per object; CalcSpectrum never allocates.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,13 +33,11 @@ public:
   int GetSize() const { return Size; }
   bool IsComplex() const { return m_IsComplex; }
   int GetWindow() const { return m_WindowType; }
-  // Full sweeps over the work arrays per CalcPower: the stages of the complex transform, plus
-  // the split step for real input (it forms the power as it goes), plus, for complex input whose
-  // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
   // Full sweeps over the work arrays per CalcPower. Direct transform: its stages, plus the
   // split step for real input (it forms the power as it goes), plus, for complex input whose
   // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
-  // Four-step transform (large sizes): the column step and the row step (which forms the power,
+  // Four-step transform (transform length from 512, i.e. 1,024 real or 512 complex samples,
+  // where the processor has AVX2): the column step and the row step (which forms the power,
   // for real input with the split step).
   int GetPassCount() const {
     if (m_N1 > 0) return 2;
