@@ -14,6 +14,7 @@
 // / N). In other words a component exp(-j 2 pi f t) appears f above the centre.
 //
 // Tables (twiddles, window, work arrays) are built once per object; CalcSpectrum never allocates.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,12 +33,16 @@ public:
   int GetSize() const { return Size; }
   bool IsComplex() const { return m_IsComplex; }
   int GetWindow() const { return m_WindowType; }
-  // Full sweeps over the work arrays per CalcPower: the stages of the complex transform, plus
-  // the split step for real input (it forms the power as it goes), plus, for complex input whose
+  // Full sweeps over the work arrays per CalcPower. Direct transform: its stages, plus the
+  // split step for real input (it forms the power as it goes), plus, for complex input whose
   // last stage is radix 8, the power sweep (a last radix-4 or radix-2 stage forms the power).
+  // Four-step transform (transform length from 512, i.e. 1,024 real or 512 complex samples,
+  // where the processor has AVX2): the column step and the row step (which forms the power,
+  // for real input with the split step).
   int GetPassCount() const {
-    const bool fused = m_Stages.size() > 1 && m_Stages.back().radix != 8;
-    return static_cast<int>(m_Stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
+    if (m_N1 > 0) return 2;
+    const bool fused = m_Main.stages.size() > 1 && m_Main.stages.back().radix != 8;
+    return static_cast<int>(m_Main.stages.size()) + (!m_IsComplex || !fused ? 1 : 0);
   }
 
   // data: N reals, or N complex values (I, Q interleaved, 2N doubles); callers treat it as
@@ -79,11 +84,41 @@ private:
     int radix;  // 8, 4 or 2
     int span;   // outputs of one sub-transform before this stage
   };
-  std::vector<Stage> m_Stages;  // the complex transform's stages in order
-  std::vector<double> m_Tw;     // twiddles of the complex transform (per stage, split re/im)
-  std::vector<double> m_SplitCos, m_SplitSin;  // real-input split step: 2 pi k / N, k < N/2
-  std::vector<double> m_Re, m_Im, m_Re2, m_Im2;  // work buffers (split format)
-  std::vector<double> m_Power;  // power of each bin
-  std::vector<double> m_Tmp;    // log results
+  // A Stockham transform of length len whose elements are vectors of vec adjacent doubles
+  // (vec is 1 or kVec: that many transforms side by side): its stages in order and their
+  // twiddles (per stage, split re/im).
+  struct Plan {
+    int len = 0;
+    int vec = 1;
+    std::vector<Stage> stages;
+    std::vector<double> tw;
+  };
+  static void BuildPlan(Plan& plan, int len, int vec);
+  // Runs the plan's stages from first on in (left unchanged unless it is b), ping-ponging
+  // between a and b (len * vec entries each); returns the array that holds the result (a or
+  // b) in *outR, *outI.
+  static void RunPlan(const Plan& plan, std::size_t first, const double* inr, const double* ini,
+                      double* ar, double* ai, double* br, double* bi, const double** outR,
+                      const double** outI);
+  // The four-step transform (m_N1 > 0): windowed data to the power of each bin (complex
+  // input: all m bins; real input: bins 0 .. m - 1 by the split step fused into the row step).
+  void FourStep(const double* data, double* power);
+
+  Plan m_Main;                  // the direct transform of length m (m_N1 == 0)
+  int m_N1 = 0, m_N2 = 0;       // four-step factors, m = n1 * n2 (0: direct transform)
+  Plan m_Cols, m_Rows;          // four-step column (vectors of kVec) and row transforms
+  std::vector<double> m_StepTw1;  // W_m^(t k1), t < kVec, as [k1][re t.., im t..]
+  std::vector<double> m_StepTw2;  // W_m^(c k1) per column block c: [block][re k1.., im k1..]
+  double* m_Buf[4] = {};          // column and row buffers of the four-step transform
+  std::vector<int> m_RowOrder;    // row k1 of each row-block lane (see the constructor)
+  std::vector<double> m_SplitTw;  // real input: split twiddles in the row blocks' order
+  std::vector<double> m_SplitCos, m_SplitSin;  // direct transform, real input: 2 pi k / N, k < N/2
+  std::vector<double> m_Work;   // holds the work arrays below
+  double* m_Re = nullptr;       // work buffers (split format), m entries each
+  double* m_Im = nullptr;
+  double* m_Re2 = nullptr;
+  double* m_Im2 = nullptr;
+  double* m_Power = nullptr;    // power of each bin
+  double* m_Tmp = nullptr;      // log results
   std::vector<unsigned char> m_Flags;  // bins to recompute with the library log10
 };

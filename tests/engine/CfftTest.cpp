@@ -95,11 +95,12 @@ TEST(Cfft, PowerMatchesDirectDftForEveryWindowSizeAndKind) {
   }
 }
 
-// The large sizes, where a full direct DFT would take too long: a direct sum on chosen bins
-// (the edges, around the quarter points, random ones) for every window and kind, and Parseval's
-// sum over all bins, which any wrong bin upsets.
+// The larger sizes (each shape of the split into columns and rows), where a full direct DFT
+// would take too long: a direct sum on chosen bins (the edges, around the quarter points,
+// random ones) for every window and kind, and Parseval's sum over all bins, which any wrong bin
+// upsets.
 TEST(Cfft, LargeSizesMatchDirectSumsOnChosenBinsAndKeepTheEnergy) {
-  for (int n : {16384, 32768, 65536}) {
+  for (int n : {4096, 8192, 16384, 32768, 65536}) {
     for (bool complex : {false, true}) {
       for (int window : {0, 1, 2}) {
         const auto w = RefWindow(n, window);
@@ -210,7 +211,7 @@ TEST(Cfft, WindowOutsideTheListActsAsRectangle) {
 // with the library log10 and the averaging rule; the fast path must give the same integers.
 TEST(Cfft, DbOutputEqualsTheFormulaWithLibraryLog10IncludingAveraging) {
   for (bool complex : {false, true}) {
-    for (int n : {256, 4096}) {
+    for (int n : {256, 4096, 65536}) {
       Cfft fft(n, complex, 2);
       const int values = complex ? 2 * n : n;
       const int bins = complex ? n : n / 2;
