@@ -13,6 +13,10 @@
 #include "control/forms/CircuitForm.h"
 #include "control/forms/GeneratorForm.h"
 #include "engine/forms/DebugForm.h"
+#include "engine/forms/DialogHooks.h"
+#include "interp/forms/AlertDlg.h"
+#include "interp/forms/CommandForm.h"
+#include "interp/forms/ExportForm.h"
 #include "mainwin/forms/AboutU.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "mainwin/forms/MonScope.h"
@@ -103,6 +107,7 @@ void TSndMainForm::CreateMainMenu()
                      MultiToneGenerator1, Menu_ViewCircuit, DCF77decoder, Menu_DigimodeTerminal})
     a->setCheckable(true);
   Menu_ViewWatchWindow = AddItem(View1, "Menu_ViewWatchWindow", "&Watch List and Plotter");
+  Menu_ViewWatchWindow->setCheckable(true);
   Menu_SecondSpectrogram = AddItem(View1, "Menu_SecondSpectrogram", "&Second Spectrogram");
   Menu_SecondSpectrogram->setCheckable(true);
   connect(Menu_SecondSpectrogram, &QAction::triggered, this,
@@ -187,7 +192,11 @@ void TSndMainForm::View1Click()
   Menu_ViewCircuit->setChecked(CircuitForm && CircuitForm->isVisible());
   DCF77decoder->setChecked(DCF77Form && DCF77Form->isVisible());
   Menu_DigimodeTerminal->setChecked(TerminalForm && TerminalForm->isVisible());
+  Menu_ViewWatchWindow->setChecked(WatchForm && WatchForm->isVisible());
   Menu_SecondSpectrogram->setChecked(SecondSpectrogram && SecondSpectrogram->isVisible());
+  Menu_ViewCmdInterpreter->setChecked(CommandForm && CommandForm->isVisible());
+  Menu_Export->setChecked(ExportForm && ExportForm->isVisible());
+  Menu_AlertConfig->setChecked(AlertDlgForm && AlertDlgForm->isVisible());
   Menu_ViewControls->setChecked(!Grp_Controls->isHidden());
 }
 
@@ -250,7 +259,7 @@ void TSndMainForm::DCF77decoderClick()
 
 void TSndMainForm::About1Click()
 {
-  if (AbtForm) AbtForm->exec();
+  if (AbtForm) ExecDialog(AbtForm);  // modal; tests answer it through the dialog hook
 }
 
 void TSndMainForm::ExitClick() { close(); }

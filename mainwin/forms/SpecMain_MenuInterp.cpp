@@ -20,13 +20,13 @@ void TSndMainForm::AddInterpreterMenuItems()
   Menu_ScheduledActions->setObjectName("Menu_ScheduledActions");
   Menu_Export = View1->addAction("&Export...");
   Menu_Export->setObjectName("Menu_Export");
+  Menu_Export->setCheckable(true);
   connect(Menu_Export, &QAction::triggered, this, &TSndMainForm::Menu_ExportClick);
   Menu_AlertConfig = View1->addAction("Alert function (discontinued)");
   Menu_AlertConfig->setObjectName("Menu_AlertConfig");
+  Menu_AlertConfig->setCheckable(true);
   Menu_AlertConfig->setEnabled(false);
   connect(Menu_AlertConfig, &QAction::triggered, this, &TSndMainForm::Menu_AlertConfigClick);
-  connect(View1, &QMenu::aboutToShow, this,
-          [this] { Menu_ViewCmdInterpreter->setChecked(CommandForm && CommandForm->isVisible()); });
   connect(Menu_ViewCmdInterpreter, &QAction::triggered, this,
           &TSndMainForm::Menu_ViewCmdInterpreterClick);
   connect(Menu_PeriodicActions, &QAction::triggered, this, &TSndMainForm::Menu_PeriodicActionsClick);
