@@ -481,6 +481,15 @@ protected:
               EXPECT_TRUE(asked[0].second.startsWith(title)) << asked[0].second.toStdString();
             }};
   }
+  // I/Q pairs exist only with the complex FFT: the effect arranged with it switched on.
+  static Effect WithComplexFft(Effect e)
+  {
+    return {[arrange = e.arrange] {
+              SndConfig.ComplexFFT = 1;
+              arrange();
+            },
+            e.check};
+  }
   // Toggles between 0 and 1 with a full redraw.
   static Effect Toggles(AtomicField<int>* field)
   {
@@ -625,7 +634,7 @@ TEST_F(MenuWindowsTest, EveryItemHasItsEffect)
       {"AnalyzeAndPlayWAV", AsksFile(false, "Analyze and Play  *.WAV-File")},
       {"LogToWavFile", AsksFile(true, "Log audio input as Wave-file (")},
       {"LogOutputToWAV", AsksFile(true, "Log audio output as Wave-file (")},
-      {"Menu_LogDecimatedIQ", AsksFile(true, "Log decimated I/Q samples as file (")},
+      {"Menu_LogDecimatedIQ", WithComplexFft(AsksFile(true, "Log decimated I/Q samples as file ("))},
       {"Menu_LoadReference", AsksFile(false, "Load Reference Spectrum")},
       {"Menu_SaveReference", AsksFile(true, "Save Reference Spectrum")},
       {"LoadColorPalette1", AsksFile(false, "Load Color Palette")},
