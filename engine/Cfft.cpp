@@ -16,6 +16,13 @@
 // compiled for AVX-512, AVX2/FMA and the baseline and picked at load time. Real input of N
 // samples is transformed as N/2 complex values and separated by the real-FFT split step.
 
+
+// Tells GCC the loop's arrays do not overlap; other compilers go without the hint.
+#if defined(__GNUC__) && !defined(__clang__)
+#define VT_IVDEP _Pragma("GCC ivdep")
+#else
+#define VT_IVDEP
+#endif
 namespace {
 
 
@@ -88,7 +95,7 @@ VT_CLONES void Radix4Stage(const double* __restrict xr, const double* __restrict
     double* y2i = y1i + ns;
     double* y3r = y2r + ns;
     double* y3i = y2i + ns;
-#pragma GCC ivdep
+VT_IVDEP
     for (int k = 0; k < ns; ++k) {
       VT_RADIX4_BODY
       y0r[k] = z0r;
@@ -200,7 +207,7 @@ VT_CLONES void Radix8Stage(const double* __restrict xr, const double* __restrict
     const double* x0i = xi + b * ns;
     double* y0r = yr + b * 8 * ns;
     double* y0i = yi + b * 8 * ns;
-#pragma GCC ivdep
+VT_IVDEP
     for (int k = 0; k < ns; ++k) {
       double vr[8], vi[8];
       vr[0] = x0r[k];
@@ -512,16 +519,22 @@ VT_CLONES void Radix2LastVec(const double* __restrict xr, const double* __restri
 // The column step's gather fused with the first radix-8 stage of the column transforms: the
 // columns j2 = c .. c + kVec - 1 of rows j + r n1/8 (r < 8) are taken from the caller's array,
 // windowed and packed as in GatherColumns*, and y[(8 j + r) kVec + t] = DFT8(...)_r.
-typedef long long VecL __attribute__((vector_size(kVec * sizeof(long long))));
+// Lane shuffles with constant indices (GCC 12 and clang both know __builtin_shufflevector):
+// even and odd lanes of the pair (a, b), and the three rounds of the 8 x 8 transpose.
+#define VT_EVEN(a, b) __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14)
+#define VT_ODD(a, b) __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15)
+#define VT_LO1(a, b) __builtin_shufflevector(a, b, 0, 8, 2, 10, 4, 12, 6, 14)
+#define VT_HI1(a, b) __builtin_shufflevector(a, b, 1, 9, 3, 11, 5, 13, 7, 15)
+#define VT_LO2(a, b) __builtin_shufflevector(a, b, 0, 1, 8, 9, 4, 5, 12, 13)
+#define VT_HI2(a, b) __builtin_shufflevector(a, b, 2, 3, 10, 11, 6, 7, 14, 15)
+#define VT_LO3(a, b) __builtin_shufflevector(a, b, 0, 1, 2, 3, 8, 9, 10, 11)
+#define VT_HI3(a, b) __builtin_shufflevector(a, b, 4, 5, 6, 7, 12, 13, 14, 15)
+// Lane u takes lane u + kVec/2 (mod kVec).
+#define VT_SWAP_HALVES(a) __builtin_shufflevector(a, a, 4, 5, 6, 7, 0, 1, 2, 3)
 
 VT_CLONES void GatherRadix8Real(const double* __restrict data, const double* __restrict win,
                                 double* __restrict yr, double* __restrict yi, int n1, int n2,
                                 int c) {
-  VecL even, odd;
-  for (int t = 0; t < kVec; ++t) {
-    even[t] = 2 * t;
-    odd[t] = 2 * t + 1;
-  }
   const int q = n1 / 8;
   const double s = 0.70710678118654752440;
   for (int j = 0; j < q; ++j) {
@@ -531,8 +544,8 @@ VT_CLONES void GatherRadix8Real(const double* __restrict data, const double* __r
   const std::size_t o##K = 2 * (static_cast<std::size_t>(n2) * (j + K * q) + c);         \
   const VecD d##K##a = VT_VLD(data + o##K) * VT_VLD(win + o##K);                        \
   const VecD d##K##b = VT_VLD(data + o##K + kVec) * VT_VLD(win + o##K + kVec);          \
-  const VecD v##K##r = __builtin_shuffle(d##K##a, d##K##b, even);                       \
-  const VecD v##K##i = __builtin_shuffle(d##K##a, d##K##b, odd);
+  const VecD v##K##r = VT_EVEN(d##K##a, d##K##b);                       \
+  const VecD v##K##i = VT_ODD(d##K##a, d##K##b);
     VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
 #undef VT_LOAD
 #define Y(R, P) (y0##P + (R) * kVec)
@@ -544,11 +557,6 @@ VT_CLONES void GatherRadix8Real(const double* __restrict data, const double* __r
 VT_CLONES void GatherRadix8Complex(const double* __restrict data, const double* __restrict win,
                                    double* __restrict yr, double* __restrict yi, int n1, int n2,
                                    int c) {
-  VecL even, odd;
-  for (int t = 0; t < kVec; ++t) {
-    even[t] = 2 * t;
-    odd[t] = 2 * t + 1;
-  }
   const int q = n1 / 8;
   const double s = 0.70710678118654752440;
   for (int j = 0; j < q; ++j) {
@@ -558,8 +566,8 @@ VT_CLONES void GatherRadix8Complex(const double* __restrict data, const double* 
   const std::size_t o##K = static_cast<std::size_t>(n2) * (j + K * q) + c;               \
   const VecD d##K##a = VT_VLD(data + 2 * o##K), d##K##b = VT_VLD(data + 2 * o##K + kVec); \
   const VecD w##K = VT_VLD(win + o##K);                                                 \
-  const VecD v##K##r = __builtin_shuffle(d##K##a, d##K##b, even) * w##K;                \
-  const VecD v##K##i = -(__builtin_shuffle(d##K##a, d##K##b, odd) * w##K);
+  const VecD v##K##r = VT_EVEN(d##K##a, d##K##b) * w##K;                \
+  const VecD v##K##i = -(VT_ODD(d##K##a, d##K##b) * w##K);
     VT_LOAD(0) VT_LOAD(1) VT_LOAD(2) VT_LOAD(3) VT_LOAD(4) VT_LOAD(5) VT_LOAD(6) VT_LOAD(7)
 #undef VT_LOAD
 #define Y(R, P) (y0##P + (R) * kVec)
@@ -580,9 +588,6 @@ VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restr
                               const double* __restrict ci, const int* __restrict rows,
                               double* __restrict yr, double* __restrict yi, int n1, int n2,
                               int c) {
-  const VecL lo1 = {0, 8, 2, 10, 4, 12, 6, 14}, hi1 = {1, 9, 3, 11, 5, 13, 7, 15};
-  const VecL lo2 = {0, 1, 8, 9, 4, 5, 12, 13}, hi2 = {2, 3, 10, 11, 6, 7, 14, 15};
-  const VecL lo3 = {0, 1, 2, 3, 8, 9, 10, 11}, hi3 = {4, 5, 6, 7, 12, 13, 14, 15};
   for (int kb = 0; kb < n1; kb += kVec) {
     double* outr = yr + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
     double* outi = yi + static_cast<std::size_t>(kb) * n2 + static_cast<std::size_t>(c) * kVec;
@@ -600,16 +605,16 @@ VT_CLONES void TwiddleColumns(const double* __restrict pr, const double* __restr
     for (VecD* w : {wr, wi}) {
       VecD a[kVec], b[kVec];
       for (int u = 0; u < kVec; u += 2) {
-        a[u] = __builtin_shuffle(w[u], w[u + 1], lo1);
-        a[u + 1] = __builtin_shuffle(w[u], w[u + 1], hi1);
+        a[u] = VT_LO1(w[u], w[u + 1]);
+        a[u + 1] = VT_HI1(w[u], w[u + 1]);
       }
       for (int u : {0, 1, 4, 5}) {
-        b[u] = __builtin_shuffle(a[u], a[u + 2], lo2);
-        b[u + 2] = __builtin_shuffle(a[u], a[u + 2], hi2);
+        b[u] = VT_LO2(a[u], a[u + 2]);
+        b[u + 2] = VT_HI2(a[u], a[u + 2]);
       }
       for (int u = 0; u < 4; ++u) {
-        w[u] = __builtin_shuffle(b[u], b[u + 4], lo3);
-        w[u + 4] = __builtin_shuffle(b[u], b[u + 4], hi3);
+        w[u] = VT_LO3(b[u], b[u + 4]);
+        w[u + 4] = VT_HI3(b[u], b[u + 4]);
       }
     }
     for (int t = 0; t < kVec; ++t) {
@@ -636,14 +641,11 @@ VT_CLONES void RowsPower(const double* __restrict resr, const double* __restrict
 VT_CLONES void SplitRowsPower(const double* __restrict zr, const double* __restrict zi,
                               const double* __restrict tw, const int* __restrict rows,
                               double* __restrict power, int n1, int n2) {
-  typedef long long VecI __attribute__((vector_size(kVec * sizeof(long long))));
-  VecI swap;  // lane u takes lane u + kVec/2 (mod kVec)
-  for (int u = 0; u < kVec; ++u) swap[u] = (u + kVec / 2) % kVec;
   for (int k2 = 0; k2 < n2; ++k2) {
     const std::size_t kp = static_cast<std::size_t>(n2 - 1 - k2) * kVec;
     const VecD ar = VT_VLD(zr + k2 * kVec), ai = VT_VLD(zi + k2 * kVec);
-    const VecD br = __builtin_shuffle(VT_VLD(zr + kp), swap);
-    const VecD bi = __builtin_shuffle(VT_VLD(zi + kp), swap);
+    const VecD br = VT_SWAP_HALVES(VT_VLD(zr + kp));
+    const VecD bi = VT_SWAP_HALVES(VT_VLD(zi + kp));
     const VecD er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
     const VecD orr = 0.5 * (ai + bi), oi = -0.5 * (ar - br);
     const VecD c = VT_VLD(tw + 2 * kVec * k2), sn = VT_VLD(tw + 2 * kVec * k2 + kVec);

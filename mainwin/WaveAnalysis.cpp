@@ -24,7 +24,6 @@
 namespace {
 
 constexpr int kReadChunk = 4096;      // values per ring write
-constexpr int kWorkDoubles = 32768;   // work buffer of the off-line step
 
 // Holds the audio thread's wave-input lock while the thread exists. Without a thread nothing
 // else touches the analysis file.
