@@ -458,8 +458,7 @@ TEST_F(SoundThdTest, DeviceThatGoesAwayIsReplacedByTheLoopbackAndTakenAgainWhenB
     EXPECT_TRUE(Contains(msgs, "Sound device answers again: reopening it"));
     EXPECT_TRUE(Contains(msgs, "Sound device is back: \"Loop-back (no sound card)\" no longer in use"));
     EXPECT_TRUE(Contains(msgs, "Sound input opened, DevID=" + std::to_string(wanted)));
-    // The wanted device was only tried while it was away, never opened for good.
-    EXPECT_FALSE(fake.Log(true).empty());
+    // The wanted device was probed while it was away.
     EXPECT_NE(std::find(fake.Log(true).begin(), fake.Log(true).end(), "probe"), fake.Log(true).end());
   }
 }
