@@ -89,6 +89,19 @@ QFont EditorFont()
   return f;
 }
 
+// A plain-text editor in the fixed-pitch font, unwrapped, with both scroll bars always shown.
+QTextEdit* NewEditor(QWidget* parent, const char* name)
+{
+  auto* ed = new QTextEdit(parent);
+  ed->setObjectName(name);
+  ed->setFont(EditorFont());
+  ed->setAcceptRichText(false);
+  ed->setLineWrapMode(QTextEdit::NoWrap);
+  ed->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  ed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  return ed;
+}
+
 bool IsLineBreak(QChar ch)
 {
   return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator || ch == QLatin1Char('\n') ||
@@ -317,13 +330,7 @@ void TTerminalForm::BuildTextColumn()
   Grp_Receive->setObjectName("Grp_Receive");
   auto* rl = new QVBoxLayout(Grp_Receive);
   rl->setContentsMargins(2, 2, 2, 2);
-  RichEd_Receive = new QTextEdit(Grp_Receive);
-  RichEd_Receive->setObjectName("RichEd_Receive");
-  RichEd_Receive->setFont(EditorFont());
-  RichEd_Receive->setAcceptRichText(false);
-  RichEd_Receive->setLineWrapMode(QTextEdit::NoWrap);
-  RichEd_Receive->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEd_Receive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEd_Receive = NewEditor(Grp_Receive, "RichEd_Receive");
   rl->addWidget(RichEd_Receive);
   // The splitter may make the receive part small (a stored RxHeight is kept as it is).
   RichEd_Receive->setMinimumHeight(8);
@@ -341,13 +348,7 @@ void TTerminalForm::BuildTextColumn()
   hell->addWidget(Lab_TxMsg);
   hell->addWidget(Img_HellTx, 1);
   tl->addLayout(hell);
-  RichEd_Transmit = new QTextEdit(Grp_Transmit);
-  RichEd_Transmit->setObjectName("RichEd_Transmit");
-  RichEd_Transmit->setFont(EditorFont());
-  RichEd_Transmit->setAcceptRichText(false);
-  RichEd_Transmit->setLineWrapMode(QTextEdit::NoWrap);
-  RichEd_Transmit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEd_Transmit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEd_Transmit = NewEditor(Grp_Transmit, "RichEd_Transmit");
   RichEd_Transmit->installEventFilter(this);
   connect(RichEd_Transmit->document(), &QTextDocument::contentsChange, this,
           &TTerminalForm::TxContentsChange);
