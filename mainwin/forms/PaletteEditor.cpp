@@ -36,6 +36,15 @@ QLabel* ReadOut(QWidget* parent, const char* name)
   return l;
 }
 
+// A control of type W with its caption and object name.
+template <class W>
+W* Named(QWidget* parent, const char* name, const char* caption)
+{
+  auto* w = new W(caption, parent);
+  w->setObjectName(name);
+  return w;
+}
+
 }  // namespace
 
 TPaletteEditorForm::TPaletteEditorForm(QWidget* parent) : QDialog(parent)
@@ -55,24 +64,18 @@ TPaletteEditorForm::TPaletteEditorForm(QWidget* parent) : QDialog(parent)
   hv->addWidget(ScrollBox1);
   ScrollBox1->setMinimumSize(HistogramWidth + 4, HistogramHeight + 4);
 
-  CHK_Red = new QCheckBox("Red", this);
-  CHK_Red->setObjectName("CHK_Red");
-  CHK_Green = new QCheckBox("Green", this);
-  CHK_Green->setObjectName("CHK_Green");
-  CHK_Blue = new QCheckBox("Blue", this);
-  CHK_Blue->setObjectName("CHK_Blue");
+  CHK_Red = Named<QCheckBox>(this, "CHK_Red", "Red");
+  CHK_Green = Named<QCheckBox>(this, "CHK_Green", "Green");
+  CHK_Blue = Named<QCheckBox>(this, "CHK_Blue", "Blue");
   for (QCheckBox* c : {CHK_Red, CHK_Green, CHK_Blue}) c->setChecked(true);
   LAB_MouseX = ReadOut(this, "LAB_MouseX");
   LAB_MouseY = ReadOut(this, "LAB_MouseY");
   LAB_Red = ReadOut(this, "LAB_Red");
   LAB_Green = ReadOut(this, "LAB_Green");
   LAB_Blue = ReadOut(this, "LAB_Blue");
-  Btn_OK = new QPushButton("OK", this);
-  Btn_OK->setObjectName("Btn_OK");
-  Btn_Cancel = new QPushButton("Cancel", this);
-  Btn_Cancel->setObjectName("Btn_Cancel");
-  Btn_Help = new QPushButton("Help", this);
-  Btn_Help->setObjectName("Btn_Help");
+  Btn_OK = Named<QPushButton>(this, "Btn_OK", "OK");
+  Btn_Cancel = Named<QPushButton>(this, "Btn_Cancel", "Cancel");
+  Btn_Help = Named<QPushButton>(this, "Btn_Help", "Help");
 
   auto* row = new QHBoxLayout;
   for (QCheckBox* c : {CHK_Red, CHK_Green, CHK_Blue}) row->addWidget(c);

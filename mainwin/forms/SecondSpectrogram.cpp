@@ -135,28 +135,24 @@ void TSecondSpectrogram::DrawScales()
   s.Min = 0.0;
   s.Max = 100.0;
 
+  // One scale in the given box on the given side; its span keeps 8 pixels off both ends.
+  const auto drawScale = [&](int left, int top, int right, int bottom, int side,
+                             const char* title) {
+    s.Left = left;
+    s.Top = top;
+    s.Right = right;
+    s.Bottom = bottom;
+    s.Side = side;
+    std::strcpy(s.Title, title);
+    s.SpanTop = top + 8;
+    s.SpanBottom = bottom - 8;
+    Plot_DrawVertScale(bmp, s);
+  };
   // Intensity scale on the right (style 1).
-  s.Left = w - 50;
-  s.Top = 0;
-  s.Right = w - 1;
-  s.Bottom = h - 1;
-  s.Side = 1;
-  std::strcpy(s.Title, "Relative Intensity");
-  s.SpanTop = s.Top + 8;
-  s.SpanBottom = s.Bottom - 8;
-  Plot_DrawVertScale(bmp, s);
-
+  drawScale(w - 50, 0, w - 1, h - 1, 1, "Relative Intensity");
   // Frequency scale at the bottom (style 3): the scale function draws only styles 0 and 1, so
   // this leaves the picture as it is until a horizontal scale exists.
-  s.Left = 0;
-  s.Top = h - 50;
-  s.Right = w - 50;
-  s.Bottom = h - 1;
-  s.Side = 3;
-  std::strcpy(s.Title, "Frequency");
-  s.SpanTop = s.Top + 8;
-  s.SpanBottom = s.Bottom - 8;
-  Plot_DrawVertScale(bmp, s);
+  drawScale(0, h - 50, w - 50, h - 1, 3, "Frequency");
   Image1->update();
 }
 
