@@ -434,12 +434,6 @@ double CLI_CalcExpression(int source, const char* text, double x)
   return rc < 0 ? x : v;
 }
 
-double CLI_CalcExpression2(int source, const char* text, double x, double y)
-{
-  int rc = 0;
-  return CLI_CalcExpression2(source, text, x, y, &rc);
-}
-
 double CLI_CalcExpression2(int source, const char* text, double x, double y, int* rcOut)
 {
   const char* saved = g_CliParsePtr;

@@ -85,9 +85,8 @@ int CLI_ParseStringLiteral(char* dest, int maxLen);
 // Text after the expression is ignored. On any error CLI_CalcExpression returns x and
 // CLI_CalcExpression2 returns CLI_INVALID_VALUE (1e300).
 double CLI_CalcExpression(int source, const char* text, double x);
-double CLI_CalcExpression2(int source, const char* text, double x, double y);
-// The same, also giving the evaluator's result code (0 or a negative CLI_ERR_ code) in *rc.
-double CLI_CalcExpression2(int source, const char* text, double x, double y, int* rc);
+// With rc given, *rc receives the evaluator's result code (0 or a negative CLI_ERR_ code).
+double CLI_CalcExpression2(int source, const char* text, double x, double y, int* rc = nullptr);
 
 // A number by the language's syntax (sign, "$"/"0x" hex, "#" decimal, "%" binary, decimal
 // with fraction and exponent; no unit suffix) at *text, which is advanced. Text without
