@@ -5,6 +5,8 @@
 #include "control/Chebyshev.h"
 #include "control/Remez.h"
 #include "engine/DigiFilter.h"
+#include "engine/SampleRates.h"
+#include "engine/SndConfig.h"
 #include "platform/NumText.h"
 
 namespace {
@@ -22,6 +24,14 @@ void SaveUndo(const DigiFilterBlock* edited, DigiFilterBlock* undo) {
 
 // ---------------------------------------------------------------- IIR-1
 
+double FilterDesignSampleRate() {
+  const double rate = g_ProcessingSampleRate;
+  if (rate > 0.0 && std::isfinite(rate)) return rate;
+  return SndConfig.SampleRate;
+}
+
+std::string SampleRateText(double rate) { return FormatFloat("0.###", rate); }
+
 int DesignIIR1Filter(const IIR1DesignInput& in, DigiFilterBlock* edited, DigiFilterBlock* undo,
                      FilterDescription* desc, std::string* message) {
   if (message) message->clear();
@@ -30,8 +40,8 @@ int DesignIIR1Filter(const IIR1DesignInput& in, DigiFilterBlock* edited, DigiFil
   int poles = StrToIntDef(in.PolesText, 4);
   if (poles > kChebyshevMaxPoles) poles = kChebyshevMaxPoles;
   if ((poles & 1) || poles < 2) return DESIGN_IGNORED;  // silently, as the page always did
-  if (in.SampleRate <= 0) return Refuse(DESIGN_ERR_RANGE, message, "Sample rate unknown.");
-  const double fc = static_cast<double>(cutoff) / in.SampleRate;
+  if (!(in.SampleRate > 0.0)) return Refuse(DESIGN_ERR_RANGE, message, "Sample rate unknown.");
+  const double fc = cutoff / in.SampleRate;
   if (!ChebyshevCutoffValid(fc)) {
     return Refuse(DESIGN_ERR_RANGE, message,
                   "Cut-off frequency must lie between 0 and half the sample rate.");
@@ -65,7 +75,7 @@ int DesignIIR1Filter(const IIR1DesignInput& in, DigiFilterBlock* edited, DigiFil
     desc->push_back("  to Digital Signal Processing\", chapter 20,");
     desc->push_back("  Chebyshev filters.");
     desc->push_back(" f_cutoff = " + IntToStr(cutoff) + " Hz");
-    desc->push_back(" f_sample = " + IntToStr(in.SampleRate) + " Hz");
+    desc->push_back(" f_sample = " + SampleRateText(in.SampleRate) + " Hz");
   }
   return DESIGN_OK;
 }

@@ -18,13 +18,22 @@ struct DigiFilterBlock;
 // The filter description: one text per window (memo lines).
 using FilterDescription = std::vector<std::string>;
 
+// The rate the designers work at: the rate the filters run at (g_ProcessingSampleRate, the
+// card's calibrated rate after the input halving stages), or the nominal SndConfig.SampleRate
+// while that is not known yet. A filter designed at the card's rate would, with input
+// decimation, sit at a half, a quarter or an eighth of its frequencies.
+double FilterDesignSampleRate();
+// A sample rate as the pages and descriptions show it: whole Hz without decimals, else up to
+// three decimals ("11025", "5512.5").
+std::string SampleRateText(double rate);
+
 // ---- IIR-1: Chebyshev low / high pass ("IIR-Design1" page) ----
 struct IIR1DesignInput {
   std::string CutoffText = "800";   // Hz, integer text (800 when no integer)
   std::string RippleText = "25";    // percent, integer text (25 when no integer)
   std::string PolesText = "16";     // integer text (4 when no integer); above 20 taken as 20
   bool HighPass = false;
-  int SampleRate = 11025;           // the nominal sample rate (SndConfig.SampleRate), Hz
+  double SampleRate = 11025.0;      // Hz, FilterDesignSampleRate() in the window
 };
 enum {
   DESIGN_OK = 0,

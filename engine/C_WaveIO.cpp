@@ -280,12 +280,19 @@ bool C_WaveIO::WriteAt(int64_t offset, const void* data, int64_t bytes) {
   return WriteAll(data, bytes);
 }
 
+uint32_t C_WaveIO::HeaderSampleRate(double rate) {
+  if (!(rate >= 0.0 && rate < MAX_SAMPLE_RATE + 0.5)) return 0;
+  double whole = std::floor(rate);
+  const double frac = rate - whole;
+  if (frac > 0.5 || (frac == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+  return static_cast<uint32_t>(whole);
+}
+
 int C_WaveIO::OutOpen(const char* fileName, int fileFormat, int bitsPerSample, int channels,
                       double sampleRate) {
   CloseFile();
   SampleRate = sampleRate;
-  if (!(sampleRate >= 0.5 && sampleRate < MAX_SAMPLE_RATE + 0.5)) return 0;
-  const uint32_t rate = static_cast<uint32_t>(sampleRate + 0.5);
+  const uint32_t rate = HeaderSampleRate(sampleRate);
   if ((fileFormat != FORMAT_RAW && fileFormat != FORMAT_RIFF) ||
       (bitsPerSample != 8 && bitsPerSample != 16) || (channels != 1 && channels != 2) ||
       rate < 1 || rate > MAX_SAMPLE_RATE || !fileName)

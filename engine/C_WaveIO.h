@@ -38,9 +38,15 @@ public:
   // Frames from the data start to the current offset; -1 without a file.
   int64_t GetCurrentSampleIndex() const;
 
+  // The rate a RIFF header states for samples at `rate` Hz: the header holds whole Hz, so the
+  // nearest one, a tie going to the even neighbour (5,512.5 Hz, a halved 11,025, is stored as
+  // 5,512, the customary name of that rate). 0 for a rate that rounds to nothing or is not
+  // below 192,000.5 (NaN included).
+  static uint32_t HeaderSampleRate(double rate);
+
   // Creates a file for writing: fileFormat FORMAT_RAW or FORMAT_RIFF, bits 8 or 16, channels
-  // 1 or 2, rate 1 .. 192,000 Hz (rounded). 1 created, 0 failed (refused arguments create no
-  // file and set no error text).
+  // 1 or 2, rate 1 .. 192,000 Hz (as HeaderSampleRate rounds it). 1 created, 0 failed (refused
+  // arguments create no file and set no error text).
   int OutOpen(const char* fileName, int fileFormat, int bitsPerSample, int channels, double sampleRate);
   // Appends byteCount bytes of frames. Whole frames written, -1 on failure (the file is then
   // closed with a valid header) or when the RIFF file would pass 4 GB (refused, closed).

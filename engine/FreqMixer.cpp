@@ -147,6 +147,14 @@ bool FreqMixer_Init(FreqMixerChain* m, double freq, int sideband, bool dcReject,
   return true;
 }
 
+void FreqMixer_InitBothFromSettings() {
+  FreqMixer_Init(&g_FreqMixers[0], SndConfig.MixerFrequency, SndConfig.MixerSideband,
+                 SndConfig.MixerDcReject, SndConfig.FreqMixerEnabled);
+  const MixerSettings& second = SndConfig.SecondMixer;
+  FreqMixer_Init(&g_FreqMixers[1], second.MixerFrequency, second.MixerSideband,
+                 second.MixerDcReject, second.FreqMixerEnabled);
+}
+
 bool FreqMixer_SetFrequencyAtRate(FreqMixerChain* m, double freq, double rate) {
   if (!m || !ChooseTable(m, freq, rate)) return false;
   Publish(m, kMixerRestartOsc);

@@ -72,6 +72,10 @@ void FreqMixer_Clear(FreqMixerChain* m);
 // SndConfig.MixerHilbertLength: bit 0 set, bit 1 cleared, at most 101, at least 1), and asks the
 // audio thread to clear its state. Enabled is false during the set-up. Returns true.
 bool FreqMixer_Init(FreqMixerChain* m, double freq, int sideband, bool dcReject, bool enabled);
+// FreqMixer_Init of both chains from their settings (SndConfig's first mixer fields for
+// channel 0, SndConfig.SecondMixer for channel 1): whatever changed the settings as a whole
+// (the configuration dialog's Apply, a profile load) brings the mixers in line with them.
+void FreqMixer_InitBothFromSettings();
 
 // Picks the table length 4..2048 whose whole number of cycles gives the frequency closest to
 // freq (first on ties) at the processing rate (CalcEffectiveSampleRates()). The oscillator

@@ -235,7 +235,10 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
   if (SndConfig.StartSignalGenerator) {
     CStageTimer t(SNDTHD_STAGE_INPUT_ADDER);
     const int mask = SndConfig.ConnectGeneratorToInput;
-    for (int ch = 0; ch < 2; ++ch) {
+    // Only into processed channels: in mono nothing refills WorkIn[1], so the tone would pile
+    // up there block after block.
+    const int processed = g_NrProcessedChannels;
+    for (int ch = 0; ch < processed && ch < 2; ++ch) {
       if (!(mask & (1 << ch))) continue;
       SetFlag(SNDTHD_FLAG_GEN_IN0 + ch, 1);
       int clips = 0;

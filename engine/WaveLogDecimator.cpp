@@ -51,14 +51,16 @@ void ResetWaveLogDecimator(WaveLogDecimator* d) {
   PlanDecimationChain(d->Stages, 2, 1);
 }
 
-int InitWaveLogDecimator(WaveLogDecimator* d) {
-  const int sampleRate = SndConfig.SampleRate;
+double InitWaveLogDecimator(WaveLogDecimator* d) {
+  // The rate of the blocks handed to WaveLogDecimate, not the card's nominal rate: with input
+  // decimation they run at a half, a quarter or an eighth of it.
+  double sampleRate = g_ProcessingSampleRate;
+  if (!(sampleRate > 0.0)) sampleRate = SndConfig.SampleRate;
   if (!d) return sampleRate;
   const bool active = d->Active.exchange(false);
   int ratio = 1;
   if (SndConfig.WaveSaveDownsampled) {
-    const double q =
-        static_cast<double>(sampleRate) / std::max(1, SndConfig.WaveSaveSampleRate.load()) + 0.2;
+    const double q = sampleRate / std::max(1, SndConfig.WaveSaveSampleRate.load()) + 0.2;
     ratio = q >= 20.0 ? 20 : static_cast<int>(q);  // also keeps huge quotients in range
   }
   ratio = std::clamp(ratio, 1, 20);

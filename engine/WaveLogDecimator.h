@@ -34,9 +34,12 @@ extern std::atomic<int32_t> g_WaveLogState;
 // Start-up state: inactive, both buffers empty, two stages of factor 1, ratio 1.
 void ResetWaveLogDecimator(WaveLogDecimator* d);
 
-// Set up for logging at a reduced rate (SndConfig.WaveSaveDownsampled, WaveSaveSampleRate,
-// WaveSaveAntiAlias, SampleRate). Returns SndConfig.SampleRate / ratio (integer).
-int InitWaveLogDecimator(WaveLogDecimator* d);
+// Set up for logging the input or output of the chain at a reduced rate
+// (SndConfig.WaveSaveDownsampled, WaveSaveSampleRate, WaveSaveAntiAlias). The logged blocks
+// run at g_ProcessingSampleRate (the card's rate after the input halving stages; the nominal
+// SndConfig.SampleRate while that is not known yet): returns that rate / ratio, the rate of
+// the samples the buffers receive.
+double InitWaveLogDecimator(WaveLogDecimator* d);
 
 // Set up for logging ring 0's I/Q pairs unchanged. Capacity is 10 s of values, clamped to
 // 512 .. 16,384 and made even so that no pair is split between the buffers. Returns the rate.

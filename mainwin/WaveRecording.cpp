@@ -91,7 +91,9 @@ void CWaveRecorder::ChooseWaveRecordFile(int mode) {
   const double rate = PrepareDecimator(mode);
   if (!g_pRecordWaveFile) g_pRecordWaveFile = new (std::nothrow) C_WaveIO;
   char title[128];
-  std::snprintf(title, sizeof title, "%s%d samples/sec)", head, static_cast<int>(rate));
+  // The rate as the file's header will state it.
+  std::snprintf(title, sizeof title, "%s%u samples/sec)", head,
+                static_cast<unsigned>(C_WaveIO::HeaderSampleRate(rate)));
   std::string name = RecordFileName;
   if (!m_Host->AskSaveFileName(title, name)) return;
   StartWaveRecording(mode, name);

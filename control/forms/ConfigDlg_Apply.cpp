@@ -418,11 +418,7 @@ void TConfigDlg::Btn_ApplyClick()
 
   // 17, 18. The main loop re-applies everything; the mixers take their settings at once.
   g_RedrawRequestMask = REDRAW_ALL;
-  FreqMixer_Init(&g_FreqMixers[0], c.MixerFrequency, c.MixerSideband, c.MixerDcReject,
-                 c.FreqMixerEnabled);
-  const MixerSettings& second = c.SecondMixer;
-  FreqMixer_Init(&g_FreqMixers[1], second.MixerFrequency, second.MixerSideband,
-                 second.MixerDcReject, second.FreqMixerEnabled);
+  FreqMixer_InitBothFromSettings();
 
   // 19, 20. Show what is now in force.
   SettingsToControls();

@@ -258,7 +258,9 @@ void TFilterControlForm::BuildIIR1Page()
   l->addWidget(Btn_CalcIIR1, 3, 1);
   l->addWidget(Btn_ResetZ1, 4, 1);
   l->addWidget(new QLabel("Note: These filters are sometimes unstable !!"), 4, 0);
-  l->setRowStretch(5, 1);
+  Lab_IIR1_SampleRate = Named(new QLabel, "Lab_IIR1_SampleRate");
+  l->addWidget(Lab_IIR1_SampleRate, 5, 0, 1, 2);
+  l->setRowStretch(6, 1);
   PageControl1->addTab(TS_Design1, "IIR-Design1");
 }
 
@@ -310,7 +312,9 @@ void TFilterControlForm::BuildIIR2Page()
   auto* b = new QHBoxLayout;
   for (QPushButton* p : {Btn_IIR2_Calculate, Btn_IIR2_Load, Btn_IIR2_Save}) b->addWidget(p);
   l->addLayout(b, 3, 0, 1, 3);
-  l->setRowStretch(4, 1);
+  Lab_IIR2_SampleRate = Named(new QLabel, "Lab_IIR2_SampleRate");
+  l->addWidget(Lab_IIR2_SampleRate, 4, 0, 1, 3);
+  l->setRowStretch(5, 1);
   PageControl1->addTab(TS_Design2, "IIR-Design2");
 }
 
@@ -343,7 +347,9 @@ void TFilterControlForm::BuildIIR3Page()
   l->addWidget(Btn_IIR3_CalcAndApplyOneChn, 3, 0);
   l->addWidget(Btn_IIR3_CalcAndApplyAllChns, 3, 1);
   l->addWidget(Pnl_IIR3info, 4, 0, 1, 2);
-  l->setRowStretch(5, 1);
+  Lab_IIR3_SampleRate = Named(new QLabel, "Lab_IIR3_SampleRate");
+  l->addWidget(Lab_IIR3_SampleRate, 5, 0, 1, 2);
+  l->setRowStretch(6, 1);
   PageControl1->addTab(TS_Design3, "IIR-Design3");
 }
 
@@ -527,7 +533,23 @@ void TFilterControlForm::FormShow()
 {
   UpdatingCount = 0;
   Lab_DesignerMessage->clear();
-  Ed_FIR1Des_Fsample->setText(QString::number(SndConfig.SampleRate.load()));
+  ShowDesignSampleRate(true);
+}
+
+void TFilterControlForm::ShowDesignSampleRate(bool force)
+{
+  const double rate = FilterDesignSampleRate();
+  if (!force && rate == m_lastDesignRate) return;
+  m_lastDesignRate = rate;
+  const QString text = QString::fromStdString(SampleRateText(rate));
+  const QString label = "Designed for the sample rate the filter runs at: " + text + " Hz";
+  for (QLabel* l : {Lab_IIR1_SampleRate, Lab_IIR2_SampleRate, Lab_IIR3_SampleRate})
+    l->setText(label);
+  // A rate the user typed in stays until the window is shown again.
+  if (force || Ed_FIR1Des_Fsample->text() == m_lastFsampleText) {
+    Ed_FIR1Des_Fsample->setText(text);
+    m_lastFsampleText = text;
+  }
 }
 
 void TFilterControlForm::FormClose()
@@ -642,6 +664,7 @@ void TFilterControlForm::Timer1Timer()
     GridUpdatePending = false;
     UpdateCoeffGrid();
   }
+  ShowDesignSampleRate(false);  // a divisor or calibration taken over since
   UpdateStatusDisplay();
 }
 

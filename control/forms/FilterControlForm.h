@@ -157,6 +157,7 @@ public:
   QRadioButton* Rbtn_IIR_HighPass;
   QPushButton* Btn_CalcIIR1;
   QPushButton* Btn_ResetZ1;
+  QLabel* Lab_IIR1_SampleRate;  // the rate the design is made for
   // "IIR-Design2"
   QLineEdit* Ed_IIR2_TotalStages;
   QSpinBox* Ud_IIR2_TotalStages;
@@ -175,6 +176,7 @@ public:
   QPushButton* Btn_IIR2_Calculate;
   QPushButton* Btn_IIR2_Load;
   QPushButton* Btn_IIR2_Save;
+  QLabel* Lab_IIR2_SampleRate;
   // "IIR-Design3"
   QLineEdit* Ed_IIR3_Fcenter;
   QLineEdit* Ed_IIR3_Bandwidth;
@@ -182,6 +184,7 @@ public:
   QPushButton* Btn_IIR3_CalcAndApplyOneChn;
   QPushButton* Btn_IIR3_CalcAndApplyAllChns;
   QLabel* Pnl_IIR3info;
+  QLabel* Lab_IIR3_SampleRate;
   // "FIR-Design1"
   QLineEdit* Ed_FIR1Des_Fsample;
   QLineEdit* Ed_FIR1Des_Fcutoff;
@@ -224,6 +227,10 @@ private:
   // Shows the designer's message, refreshes and activates after a design.
   void FinishDesign(int result, const std::string& message);
   void ShowDescription();
+  // Shows the designers' sample rate (FilterDesignSampleRate) on the IIR pages and fills it
+  // into the FIR-1 page's edit: always when `force`, else when the rate changed since it was
+  // last shown (and the edit then only while it still holds the rate filled in last).
+  void ShowDesignSampleRate(bool force);
   // Asks for a file; false on Cancel or a name that does not fit the 255-character field
   // (reported). On OK the name is stored in field[channel].
   bool AskFilterFile(bool save, const QString& title, const QString& filter,
@@ -236,6 +243,8 @@ private:
   int m_timerStarts = 0;
   int m_lastChannel = -1;
   int m_lastNrChannels = -1;
+  double m_lastDesignRate = -1.0;  // rate last shown by ShowDesignSampleRate
+  QString m_lastFsampleText;       // what it filled into Ed_FIR1Des_Fsample
 };
 
 extern TFilterControlForm* FilterControlForm;

@@ -12,7 +12,6 @@
 #include "control/FilterEditChannel.h"
 #include "control/FilterHandover.h"
 #include "control/forms/FilterControlForm.h"
-#include "engine/SndConfig.h"
 #include "platform/NumText.h"
 
 namespace {
@@ -42,7 +41,7 @@ void TFilterControlForm::Btn_CalcIIR1Click()
   in.RippleText = S(Ed_IIR_PercentRipple->text());
   in.PolesText = S(Ed_IIR_NrOfPoles->text());
   in.HighPass = Rbtn_IIR_HighPass->isChecked();
-  in.SampleRate = SndConfig.SampleRate;
+  in.SampleRate = FilterDesignSampleRate();
   std::string message;
   const int r = DesignIIR1Filter(in, &g_EditedDigiFilters[c], &UndoFilter, &g_FilterDescription,
                                  &message);
@@ -71,7 +70,7 @@ void TFilterControlForm::Btn_IIR2_CalculateClick()
 {
   const int c = CorrectFilterEditChannel();
   std::string message;
-  const int r = DesignIIR2Filter(ChainDesign, SndConfig.SampleRate, &g_EditedDigiFilters[c],
+  const int r = DesignIIR2Filter(ChainDesign, FilterDesignSampleRate(), &g_EditedDigiFilters[c],
                                  &UndoFilter, &g_FilterDescription, &message);
   FinishDesign(r, message);
 }
@@ -135,7 +134,7 @@ bool TFilterControlForm::CalcAndApplyIIR3(int channel)
   p.Bandwidth = StrToFloatDef(S(Ed_IIR3_Bandwidth->text()), p.Bandwidth);
   p.Response = Cb_IIR3_ResponseType->currentIndex();
   const int code =
-      CalculateIIRBandpassChain(p.Fcenter, p.Bandwidth, SndConfig.SampleRate, p.Response,
+      CalculateIIRBandpassChain(p.Fcenter, p.Bandwidth, FilterDesignSampleRate(), p.Response,
                                 &EditedFilter(), &ChainDesign);
   Lab_DesignerMessage->setText(code < 0 ? Q(IIR3ErrorText(code)) : QString());
   g_FilterDescription = IIR3Description(ChainDesign.NrOfStages, S(Ed_IIR3_Fcenter->text()),

@@ -114,10 +114,8 @@ bool TSndMainForm::LoadSettingsFile(const std::string& fileName, int /*parts*/)
   CSoundThreadLink& link = SoundThreadLink();
   link.SetSoundInOutWanted(SndConfig.StartSoundInput != 0, SndConfig.StartSoundOutput != 0);
   UpdateSampleRateInfo();
-  g_FreqMixers[0].Enabled.store(SndConfig.FreqMixerEnabled);
-  FreqMixer_SetFrequency(&g_FreqMixers[0], SndConfig.MixerFrequency);
-  g_FreqMixers[1].Enabled.store(SndConfig.SecondMixer.FreqMixerEnabled);
-  FreqMixer_SetFrequency(&g_FreqMixers[1], SndConfig.SecondMixer.MixerFrequency);
+  // Frequency, sideband, DC blocker and enable flag of both mixers, as Apply sets them.
+  FreqMixer_InitBothFromSettings();
   SBR_Brightness->setValue(SndConfig.ColorPalBrightness);
   SBR_Contrast->setValue(SndConfig.ColorPalContrast);
   // The middle of the displayed range as a signal frequency (without the display offset), as

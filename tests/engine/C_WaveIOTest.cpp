@@ -76,6 +76,10 @@ TEST(C_WaveIO, WrittenFilesAreWhatSoxSeesAndReadBackExactly) {
       {8, 1, 8000, 8000, 1001},     // odd data chunk: followed by a pad byte
       {8, 2, 44100.4, 44100, 300},
       {16, 1, 5512, 5512, 64},
+      // The header holds whole Hz: the nearest, ties to the even one (11,025 / 2 is "5512").
+      {16, 1, 5512.5, 5512, 64},
+      {16, 1, 5513.5, 5514, 64},
+      {16, 1, 11025.6, 11026, 64},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bits << " bit " << c.channels << " ch " << c.rate << " Hz");

@@ -298,6 +298,7 @@ struct WaveLogDecimatorTest : ::testing::Test {
     d = std::make_unique<WaveLogDecimator>();
     ResetWaveLogDecimator(d.get());
     SndConfig.SampleRate = 44100;
+    g_ProcessingSampleRate = 44100.0;
     SndConfig.WaveSaveSampleRate = 11025;
     SndConfig.WaveSaveDownsampled = 1;
     SndConfig.WaveSaveAntiAlias = 0;
@@ -320,6 +321,15 @@ TEST_F(WaveLogDecimatorTest, RatiosFromTheTargetRate) {
   }
   SndConfig.WaveSaveDownsampled = 0;
   EXPECT_EQ(InitWaveLogDecimator(d.get()), 44100);
+  // With input decimation the logged blocks run at the processing rate, which the ratio and
+  // the returned rate start from.
+  g_ProcessingSampleRate = 22050.0;
+  EXPECT_EQ(InitWaveLogDecimator(d.get()), 22050.0);
+  SndConfig.WaveSaveDownsampled = 1;
+  SndConfig.WaveSaveAntiAlias = 0;
+  SndConfig.WaveSaveSampleRate = 11025;
+  EXPECT_EQ(InitWaveLogDecimator(d.get()), 11025.0);
+  EXPECT_EQ(d->Ratio, 2);
 }
 
 TEST_F(WaveLogDecimatorTest, PingPongBuffersFillInTurnAndDropWhenBothAreFull) {

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <mutex>
 #include <thread>
@@ -603,6 +605,52 @@ TEST_F(SoundThdTest, DeviceUpdateRetunesBothMixersToTheProcessingRate)
     EXPECT_NEAR(g_FreqMixers[1].OscFrequency, 450.0, 1.0);
   }
   EXPECT_TRUE(TerminateSoundThread());
+}
+
+}  // namespace
+
+namespace {
+
+// The generator into both inputs, blocks driven directly (as the card read does: channel 0
+// refilled with silence each block, channel 1 only when it is processed). In mono the right
+// input is not processed: the tone must not pile up there until its adder reports clipping;
+// in stereo both inputs carry it once per block.
+TEST_F(SoundThdTest, GeneratorGoesOnlyIntoProcessedInputChannels)
+{
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.ConnectGeneratorToInput = 3;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.NoiseOn = 0;
+  for (auto& s : SndConfig.Sine) s.Enabled = false;
+  SndConfig.Sine[0].Enabled = true;
+  SndConfig.Sine[0].SinFreq = 1000.0;
+  SndConfig.Sine[0].SinAmpl = 0.4;  // 13,107: three blocks piled up would clip
+  SndConfig.Sine[0].ParamsChanged = true;
+  for (int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    auto t = std::make_unique<TSoundThread>(true);  // never started: blocks run here
+    g_NrProcessedChannels = channels;
+    for (uint32_t& f : g_SndThdBlockFlags) f = 0;
+    for (int block = 0; block < 20; ++block) {
+      std::memset(t->WorkIn[0], 0, sizeof t->WorkIn[0]);
+      if (channels == 2) std::memset(t->WorkIn[1], 0, sizeof t->WorkIn[1]);
+      ASSERT_EQ(t->ProcessBlock(true, 0.0), kSndThdBlockSize);
+    }
+    double peak[2] = {0, 0};
+    for (int ch = 0; ch < 2; ++ch)
+      for (double v : t->WorkIn[ch]) peak[ch] = std::max(peak[ch], std::fabs(v));
+    EXPECT_NEAR(peak[0], 13107.0, 20.0);
+    EXPECT_EQ(t->InMixClips[0].load(), 0);
+    EXPECT_EQ(t->InMixClips[1].load(), 0);
+    EXPECT_EQ(g_SndThdBlockFlags[SNDTHD_FLAG_GEN_IN0], 1u);
+    if (channels == 1) {
+      EXPECT_EQ(peak[1], 0.0);
+      EXPECT_EQ(g_SndThdBlockFlags[SNDTHD_FLAG_GEN_IN0 + 1], 0u);
+    } else {
+      EXPECT_NEAR(peak[1], 13107.0, 20.0);
+      EXPECT_EQ(g_SndThdBlockFlags[SNDTHD_FLAG_GEN_IN0 + 1], 1u);
+    }
+  }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // channels and length and the recorded samples; a recording cut off by a killed process or a
 // full disk leaves a file sox reads.
 #include <gtest/gtest.h>
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,8 +12,13 @@
 
 #include "common/TestUtil.h"
 #include "engine/BigSampleBuffer.h"
+#include "engine/CSound.h"
+#include "engine/PreciseClock.h"
 #include "engine/SampleRates.h"
+#include "engine/SoundThd.h"
+#include "engine/SoundThdMsgQueue.h"
 #include "engine/WaveLogDecimator.h"
+#include "platform/Threads.h"
 #include "mainwin/WaveAnalysis.h"
 #include "mainwin/WaveRecording.h"
 #include "WaveTestUtil.h"
@@ -290,6 +297,100 @@ TEST(WaveRecording, FullDiskStopsTheRecordingWithAMessage) {
   const auto back = ReadBack(path, 1);
   ASSERT_EQ(back.size(), 3u * 16384);
   EXPECT_EQ(back.back(), 1000);
+}
+
+
+// Frequency of the tone in channel 1 of a wave file as sox reads it: sox prints each frame with
+// its time, taken from the header's rate; the rising zero crossings (interpolated) over the
+// time between the first and the last give the frequency. 0 without two crossings.
+double SoxToneFrequency(const std::string& path) {
+  const std::string text = Run("sox '" + path + "' -t dat - 2>/dev/null");
+  std::istringstream lines(text);
+  std::string line;
+  double prevT = 0, prevV = 0, first = -1, last = -1;
+  int crossings = 0;
+  bool havePrev = false;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == ';') continue;
+    std::istringstream row(line);
+    double t, v;
+    if (!(row >> t >> v)) continue;
+    if (havePrev && prevV < 0 && v >= 0) {
+      const double at = prevT + (t - prevT) * (-prevV) / (v - prevV);
+      if (first < 0) first = at;
+      last = at;
+      ++crossings;
+    }
+    prevT = t, prevV = v, havePrev = true;
+  }
+  return crossings >= 2 && last > first ? (crossings - 1) / (last - first) : 0.0;
+}
+
+// The audio thread records with the input halved (divisor 2 at 11,025 Hz: the chain runs at
+// 5,512.5 Hz) while the generator puts a 500 Hz tone into the input: the input, the output and
+// the I/Q recording (ring 0 mixed at 0 Hz, so I carries the tone) each state the rate of their
+// samples, 5,512 Hz as the header holds it, and read as 500 Hz in sox.
+TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
+  vt_test::TempDir dir;
+  Fixture f;
+  SetMainThread();
+  ResetSoundThdMessageQueue();
+  SndConfig.SampleRate = 11025;
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.StartSoundInput = 0;
+  SndConfig.StartSoundOutput = 0;
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.NoiseOn = 0;
+  for (auto& s : SndConfig.Sine) s.Enabled = false;
+  SndConfig.Sine[0].Enabled = true;
+  SndConfig.Sine[0].SinFreq = 500.0;
+  SndConfig.Sine[0].SinAmpl = 0.3;
+  SndConfig.Sine[0].ParamsChanged = true;
+  SndConfig.ConnectGeneratorToInput = 1;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.StartDigitalFilter = 0;
+  SndConfig.DigitalFilterBypass = 3;
+  SndConfig.Gain[0] = 1.0;
+  SndConfig.FreqMixerEnabled = false;
+  SndConfig.ComplexFFT = 1;
+  SndConfig.ConnectSpectrumToInput = 1;
+  SndConfig.FreqMin = 0;
+  SndConfig.FreqMax = 0;
+  SndConfig.FreqOffset = 0;
+  InitPreciseClock();
+  InitSoundThdGlobals();
+  g_pSound.store(new CSound);
+  struct ThreadGuard {  // ends the thread before the recorder goes
+    ~ThreadGuard() {
+      TerminateSoundThread();
+      CleanupSoundThread();
+    }
+  } guard;
+  g_pSoundThread = new TSoundThread(true);
+  g_pSoundThread->Resume();
+  auto runPasses = [&](uint32_t passes) {
+    const uint32_t start = g_SndThdLoopCount;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (g_SndThdLoopCount - start < passes) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      CheckSynchronize(5);
+      f.rec.FlushWaveRecordBuffers();
+    }
+    return true;
+  };
+  ASSERT_TRUE(runPasses(1));
+  ASSERT_EQ(g_ProcessingSampleRate.load(), 5512.5);
+
+  for (int mode : {WAVE_LOG_INPUT, WAVE_LOG_OUTPUT, WAVE_LOG_IQ}) {
+    SCOPED_TRACE(mode);
+    const std::string path = dir.file("rec" + std::to_string(mode) + ".wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(mode, path));
+    ASSERT_TRUE(runPasses(4));  // 4 x 2,048 samples
+    f.rec.StopWaveRecording();
+    EXPECT_EQ(SoxInfo("-r", path), "5512");
+    EXPECT_EQ(SoxInfo("-c", path), mode == WAVE_LOG_IQ ? "2" : "1");
+    EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+  }
 }
 
 }  // namespace

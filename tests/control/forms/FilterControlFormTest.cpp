@@ -59,6 +59,7 @@ protected:
     SetProgramDirectory(dir.path().string());
     SetDefaultSettings();
     DigiFilter_ResetGlobals();
+    g_ProcessingSampleRate = 0.0;  // not known: the designers take the nominal rate
     g_FilterDescription.clear();
     g_InstanceIndex = 0;
     SetSoundThreadLink(&link);
@@ -300,12 +301,19 @@ TEST_F(FilterFormTest, TimingLabelFromStageTicks)
   EXPECT_EQ(Get<QLabel>("Lab_Message")->text(), "818ns per Calculation");
 }
 
+// With the input halved (divisor 2) the filters run at 5,512.5 Hz: every designer works at
+// that rate, and the pages say so.
 TEST_F(FilterFormTest, DesignButtonsEqualTheDesignFunctions)
 {
   SndConfig.SampleRate = 11025;
+  SndConfig.SampleRateDivisor = 2;
+  g_ProcessingSampleRate = 5512.5;
   Make();
   form->show();
   Tick(3);
+  EXPECT_EQ(Get<QLineEdit>("Ed_FIR1Des_Fsample")->text(), "5512.5");
+  for (const char* label : {"Lab_IIR1_SampleRate", "Lab_IIR2_SampleRate", "Lab_IIR3_SampleRate"})
+    EXPECT_TRUE(Get<QLabel>(label)->text().endsWith(" 5512.5 Hz")) << label;
   g_FilterEditChannel = 1;
   struct Page {
     const char* button;
@@ -317,20 +325,24 @@ TEST_F(FilterFormTest, DesignButtonsEqualTheDesignFunctions)
        [](DigiFilterBlock* b) {
          IIR1DesignInput in;
          in.PolesText = "6";
-         in.SampleRate = 11025;
+         in.SampleRate = 5512.5;
          return DesignIIR1Filter(in, b, nullptr, nullptr, nullptr);
        }},
       {"Btn_IIR2_Calculate",
        [&chain](DigiFilterBlock* b) {
          chain.NrOfStages = 4;
-         return DesignIIR2Filter(chain, 11025, b, nullptr, nullptr, nullptr);
+         return DesignIIR2Filter(chain, 5512.5, b, nullptr, nullptr, nullptr);
        }},
       {"Btn_IIR3_CalcAndApplyOneChn",
        [](DigiFilterBlock* b) {
-         return CalculateIIRBandpassChain(650, 50, 11025, 1, b, nullptr) == IIR3_OK ? 0 : -1;
+         return CalculateIIRBandpassChain(650, 50, 5512.5, 1, b, nullptr) == IIR3_OK ? 0 : -1;
        }},
       {"Btn_CalculateFIR1Designer",
-       [](DigiFilterBlock* b) { return DesignFIR1Filter({}, b, nullptr, nullptr, nullptr); }},
+       [](DigiFilterBlock* b) {
+         FIR1DesignInput in;
+         in.FsampleText = "5512.5";
+         return DesignFIR1Filter(in, b, nullptr, nullptr, nullptr);
+       }},
       {"Btn_FIR2Des_Calculate",
        [](DigiFilterBlock* b) {
          FIR2DesignInput in;
@@ -346,7 +358,6 @@ TEST_F(FilterFormTest, DesignButtonsEqualTheDesignFunctions)
   Tick();  // the page refresh; from here on a typed stage count counts
   Type("Ed_IIR_NrOfPoles", "6");
   Type("Ed_IIR2_TotalStages", "4");
-  Type("Ed_FIR1Des_Fsample", "11025");
   Type("Ed_FIR2Des_NrCoeffs", "31");
   Type("Ed_FIR2Des_NrBands", "2");
   const char* cells[2][4] = {{"0", "0.1", "1", "1"}, {"0.2", "0.5", "0", "1"}};

@@ -13,7 +13,9 @@
 
 #include "control/forms/FilterControlForm.h"
 #include "engine/BigSampleBuffer.h"
+#include "engine/FreqMixer.h"
 #include "engine/MachineConfig.h"
+#include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
 #include "mainwin/SoundEngineLink.h"
@@ -146,6 +148,77 @@ TEST_F(MainWindowTest, BandPassOnTheAudioThreadStartBypassStop)
   form->close();  // closes the filter window too: the default files are written
   EXPECT_FALSE(Read("default.flt").empty());
   EXPECT_FALSE(Read("default.flc").empty());
+  form.reset();
+  delete FilterControlForm;
+  RemoveQtSyncBridge();
+}
+
+// With the input halved (divisor 2 at 11,025 Hz) the filter runs at 5,512.5 Hz: the IIR-3 band
+// pass for 1,000 Hz, designed through the window, must pass the generator's 1,000 Hz tone on
+// the running audio thread (within 3 dB of the bypassed level) and take 500 Hz down by 40 dB.
+// Designed at the card's rate it would sit at 500 Hz instead.
+TEST_F(MainWindowTest, BandPassDesignedWithInputDecimationSitsAtItsFrequency)
+{
+  vt_test::WriteWholeFile(dir.file("SETTINGS.INI"),
+                          "[SOUNDCARD]\nSampleRate=11025\nSampleRateDivisor=2\n"
+                          "[SOUND_THREAD]\nStartSoundInput=0\nStartSoundOutput=0\n"
+                          "StartSignalGenerator=1\nStartSoundThread=1\n"
+                          "[FFT_INPUT]\nRateDivisor=1\n");
+  InstallQtSyncBridge();
+  InstallSoundEngineLink();
+  Make();
+  FilterControlForm = new TFilterControlForm;
+  TFilterControlForm* f = FilterControlForm;
+  ASSERT_NE(g_pSoundThread, nullptr);
+  ASSERT_EQ(SndConfig.SampleRateDivisor.load(), 2);
+  SndConfig.NoiseOn = 0;
+  for (int i = 0; i < kNrSineGens; ++i) {
+    SndConfig.Sine[i].Enabled = i < 2;
+    SndConfig.Sine[i].SinFreq = i == 0 ? 1000.0 : 500.0;
+    SndConfig.Sine[i].SinAmpl = 0.2;
+    SndConfig.Sine[i].Wave = 0;
+    SndConfig.Sine[i].AmMod = false;
+    SndConfig.Sine[i].FmMod = false;
+    SndConfig.Sine[i].ParamsChanged = true;
+  }
+  SndConfig.ConnectGeneratorToInput = 1;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.ConnectSpectrumToInput = 0;
+  SndConfig.ComplexFFT = 0;
+  SndConfig.FreqMixerEnabled = false;
+  g_FreqMixers[0].Enabled.store(false);
+  SndConfig.Gain[0] = 1.0;
+  SndConfig.StartDigitalFilter = 1;
+  SndConfig.DigitalFilterBypass = 1;  // the reference: the tones as they enter the filter
+
+  SoundThreadLink().ResumeThread();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (g_ProcessingSampleRate != 11025.0 / 2 && std::chrono::steady_clock::now() < deadline) {
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(g_ProcessingSampleRate.load(), 11025.0 / 2);
+
+  f->findChild<QLineEdit*>("Ed_IIR3_Fcenter")->setText("1000");
+  f->findChild<QLineEdit*>("Ed_IIR3_Bandwidth")->setText("100");
+  f->findChild<QComboBox*>("Cb_IIR3_ResponseType")->setCurrentIndex(1);  // Butterworth
+  f->findChild<QPushButton*>("Btn_IIR3_CalcAndApplyOneChn")->click();
+
+  const uint64_t fresh = kSegment * kSegments + 2 * kSndThdBlockSize;
+  ASSERT_TRUE(WaitForFreshSamples(fresh)) << "the audio thread delivered no samples";
+  const Levels in = ReadRing();
+  ASSERT_DOUBLE_EQ(in.rate, 11025.0 / 2);
+  ASSERT_NEAR(in.at(1000), in.at(500), 3.0);
+
+  SndConfig.DigitalFilterBypass = 0;  // the band pass runs
+  ASSERT_TRUE(WaitForFreshSamples(fresh));
+  const Levels out = ReadRing();
+  EXPECT_GT(out.at(1000), in.at(1000) - 3.0)
+      << "1,000 Hz: " << out.at(1000) << " dB after the filter, " << in.at(1000) << " dB before";
+  EXPECT_LT(out.at(500), in.at(500) - 40.0)
+      << "500 Hz: " << out.at(500) << " dB after the filter, " << in.at(500) << " dB before";
+
+  form->close();
   form.reset();
   delete FilterControlForm;
   RemoveQtSyncBridge();

@@ -7,10 +7,15 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "engine/FreqMixer.h"
+#include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
 #include "engine/forms/DialogHooks.h"
 #include "interp/forms/MenuDefU.h"
 #include "mainwin/ColorPalette.h"
@@ -173,6 +178,57 @@ TEST_F(ProfileMenuTest, UnwritableProfileKeepsDialogOpen)
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages[0].contains("Unable to write")) << messages[0].toStdString();
   EXPECT_STRNE(SndConfig.UserMenu[0].ProfileName, "busy");
+}
+
+
+// A profile with another sideband and DC blocker: after the load both mixers run what the
+// settings say (as after the configuration dialog's Apply), not what they ran before. The
+// outputs of the loaded mixers equal those of mixers set up afresh from the new settings.
+TEST_F(ProfileMenuTest, ProfileLoadSetsUpBothMixersAsTheSettingsSay)
+{
+  ASSERT_TRUE(!g_pSoundThread || g_pSoundThread->Suspended());  // nobody else mixes
+  g_ProcessingSampleRate = 11025.0;  // the mixers build their tables for it
+  SndConfig.MixerFrequency = 700.0;
+  SndConfig.MixerSideband = 0;
+  SndConfig.MixerDcReject = false;
+  SndConfig.FreqMixerEnabled = true;
+  FreqMixer_Init(&g_FreqMixers[0], 700.0, 0, false, true);
+  FreqMixer_Init(&g_FreqMixers[1], 450.0, 0, false, true);
+  // The second chain has no keys of its own: its settings change without its mixer.
+  SndConfig.SecondMixer.MixerFrequency = 450.0;
+  SndConfig.SecondMixer.MixerSideband = 4;
+  SndConfig.SecondMixer.MixerDcReject = true;
+  SndConfig.SecondMixer.FreqMixerEnabled = true;
+  vt_test::WriteWholeFile(dir.file("ssb.usr"),
+                          "[ABOUT]\r\nIncludes=0\r\n[CIRCUIT]\r\nFreqMixerEnabled=1\r\n"
+                          "MixerFrequency=700\r\nMixerSideband=3\r\nMixerDcReject=1\r\n");
+  ASSERT_TRUE(form->LoadSettingsFile("ssb.usr", 0));
+  ASSERT_EQ(SndConfig.MixerSideband.load(), 3);
+  ASSERT_TRUE(SndConfig.MixerDcReject.load());
+
+  const struct {
+    int ch;
+    double freq;
+    int sideband;
+  } cases[] = {{0, 700.0, 3}, {1, 450.0, 4}};
+  std::vector<double> in(2048);
+  for (size_t i = 0; i < in.size(); ++i)
+    in[i] = 3000.0 + 8000.0 * std::sin(2 * M_PI * 1000.0 * double(i) / 11025.0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ch);
+    FreqMixerChain& m = g_FreqMixers[c.ch];
+    EXPECT_EQ(m.Sideband, c.sideband);
+    EXPECT_TRUE(m.DcReject);
+    EXPECT_TRUE(m.Enabled.load());
+    EXPECT_GT(m.TableLength.load(), 2);  // mixing, not passing the input on
+    auto fresh = std::make_unique<FreqMixerChain>();
+    FreqMixer_Clear(fresh.get());
+    FreqMixer_Init(fresh.get(), c.freq, c.sideband, true, true);
+    std::vector<double> got(in.size()), want(in.size());
+    FreqMixer_Process(&m, in.data(), got.data(), int(in.size()));
+    FreqMixer_Process(fresh.get(), in.data(), want.data(), int(in.size()));
+    for (size_t i = 0; i < in.size(); ++i) ASSERT_EQ(got[i], want[i]) << i;
+  }
 }
 
 }  // namespace
