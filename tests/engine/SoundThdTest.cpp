@@ -614,7 +614,8 @@ namespace {
 // The generator into both inputs, blocks driven directly (as the card read does: channel 0
 // refilled with silence each block, channel 1 only when it is processed). In mono the right
 // input is not processed: the tone must not pile up there until its adder reports clipping;
-// in stereo both inputs carry it once per block.
+// in stereo both inputs carry it once per block. 750 Hz is 64 whole cycles per block at
+// 48,000 Hz, so blocks added onto each other would add up in phase.
 TEST_F(SoundThdTest, GeneratorGoesOnlyIntoProcessedInputChannels)
 {
   SndConfig.StartSignalGenerator = 1;
@@ -623,7 +624,7 @@ TEST_F(SoundThdTest, GeneratorGoesOnlyIntoProcessedInputChannels)
   SndConfig.NoiseOn = 0;
   for (auto& s : SndConfig.Sine) s.Enabled = false;
   SndConfig.Sine[0].Enabled = true;
-  SndConfig.Sine[0].SinFreq = 1000.0;
+  SndConfig.Sine[0].SinFreq = 750.0;
   SndConfig.Sine[0].SinAmpl = 0.4;  // 13,107: three blocks piled up would clip
   SndConfig.Sine[0].ParamsChanged = true;
   for (int channels : {1, 2}) {
