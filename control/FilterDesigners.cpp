@@ -22,8 +22,6 @@ void SaveUndo(const DigiFilterBlock* edited, DigiFilterBlock* undo) {
 }
 }  // namespace
 
-// ---------------------------------------------------------------- IIR-1
-
 double FilterDesignSampleRate() {
   const double rate = g_ProcessingSampleRate;
   if (rate > 0.0 && std::isfinite(rate)) return rate;
@@ -31,6 +29,8 @@ double FilterDesignSampleRate() {
 }
 
 std::string SampleRateText(double rate) { return FormatFloat("0.###", rate); }
+
+// ---------------------------------------------------------------- IIR-1
 
 int DesignIIR1Filter(const IIR1DesignInput& in, DigiFilterBlock* edited, DigiFilterBlock* undo,
                      FilterDescription* desc, std::string* message) {
