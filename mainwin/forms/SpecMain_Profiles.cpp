@@ -60,6 +60,7 @@ void TSndMainForm::ApplyQuickPreset(int preset)
 {
   LoadQuickSettings(preset);
   g_RedrawRequestMask = REDRAW_ALL;
+  FreqMixer_InitBothFromSettings();  // the presets set the mixer (off, no sideband) too
 }
 
 void TSndMainForm::Menu_SlowCW4Click() { ApplyQuickPreset(1); }

@@ -231,4 +231,23 @@ TEST_F(ProfileMenuTest, ProfileLoadSetsUpBothMixersAsTheSettingsSay)
   }
 }
 
+
+// A quick preset sets the first mixer off, double sideband, no DC blocker: the running mixer
+// follows at once instead of going on mixing as before.
+TEST_F(ProfileMenuTest, QuickPresetSetsUpTheMixerAsTheSettingsSay)
+{
+  g_ProcessingSampleRate = 11025.0;
+  SndConfig.MixerSideband = 3;
+  SndConfig.MixerDcReject = true;
+  SndConfig.FreqMixerEnabled = true;
+  FreqMixer_Init(&g_FreqMixers[0], 1200.0, 3, true, true);
+  Action("Menu_SlowCW4")->trigger();
+  ASSERT_FALSE(SndConfig.FreqMixerEnabled.load());
+  ASSERT_EQ(SndConfig.MixerSideband.load(), 0);
+  EXPECT_FALSE(g_FreqMixers[0].Enabled.load());
+  EXPECT_EQ(g_FreqMixers[0].Sideband, 0);
+  EXPECT_FALSE(g_FreqMixers[0].DcReject);
+  EXPECT_NEAR(g_FreqMixers[0].OscFrequency, SndConfig.MixerFrequency.load(), 10.0);
+}
+
 }  // namespace
