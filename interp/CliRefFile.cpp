@@ -95,22 +95,50 @@ int CLI_FileRead(CliFileReader* reader, int count, char* dest)
   return delivered;
 }
 
-int CLI_FileReadLine(CliFileReader* reader, int maxLen, char* dest)
+namespace {
+
+// The bytes of one line up to its end (CR, LF or CR LF, dropped) to keep(c), which returns false
+// to stop before the next byte.
+template <typename Keep>
+void ReadLineBytes(CliFileReader* reader, Keep keep)
 {
-  if (reader->handle < 0) return -1;
-  int len = 0;
   char c;
-  while (len < maxLen && CLI_FileRead(reader, 1, &c) == 1) {
+  while (CLI_FileRead(reader, 1, &c) == 1) {
     if (c == '\n' && reader->afterCR) {  // the LF of a CR LF pair
       reader->afterCR = 0;
       continue;
     }
     reader->afterCR = (c == '\r');
     if (c == '\r' || c == '\n') break;
-    dest[len++] = c;
+    if (!keep(c)) break;
+  }
+}
+
+}  // namespace
+
+int CLI_FileReadLine(CliFileReader* reader, int maxLen, char* dest)
+{
+  if (reader->handle < 0) return -1;
+  int len = 0;
+  if (len < maxLen) {
+    ReadLineBytes(reader, [&](char c) {
+      dest[len++] = c;
+      return len < maxLen;
+    });
   }
   dest[len] = '\0';
   return len;
+}
+
+int CLI_FileReadWholeLine(CliFileReader* reader, size_t maxLen, std::string* dest)
+{
+  dest->clear();
+  if (reader->handle < 0) return -1;
+  ReadLineBytes(reader, [&](char c) {
+    if (dest->size() < maxLen) dest->push_back(c);
+    return true;
+  });
+  return static_cast<int>(dest->size());
 }
 
 int CLI_WriteString(int handle, const char* text)

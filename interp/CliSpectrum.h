@@ -1,6 +1,8 @@
 #pragma once
 // The interpreter's spectrum records, its spectrum functions (avrg, noise, peak), the
 // reference subtraction and the reference-spectrum text file "*.ref". GUI thread only.
+#include <string>
+
 #include "interp/SpectrumBuffer.h"
 
 // The newest spectrum line (copied in by the main window after every line), the reference
@@ -57,6 +59,11 @@ int CLI_FileRead(CliFileReader* reader, int count, char* dest);
 // line and is dropped; a longer line continues as the next one. Returns its length, or -1
 // when no file is open. At the end of the input it returns 0 with eof set.
 int CLI_FileReadLine(CliFileReader* reader, int maxLen, char* dest);
+// One whole line, however long: CR, LF or CR LF ends it and is dropped; the first maxLen bytes
+// go into dest (replaced), the rest of the line is read and dropped, so a long line never turns
+// into a second one. Returns the bytes kept, or -1 when no file is open; at the end of the input
+// 0 with eof set.
+int CLI_FileReadWholeLine(CliFileReader* reader, size_t maxLen, std::string* dest);
 // Writes the text; returns the bytes written, 0 for an invalid handle or a failed write.
 int CLI_WriteString(int handle, const char* text);
 

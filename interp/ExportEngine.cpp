@@ -116,6 +116,7 @@ CExportEngine& ExportEngine()
 
 void CExportEngine::LoadSettings(const std::string& fileName)
 {
+  const std::string previousName = g_ExportFileName;
   // An empty name reads nothing: every key takes its default.
   const IniFile ini(fileName.empty() ? std::string() : FullPath(fileName));
   g_ExportColumnCount = std::clamp(ini.ReadInteger(kFormatSection, "NrOfColumns", 5), 1, EXPORT_MAX_COLUMNS);
@@ -137,6 +138,21 @@ void CExportEngine::LoadSettings(const std::string& fileName)
   g_ExportWriteIntervalSec =
       StrToFloatDef(ini.ReadString(kActionsSection, "WriteIntervalSec", ""), g_ExportWriteIntervalSec);
   g_ExportDefinitionChanged = 0;
+  CloseFileUnlessKept(previousName);
+}
+
+void CExportEngine::CloseFileUnlessKept(const std::string& previousName)
+{
+  if (!g_ExportActive || previousName != g_ExportFileName) CloseFile();
+}
+
+void CExportEngine::ChangeDefinitionFile(const std::string& previousFile, const std::string& fileName)
+{
+  // The running definition belongs to the previous file: its unsaved changes are kept there,
+  // never written into the new one.
+  if (g_ExportDefinitionChanged && !previousFile.empty()) SaveSettings(previousFile);
+  LoadSettings(fileName);
+  if (RefreshGrid && WindowVisible()) RefreshGrid();
 }
 
 bool CExportEngine::SaveSettings(const std::string& fileName)

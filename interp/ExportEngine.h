@@ -24,7 +24,16 @@ public:
   CExportEngine& operator=(const CExportEngine&) = delete;
 
   // Reads the definition file (missing file or keys: the defaults), clears the changed flag.
+  // An open export file is closed when the definition read names another file or is inactive,
+  // so the next line goes where the definition says.
   void LoadSettings(const std::string& fileName);
+  // After the definition changed (window apply, definition load): closes the open file unless
+  // the export is still active and writes to previousName.
+  void CloseFileUnlessKept(const std::string& previousName);
+  // Switches to another definition file (a profile named it): unsaved changes of the running
+  // definition go to previousFile first, then the new file is read (LoadSettings) and the
+  // visible window shows it.
+  void ChangeDefinitionFile(const std::string& previousFile, const std::string& fileName);
   // Writes it, reports, clears the changed flag and stamps the save time. A failure (no name,
   // a file that cannot be written) is reported once to the command window and the debug
   // messages and also clears the flag; nothing is thrown. True when written.

@@ -35,3 +35,7 @@ void Export_SaveSettings(const char* fileName) {
   else
     ExportEngine().SaveSettings(fileName ? fileName : "");
 }
+
+void Export_ChangeDefinitionFile(const char* previousFile, const char* fileName) {
+  ExportEngine().ChangeDefinitionFile(previousFile ? previousFile : "", fileName ? fileName : "");
+}

@@ -15,3 +15,7 @@ void Export_InstallHandlers(std::function<void()> onSpectrum,
 void Export_OnSpectrum();
 // Writes the definition file; a failure is reported and never thrown.
 void Export_SaveSettings(const char* fileName);
+// The definition file name changed (a profile was loaded): unsaved changes go to the previous
+// file, the definition is read from the new one and the export file is closed when the new
+// definition names another file.
+void Export_ChangeDefinitionFile(const char* previousFile, const char* fileName);

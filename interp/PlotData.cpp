@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,17 @@ bool WriteAt(int fd, const void* buf, size_t len, off_t offset)
     len -= static_cast<size_t>(n);
     offset += n;
   }
+  return true;
+}
+
+// Whether the mapped file is now shorter than its mapping (another program cut it): touching a
+// page beyond its end would raise SIGBUS. A failed fstat counts as unchanged.
+bool MappingShrank(const T_PlotData* pd, uint64_t* fileSize)
+{
+  if (pd->State != PLOT_STATE_FILE || !pd->View || pd->FileHandle < 0) return false;
+  struct stat st{};
+  if (fstat(pd->FileHandle, &st) != 0 || static_cast<uint64_t>(st.st_size) >= pd->MappingSize) return false;
+  if (fileSize) *fileSize = static_cast<uint64_t>(st.st_size);
   return true;
 }
 
@@ -154,7 +166,8 @@ void PlotData_FreeMemory(T_PlotData* pd)
 void PlotData_CloseFile(T_PlotData* pd)
 {
   if (pd->State == PLOT_STATE_FILE) {
-    if (pd->Writable && pd->HeaderDirty && pd->View) {
+    // A file cut short meanwhile keeps what is left of it: its header page may be gone.
+    if (pd->Writable && pd->HeaderDirty && pd->View && !MappingShrank(pd, nullptr)) {
       std::memcpy(pd->View, &pd->Header, sizeof pd->Header);
       pd->HeaderDirty = 0;
     }
@@ -200,11 +213,68 @@ void PlotData_AllocMemory(T_PlotData* pd, int records)
   pd->Header.WriteIndex = 0;
 }
 
+bool PlotData_CheckMapping(T_PlotData* pd)
+{
+  uint64_t fileSize = 0;
+  if (!MappingShrank(pd, &fileSize)) return true;
+
+  // Cut short by someone else: every page beyond the new end would fault on access. The whole
+  // records that still lie inside the file move into a memory block with the same ring state;
+  // the rest of the slots start cleared (time 0, never drawn).
+  const T_PlotFileHeader header = pd->Header;
+  const uint32_t stride = pd->RecordStride;
+  const uint64_t bytes = uint64_t{stride} * header.MaxRecords;
+  uint64_t keep = fileSize > header.DataOffset ? fileSize - header.DataOffset : 0;
+  keep = std::min(keep, std::min(bytes, pd->DataBytes));
+  if (stride > 0) keep -= keep % stride;
+  void* block = bytes > 0 && bytes < PLOT_MAX_MAPPING ? std::calloc(1, bytes) : nullptr;
+  if (block && keep > 0) std::memcpy(block, pd->Data, keep);
+
+  // The mapping goes without writing the header back: its page may lie beyond the end too.
+  pd->HeaderDirty = 0;
+  munmap(pd->View, pd->MappingSize);
+  pd->View = nullptr;
+  pd->Data = nullptr;
+  pd->DataBytes = 0;
+  pd->RecordStride = 0;
+  pd->State = PLOT_STATE_CLOSED;
+  PlotData_CloseFile(pd);
+  if (block) {
+    pd->Header = header;
+    pd->Data = static_cast<uint8_t*>(block);
+    pd->DataBytes = bytes;
+    pd->RecordStride = stride;
+    pd->State = PLOT_STATE_MEMORY;
+  }
+  DebugPrintf(kLevelError, 0.0,
+              "The plot file shrank to %llu bytes while in use; the plot history goes on in memory (%llu records kept).",
+              static_cast<unsigned long long>(fileSize),
+              static_cast<unsigned long long>(stride > 0 ? keep / stride : 0));
+  return false;
+}
+
+namespace {
+
+bool SlotInRange(const T_PlotData* pd, int index)
+{
+  return index >= 0 && static_cast<uint32_t>(index) < pd->Header.MaxRecords && pd->Data &&
+         pd->RecordStride <= sizeof(T_PlotDataRecord) &&
+         (static_cast<uint64_t>(index) + 1) * pd->RecordStride <= pd->DataBytes;
+}
+
+bool PutRecordChecked(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
+{
+  if (!SlotInRange(pd, index)) return false;
+  std::memcpy(pd->Data + static_cast<uint64_t>(index) * pd->RecordStride, rec, pd->RecordStride);
+  return true;
+}
+
+}  // namespace
+
 bool PlotData_GetRecord(T_PlotData* pd, int index, T_PlotDataRecord* rec)
 {
-  if (index < 0 || static_cast<uint32_t>(index) >= pd->Header.MaxRecords || !pd->Data ||
-      pd->RecordStride > sizeof *rec ||
-      (static_cast<uint64_t>(index) + 1) * pd->RecordStride > pd->DataBytes) {
+  PlotData_CheckMapping(pd);
+  if (!SlotInRange(pd, index)) {
     PlotData_ClearRecord(rec);
     return false;
   }
@@ -214,16 +284,13 @@ bool PlotData_GetRecord(T_PlotData* pd, int index, T_PlotDataRecord* rec)
 
 bool PlotData_PutRecord(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
 {
-  if (index < 0 || static_cast<uint32_t>(index) >= pd->Header.MaxRecords || !pd->Data ||
-      pd->RecordStride > sizeof *rec ||
-      (static_cast<uint64_t>(index) + 1) * pd->RecordStride > pd->DataBytes)
-    return false;
-  std::memcpy(pd->Data + static_cast<uint64_t>(index) * pd->RecordStride, rec, pd->RecordStride);
-  return true;
+  PlotData_CheckMapping(pd);
+  return PutRecordChecked(pd, index, rec);
 }
 
 bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool advance)
 {
+  PlotData_CheckMapping(pd);
   T_PlotFileHeader& h = pd->Header;
   int index = h.WriteIndex < h.MaxRecords ? static_cast<int>(h.WriteIndex) : 0;
   if (advance && h.MaxRecords > 0) {
@@ -232,7 +299,7 @@ bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool adva
     if (h.HighestIndex <= h.WriteIndex) h.HighestIndex = h.WriteIndex;
     pd->HeaderDirty = 1;
   }
-  const bool ok = PlotData_PutRecord(pd, index, rec);
+  const bool ok = PutRecordChecked(pd, index, rec);
   // The header image goes into the mapping after the record: a reader of the file never sees
   // an index whose record is not there yet.
   if (pd->State == PLOT_STATE_FILE && pd->Writable && pd->View)

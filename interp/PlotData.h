@@ -16,6 +16,10 @@
 // PlotData_StoreRecord is the one writer; it brings the mapped file header up to date after each
 // record, so a killed program loses neither records nor indices.
 //
+// A plot file that another program cuts short while it is mapped would fault (SIGBUS) at the
+// next access of a page beyond its new end: every record access and store checks the size
+// first (PlotData_CheckMapping) and, when the file shrank, goes on with a memory history.
+//
 // Files are opened O_RDWR | O_CREAT and locked with flock(LOCK_EX | LOCK_NB): a second open, by
 // this or another process, fails. Only an empty file is taken as new; a non-empty file without
 // the header magic is refused and never written. Failures go to DebugPrintf, level 20 (errors)
@@ -122,6 +126,13 @@ void PlotData_InitChannelInfo(T_PlotDataChannelInfo* info, const T_WatchList* wl
                               T_PlotData* pd);
 long long PlotData_CalcFileSize(int records, int channels);
 void Plot_ClampInt(int* value, int lower, int upper);
+
+// State 2 only: when the file has become shorter than the mapping, unmaps and closes it and
+// goes on in memory (state 1) with the same ring state, the whole records still inside the file
+// and the other slots cleared; reports it at level 20. False when it switched (or, out of memory,
+// closed), true otherwise. Get, put and store call it before they touch the mapping; a close
+// leaves the header of such a file alone.
+bool PlotData_CheckMapping(T_PlotData* pd);
 
 // The store of every writer (recording step, import, benchmark): the ring rule, then the record
 // at the new index, then the ring indices (the whole header image) into the mapped file header

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/DebugU1.h"
 #include "engine/MiscUtils.h"
@@ -130,14 +131,22 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   PlotData_ClearRecord(&rec);
   rec.Time = t0;
 
-  char line[PLOT_IMPORT_MAX_LINE + 1];
+  std::string text;
   char title[kTitleMax + 1];
   bool headerFound = false;
   int emptyLines = 0;
 
   // Header search.
+  bool firstLine = true;
   while (!headerFound && !reader.eof && emptyLines < kMaxEmptyLines) {
-    const int len = CLI_FileReadLine(&reader, PLOT_IMPORT_MAX_LINE, line);
+    int len = CLI_FileReadWholeLine(&reader, PLOT_IMPORT_MAX_LINE, &text);
+    // A UTF-8 byte-order mark (as some editors write) is no part of the first title.
+    if (firstLine && len >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+      text.erase(0, 3);
+      len -= 3;
+    }
+    firstLine = false;
+    const char* const line = text.c_str();
     if (len <= 0) {
       if (reader.eof || len < 0) break;
       ++emptyLines;
@@ -189,12 +198,12 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   // Data lines.
   if (headerFound && params->MatchedCount > 0) {
     while (!reader.eof) {
-      const int len = CLI_FileReadLine(&reader, PLOT_IMPORT_MAX_LINE, line);
+      const int len = CLI_FileReadWholeLine(&reader, PLOT_IMPORT_MAX_LINE, &text);
       if (len <= 0) {
         if (len < 0) break;
         continue;
       }
-      const char* p = line;
+      const char* p = text.c_str();
       for (int c = 0; InColumn(p, sep) && c < PLOT_IMPORT_MAX_COLUMNS; ++c) {
         if (c + 1 == params->TimeColumn) {
           double t;

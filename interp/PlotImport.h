@@ -3,15 +3,17 @@
 // are matched to the watch channels by title (case-sensitive); a column titled "date", "time" or
 // "date_time" (any case) carries the time stamp; a column may hold "min,max,avg" numbers. Each
 // data line becomes one record stored at the next ring position (PlotData_StoreRecord).
-// Lines are read up to 299 characters (a longer line continues as the next one), at most 40
-// columns; CR, LF and CR LF end lines. GUI thread only.
+// Lines are read whole (up to 65,535 characters are looked at; the rest of a longer line is
+// dropped, never taken as another line), at most 40 columns; CR, LF and CR LF end lines. A UTF-8
+// byte-order mark at the start of the file is skipped. GUI thread only.
+#include <cstddef>
 #include <cstdint>
 
 #include "interp/PlotData.h"
 #include "interp/WatchList.h"
 
 constexpr int PLOT_IMPORT_MAX_COLUMNS = 40;
-constexpr int PLOT_IMPORT_MAX_LINE = 299;
+constexpr size_t PLOT_IMPORT_MAX_LINE = 65535;
 
 struct PlotImportParams {
   char FileName[256];

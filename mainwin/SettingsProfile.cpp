@@ -8,6 +8,7 @@
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "interp/CliSpectrum.h"
+#include "interp/ExportSeam.h"
 #include "interp/ProfileInfo.h"
 #include "interp/ProfileSeam.h"
 #include "mainwin/ColorPalette.h"
@@ -34,8 +35,13 @@ bool Profile_LoadFile(const std::string& fileName, std::string* error)
     return false;
   }
 
+  const std::string previousDefinition = SndConfig.DefinitionFileName;
   LoadSettingsFromIni(path, SETTINGS_PART_PROCESS);  // also "ABOUT": SndConfig.AboutIncludes
   g_RedrawRequestMask = REDRAW_ALL;
+  // A profile that names another export definition brings that definition along; otherwise
+  // the next automatic save would write the running one into the profile's file.
+  if (previousDefinition != SndConfig.DefinitionFileName)
+    Export_ChangeDefinitionFile(previousDefinition.c_str(), SndConfig.DefinitionFileName);
 
   const int includes = SndConfig.AboutIncludes;
   if (includes & SETTINGS_PART_FILTERS) {

@@ -345,7 +345,7 @@ void TExportForm::ApplyGrid()
   CopyTextToField(g_ExportFileName, Ed_ExportFileName->text(), 255);
   g_ExportUsePreciseInterval = Chk_UsePreciseInterval->isChecked() ? 1 : 0;
   g_ExportWriteIntervalSec = StrToFloatDef(Ed_PreciseInterval->text().trimmed().toStdString(), g_ExportWriteIntervalSec);
-  if (!g_ExportActive || oldName != g_ExportFileName) ExportEngine().CloseFile();
+  ExportEngine().CloseFileUnlessKept(oldName);
   g_ExportDefinitionChanged = 1;
 }
 

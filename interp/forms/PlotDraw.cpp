@@ -388,12 +388,14 @@ void Plot_DrawSegment(QImage& bmp, T_WatchList* wl, int x, int y, int channel, i
   prevValid = true;
 }
 
-void Plot_DrawNewSamples(QImage& bmp, T_WatchList* wl, const T_PlotDataRecord& rec, int xOffset)
+void Plot_DrawNewSamples(QImage& bmp, T_WatchList* wl, const T_PlotDataRecord& rec, int xOffset,
+                         int recordChannels)
 {
   const T_PlotRect& a = wl->PlotArea;
   const int x = a.right - xOffset;
   if (x < a.left) return;
-  for (int ch = 0; ch < ChannelLimit(wl); ++ch) {
+  const int channels = std::min(ChannelLimit(wl), std::max(recordChannels, 0));
+  for (int ch = 0; ch < channels; ++ch) {
     const T_WatchPen& pen = wl->Pens[ch];
     if (pen.PenShowWhat == 0 || pen.PenDisplayStyle == 0) continue;
     const double v[3] = {rec.Channel[ch].Min, rec.Channel[ch].Max, rec.Channel[ch].Average};

@@ -37,4 +37,7 @@ void Plot_ClearDiagram(QImage& bmp, T_WatchList* wl);
 void Plot_ScrollLeft(QImage& bmp, T_WatchList* wl, int pixels);
 
 void Plot_DrawSegment(QImage& bmp, T_WatchList* wl, int x, int y, int channel, int curve);
-void Plot_DrawNewSamples(QImage& bmp, T_WatchList* wl, const T_PlotDataRecord& rec, int xOffset);
+// One record's points at x offset xOffset; only channels below both the watch list's count and
+// recordChannels (the count the record was stored with) are drawn.
+void Plot_DrawNewSamples(QImage& bmp, T_WatchList* wl, const T_PlotDataRecord& rec, int xOffset,
+                         int recordChannels);

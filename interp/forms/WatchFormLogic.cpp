@@ -56,6 +56,22 @@ int FieldInt(const QLineEdit* e, int def)
   return static_cast<int>(v);
 }
 
+// The label of the channels the plot data hold: an existing file keeps its own count, which
+// may differ from the count asked for; with nothing open, the watch list's count.
+QString ChannelsInUseText()
+{
+  const uint32_t n = g_PlotData.State != PLOT_STATE_CLOSED ? g_PlotData.Header.Channels : g_WatchList.ChannelCount;
+  return QString("( %1 used in file)").arg(n);
+}
+
+// Reads a slot for drawing: the record is cleared first (the slots hold only the file's
+// channels), and a slot never written (time 0) gives nothing to draw.
+bool ReadRecordToDraw(int slot, T_PlotDataRecord* rec)
+{
+  PlotData_ClearRecord(rec);
+  return PlotData_GetRecord(&g_PlotData, slot, rec) && rec->Time != 0.0;
+}
+
 class BusyScope {
 public:
   explicit BusyScope(int& counter) : m_Counter(counter) { ++m_Counter; }
@@ -118,7 +134,7 @@ void TWatchForm::FieldsToControls()
   BusyScope busy(m_Fields.BusyCount);
   Ed_PlotMaxSamples->setText(QString::fromStdString(m_Fields.PlotMaxSamples));
   Ed_PlotMaxChannels->setText(QString::fromStdString(m_Fields.PlotMaxChannels));
-  Lab_ChannelsInUse->setText(QString("( %1 used in file)").arg(g_WatchList.ChannelCount));
+  Lab_ChannelsInUse->setText(ChannelsInUseText());
   Ed_PlotFileName->setText(QString::fromStdString(m_Fields.PlotFileName));
   Ed_ImportFile->setText(QString::fromStdString(m_Fields.PlotExportName));
   Ed_TimeColumn->setText(QString::fromStdString(m_Fields.PlotExportTimeColumn));
@@ -234,7 +250,7 @@ void TWatchForm::ShowSettings()
   Chk_ShowMax->setChecked(pen.PenShowWhat & 2);
   Chk_ShowAvrg->setChecked(pen.PenShowWhat & 4);
   Ed_PlotMaxChannels->setText(QString::number(wl.ChannelCount));
-  Lab_ChannelsInUse->setText(QString("( %1 used in file)").arg(wl.ChannelCount));
+  Lab_ChannelsInUse->setText(ChannelsInUseText());
   Ed_TimeFormat->setText(QString::fromLatin1(wl.TimeLabelFormat));
   Ed_DateFormat->setText(QString::fromLatin1(wl.DateLabelFormat));
   Cb_SmallMarker->setCurrentIndex(std::clamp(static_cast<int>(wl.SmallMarker), 0, 6));
@@ -281,7 +297,7 @@ void TWatchForm::ApplySettings()
   const int channels = FieldInt(Ed_PlotMaxChannels, static_cast<int>(wl.ChannelCount));
   if (channels != static_cast<int>(wl.ChannelCount)) {
     ShowMessage("You must start a new plot data file after changing the number of channels");
-    Lab_ChannelsInUse->setText(QString("( %1 used in file)").arg(wl.ChannelCount));
+    Lab_ChannelsInUse->setText(ChannelsInUseText());
     wl.ChannelCount = static_cast<uint32_t>(std::clamp(channels, 1, WATCH_MAX_CHANNELS));
   }
   Watch_CopyText(wl.TimeLabelFormat, sizeof wl.TimeLabelFormat, Ed_TimeFormat->text().toLatin1().constData(), 80);
@@ -449,7 +465,6 @@ void TWatchForm::OpenPlotData(const QString& fileName)
   int records = FieldInt(Ed_PlotMaxSamples, 2000);
   Plot_ClampInt(&records, 100, 10000);
   g_WatchList.ChannelCount = static_cast<uint32_t>(channels);
-  Lab_ChannelsInUse->setText(QString("( %1 used in file)").arg(channels));
   PlotData_CloseFile(&g_PlotData);
   PlotData_FreeMemory(&g_PlotData);
   m_Fields.TakeOver = true;
@@ -459,6 +474,7 @@ void TWatchForm::OpenPlotData(const QString& fileName)
     g_PlotData.Header.Channels = static_cast<uint32_t>(channels);
     PlotData_AllocMemory(&g_PlotData, records);
   }
+  Lab_ChannelsInUse->setText(ChannelsInUseText());
   ShowSettings();
   EvalMarkerIntervals();
   UpdatePlot(true, false);
@@ -479,13 +495,18 @@ void TWatchForm::ReplayHistory()
   for (auto& row : wl.PrevValid)
     for (bool& v : row) v = false;
   int slot = start;
-  // The finished records, oldest first; the newest finished one lands in the newest column.
+  bool first = true;
+  // The finished records, oldest first; the newest finished one lands in the newest column. A
+  // slot never written leaves its column empty.
   for (int age = n - 1; age >= 0; --age) {
     T_PlotDataRecord rec;
-    if (!PlotData_GetRecord(&pd, slot, &rec)) break;
-    if (age == n - 1) wl.FirstDrawnTime = wl.FirstDrawnTime2 = rec.Time;
-    Plot_DrawTimeMarkers(m_Diagram, &wl, age, rec.Time);
-    Plot_DrawNewSamples(m_Diagram, &wl, rec, age);
+    if (slot < 0 || static_cast<uint32_t>(slot) >= pd.Header.MaxRecords) break;
+    if (ReadRecordToDraw(slot, &rec)) {
+      if (first) wl.FirstDrawnTime = wl.FirstDrawnTime2 = rec.Time;
+      first = false;
+      Plot_DrawTimeMarkers(m_Diagram, &wl, age, rec.Time);
+      Plot_DrawNewSamples(m_Diagram, &wl, rec, age, static_cast<int>(pd.Header.Channels));
+    }
     ++slot;
     if (slot >= static_cast<int>(pd.Header.MaxRecords) || slot > static_cast<int>(pd.Header.HighestIndex)) slot = 0;
   }
@@ -518,9 +539,13 @@ void TWatchForm::UpdatePlot(bool fullRedraw, bool drawNewest)
     const uint32_t w = g_PlotData.Header.WriteIndex;
     const int slot = w > 0 ? static_cast<int>(w) - 1 : static_cast<int>(g_PlotData.Header.MaxRecords) - 1;
     T_PlotDataRecord rec;
-    if (PlotData_GetRecord(&g_PlotData, slot, &rec)) {
+    if (ReadRecordToDraw(slot, &rec)) {
       wl.Axes[3].NewestColumn = wl.PlotArea.right - 1;
-      Plot_DrawNewSamples(m_Diagram, &wl, rec, 0);
+      Plot_DrawNewSamples(m_Diagram, &wl, rec, 0, static_cast<int>(g_PlotData.Header.Channels));
+    } else {
+      // Nothing in this column: the curves start again after it.
+      for (auto& row : wl.PrevValid)
+        for (bool& v : row) v = false;
     }
   }
   Img_Plot->update();

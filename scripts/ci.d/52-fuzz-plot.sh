@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the plot-history readers with libFuzzer (clang, AddressSanitizer, UBSan): arbitrary
-# bytes opened as an existing plot file, and arbitrary text imported as a table, 15 s each.
+# bytes opened as an existing plot file (and cut short while mapped), and arbitrary text
+# imported as a table, 15 s each.
 # The interpreter, engine and platform sources go into one archive, so each target links only
 # what it uses. Exits non-zero on any crash, leak or sanitizer report.
 # Arguments: source directory, build directory. FUZZ_SECONDS overrides the time per target.
@@ -54,6 +55,8 @@ tables = {
     'tab': b'\x00time\tChn0\tChn1\n2020-01-02 03:04:05\t1.5\t-2\n\n2020-01-02 03:04:15\t3,4,5\t4e3\n',
     'semi': b'\x01date=1000000000;Chn0;array=\nnone;5\r\nx;6\r\n',
     'plain': b'\x08; comment\n\n\nChn0\n7\n8\n',
+    'bom-long': b'\x00\xef\xbb\xbftime\t' + b'\t'.join(b'Chn%d' % i for i in range(20)) + b'\n2020-01-02 03:04:05\t'
+                + b'\t'.join(b'-1234.5678901,-1234.5678901,%d' % i for i in range(20)) + b'\n',
 }
 for name, text in tables.items():
     open(out + '/seeds-import/' + name + '.txt', 'wb').write(text)

@@ -398,4 +398,66 @@ TEST_F(PlotDataTest, ClampInt)
   }
 }
 
+// A mapped file cut short by another program: no access may touch a page beyond its new end
+// (SIGBUS). The buffer goes on in memory with the same ring, the whole records still in the file
+// and the rest cleared; a store and a close work; the file is not written again.
+TEST_F(PlotDataTest, ShrunkFileGoesOnInMemory)
+{
+  const uint32_t dataOffset = 96 + 200 * 2 + 1024;
+  const uint32_t stride = 8 + 24 * 2;
+  struct Case {
+    off_t size;
+    int keptRecords;  // slots 0.. whose contents survive
+  } cases[] = {{0, 0}, {50, 0}, {dataOffset, 0}, {dataOffset + 3 * stride + 10, 3}, {dataOffset + 488 * 100 - 1, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    const std::string path = dir.file("s" + std::to_string(c.size) + ".tmp");
+    ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 100, 2, 1));
+    for (int i = 1; i <= 5; ++i) {
+      const T_PlotDataRecord r = Sample(i);
+      ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+    }
+    ASSERT_EQ(truncate(path.c_str(), c.size), 0);
+    lines.clear();
+
+    T_PlotDataRecord got;
+    ASSERT_TRUE(PlotData_GetRecord(&pd, 2, &got));
+    EXPECT_EQ(pd.State, PLOT_STATE_MEMORY);
+    EXPECT_TRUE(Logged("The plot file shrank to " + std::to_string(c.size) + " bytes while in use"));
+    EXPECT_EQ(pd.Header.MaxRecords, 100u);
+    EXPECT_EQ(pd.Header.WriteIndex, 5u);
+    EXPECT_EQ(pd.Header.HighestIndex, 5u);
+    EXPECT_EQ(pd.RecordStride, stride);
+    EXPECT_EQ(got.Time, c.keptRecords > 2 ? 1.0e9 + 2 : 0.0);
+    EXPECT_EQ(got.Channel[1].Max, c.keptRecords > 2 ? 2.5 : 0.0);
+    ASSERT_TRUE(PlotData_GetRecord(&pd, 4, &got));
+    EXPECT_EQ(got.Time, c.keptRecords > 4 ? 1.0e9 + 4 : 0.0);
+
+    const T_PlotDataRecord r = Sample(6);
+    EXPECT_TRUE(PlotData_StoreRecord(&pd, &r));
+    ASSERT_TRUE(PlotData_GetRecord(&pd, 6, &got));
+    EXPECT_EQ(got.Time, 1.0e9 + 6);
+    EXPECT_EQ(lines.size(), 1u);  // reported once
+    PlotData_CloseFile(&pd);
+    PlotData_FreeMemory(&pd);
+    EXPECT_EQ(pd.State, PLOT_STATE_CLOSED);
+    EXPECT_EQ(std::filesystem::file_size(path), static_cast<uintmax_t>(c.size));
+  }
+  // Stores and closes check as well, not only reads.
+  const std::string path = dir.file("store.tmp");
+  ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 100, 2, 1));
+  const T_PlotDataRecord r = Sample(1);
+  ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+  ASSERT_EQ(truncate(path.c_str(), 0), 0);
+  EXPECT_TRUE(PlotData_StoreRecord(&pd, &r));
+  EXPECT_EQ(pd.State, PLOT_STATE_MEMORY);
+  PlotData_FreeMemory(&pd);
+  ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 100, 2, 1));
+  ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+  ASSERT_EQ(truncate(path.c_str(), 40), 0);
+  PlotData_CloseFile(&pd);
+  EXPECT_EQ(pd.State, PLOT_STATE_CLOSED);
+  EXPECT_EQ(std::filesystem::file_size(path), 40u);
+}
+
 }  // namespace

@@ -206,6 +206,34 @@ TEST_P(PlotImportTest, OversizedInputStaysInBounds)
   EXPECT_GT(r[1].Channel[0].Min, 9e289);
 }
 
+// A data line of 20 columns with min,max,avg each is far longer than 299 characters: it is one
+// record, not two. A UTF-8 byte-order mark before the header does not hide the time column.
+TEST_P(PlotImportTest, WholeLinesAndAByteOrderMark)
+{
+  std::string header = "time", line1 = "2020-01-02 03:04:05", line2 = "2020-01-02 03:04:06";
+  for (int i = 0; i < 20; ++i) {
+    header += "\tChn" + std::to_string(i);
+    line1 += "\t-1234.56789012345,-1234.56789012345," + std::to_string(i);
+    line2 += "\t7";
+  }
+  ASSERT_GT(line1.size(), 700u);
+  for (const char* bom : {"", "\xEF\xBB\xBF"}) {
+    SCOPED_TRACE(bom[0] ? "with byte-order mark" : "without");
+    PlotData_FreeMemory(&pd);
+    PlotData_AllocMemory(&pd, 200);
+    ASSERT_EQ(Import(bom + header + "\n" + line1 + "\n" + line2 + "\n", '\t'), 20);
+    EXPECT_EQ(params.TimeColumn, 1);
+    EXPECT_EQ(params.UnknownCount, 0);
+    const auto r = Records();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].Time, CalendarToUnixSeconds(2020, 1, 2, 3, 4, 5));
+    EXPECT_EQ(r[1].Time, CalendarToUnixSeconds(2020, 1, 2, 3, 4, 6));
+    EXPECT_EQ(r[0].Channel[0].Min, -1234.56789012345);
+    EXPECT_EQ(r[0].Channel[19].Average, 19.0);
+    EXPECT_EQ(r[1].Channel[19].Min, 7.0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(LineEnds, PlotImportTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "CRLF" : "LF"; });
 

@@ -15,6 +15,8 @@
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "interp/CliSpectrum.h"
+#include "interp/ExportEngine.h"
+#include "interp/ExportSeam.h"
 #include "interp/ProfileInfo.h"
 #include "interp/ProfileSeam.h"
 #include "mainwin/ColorPalette.h"
@@ -240,6 +242,58 @@ TEST_F(SettingsProfileTest, ReferenceSpectrumComesWithTheProfile)
   g_ReferenceSpectrum.nr_of_bins = 0;
   ASSERT_TRUE(Profile_LoadFile("ref.usr", &error)) << error;
   EXPECT_EQ(g_ReferenceSpectrum.nr_of_bins, 0);
+}
+
+// A profile that names another export definition brings it along: the running definition's
+// unsaved change goes to its own file, the profile's definition is read, the export file of the
+// old definition is closed, and the automatic save keeps the profile's definition as it is.
+TEST_F(SettingsProfileTest, ProfileBringsItsExportDefinition)
+{
+  const auto writeDefinition = [this](const char* name, int columns, const char* title, const char* file) {
+    IniFile ini(dir.file(name));
+    ini.WriteInteger("EXPORT_FORMAT", "NrOfColumns", columns);
+    ini.WriteInteger("EXPORT_FORMAT", "Active", 1);
+    ini.WriteString("EXPORT_FORMAT", "FileName", dir.file(file));
+    for (int i = 0; i < columns; ++i) ini.WriteString("EXPORT_FORMAT", "Title" + std::to_string(i), title + std::to_string(i));
+    ini.UpdateFile();
+  };
+  writeDefinition("a.edf", 1, "A", "a.txt");
+  writeDefinition("b.edf", 2, "B", "b.txt");
+  SndConfig.MsgDisplay = 0;
+  std::snprintf(SndConfig.DefinitionFileName, sizeof SndConfig.DefinitionFileName, "%s", dir.file("b.edf").c_str());
+  ASSERT_TRUE(Profile_SaveFile("p.usr", SETTINGS_PART_PROCESS, nullptr));
+  std::snprintf(SndConfig.DefinitionFileName, sizeof SndConfig.DefinitionFileName, "%s", dir.file("a.edf").c_str());
+
+  CExportEngine& e = ExportEngine();
+  e.LoadSettings(SndConfig.DefinitionFileName);
+  ASSERT_TRUE(e.WriteLine("a-line"));
+  const std::string aText = vt_test::ReadWholeFile(dir.file("a.txt"));
+  std::snprintf(g_ExportColumns[0].title, sizeof g_ExportColumns[0].title, "%s", "A-edited");
+  g_ExportDefinitionChanged = 1;
+
+  ASSERT_TRUE(Profile_LoadFile("p.usr", nullptr));
+  EXPECT_STREQ(SndConfig.DefinitionFileName, dir.file("b.edf").c_str());
+  EXPECT_EQ(g_ExportColumnCount, 2);
+  EXPECT_STREQ(g_ExportColumns[1].title, "B1");
+  EXPECT_EQ(e.ExportFileHandle, -1);
+  EXPECT_EQ(g_ExportDefinitionChanged, 0);
+  EXPECT_EQ(IniFile(dir.file("a.edf")).ReadString("EXPORT_FORMAT", "Title0", ""), "A-edited");
+
+  g_ExportDefinitionChanged = 1;  // the main window's automatic save
+  Export_SaveSettings(SndConfig.DefinitionFileName);
+  EXPECT_EQ(IniFile(dir.file("b.edf")).ReadInteger("EXPORT_FORMAT", "NrOfColumns", 0), 2);
+  EXPECT_EQ(IniFile(dir.file("b.edf")).ReadString("EXPORT_FORMAT", "Title0", ""), "B0");
+  ASSERT_TRUE(e.WriteLine("b-line"));
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("a.txt")), aText);
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("b.txt")), "B0\tB1\r\nb-line\r\n");
+
+  // A profile with the same definition name leaves the running definition and its file alone.
+  std::snprintf(g_ExportColumns[0].title, sizeof g_ExportColumns[0].title, "%s", "B-edited");
+  ASSERT_TRUE(Profile_LoadFile("p.usr", nullptr));
+  EXPECT_STREQ(g_ExportColumns[0].title, "B-edited");
+  EXPECT_GE(e.ExportFileHandle, 0);
+  e.CloseFile();
+  g_ExportActive = 0;
 }
 
 TEST(ProfileNames, RefusedAndAcceptedNames)

@@ -175,4 +175,61 @@ TEST_F(ExportFormTest, LoadAndSaveThroughTheHook)
   EXPECT_EQ(f.SG_FileFormat->item(2, 2)->text(), "2*2");
 }
 
+// While exporting, a new file name applied in the window closes the old file: the next line goes
+// into the new file (with its title line) and the old one keeps what it had. The same name
+// keeps the file open.
+TEST_F(ExportFormTest, RenamingTheFileWhileExportingClosesTheOldOne)
+{
+  TExportForm f;
+  f.show();
+  f.Chk_ExportActive->click();
+  ExportEngine().OnSpectrum();
+  const std::string old = vt_test::ReadWholeFile(dir.file("out.txt"));
+  ASSERT_EQ(old, "T0\tT1\tT2\r\n2\t4\t6\r\n");
+  const int handle = ExportEngine().ExportFileHandle;
+  f.Menu_ApplyChanges->trigger();
+  EXPECT_EQ(ExportEngine().ExportFileHandle, handle);
+
+  f.Ed_ExportFileName->setText("new.txt");
+  f.Menu_ApplyChanges->trigger();
+  ExportEngine().OnSpectrum();
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("out.txt")), old);
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("new.txt")), "T0\tT1\tT2\r\n2\t4\t6\r\n");
+}
+
+// "Load definition" while exporting: the loaded definition names another file, so the old file
+// is closed and the new columns go into the new file, never into the old one.
+TEST_F(ExportFormTest, LoadDefinitionWhileExportingWritesToItsOwnFile)
+{
+  {
+    IniFile ini(dir.file("other.edf"));
+    ini.WriteInteger("EXPORT_FORMAT", "NrOfColumns", 2);
+    ini.WriteInteger("EXPORT_FORMAT", "Active", 1);
+    ini.WriteString("EXPORT_FORMAT", "FileName", "other.txt");
+    for (int i = 0; i < 2; ++i) {
+      ini.WriteString("EXPORT_FORMAT", "Title" + std::to_string(i), "O" + std::to_string(i));
+      ini.WriteString("EXPORT_FORMAT", "Exprs" + std::to_string(i), std::to_string(i + 7));
+      ini.WriteString("EXPORT_FORMAT", "Format" + std::to_string(i), "0");
+    }
+    ini.UpdateFile();
+  }
+  TExportForm f;
+  f.show();
+  f.Chk_ExportActive->click();
+  ExportEngine().OnSpectrum();
+  const std::string old = vt_test::ReadWholeFile(dir.file("out.txt"));
+  ASSERT_FALSE(old.empty());
+  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& name) {
+    name = QString::fromStdString(dir.file("other.edf"));
+    return true;
+  };
+  f.Menu_LoadDefinition->trigger();
+  ASSERT_EQ(g_ExportColumnCount, 2);
+  EXPECT_TRUE(f.Chk_ExportActive->isChecked());
+  ExportEngine().OnSpectrum();
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("out.txt")), old);
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("other.txt")), "O0\tO1\r\n7\t8\r\n");
+  g_ExportActive = 0;
+}
+
 }  // namespace

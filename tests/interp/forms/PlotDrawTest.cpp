@@ -308,8 +308,8 @@ TEST_F(PlotDrawTest, GraphStylesAndValuesBeyondTheScale)
     wl.Pens[0].PenShowWhat = c.show;
     wl.Axes[3].NewestColumn = 0;
     for (auto& v : wl.PrevValid[0]) v = false;
-    Plot_DrawNewSamples(img, &wl, rec(10, 90, 50), 1);  // column 349
-    Plot_DrawNewSamples(img, &wl, rec(30, 70, 60), 0);  // column 350
+    Plot_DrawNewSamples(img, &wl, rec(10, 90, 50), 1, PLOT_MAX_CHANNELS);  // column 349
+    Plot_DrawNewSamples(img, &wl, rec(30, 70, 60), 0, PLOT_MAX_CHANNELS);  // column 350
     EXPECT_EQ(Px(img, 350, row(30)) == 0x0000FF, c.minDot || c.minLine);
     EXPECT_EQ(Px(img, 350, row(70)) == 0x0000FF, c.maxDot || c.minLine);
     EXPECT_EQ(Px(img, 350, row(60)) == 0x0000FF, c.avgAt350);
@@ -324,20 +324,20 @@ TEST_F(PlotDrawTest, GraphStylesAndValuesBeyondTheScale)
   img.fill(Qt::black);
   wl.Pens[0].PenDisplayStyle = 1;
   wl.Pens[0].PenShowWhat = 3;
-  Plot_DrawNewSamples(img, &wl, rec(-50, 500, 0), 0);
+  Plot_DrawNewSamples(img, &wl, rec(-50, 500, 0), 0, PLOT_MAX_CHANNELS);
   EXPECT_EQ(Px(img, 350, 220), 0x0000FFu);
   EXPECT_EQ(Px(img, 350, 20), 0x0000FFu);
   // A non-finite value: no point, and the curve starts again after the gap.
   img.fill(Qt::black);
   wl.Pens[0].PenDisplayStyle = 3;
   wl.Pens[0].PenShowWhat = 4;
-  Plot_DrawNewSamples(img, &wl, rec(0, 0, 50), 2);
-  Plot_DrawNewSamples(img, &wl, rec(0, 0, kNaN), 1);
-  Plot_DrawNewSamples(img, &wl, rec(0, 0, 60), 0);
+  Plot_DrawNewSamples(img, &wl, rec(0, 0, 50), 2, PLOT_MAX_CHANNELS);
+  Plot_DrawNewSamples(img, &wl, rec(0, 0, kNaN), 1, PLOT_MAX_CHANNELS);
+  Plot_DrawNewSamples(img, &wl, rec(0, 0, 60), 0, PLOT_MAX_CHANNELS);
   EXPECT_FALSE(AnyLit(img, 349, 0, 350, 299));
   Plot_ScrollLeft(img, &wl, 1);
   wl.Axes[3].NewestColumn = 349;  // the window moves the newest column with the scroll
-  Plot_DrawNewSamples(img, &wl, rec(0, 0, 70), 0);
+  Plot_DrawNewSamples(img, &wl, rec(0, 0, 70), 0, PLOT_MAX_CHANNELS);
   EXPECT_EQ(Px(img, 350, row(70)), 0x0000FFu);
 }
 

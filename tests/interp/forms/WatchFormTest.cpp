@@ -1,12 +1,14 @@
 // The watch list and plotter window offscreen: creation, showing, grid, channel selection,
 // settings, plot file handling, import, erase, capture and the newest diagram column.
 #include <gtest/gtest.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -96,6 +99,35 @@ protected:
     return false;
   }
   void SetCell(int r, int c, const QString& text) { Find<QTableWidget>("SG_Watch")->item(r, c)->setText(text); }
+  // Pixels of the colour inside the plot area, and the lowest row holding one (-1: none).
+  int PlotAreaPixels(uint32_t colour, int* lowestRow = nullptr)
+  {
+    const QImage& img = form->Diagram();
+    const T_PlotRect& a = g_WatchList.PlotArea;
+    int count = 0;
+    if (lowestRow) *lowestRow = -1;
+    for (int y = std::max(a.top, 0); y <= std::min(a.bottom, img.height() - 1); ++y)
+      for (int x = std::max(a.left, 0); x <= std::min(a.right, img.width() - 1); ++x)
+        if (QColorToColorRef(img.pixelColor(x, y)) == colour) {
+          ++count;
+          if (lowestRow) *lowestRow = y;
+        }
+    return count;
+  }
+  // Channel ch drawn in its own colour with the given style and curves (no grid lines).
+  void Pen(int ch, uint32_t colour, int style, uint32_t showWhat)
+  {
+    g_WatchList.Pens[ch].PenColor = colour;
+    g_WatchList.Pens[ch].PenDisplayStyle = style;
+    g_WatchList.Pens[ch].PenShowWhat = showWhat;
+    g_WatchList.VertScalePenStyle = 0;
+    Find<QComboBox>("Cb_GridStyle")->setCurrentIndex(0);
+  }
+  // The default list's channels draw as well; a test shows only the ones it sets.
+  static void AllPensOff()
+  {
+    for (T_WatchPen& p : g_WatchList.Pens) p.PenDisplayStyle = 0;
+  }
 
   vt_test::TempDir dir;
   std::filesystem::path m_OldDir;
@@ -378,6 +410,118 @@ TEST_F(WatchFormTest, NewestRecordSitsInTheNewestColumn)
   EXPECT_EQ(QColorToColorRef(img.pixelColor(x, y)), 0x00FF00u);
   EXPECT_EQ(QColorToColorRef(img.pixelColor(x - 1, y)), 0x00FF00u);  // the step before, scrolled
   EXPECT_NE(QColorToColorRef(img.pixelColor(x, y - 3)), 0x00FF00u);
+}
+
+// Drawing the step in progress (the slot at WriteIndex) instead of the finished one would show
+// the new value in the newest column one step early.
+TEST_F(WatchFormTest, NewestColumnShowsTheFinishedStep)
+{
+  CreateAndShow();
+  SetCell(1, 1, "20");
+  SetCell(1, 4, "0");
+  SetCell(1, 5, "100");
+  form->RefreshDisplayClick();
+  AllPensOff();
+  Pen(0, 0x00FF00, 1, 4);
+  Find<QLineEdit>("Ed_SecPerStep")->setText("0.05");  // every tick begins a step
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(5);
+  SetCell(1, 1, "80");
+  form->UpdateWatchGrid(false);
+  Ticks(1);  // the step of 80 begins; the finished step holds 20
+  const QImage& img = form->Diagram();
+  const T_PlotRect& a = g_WatchList.PlotArea;
+  const int y20 = Plot_ScaleY(20.0, 0.0, 100.0, a.top, a.bottom);
+  const int y80 = Plot_ScaleY(80.0, 0.0, 100.0, a.top, a.bottom);
+  EXPECT_EQ(QColorToColorRef(img.pixelColor(a.right, y20)), 0x00FF00u);
+  EXPECT_NE(QColorToColorRef(img.pixelColor(a.right, y80)), 0x00FF00u);
+  Ticks(1);  // now the step of 80 is finished
+  EXPECT_EQ(QColorToColorRef(img.pixelColor(a.right, y80)), 0x00FF00u);
+  EXPECT_EQ(QColorToColorRef(img.pixelColor(a.right - 1, y20)), 0x00FF00u);
+  EXPECT_NE(QColorToColorRef(img.pixelColor(a.right - 1, y80)), 0x00FF00u);
+}
+
+// A file of 6 channels while the watch list asks for 10 (raised and applied, and again after a
+// restart): the records hold 6 channels, so channels 7..10 have nothing to draw, and the label
+// gives the file's count.
+TEST_F(WatchFormTest, PlotterDrawsOnlyTheChannelsTheFileHolds)
+{
+  constexpr uint32_t kBeyond = 0x13579B;
+  const auto run = [&] {
+    SetCell(1, 1, "50");
+    AllPensOff();
+    for (int ch = 0; ch < 6; ++ch) Pen(ch, 0x00FF00, 3, 7);
+    for (int ch = 6; ch < 10; ++ch) Pen(ch, kBeyond, 1, 7);
+    if (!form->Running()) Find<QAction>("Menu_RunStop")->trigger();
+    Ticks(35);
+    EXPECT_EQ(PlotAreaPixels(kBeyond), 0) << "newest columns";
+    form->UpdatePlot(true, false);
+    EXPECT_EQ(PlotAreaPixels(kBeyond), 0) << "whole history";
+    EXPECT_GT(PlotAreaPixels(0x00FF00), 0);
+  };
+  CreateAndShow();
+  ASSERT_EQ(g_PlotData.Header.Channels, 6u);
+  Find<QLineEdit>("Ed_PlotMaxChannels")->setText("10");
+  Find<QPushButton>("Btn_ApplyChannels")->click();
+  ASSERT_EQ(g_WatchList.ChannelCount, 10u);
+  EXPECT_EQ(Find<QLabel>("Lab_ChannelsInUse")->text(), "( 6 used in file)");
+  run();
+
+  form->close();
+  form.reset();
+  CreateAndShow();  // the settings ask for 10 channels, the file keeps its 6
+  EXPECT_EQ(g_WatchList.ChannelCount, 10u);
+  EXPECT_EQ(g_PlotData.Header.Channels, 6u);
+  EXPECT_EQ(Find<QLabel>("Lab_ChannelsInUse")->text(), "( 6 used in file)");
+  run();
+}
+
+// On a fresh file the ring starts at slot 1: slot 0 was never written (time 0) and must not
+// become a point at value 0 joined to the first real value by a full-height line.
+TEST_F(WatchFormTest, NeverWrittenSlotIsNotDrawn)
+{
+  CreateAndShow();
+  ASSERT_EQ(g_PlotData.Header.HighestIndex, 0u);
+  SetCell(1, 1, "100");
+  SetCell(1, 4, "0");
+  SetCell(1, 5, "100");
+  form->RefreshDisplayClick();
+  AllPensOff();
+  Pen(0, 0x00FF00, 2, 7);
+  Find<QLineEdit>("Ed_SecPerStep")->setText("0.05");
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(6);
+  const int top = Plot_ScaleY(100.0, 0.0, 100.0, g_WatchList.PlotArea.top, g_WatchList.PlotArea.bottom);
+  int lowest = -1;
+  EXPECT_GT(PlotAreaPixels(0x00FF00, &lowest), 0);
+  EXPECT_LE(lowest, top + 1) << "newest columns";
+  form->UpdatePlot(true, false);
+  EXPECT_GT(PlotAreaPixels(0x00FF00, &lowest), 0);
+  EXPECT_LE(lowest, top + 1) << "whole history";
+}
+
+// Another program cuts the mapped plot file short: the window goes on with a memory history
+// (no SIGBUS), reports it, keeps recording and drawing, and closes normally with its settings.
+TEST_F(WatchFormTest, ShrunkPlotFileGoesOnInMemory)
+{
+  CreateAndShow();
+  SetCell(1, 1, "50");
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(25);
+  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
+  const uint32_t written = g_PlotData.Header.WriteIndex;
+  ASSERT_GT(written, 1u);
+  ASSERT_EQ(truncate(dir.file("plotter0.tmp").c_str(), 0), 0);
+  Ticks(25);
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+  EXPECT_TRUE(Logged("The plot file shrank to 0 bytes while in use; the plot history goes on in memory"));
+  EXPECT_GT(g_PlotData.Header.WriteIndex, written);
+  EXPECT_EQ(g_PlotData.Header.MaxRecords, 2000u);
+  form->RefreshDisplayClick();
+  form->close();
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_CLOSED);
+  EXPECT_EQ(std::filesystem::file_size(dir.file("plotter0.tmp")), 0u);
+  EXPECT_EQ(IniFile(dir.file("SETTINGS.INI")).ReadString("WatchList", "Expr1", ""), "50");
 }
 
 }  // namespace
