@@ -46,6 +46,9 @@ struct TimeSignalOptions {
   double carrierHz = 650;
   double snrDb = std::numeric_limits<double>::infinity();  // tone power / noise power in 2,500 Hz
   uint32_t seed = 1;
+  // Fading: the carrier's amplitude times 1 + fadeDepth x sin(2 pi t / fadePeriod).
+  double fadeDepth = 0;
+  double fadePeriod = 20;
   // Faults: in the minute that begins at faultMinuteUtc, flip bit flipBit of the frame (A bits)
   // and/or send no drop at second losePulseSecond.
   double faultMinuteUtc = -1;
@@ -204,6 +207,8 @@ public:
       }
       m_phase += 2 * M_PI * m_o.carrierHz / m_o.rate;
       if (m_phase > 2 * M_PI) m_phase -= 2 * M_PI;
+      if (m_o.fadeDepth != 0)
+        level *= 1 + m_o.fadeDepth * std::sin(2 * M_PI * (m_index / m_o.rate) / m_o.fadePeriod);
       double v = level * m_o.amplitude * std::sin(m_phase);
       if (m_noise.stddev() > 0) v += m_noise(m_rng);
       out[i] = v;
