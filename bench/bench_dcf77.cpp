@@ -4,7 +4,11 @@
 // 4,096-sample blocks as the audio thread does. One line per station and level:
 //   <dcf77|msf> snr=<dB>[ fading=30%] first_valid_after=<minutes> min, wrong=<k>
 // first_valid_after counts from the start (none: no valid minute); wrong counts valid minutes
-// whose date and time differ from the transmitted ones.
+// whose date and time differ from the transmitted ones. A last line gives the decoder's cost:
+//   decoder ns_per_sample=<ns>
+// (10 minutes of DCF77 at 10 dB, generated beforehand, fed in 4,096-sample blocks).
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -63,6 +67,23 @@ int main()
                   run.fade > 0 ? " fading=30%" : "", firstText, wrong);
       std::fflush(stdout);
     }
+  }
+  {
+    TimeSignalOptions o;
+    o.snrDb = 10;
+    o.startUtc = CalendarToUnixSeconds(2026, 3, 1, 12, 0, 0);
+    CTimeSignalGen gen(o);
+    std::vector<double> x(static_cast<size_t>(600 * o.rate));
+    gen.Generate(x.data(), static_cast<int>(x.size()));
+    static Dcf77DecoderState dec;
+    Dcf77Dec_ResetNow(dec);
+    const auto t0 = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < x.size(); i += 4096)
+      Dcf77Dec_Process(dec, x.data() + i, static_cast<int>(std::min<size_t>(4096, x.size() - i)),
+                       0, o.rate);
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("decoder ns_per_sample=%.1f\n", ns / x.size());
   }
   return 0;
 }

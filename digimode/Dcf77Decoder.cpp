@@ -207,6 +207,7 @@ void SetB(Dcf77DecoderState& s)
 constexpr int kSearchMaxLen = 16384;
 constexpr double kSearchLoHz = 100, kSearchHiHz = 3000;
 constexpr double kClearLine = 20;  // a line's averaged power over the mean of the range
+constexpr int kSearchesAtStart = 8;  // searches a second apart after a reset or rate change
 // Envelope: corner of each low-pass stage; time constants of the high and low levels: both
 // follow a level beyond them quickly, the high one falls back within seconds (fading), the
 // low one rises slowly, so between drops the threshold stays near the middle.
@@ -262,9 +263,15 @@ void RunToneSearch(Dcf77DecoderState& s, double rate)
   double* re = s.SearchRe.data();
   double* im = s.SearchIm.data();
   double* avg = s.SearchAvg.data();
+  // Hann window; its cosine by a rotating phasor.
+  const double stepRe = std::cos(2 * M_PI / n), stepIm = std::sin(2 * M_PI / n);
+  double cRe = 1, cIm = 0;
   for (int i = 0; i < n; ++i) {
-    re[i] = s.SearchBuf[i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / n));
+    re[i] = s.SearchBuf[i] * (0.5 - 0.5 * cRe);
     im[i] = 0;
+    const double t = cRe * stepRe - cIm * stepIm;
+    cIm = cRe * stepIm + cIm * stepRe;
+    cRe = t;
   }
   Fft(re, im, n);
   const int lo = std::max(2, static_cast<int>(std::ceil(kSearchLoHz * n / rate)));
@@ -297,6 +304,7 @@ struct Timing {
   int64_t R, k20, k150, k250, k700, P;
   int64_t edgeDelay;  // samples from a carrier edge to its crossing of the envelope threshold
   bool msfPossible;  // the station is unknown or MSF
+  bool search;       // the carrier is searched for (not set)
 };
 
 }  // namespace
@@ -396,7 +404,9 @@ bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing
   k.k250 = k.R * 250 / 1000;
   k.k700 = k.R * 700 / 1000;
   k.edgeDelay = 0;
-  if (s.CarrierHzSetting > 0) s.CarrierHz = s.CarrierHzSetting;
+  const double setting = s.CarrierHzSetting.load(std::memory_order_relaxed);
+  k.search = !(setting > 0);
+  if (!k.search) s.CarrierHz = setting;
   if (!(s.CarrierHz >= 100)) s.CarrierHz = 100;
   k.P = static_cast<int64_t>(rate / s.CarrierHz);
   const int st = s.Station.load(std::memory_order_relaxed);
@@ -573,7 +583,7 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   }
 
   // Tone search set-up for this rate.
-  const bool search = s.CarrierHzSetting <= 0;
+  const bool search = k.search;
   if (rate != s.SearchRate) {
     s.SearchRate = rate;
     s.SearchLen = SearchLength(rate);
@@ -597,32 +607,58 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   const double aDecay = 1 - std::exp(-1 / (kHighDecayS * rate));
   const double aRise = 1 - std::exp(-1 / (kLowRiseS * rate));
 
-  for (int i = 0; i < n; ++i) {
-    // 4. Raw carrier: the envelope in the narrow band around the carrier against the middle of
-    // its recent high and low levels. Samples that are not finite count as silence.
-    double v = x[i];
-    if (!(std::fabs(v) < 1e9)) v = 0;
-    if (search && s.SampleCounter >= s.SearchNext) {
-      s.SearchBuf[s.SearchFill++] = v;
-      if (s.SearchFill >= s.SearchLen) {
-        RunToneSearch(s, rate);
-        s.SearchFill = 0;
-        s.SearchNext = s.SampleCounter + std::max<int64_t>(1, k.R - s.SearchLen);
+  // In chunks: the envelope and the raw carrier of each sample first (the filter state in
+  // registers), then the state machine over them.
+  constexpr int kChunk = 512;
+  uint8_t present[kChunk];
+  double mixRe = s.MixRe, mixIm = s.MixIm;
+  double lp1Re = s.Lp1Re, lp1Im = s.Lp1Im, lp2Re = s.Lp2Re, lp2Im = s.Lp2Im;
+  double env = s.Envelope, high = s.EnvHigh, low = s.EnvLow;
+  for (int from = 0; from < n; from += kChunk) {
+    const int m = std::min(kChunk, n - from);
+    const int64_t base = s.SampleCounter;
+    for (int j = 0; j < m; ++j) {
+      // 4. Raw carrier: the envelope in the narrow band around the carrier against the middle
+      // of its recent high and low levels. Samples that are not finite count as silence.
+      double v = x[from + j];
+      if (!(std::fabs(v) < 1e9)) v = 0;
+      if (search && base + j >= s.SearchNext) {
+        s.SearchBuf[s.SearchFill++] = v;
+        if (s.SearchFill >= s.SearchLen) {
+          RunToneSearch(s, rate);
+          s.SearchFill = 0;
+          // Once a second at first, then every four seconds: enough to follow a drifting
+          // receiver at a quarter of the cost.
+          const int64_t every = s.SearchCount < kSearchesAtStart ? k.R : 4 * k.R;
+          s.SearchNext = base + j + std::max<int64_t>(1, every - s.SearchLen);
+        }
       }
+      lp1Re += aLp * (v * mixRe - lp1Re);
+      lp1Im += aLp * (v * mixIm - lp1Im);
+      lp2Re += aLp * (lp1Re - lp2Re);
+      lp2Im += aLp * (lp1Im - lp2Im);
+      const double t = mixRe * stepRe - mixIm * stepIm;
+      mixIm = mixRe * stepIm + mixIm * stepRe;
+      mixRe = t;
+      env = 2 * std::sqrt(lp2Re * lp2Re + lp2Im * lp2Im);  // the tone's amplitude
+      // Quickly up and slowly down (the high level), quickly down and slowly up (the low one),
+      // without branches.
+      const double dHigh = env - high, dLow = env - low;
+      high += aFast * std::max(dHigh, 0.0) + aDecay * std::min(dHigh, 0.0);
+      low += aFast * std::min(dLow, 0.0) + aRise * std::max(dLow, 0.0);
+      present[j] = env > 0.5 * (high + low) ? 1 : 0;
     }
-    s.Lp1Re += aLp * (v * s.MixRe - s.Lp1Re);
-    s.Lp1Im += aLp * (v * s.MixIm - s.Lp1Im);
-    s.Lp2Re += aLp * (s.Lp1Re - s.Lp2Re);
-    s.Lp2Im += aLp * (s.Lp1Im - s.Lp2Im);
-    const double mRe = s.MixRe * stepRe - s.MixIm * stepIm;
-    s.MixIm = s.MixRe * stepIm + s.MixIm * stepRe;
-    s.MixRe = mRe;
-    const double env = 2 * std::sqrt(s.Lp2Re * s.Lp2Re + s.Lp2Im * s.Lp2Im);  // tone amplitude
-    s.EnvHigh += (env > s.EnvHigh ? aFast : aDecay) * (env - s.EnvHigh);
-    s.EnvLow += (env < s.EnvLow ? aFast : aRise) * (env - s.EnvLow);
-    s.Envelope = env;
-    StepSample(s, env > 0.5 * (s.EnvHigh + s.EnvLow), k, tFirst, i);
+    for (int j = 0; j < m; ++j) StepSample(s, present[j] != 0, k, tFirst, from + j);
   }
+  s.MixRe = mixRe;
+  s.MixIm = mixIm;
+  s.Lp1Re = lp1Re;
+  s.Lp1Im = lp1Im;
+  s.Lp2Re = lp2Re;
+  s.Lp2Im = lp2Im;
+  s.Envelope = env;
+  s.EnvHigh = high;
+  s.EnvLow = low;
   s.Lp1Re = FlushTiny(s.Lp1Re);
   s.Lp1Im = FlushTiny(s.Lp1Im);
   s.Lp2Re = FlushTiny(s.Lp2Re);

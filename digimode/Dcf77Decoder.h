@@ -16,9 +16,10 @@
 // k150 = R*150/1000, k700 = R*700/1000, carrier period P = R / CarrierHz.
 //
 // Carrier presence: the receiver's audio is rarely clean, so the carrier's amplitude is measured
-// in a narrow band around it. About once a second a Hann-windowed FFT of a third of a second of
-// audio adds to an averaged power spectrum whose strongest steady line between 100 and 3,000 Hz
-// becomes CarrierHz (unless CarrierHzSetting fixes it). Per sample a complex mixer at CarrierHz
+// in a narrow band around it. Once a second (after the first eight seconds every four seconds) a
+// Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power spectrum whose
+// strongest steady line between 100 and 3,000 Hz becomes CarrierHz (unless CarrierHzSetting
+// fixes it). Per sample a complex mixer at CarrierHz
 // and a two-stage low-pass give the envelope; the carrier counts as present while the envelope
 // lies above the middle between its recent high and low levels.
 #include <atomic>
@@ -50,10 +51,11 @@ struct Dcf77DecoderState {
   std::atomic<double> Amplitude{0.0};
   double BlockRms = 0;       // RMS of the last block
   double CarrierHz = 650;    // carrier tone (found or set); raised to 100 when below 100
-  // Above 0: the carrier frequency to use instead of searching for it (a reset keeps it).
-  double CarrierHzSetting = 0;
-  // Envelope: mixer phasor and its step per sample (for MixHz), two low-pass stages (I, Q).
-  double MixRe = 1, MixIm = 0, StepRe = 1, StepIm = 0, MixHz = 0;
+  // Above 0: the carrier frequency to use instead of searching for it (any thread; read once per
+  // block; a reset keeps it).
+  std::atomic<double> CarrierHzSetting{0.0};
+  // Envelope: mixer phasor, two low-pass stages (I, Q).
+  double MixRe = 1, MixIm = 0;
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
   double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
