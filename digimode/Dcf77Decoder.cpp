@@ -405,7 +405,7 @@ bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing
   k.k700 = k.R * 700 / 1000;
   k.edgeDelay = 0;
   const double setting = s.CarrierHzSetting.load(std::memory_order_relaxed);
-  k.search = !(setting > 0);
+  k.search = !(setting > 0 && setting < kMaxRate);  // a value out of range searches
   if (!k.search) s.CarrierHz = setting;
   if (!(s.CarrierHz >= 100)) s.CarrierHz = 100;
   k.P = static_cast<int64_t>(rate / s.CarrierHz);

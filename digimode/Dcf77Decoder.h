@@ -19,9 +19,10 @@
 // in a narrow band around it. Once a second (after the first eight seconds every four seconds) a
 // Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power spectrum whose
 // strongest steady line between 100 and 3,000 Hz becomes CarrierHz (unless CarrierHzSetting
-// fixes it). Per sample a complex mixer at CarrierHz
-// and a two-stage low-pass give the envelope; the carrier counts as present while the envelope
-// lies above the middle between its recent high and low levels.
+// fixes it). Per sample a complex mixer at CarrierHz and a two-stage low-pass give the envelope;
+// the carrier counts as present while the envelope lies above the middle between its recent
+// high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a
+// lost signal) is no event and spoils the running minute.
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -59,7 +60,7 @@ struct Dcf77DecoderState {
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
   double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
-  // Tone search: SearchLen samples collected from SearchStart, then transformed; the averaged
+  // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
   // power spectrum of all searches since the reset or the last rate change.
   std::vector<double> SearchBuf, SearchRe, SearchIm, SearchAvg;
   int32_t SearchLen = 0;     // transform length for SearchRate (0: not set up)
