@@ -122,10 +122,11 @@ Decoded DecodeMsf(const Dcf77DecoderState& s, bool complete)
 }
 
 // Every second of the minute carried exactly one pulse: DCF77 seconds 0..58 (59 has none),
-// MSF seconds 1..59 (0 is the minute mark).
+// MSF seconds 1..59 (0 is the minute mark); and the mark that ends it began at the expected
+// second (noise that cuts the carrier late in second 59 must not end a DCF77 minute early).
 bool MinuteComplete(const Dcf77DecoderState& s, bool msf)
 {
-  if (!s.MinuteOpen || s.ExtraPulse) return false;
+  if (!s.MinuteOpen || s.ExtraPulse || !s.DropOnPhase) return false;
   for (int i = 0; i < 60; ++i) {
     const bool wanted = msf ? i >= 1 : i <= 58;
     if (s.Pulses[i] != (wanted ? 1 : 0)) return false;

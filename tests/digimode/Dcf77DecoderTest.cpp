@@ -202,6 +202,8 @@ struct FaultCase {
   TimeStation station;
   int flipBit;
   int losePulse;
+  double extraDropAt = -1;
+  int minutesToRecover = 1;  // after the faulty minute, minutes until one is valid again
 };
 
 class Dcf77FaultTest : public ::testing::TestWithParam<FaultCase> {};
@@ -216,20 +218,22 @@ TEST_P(Dcf77FaultTest, FaultyMinuteIsNotValid)
   o.startUtc = kWinter;
   o.flipBit = c.flipBit;
   o.losePulseSecond = c.losePulse;
+  o.extraDropAt = c.extraDropAt;
   // The frame sent during the third minute after the start is faulty; it is decoded at the
   // mark that begins the fourth.
   const double faulty = std::floor(kWinter / 60) * 60 + 180;
   o.faultMinuteUtc = faulty;
   CTimeSignalGen gen(o);
   Dcf77DecoderState dec;
-  const auto minutes = RunTimeSignal(gen, dec, o.rate, 4 * 60 + 40, kMixedBlocks);
+  const auto minutes =
+      RunTimeSignal(gen, dec, o.rate, (3 + c.minutesToRecover) * 60 + 40, kMixedBlocks);
   bool validBefore = false, validAfter = false;
   for (const DecodedMinute& m : minutes) {
     if (!m.snap.Valid) continue;
     EXPECT_EQ(m.decodedUtc, m.truthUtc) << m.atSeconds;
     EXPECT_NE(m.truthUtc, faulty + 60) << "the faulty minute counted as valid";
     validBefore |= m.truthUtc == faulty;
-    validAfter |= m.truthUtc == faulty + 120;
+    validAfter |= m.truthUtc == faulty + 60 + 60 * c.minutesToRecover;
   }
   EXPECT_TRUE(validBefore);
   EXPECT_TRUE(validAfter);
@@ -243,7 +247,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"dcf_lost_pulse", TimeStation::Dcf77, -1, 30},
                       FaultCase{"msf_minute_bit", TimeStation::Msf, 47, -1},
                       FaultCase{"msf_identifier_bit", TimeStation::Msf, 55, -1},
-                      FaultCase{"msf_lost_pulse", TimeStation::Msf, -1, 12}),
+                      FaultCase{"msf_lost_pulse", TimeStation::Msf, -1, 12},
+                      // Interference late in second 59 must not end the DCF77 minute early
+                      // (its bits are right, its time would be a second off); the minute it
+                      // opens is short by that second.
+                      FaultCase{"dcf_drop_in_59", TimeStation::Dcf77, -1, -1, 59.5, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Synthetic keying at 44,100 Hz, fed as the carrier presence of each sample (what the envelope
