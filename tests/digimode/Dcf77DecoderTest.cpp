@@ -170,9 +170,10 @@ TEST_P(Dcf77LeadInTest, SilenceBeforeTheSignalDecidesNothing)
   const LeadInCase& c = GetParam();
   Dcf77DecoderState dec;
   const std::vector<double> silence(static_cast<size_t>(c.silenceSeconds * 11025), 0.0);
-  for (size_t i = 0; i < silence.size(); i += 4096)
-    Dcf77Dec_Process(dec, silence.data() + i, static_cast<int>(std::min<size_t>(4096, silence.size() - i)),
-                     kWinter - c.silenceSeconds + i / 11025.0, 11025);
+  for (size_t i = 0; i < silence.size(); i += 4096) {
+    const int n = static_cast<int>(std::min<size_t>(4096, silence.size() - i));
+    Dcf77Dec_Process(dec, silence.data() + i, n, kWinter - c.silenceSeconds + i / 11025.0, 11025);
+  }
   EXPECT_EQ(dec.Station.load(), 0);
   TimeSignalOptions o;
   o.station = c.station;
