@@ -2,6 +2,7 @@
 // lock on the second marks, minute marks and the DCF77 and MSF frame decode with its checks.
 #include "digimode/Dcf77Decoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
@@ -121,10 +122,11 @@ Decoded DecodeMsf(const Dcf77DecoderState& s, bool complete)
 }
 
 // Every second of the minute carried exactly one pulse: DCF77 seconds 0..58 (59 has none),
-// MSF seconds 1..59 (0 is the minute mark).
+// MSF seconds 1..59 (0 is the minute mark); and the mark that ends it began at the expected
+// second (noise that cuts the carrier late in second 59 must not end a DCF77 minute early).
 bool MinuteComplete(const Dcf77DecoderState& s, bool msf)
 {
-  if (!s.MinuteOpen || s.ExtraPulse) return false;
+  if (!s.MinuteOpen || s.ExtraPulse || !s.DropOnPhase) return false;
   for (int i = 0; i < 60; ++i) {
     const bool wanted = msf ? i >= 1 : i <= 58;
     if (s.Pulses[i] != (wanted ? 1 : 0)) return false;
@@ -202,15 +204,132 @@ void SetB(Dcf77DecoderState& s)
   if (s.BitIndex >= 0 && s.BitIndex < 60) s.BitsB[s.BitIndex] = 1;
 }
 
+// Tone search: transform length, range and the test for a clear line.
+constexpr int kSearchMaxLen = 16384;
+constexpr double kSearchLoHz = 100, kSearchHiHz = 3000;
+constexpr double kClearLine = 20;  // a line's averaged power over the mean of the range
+constexpr int kSearchesAtStart = 8;  // searches a second apart after a reset or rate change
+// Envelope: corner of each low-pass stage; time constants of the high and low levels: both
+// follow a level beyond them quickly, the high one falls back within seconds (fading), the
+// low one rises slowly, so between drops the threshold stays near the middle.
+constexpr double kLowPassHz = 30;
+constexpr double kLevelAttackS = 0.03, kHighDecayS = 5, kLowRiseS = 30;
+
+// The largest power of two up to 0.4 s of samples, 256 .. kSearchMaxLen.
+int SearchLength(double rate)
+{
+  int n = 256;
+  while (n * 2 <= kSearchMaxLen && n * 2 <= rate * 0.4) n *= 2;
+  return n;
+}
+
+// In-place radix-2 FFT of n (a power of two) complex values.
+void Fft(double* re, double* im, int n)
+{
+  for (int i = 1, j = 0; i < n; ++i) {
+    int bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) {
+      std::swap(re[i], re[j]);
+      std::swap(im[i], im[j]);
+    }
+  }
+  for (int len = 2; len <= n; len <<= 1) {
+    const int half = len / 2;
+    const double wRe = std::cos(M_PI / half), wIm = -std::sin(M_PI / half);
+    for (int i = 0; i < n; i += len) {
+      double uRe = 1, uIm = 0;
+      for (int k = 0; k < half; ++k) {
+        const int a = i + k, b = a + half;
+        const double tRe = re[b] * uRe - im[b] * uIm;
+        const double tIm = re[b] * uIm + im[b] * uRe;
+        re[b] = re[a] - tRe;
+        im[b] = im[a] - tIm;
+        re[a] += tRe;
+        im[a] += tIm;
+        const double nRe = uRe * wRe - uIm * wIm;
+        uIm = uRe * wIm + uIm * wRe;
+        uRe = nRe;
+      }
+    }
+  }
+}
+
+// Adds the spectrum of the collected samples to the average and moves CarrierHz to the
+// strongest line of 100 .. 3,000 Hz when it stands clearly above the rest of the range.
+void RunToneSearch(Dcf77DecoderState& s, double rate)
+{
+  const int n = s.SearchLen;
+  double* re = s.SearchRe.data();
+  double* im = s.SearchIm.data();
+  double* avg = s.SearchAvg.data();
+  // Hann window; its cosine by a rotating phasor.
+  const double stepRe = std::cos(2 * M_PI / n), stepIm = std::sin(2 * M_PI / n);
+  double cRe = 1, cIm = 0;
+  for (int i = 0; i < n; ++i) {
+    re[i] = s.SearchBuf[i] * (0.5 - 0.5 * cRe);
+    im[i] = 0;
+    const double t = cRe * stepRe - cIm * stepIm;
+    cIm = cRe * stepIm + cIm * stepRe;
+    cRe = t;
+  }
+  Fft(re, im, n);
+  const int lo = std::max(2, static_cast<int>(std::ceil(kSearchLoHz * n / rate)));
+  const int hi = std::min(n / 2 - 2,
+                          static_cast<int>(std::min(kSearchHiHz, rate * 0.45) * n / rate));
+  if (hi - lo < 8) return;
+  const double keep = s.SearchCount == 0 ? 0.0 : 0.7;
+  for (int k = lo - 1; k <= hi + 1; ++k)
+    avg[k] = keep * avg[k] + (1 - keep) * (re[k] * re[k] + im[k] * im[k]);
+  ++s.SearchCount;
+  double sum = 0;
+  int peak = lo;
+  for (int k = lo; k <= hi; ++k) {
+    sum += avg[k];
+    if (avg[k] > avg[peak]) peak = k;
+  }
+  const double mean = sum / (hi - lo + 1);
+  if (!(avg[peak] > kClearLine * mean) || !std::isfinite(avg[peak])) return;
+  // The line's centre between the bins: a parabola through the log powers around the peak.
+  const double a = std::log(avg[peak - 1] + 1e-300), b = std::log(avg[peak] + 1e-300),
+               c = std::log(avg[peak + 1] + 1e-300);
+  const double den = a - 2 * b + c;
+  double delta = den < 0 ? 0.5 * (a - c) / den : 0.0;
+  delta = std::clamp(delta, -0.5, 0.5);
+  s.CarrierHz = (peak + delta) * rate / n;
+}
+
+struct Timing {
+  double rate;
+  int64_t R, k20, k150, k250, k700, P;
+  int64_t edgeDelay;  // samples from a carrier edge to its crossing of the envelope threshold
+  bool msfPossible;  // the station is unknown or MSF
+  bool search;       // the carrier is searched for (not set)
+};
+
 }  // namespace
+
+Dcf77DecoderState::Dcf77DecoderState()
+    : SearchBuf(kSearchMaxLen), SearchRe(kSearchMaxLen), SearchIm(kSearchMaxLen),
+      SearchAvg(kSearchMaxLen / 2 + 1)
+{
+}
 
 void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
 {
   s.Station.store(0, std::memory_order_relaxed);
   s.Amplitude.store(0.0, std::memory_order_relaxed);
   s.BlockRms = 0;
-  s.SamplesSinceLarge = 0;
   s.CarrierHz = 650;
+  s.MixRe = 1;
+  s.MixIm = 0;
+  s.Lp1Re = s.Lp1Im = s.Lp2Re = s.Lp2Im = 0;
+  s.Envelope = s.EnvHigh = s.EnvLow = 0;
+  s.SearchRate = 0;  // set up again by the next block
+  s.SearchFill = 0;
+  s.SearchNext = 0;
+  s.SearchCount = 0;
   s.SampleCounter = s.LastDropPos = s.SecondPhase = s.MinuteMarkPos = 0;
   s.LastSecondTime = 0;
   s.PhaseAccuracy.store(0, std::memory_order_relaxed);
@@ -271,166 +390,289 @@ char Dcf77Dec_PopEvent(Dcf77DecoderState& s)
   return c;
 }
 
-void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirst, double rate)
+namespace {
+
+// Steps before the per-sample loop: a pending reset, the input checks, the carrier level (1) and
+// the timing constants (2). False when the block is to be ignored.
+bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing& k)
 {
   if (s.ResetRequested.exchange(false, std::memory_order_acq_rel)) Dcf77Dec_ResetNow(s);
-  if (!x || n < 1 || !(rate >= 1.0) || rate > kMaxRate) return;
+  if (!haveInput || n < 1 || !(rate >= 1.0) || rate > kMaxRate) return false;
+  k.rate = rate;
+  k.R = static_cast<int64_t>(rate);
+  k.k20 = k.R * 20 / 1000;
+  k.k150 = k.R * 150 / 1000;
+  k.k250 = k.R * 250 / 1000;
+  k.k700 = k.R * 700 / 1000;
+  k.edgeDelay = 0;
+  const double setting = s.CarrierHzSetting.load(std::memory_order_relaxed);
+  k.search = !(setting > 0 && setting < kMaxRate);  // a value out of range searches
+  if (!k.search) s.CarrierHz = setting;
+  if (!(s.CarrierHz >= 100)) s.CarrierHz = 100;
+  k.P = static_cast<int64_t>(rate / s.CarrierHz);
+  const int st = s.Station.load(std::memory_order_relaxed);
+  k.msfPossible = st == DCF77_STATION_UNKNOWN || st == DCF77_STATION_MSF;
+  return true;
+}
 
-  const int64_t R = static_cast<int64_t>(rate);
-  const int64_t k20 = R * 20 / 1000, k150 = R * 150 / 1000, k250 = R * 250 / 1000;
-  const int64_t k700 = R * 700 / 1000;
+// Steps 5 to 9 for one sample whose carrier presence is known; i is its index in the block.
+void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFirst, int i)
+{
+  const int64_t R = k.R, k20 = k.k20, k150 = k.k150, k250 = k.k250, k700 = k.k700, P = k.P;
+  // 5. Debounce.
+  if (present) {
+    if (++s.Integrator > k20) {
+      s.Integrator = static_cast<int32_t>(k20);
+      s.CarrierState = 1;
+    }
+    s.RawCarrier = 1;
+  } else {
+    if (--s.Integrator < -k20) {
+      s.Integrator = static_cast<int32_t>(-k20);
+      s.CarrierState = 0;
+    }
+    if (s.RawCarrier == 1) {
+      s.LastDropPos = std::max<int64_t>(1, s.SampleCounter - k.edgeDelay);
+      s.SecondMarkSeen.store(1, std::memory_order_relaxed);
+    }
+    s.RawCarrier = 0;
+  }
+  // 6. State changes.
+  if (s.CarrierState == s.PrevCarrierState) {
+    if (s.StateDuration < INT32_MAX) ++s.StateDuration;
+  } else {
+    s.PrevCarrierState = s.CarrierState;
+    char e = 0;
+    bool minute = false;
+    const int station = s.Station.load(std::memory_order_relaxed);
+    const bool dcfLayout = station == DCF77_STATION_DCF77 || station == DCF77_STATION_HBG;
+    if (s.CarrierState == 1) {
+      // The carrier came back: StateDuration is the length of the drop.
+      if (s.BDrop) {
+        // The second off-time of an MSF second (A bit 0, B bit 1): a short drop, but not a
+        // second pulse.
+        s.BDrop = false;
+        e = '0';
+      } else if (s.StateDuration < k150) {
+        e = '0';
+        StoreBit(s, 0);
+        if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
+      } else if (dcfLayout || s.StateDuration < 3 * k150) {
+        e = '1';
+        StoreBit(s, 1);
+        if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
+        if (!dcfLayout && s.StateDuration >= k250) SetB(s);  // MSF A and B both 1: 300 ms
+      } else if (s.StateDuration <= k700) {
+        e = 'm';  // MSF minute mark: 500 ms off
+        minute = true;
+        s.BitIndex = 0;
+        while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
+        s.MinuteMarkPos = s.SecondPhase;
+        // Only a mark that began at the locked second decides the station.
+        if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000 && s.DropOnPhase)
+          s.Station.store(DCF77_STATION_MSF, std::memory_order_relaxed);
+      } else {
+        // Longer than any mark: the signal was lost (or silent); the minute is spoiled.
+        s.ExtraPulse = true;
+      }
+    } else {
+      // The carrier dropped: StateDuration is the time it was present.
+      const int64_t d = s.LastDropPos - s.SecondPhase;
+      // In MSF a drop 150..250 ms after the second mark is the B bit of that second.
+      if (k.msfPossible && s.SecondPhase != 0 && d >= k150 && d < k250) {
+        s.BDrop = true;
+        SetB(s);
+      } else {
+        int acc = s.PhaseAccuracy.load(std::memory_order_relaxed);
+        if (s.SecondPhase == 0) {
+          s.SecondPhase = s.LastDropPos;
+          s.DropOnPhase = true;
+        } else {
+          const int64_t e8 = d / 8;
+          // A second pulse begins within 40 ms of the expected mark; a later start means
+          // noise hid its beginning, so its length (and bit) is doubtful.
+          s.DropOnPhase = std::llabs(d) < R * 40 / 1000;
+          if (std::llabs(e8) >= P) {
+            if (acc > 0)
+              --acc;
+            else
+              s.SecondPhase = s.LastDropPos;  // re-seed
+          } else {
+            const int64_t a = 100 - std::llabs(d);
+            if (a < acc && acc > 0)
+              --acc;
+            else if (a > acc && acc < 100)
+              ++acc;
+            s.SecondPhase += e8;
+            if (s.SecondPhase < s.LastDropPos)
+              ++s.SecondPhase;
+            else if (s.SecondPhase > s.LastDropPos)
+              --s.SecondPhase;
+          }
+        }
+        s.PhaseAccuracy.store(acc, std::memory_order_relaxed);
+        if (s.StateDuration >= R) {
+          // A second without a drop: the missing 59th second of DCF77.
+          if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000)
+            s.Station.store(DCF77_STATION_DCF77, std::memory_order_relaxed);
+          e = 'm';
+          minute = true;
+          s.BitIndex = 0;
+          while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
+          s.MinuteMarkPos = s.SecondPhase;
+        }
+      }
+    }
+    s.StateDuration = 0;
+    if (minute) {
+      DecodeMinute(s);
+      s.TimeState.store(2, std::memory_order_relaxed);
+      s.MinutesDecoded.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (e) PostEvent(s, e);
+  }
+  // 9. Per-sample tail: the expected mark moves on 700 ms after the current one.
+  if (s.SampleCounter - s.SecondPhase > k700) {
+    s.SecondPhase += R;
+    ++s.BitIndex;
+  }
+  // The second number counts from the sample at which a drop beginning there would be
+  // confirmed (the threshold crossing plus the debounce), so a DCF77 minute mark resets it
+  // before it could reach 60; the second's time stays that of its first sample.
+  const int64_t sec = (s.SampleCounter - 2 * k20 - k.edgeDelay - s.MinuteMarkPos) / R;
+  if (sec != s.Second.load(std::memory_order_relaxed)) {
+    // The time of the second's first sample; after a minute mark found late (the debounce,
+    // or the end of the MSF mark) that lies some samples back.
+    const int64_t back = s.SampleCounter - (s.MinuteMarkPos + sec * R);
+    s.LastSecondTime = tFirst + (i - back) / k.rate;
+    BeginWrite(s);
+    Put(s.Second, static_cast<int>(sec));
+    s.SnapSecondTime.store(s.LastSecondTime, std::memory_order_relaxed);
+    EndWrite(s);
+    if (s.MinutesDecoded.load(std::memory_order_relaxed) > 0)
+      s.TimeState.store(2, std::memory_order_relaxed);
+  }
+  ++s.SampleCounter;
+}
 
-  // 1. Carrier level: fast attack, slow decay. A block with samples that are not finite
-  // leaves the level as it was.
+double FlushTiny(double v) { return std::fabs(v) < 1e-200 ? 0.0 : v; }
+
+}  // namespace
+
+void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirst, double rate)
+{
+  Timing k;
+  if (!BeginBlock(s, n, rate, x != nullptr, k)) return;
+  // The two low-pass stages reach half of a step 1.68 time constants after it; the threshold
+  // lies about half-way between the levels (a little above, as the low level creeps up between
+  // drops), so a carrier edge crosses it some 1.6 time constants late. Taken a little short:
+  // the decoded time may lag by a fraction of a millisecond but does not run ahead.
+  k.edgeDelay = static_cast<int64_t>(1.55 * rate / (2 * M_PI * kLowPassHz));
+
+  // 1. Carrier level for the display: fast attack, slow decay. A block with samples that are
+  // not finite leaves the level as it was.
   double sum = 0;
   for (int i = 0; i < n; ++i) sum += x[i] * x[i];
   const double rms = std::sqrt(sum / n);
-  double amplitude = s.Amplitude.load(std::memory_order_relaxed);
   if (std::isfinite(rms)) {
+    double amplitude = s.Amplitude.load(std::memory_order_relaxed);
     s.BlockRms = rms;
     double w = rms > amplitude ? n * 0.0001 : n * 0.00002;
     if (w > 1.0) w = 1.0;
     amplitude = (1.0 - w) * amplitude + w * rms;
     s.Amplitude.store(amplitude, std::memory_order_relaxed);
   }
-  // 2.
-  if (!(s.CarrierHz >= 100)) s.CarrierHz = 100;
-  const int64_t P = static_cast<int64_t>(rate / s.CarrierHz);
-  const double h = amplitude * 0.5;
-  const bool msfPossible = [&] {
-    const int st = s.Station.load(std::memory_order_relaxed);
-    return st == DCF77_STATION_UNKNOWN || st == DCF77_STATION_MSF;
-  }();
 
-  for (int i = 0; i < n; ++i) {
-    // 4. Raw carrier: a large sample within the last carrier period.
-    if (x[i] > h || x[i] < -h) s.SamplesSinceLarge = 0;
-    if (s.SamplesSinceLarge < INT32_MAX) ++s.SamplesSinceLarge;
-    const bool present = s.SamplesSinceLarge < P;
-    // 5. Debounce.
-    if (present) {
-      if (++s.Integrator > k20) {
-        s.Integrator = static_cast<int32_t>(k20);
-        s.CarrierState = 1;
-      }
-      s.RawCarrier = 1;
-    } else {
-      if (--s.Integrator < -k20) {
-        s.Integrator = static_cast<int32_t>(-k20);
-        s.CarrierState = 0;
-      }
-      if (s.RawCarrier == 1) {
-        s.LastDropPos = s.SampleCounter;
-        s.SecondMarkSeen.store(1, std::memory_order_relaxed);
-      }
-      s.RawCarrier = 0;
-    }
-    // 6. State changes.
-    if (s.CarrierState == s.PrevCarrierState) {
-      if (s.StateDuration < INT32_MAX) ++s.StateDuration;
-    } else {
-      s.PrevCarrierState = s.CarrierState;
-      char e = 0;
-      bool minute = false;
-      const int station = s.Station.load(std::memory_order_relaxed);
-      const bool dcfLayout = station == DCF77_STATION_DCF77 || station == DCF77_STATION_HBG;
-      if (s.CarrierState == 1) {
-        // The carrier came back: StateDuration is the length of the drop.
-        if (s.BDrop) {
-          // The second off-time of an MSF second (B bit 1, A bit 0): no second pulse.
-          s.BDrop = false;
-        } else if (s.StateDuration < k150) {
-          e = '0';
-          StoreBit(s, 0);
-          if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
-        } else if (dcfLayout || s.StateDuration < 3 * k150) {
-          e = '1';
-          StoreBit(s, 1);
-          if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
-          if (!dcfLayout && s.StateDuration >= k250) SetB(s);  // MSF A and B both 1: 300 ms
-        } else {
-          e = 'm';  // MSF minute mark: 500 ms off
-          minute = true;
-          s.BitIndex = 0;
-          while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
-          s.MinuteMarkPos = s.SecondPhase;
-          if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000)
-            s.Station.store(DCF77_STATION_MSF, std::memory_order_relaxed);
-        }
-      } else {
-        // The carrier dropped: StateDuration is the time it was present.
-        const int64_t d = s.LastDropPos - s.SecondPhase;
-        // In MSF a drop 150..250 ms after the second mark is the B bit of that second.
-        if (msfPossible && s.SecondPhase != 0 && d >= k150 && d < k250) {
-          s.BDrop = true;
-          SetB(s);
-        } else {
-          int acc = s.PhaseAccuracy.load(std::memory_order_relaxed);
-          if (s.SecondPhase == 0) {
-            s.SecondPhase = s.LastDropPos;
-            s.DropOnPhase = true;
-          } else {
-            const int64_t e8 = d / 8;
-            // A second pulse begins within 40 ms of the expected mark; a later start means
-            // noise hid its beginning, so its length (and bit) is doubtful.
-            s.DropOnPhase = std::llabs(d) < R * 40 / 1000;
-            if (std::llabs(e8) >= P) {
-              if (acc > 0)
-                --acc;
-              else
-                s.SecondPhase = s.LastDropPos;  // re-seed
-            } else {
-              const int64_t a = 100 - std::llabs(d);
-              if (a < acc && acc > 0)
-                --acc;
-              else if (a > acc && acc < 100)
-                ++acc;
-              s.SecondPhase += e8;
-              if (s.SecondPhase < s.LastDropPos)
-                ++s.SecondPhase;
-              else if (s.SecondPhase > s.LastDropPos)
-                --s.SecondPhase;
-            }
-          }
-          s.PhaseAccuracy.store(acc, std::memory_order_relaxed);
-          if (s.StateDuration >= R) {
-            // A second without a drop: the missing 59th second of DCF77.
-            if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000)
-              s.Station.store(DCF77_STATION_DCF77, std::memory_order_relaxed);
-            e = 'm';
-            minute = true;
-            s.BitIndex = 0;
-            while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
-            s.MinuteMarkPos = s.SecondPhase;
-          }
-        }
-      }
-      s.StateDuration = 0;
-      if (minute) {
-        DecodeMinute(s);
-        s.TimeState.store(2, std::memory_order_relaxed);
-        s.MinutesDecoded.fetch_add(1, std::memory_order_relaxed);
-      }
-      if (e) PostEvent(s, e);
-    }
-    // 9. Per-sample tail: the expected mark moves on 700 ms after the current one.
-    if (s.SampleCounter - s.SecondPhase > k700) {
-      s.SecondPhase += R;
-      ++s.BitIndex;
-    }
-    const int64_t sec = (s.SampleCounter - s.MinuteMarkPos) / R;
-    if (sec != s.Second.load(std::memory_order_relaxed)) {
-      // The time of the second's first sample; after a minute mark found late (the debounce,
-      // or the end of the MSF mark) that lies some samples back.
-      const int64_t back = s.SampleCounter - (s.MinuteMarkPos + sec * R);
-      s.LastSecondTime = tFirst + (i - back) / rate;
-      BeginWrite(s);
-      Put(s.Second, static_cast<int>(sec));
-      s.SnapSecondTime.store(s.LastSecondTime, std::memory_order_relaxed);
-      EndWrite(s);
-      if (s.MinutesDecoded.load(std::memory_order_relaxed) > 0)
-        s.TimeState.store(2, std::memory_order_relaxed);
-    }
-    ++s.SampleCounter;
+  // Tone search set-up for this rate.
+  const bool search = k.search;
+  if (rate != s.SearchRate) {
+    s.SearchRate = rate;
+    s.SearchLen = SearchLength(rate);
+    s.SearchFill = 0;
+    s.SearchCount = 0;
+    s.SearchNext = s.SampleCounter;
   }
+  // Mixer step e^(-j w) for CarrierHz; the phasor is renormalised once per block.
+  const double w = 2 * M_PI * s.CarrierHz / rate;
+  const double stepRe = std::cos(w), stepIm = -std::sin(w);
+  const double norm = std::hypot(s.MixRe, s.MixIm);
+  if (norm > 0.5 && norm < 2) {
+    s.MixRe /= norm;
+    s.MixIm /= norm;
+  } else {
+    s.MixRe = 1;
+    s.MixIm = 0;
+  }
+  const double aLp = 1 - std::exp(-2 * M_PI * kLowPassHz / rate);
+  const double aFast = 1 - std::exp(-1 / (kLevelAttackS * rate));
+  const double aDecay = 1 - std::exp(-1 / (kHighDecayS * rate));
+  const double aRise = 1 - std::exp(-1 / (kLowRiseS * rate));
+
+  // In chunks: the envelope and the raw carrier of each sample first (the filter state in
+  // registers), then the state machine over them.
+  constexpr int kChunk = 512;
+  uint8_t present[kChunk];
+  double mixRe = s.MixRe, mixIm = s.MixIm;
+  double lp1Re = s.Lp1Re, lp1Im = s.Lp1Im, lp2Re = s.Lp2Re, lp2Im = s.Lp2Im;
+  double env = s.Envelope, high = s.EnvHigh, low = s.EnvLow;
+  for (int from = 0; from < n; from += kChunk) {
+    const int m = std::min(kChunk, n - from);
+    const int64_t base = s.SampleCounter;
+    for (int j = 0; j < m; ++j) {
+      // 4. Raw carrier: the envelope in the narrow band around the carrier against the middle
+      // of its recent high and low levels. Samples that are not finite count as silence.
+      double v = x[from + j];
+      if (!(std::fabs(v) < 1e9)) v = 0;
+      if (search && base + j >= s.SearchNext) {
+        s.SearchBuf[s.SearchFill++] = v;
+        if (s.SearchFill >= s.SearchLen) {
+          RunToneSearch(s, rate);
+          s.SearchFill = 0;
+          // Once a second at first, then every four seconds: enough to follow a drifting
+          // receiver at a quarter of the cost.
+          const int64_t every = s.SearchCount < kSearchesAtStart ? k.R : 4 * k.R;
+          s.SearchNext = base + j + std::max<int64_t>(1, every - s.SearchLen);
+        }
+      }
+      lp1Re += aLp * (v * mixRe - lp1Re);
+      lp1Im += aLp * (v * mixIm - lp1Im);
+      lp2Re += aLp * (lp1Re - lp2Re);
+      lp2Im += aLp * (lp1Im - lp2Im);
+      const double t = mixRe * stepRe - mixIm * stepIm;
+      mixIm = mixRe * stepIm + mixIm * stepRe;
+      mixRe = t;
+      env = 2 * std::sqrt(lp2Re * lp2Re + lp2Im * lp2Im);  // the tone's amplitude
+      // Quickly up and slowly down (the high level), quickly down and slowly up (the low one),
+      // without branches.
+      const double dHigh = env - high, dLow = env - low;
+      high += aFast * std::max(dHigh, 0.0) + aDecay * std::min(dHigh, 0.0);
+      low += aFast * std::min(dLow, 0.0) + aRise * std::max(dLow, 0.0);
+      present[j] = env > 0.5 * (high + low) ? 1 : 0;
+    }
+    for (int j = 0; j < m; ++j) StepSample(s, present[j] != 0, k, tFirst, from + j);
+  }
+  s.MixRe = mixRe;
+  s.MixIm = mixIm;
+  s.Lp1Re = lp1Re;
+  s.Lp1Im = lp1Im;
+  s.Lp2Re = lp2Re;
+  s.Lp2Im = lp2Im;
+  s.Envelope = env;
+  s.EnvHigh = high;
+  s.EnvLow = low;
+  s.Lp1Re = FlushTiny(s.Lp1Re);
+  s.Lp1Im = FlushTiny(s.Lp1Im);
+  s.Lp2Re = FlushTiny(s.Lp2Re);
+  s.Lp2Im = FlushTiny(s.Lp2Im);
+  s.Envelope = FlushTiny(s.Envelope);
+  s.EnvHigh = FlushTiny(s.EnvHigh);
+  s.EnvLow = FlushTiny(s.EnvLow);
+}
+
+void Dcf77Dec_ProcessKeying(Dcf77DecoderState& s, const uint8_t* present, int n, double tFirst,
+                            double rate)
+{
+  Timing k;
+  if (!BeginBlock(s, n, rate, present != nullptr, k)) return;
+  for (int i = 0; i < n; ++i) StepSample(s, present[i] != 0, k, tFirst, i);
 }

@@ -9,13 +9,23 @@
 // reader never sees half of two minutes; the event ring has one writer (head) and one reader
 // (tail). The GUI never writes decoder state except for clearing TimeState and SecondMarkSeen
 // and for the reset request, which the next block carries out before it processes samples.
-// Nothing here allocates, locks or throws.
+// Nothing here locks or throws; only the constructor allocates.
 //
 // Sample positions are 64-bit sample counts at the rate of the samples passed in; durations are
 // counted at that rate: R = the rate truncated to whole samples, k20 = R*20/1000,
 // k150 = R*150/1000, k700 = R*700/1000, carrier period P = R / CarrierHz.
+//
+// Carrier presence: the receiver's audio is rarely clean, so the carrier's amplitude is measured
+// in a narrow band around it. Once a second (after the first eight seconds every four seconds) a
+// Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power spectrum whose
+// strongest steady line between 100 and 3,000 Hz becomes CarrierHz (unless CarrierHzSetting
+// fixes it). Per sample a complex mixer at CarrierHz and a two-stage low-pass give the envelope;
+// the carrier counts as present while the envelope lies above the middle between its recent
+// high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a
+// lost signal) is no event and spoils the running minute.
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 // Station values.
 constexpr int DCF77_STATION_UNKNOWN = 0;
@@ -41,8 +51,23 @@ struct Dcf77DecoderState {
   // GUI: smoothed RMS of the input (the carrier level), 16-bit scale.
   std::atomic<double> Amplitude{0.0};
   double BlockRms = 0;       // RMS of the last block
-  double CarrierHz = 650;    // carrier tone; raised to 100 when below 100
-  int32_t SamplesSinceLarge = 0;
+  double CarrierHz = 650;    // carrier tone (found or set); raised to 100 when below 100
+  // Above 0: the carrier frequency to use instead of searching for it (any thread; read once per
+  // block; a reset keeps it).
+  std::atomic<double> CarrierHzSetting{0.0};
+  // Envelope: mixer phasor, two low-pass stages (I, Q).
+  double MixRe = 1, MixIm = 0;
+  double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
+  double Envelope = 0;       // carrier amplitude in the narrow band
+  double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
+  // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
+  // power spectrum of all searches since the reset or the last rate change.
+  std::vector<double> SearchBuf, SearchRe, SearchIm, SearchAvg;
+  int32_t SearchLen = 0;     // transform length for SearchRate (0: not set up)
+  double SearchRate = 0;
+  int32_t SearchFill = 0;    // samples collected
+  int64_t SearchNext = 0;    // SampleCounter at which the next collection starts
+  int32_t SearchCount = 0;   // spectra averaged
   uint8_t RawCarrier = 0;    // 1 when the last sample counted as carrier present
   int32_t Integrator = 0;    // debounce integrator, -k20 .. +k20
   std::atomic<uint8_t> SecondMarkSeen{0};  // GUI: set at a raw drop; the window clears it
@@ -60,8 +85,8 @@ struct Dcf77DecoderState {
   uint8_t Pulses[60] = {};    // second pulses received at each second of the running minute
   bool ExtraPulse = false;    // a pulse beyond second 59, or a doubtful one, in the running minute
   bool MinuteOpen = false;    // the running minute began at a minute mark
-  bool BDrop = false;
-  bool DropOnPhase = false;   // the running drop began at the expected second mark         // the running drop is an MSF B bit (not a second pulse)
+  bool BDrop = false;         // the running drop is an MSF B bit (not a second pulse)
+  bool DropOnPhase = false;   // the running drop began at the expected second mark
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
@@ -79,12 +104,19 @@ struct Dcf77DecoderState {
   std::atomic<int> SnapStation{0};
   std::atomic<bool> SnapValid{false};
   std::atomic<int> SnapMinuteSerial{0};
+
+  Dcf77DecoderState();  // sizes the search buffers once: processing never allocates
 };
 
 // Processes one block of n samples (16-bit scale) taken at `rate` Hz, the first at Unix time
 // tFirst. A pending reset request is carried out first. Returns at once when n < 1 or the rate
 // is below 1 Hz or above 1 MHz. Blocks of any size; the audio thread passes up to 4,096.
 void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirst, double rate);
+
+// The state machine alone, fed with the carrier presence of each sample (1 present, 0 absent)
+// instead of audio: what follows the envelope, for tests of the drop and minute timing.
+void Dcf77Dec_ProcessKeying(Dcf77DecoderState& s, const uint8_t* present, int n, double tFirst,
+                            double rate);
 
 // Back to the initial state (audio thread, or a state no other thread uses). Keeps the decoded
 // fields and TimeState readable but marks them not valid (the running time base is gone).

@@ -119,8 +119,12 @@ void TDCF77Form::FormCreate()
 {
   AppendInstanceSuffix(this);
   try {
+    // Only the position is stored: the window keeps the size its layout gives it.
     IniFile ini(UserSettingsFullPath());
-    ReadFormBounds(this, ini, kSection, false);
+    adjustSize();
+    const QRect g = geometry();
+    setGeometry(ini.ReadInteger(kSection, "Left", g.x()), ini.ReadInteger(kSection, "Top", g.y()),
+                g.width(), g.height());
   } catch (const EIniFileError&) {
     // An unreadable settings file leaves the default position.
   }

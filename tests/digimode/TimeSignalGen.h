@@ -46,11 +46,16 @@ struct TimeSignalOptions {
   double carrierHz = 650;
   double snrDb = std::numeric_limits<double>::infinity();  // tone power / noise power in 2,500 Hz
   uint32_t seed = 1;
-  // Faults: in the minute that begins at faultMinuteUtc, flip bit flipBit of the frame (A bits)
-  // and/or send no drop at second losePulseSecond.
+  // Fading: the carrier's amplitude times 1 + fadeDepth x sin(2 pi t / fadePeriod).
+  double fadeDepth = 0;
+  double fadePeriod = 20;
+  // Faults: in the minute that begins at faultMinuteUtc, flip bit flipBit of the frame (A bits),
+  // and/or send no drop at second losePulseSecond, and/or add a 150 ms drop (a burst of
+  // interference) extraDropAt seconds into the minute.
   double faultMinuteUtc = -1;
   int flipBit = -1;
   int losePulseSecond = -1;
+  double extraDropAt = -1;
 };
 
 namespace timesig {
@@ -192,6 +197,8 @@ public:
       const int sec = static_cast<int>(t - minute);
       const double f = t - std::floor(t);
       const bool lost = minute == m_o.faultMinuteUtc && sec == m_o.losePulseSecond;
+      const bool extra = minute == m_o.faultMinuteUtc && m_o.extraDropAt >= 0 &&
+                         t - minute >= m_o.extraDropAt && t - minute < m_o.extraDropAt + 0.15;
       double level = 1.0;
       if (!lost) {
         if (m_o.station == TimeStation::Dcf77) {
@@ -204,6 +211,9 @@ public:
       }
       m_phase += 2 * M_PI * m_o.carrierHz / m_o.rate;
       if (m_phase > 2 * M_PI) m_phase -= 2 * M_PI;
+      if (extra) level = m_o.station == TimeStation::Dcf77 ? 0.15 : 0.0;
+      if (m_o.fadeDepth != 0)
+        level *= 1 + m_o.fadeDepth * std::sin(2 * M_PI * (m_index / m_o.rate) / m_o.fadePeriod);
       double v = level * m_o.amplitude * std::sin(m_phase);
       if (m_noise.stddev() > 0) v += m_noise(m_rng);
       out[i] = v;

@@ -311,6 +311,26 @@ TEST_F(DCF77FormTest, ControlsHelpTimezoneAndPlacement)
   EXPECT_EQ(second.geometry().topLeft(), form->geometry().topLeft());
 }
 
+// Only the position is stored; the window opens at the size its layout gives it, not at a
+// default geometry.
+TEST_F(DCF77FormTest, OpensAtItsNaturalSizeAtTheStoredPosition)
+{
+  {
+    IniFile ini("SETTINGS.INI");
+    ini.WriteInteger("DCF77Form", "Left", 210);
+    ini.WriteInteger("DCF77Form", "Top", 150);
+    ini.UpdateFile();
+  }
+  TDCF77Form placed;
+  placed.Timer1->stop();
+  placed.show();
+  EXPECT_EQ(placed.geometry().topLeft(), QPoint(210, 150));
+  EXPECT_EQ(placed.size(), placed.sizeHint());
+  EXPECT_LT(placed.width(), 640);
+  EXPECT_LT(placed.height(), 480);
+  placed.close();
+}
+
 TEST_F(DCF77FormTest, SignalLevelAndSecondMarkFlash)
 {
   form->show();

@@ -3,7 +3,8 @@
 // 1 byte action and the block's samples (int16 each; a sample of -32768 becomes NaN, 32767
 // becomes +inf, so non-finite input is covered). Action bit 0: request a reset first; bit 1:
 // read the snapshot and the events after the block; bit 2: change the rate to a value from
-// the block's first sample.
+// the block's first sample; bit 3: set the fixed carrier frequency (CarrierHzSetting) to the
+// block's first sample (any value: 0 and below, or not finite, mean "search").
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                : static_cast<double>(v));
     }
     if ((action & 4) && n > 0 && std::isfinite(x[0])) rate = std::fabs(x[0]) * 4;
+    if ((action & 8) && n > 0) dec.CarrierHzSetting = x[0];
     if (action & 1) Dcf77Dec_RequestReset(dec);
     Dcf77Dec_Process(dec, x.data(), n, t, rate);
     t += 0.37;
