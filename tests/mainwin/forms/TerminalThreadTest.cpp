@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTextEdit>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -138,7 +137,7 @@ TEST_F(TerminalThreadTest, OneClickSendsTheRestAndThePostambleThenDropsTheKeyer)
   form->Menu_DigimodeTerminalClick();
   ASSERT_TRUE(TerminalForm->isVisible());
   ASSERT_EQ(DigimodeSettings.Modulation, 8);
-  const QString text = "cq cq de vartumo k";
+  const QString text = "cq de vt k";
   TerminalForm->RichEd_Transmit->setPlainText(text);
   auto* panel = TerminalForm->Pnl_RxTxOff;
   auto state = [] { return g_DigimodeDllParams.TxState.load(); };
