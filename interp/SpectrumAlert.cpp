@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +15,7 @@
 TAlertSettings AlertSettings;
 AlertSpectrum g_AlertInputSpectrum;
 AlertSpectrum g_AlertAvgSpectrum;
+int32_t g_AlertAvgLineCount = 0;
 AlertRangeResult g_AlertRangeA;
 AlertRangeResult g_AlertRangeB;
 double g_AlertSearchPattern[ALERT_PATTERN_POINTS];
@@ -97,6 +99,7 @@ void Alert_Reset()
   g_AlertAvgSpectrum.NrOfBins = 0;
   g_AlertAvgSpectrum.BinWidthHz = 0.0;
   g_AlertAvgSpectrum.FirstBinHz = 0.0;
+  g_AlertAvgLineCount = 0;
   g_AlertScaledPattern.BinWidthHz = 0.0;
   g_AlertScaledPattern.Mean = 0.0;
   g_AlertScaledPattern.Count = 0;
@@ -300,7 +303,9 @@ void Alert_ProcessSpectrum()
       avg.BinWidthHz == in.BinWidthHz && avg.FirstBinHz == in.FirstBinHz) {
     const double k = 1.0 / a;
     for (int i = 0; i < in.NrOfBins; ++i) avg.Bins[i] = (1.0 - k) * avg.Bins[i] + k * in.Bins[i];
+    if (g_AlertAvgLineCount < INT32_MAX) ++g_AlertAvgLineCount;
   } else {
+    g_AlertAvgLineCount = 1;
     avg.NrOfBins = in.NrOfBins;
     avg.BinWidthHz = in.BinWidthHz;
     avg.FirstBinHz = in.FirstBinHz;
@@ -311,8 +316,10 @@ void Alert_ProcessSpectrum()
                 &g_AlertRangeA, true);
   EvaluateRange(AlertSettings.RangeB_Fmin, AlertSettings.RangeB_Fmax, AlertSettings.PeakBDiffMin,
                 &g_AlertRangeB, false);
-  // 4.-6. The alarm: raised above 100 % (never cleared here); the command once per rise.
-  if (g_AlertRangeA.Percentage > 100.0) g_AlertActive = 1;
+  // 4.-6. The alarm: raised above 100 % (never cleared here) once the smoothing has settled,
+  // i.e. has taken `Averaging` lines since its restart; the command once per rise.
+  const bool settled = !(a > 1.0) || !std::isfinite(a) || g_AlertAvgLineCount >= std::ceil(a);
+  if (settled && g_AlertRangeA.Percentage > 100.0) g_AlertActive = 1;
   if (g_AlertActive && !g_AlertPrevious) Alert_ExecOsCommand();
   g_AlertPrevious = g_AlertActive;
 }

@@ -49,6 +49,9 @@ struct AlertSpectrum {
 // Input (filled by the main window just before Alert_ProcessSpectrum) and smoothed copy.
 extern AlertSpectrum g_AlertInputSpectrum;
 extern AlertSpectrum g_AlertAvgSpectrum;
+// Lines the smoothing has taken since its last restart; no alarm is judged before it has
+// taken `Averaging` of them, so a single raw line of noise cannot raise one.
+extern int32_t g_AlertAvgLineCount;
 
 struct AlertRangeResult {
   double FminHz, FmaxHz;  // frequencies of the first and last bin of the range

@@ -463,10 +463,12 @@ void TTerminalForm::FormShow()
 void TTerminalForm::FormClose()
 {
   const bool visible = isVisible();
+  // The settings go back whatever the window state (minimised at exit included); before the
+  // first show they were never read, so the file is left alone then.
+  if (Initialised) SaveSettings(kSettingsFile);
   try {
     IniFile ini(UserSettingsFullPath());
     if (visible && IsNormalWindowState(this)) {
-      SaveSettings(kSettingsFile);
       WriteFormBounds(this, ini, kSection, true);
       ini.WriteInteger(kSection, "TuWidth", Grp_Tuning->width());
       ini.WriteInteger(kSection, "RxHeight", Grp_Receive->height());
@@ -712,7 +714,10 @@ void TTerminalForm::Pnl_RxTxOffClick()
       else p.TxRequest.store(2);
       break;
     case 2:
-      if (p.TxRequest.load() == 1) Digimode_SwitchRxTx(1);
+      // The built-in coders end the transmission themselves: one click lets the queued text
+      // and the postamble go out, then the engine drops the keyer and shows receive. A
+      // plug-in ends its own transmission on the request and asks for the switch.
+      if (!g_DigimodeDllLoaded.load() || p.TxRequest.load() == 1) Digimode_SwitchRxTx(1);
       else p.TxRequest.store(1);
       break;
     default: Digimode_SwitchRxTx(0); break;
@@ -1002,6 +1007,7 @@ void TTerminalForm::Menu_DigimodeConfigurationClick()
     TTerminalDialog dlg(this);
     result = ExecDialog(&dlg);
   }
+  if (result == QDialog::Accepted) SaveSettings(kSettingsFile);
   Digimode_SetMode(DigimodeSettings.OperMode);
   Digimode_SetDecoderFreq(DigimodeSettings.fc_rx);
   const std::string newName(DigimodeSettings.name, strnlen(DigimodeSettings.name, kDigimodeDllNameSize));

@@ -9,6 +9,7 @@ std::function<bool(bool, const QString&, const QString&, QString&)> TDialogHooks
 std::function<bool(const QString&, const QString&, QStringList&)> TDialogHooks::FileListDialogHook;
 std::function<int(QDialog*)> TDialogHooks::DialogExecHook;
 uint32_t TDialogHooks::FileDialogHelpContext = 0;
+QString TDialogHooks::FileDialogDefaultSuffix;
 
 bool AskFileName(QWidget* parent, bool save, const QString& title, const QString& filter,
                  QString& name, const QString& defaultSuffix, uint32_t helpContext)
@@ -17,8 +18,10 @@ bool AskFileName(QWidget* parent, bool save, const QString& title, const QString
   bool ok;
   if (TDialogHooks::FileDialogHook) {
     TDialogHooks::FileDialogHelpContext = helpContext;
+    TDialogHooks::FileDialogDefaultSuffix = defaultSuffix;
     ok = TDialogHooks::FileDialogHook(save, title, filter, chosen);
     TDialogHooks::FileDialogHelpContext = 0;
+    TDialogHooks::FileDialogDefaultSuffix.clear();
   } else {
     QFileDialog dlg(parent, title, QString(), filter);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -23,6 +23,9 @@ struct TDialogHooks {
   static std::function<int(QDialog* dialog)> DialogExecHook;
   // The help context (F1) of the file dialog a hook is answering; 0 when it has none.
   static uint32_t FileDialogHelpContext;
+  // The suffix the real save dialog would append to a name without one, for the dialog a hook
+  // is answering; empty when it has none.
+  static QString FileDialogDefaultSuffix;
 };
 
 // A file dialog (or its hook). filter as QFileDialog takes it ("Palettes (*.pal *.PAL)");

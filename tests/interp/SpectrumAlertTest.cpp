@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -267,6 +268,63 @@ TEST_F(SpectrumAlertTest, SmoothingFollowsStepsAndRestartsOnANewGeometry)
   EXPECT_EQ(g_AlertAvgSpectrum.NrOfBins, kBins - 1);
 }
 
+// The alarm is judged only once the smoothing has taken `Averaging` lines since its restart:
+// at the start and after every change of the FFT size or of the ranges' span. Pure noise on a
+// floor that varies across the bins then never raises it, at any of seven starts; a steady
+// peak 15 dB above the lower quartile of such a floor (but only 5 dB above its median) raises
+// it at the tenth line.
+TEST_F(SpectrumAlertTest, NoAlarmBeforeTheSmoothingHasSettled)
+{
+  ASSERT_EQ(AlertSettings.Averaging, 10.0);
+  // A floor rippling by 4 dB over the bins; each bin's power fluctuates as noise does (the
+  // logarithm of an exponentially distributed power).
+  std::mt19937 rng(4711);
+  std::exponential_distribution<double> power(1.0);
+  auto floorDb = [](int i) { return -80.0 + 4.0 * ((i * 7) % 5) / 4.0; };
+  auto noiseLine = [&] {
+    std::vector<double> b(kBins);
+    for (int i = 0; i < kBins; ++i) b[i] = floorDb(i) + 10.0 * std::log10(power(rng) + 1e-12);
+    return b;
+  };
+  for (int start = 0; start < 7; ++start) {
+    SCOPED_TRACE(start);
+    Alert_Reset();
+    for (int line = 0; line < 60; ++line) {
+      Feed(noiseLine());
+      ASSERT_EQ(g_AlertActive, 0) << "line " << line;
+    }
+  }
+  // A new FFT size (bin width) and a new span restart the smoothing the same way.
+  for (double width : {2.5, 5.0}) {
+    for (int line = 0; line < 30; ++line) {
+      Feed(noiseLine(), kFirstHz + (width == 5.0 ? 5.0 : 0.0), width);
+      ASSERT_EQ(g_AlertActive, 0) << width << " line " << line;
+    }
+  }
+
+  // Range A is bins 20..30: three at -90 dB, seven at -80 dB, the peak at -72 dB. Noise is the
+  // third lowest plus 3 dB (-87 dB): 150 %; the median would give -77 dB and 50 %.
+  std::vector<double> steady(kBins, -80.0);
+  for (int i : {21, 23, 28}) steady[i] = -90.0;
+  steady[25] = -72.0;
+  const struct {
+    double first, width;
+  } geometries[] = {{kFirstHz, kWidthHz}, {kFirstHz + 5.0, kWidthHz}};
+  Alert_Reset();
+  for (const auto& g : geometries) {
+    // The same bins on the new geometry, range A still on bins 20..30.
+    const int shift = static_cast<int>((g.first - kFirstHz) / g.width);
+    std::vector<double> line(steady.begin() + shift, steady.end());
+    for (int k = 1; k <= 10; ++k) {
+      Feed(line, g.first, g.width);
+      EXPECT_DOUBLE_EQ(g_AlertRangeA.Noise, -87.0);
+      EXPECT_DOUBLE_EQ(g_AlertRangeA.Percentage, 150.0);
+      EXPECT_EQ(g_AlertActive, k == 10 ? 1 : 0) << "line " << k;
+    }
+    g_AlertActive = g_AlertPrevious = 0;
+  }
+}
+
 TEST_F(SpectrumAlertTest, FrequenciesToBinsAndRangeLimits)
 {
   Feed(std::vector<double>(kBins, -80.0));
@@ -373,6 +431,7 @@ TEST_F(SpectrumAlertTest, MatchPeaksAtAShiftedCopyOfThePattern)
 
 TEST_F(SpectrumAlertTest, BandwidthNotAPositiveNumberGivesAnEmptyPatternAndZeroScores)
 {
+  AlertSettings.Averaging = 1.0;  // each line judged as it comes
   AlertSettings.RangeA_Fmin = 500.0;
   AlertSettings.RangeA_Fmax = 800.0;
   for (double bw : std::initializer_list<double>{0.0, -20.0, NAN, INFINITY, -INFINITY}) {

@@ -66,6 +66,9 @@ protected:
     SndConfig.MsgDisplay = 0;
     SetSoundInOutWanted(true, false);
     Digimode_Init();  // as the main window does at start
+    // Time-signal events another test of this process left behind.
+    for (int i = 0; i < DCF77_EVENT_RING_SIZE && Dcf77Dec_GetEventChar() != 0; ++i) {
+    }
     DigimodeSettings.symbol_rate = 31.25;
     DigimodeSettings.Modulation = DIGIMODE_MOD_BPSK;
     DigimodeSettings.fc_tx = 1000.0;
@@ -161,8 +164,7 @@ TEST_F(TerminalFormTest, TypedTextRoundTripsThroughBpsk31)
     if (Digimode_GenerateTxAudio(block.data(), int(block.size()), 0.0))
       audio.insert(audio.end(), block.begin(), block.end());
     if (!releasing && form->TxPosition == len && State() == 2) {
-      Press(form->Pnl_RxTxOff);  // receive wanted ...
-      Press(form->Pnl_RxTxOff);  // ... now: after the queued text and the postamble
+      Press(form->Pnl_RxTxOff);  // one click: receive after the queued text and the postamble
       releasing = true;
     }
     if (releasing && State() == 1 && !Digimode_IsRxSwitchPending()) break;
@@ -503,6 +505,57 @@ TEST_F(TerminalFormTest, CloseTerminalStopsTheEngineAndTheNextShowRestartsIt)
   EXPECT_EQ(SndConfig.DigimodeActive.load(), 1);
   EXPECT_EQ(double(DigimodeSettings.fc_tx), 1777.0);  // read back from DIGIMODE.INI
   EXPECT_EQ(form->Initialised, 1);
+}
+
+// DIGIMODE.INI is written at every exit whatever the window state (only the placement waits
+// for the normal state), and at once when the configuration dialog closes with OK; a window
+// that was never shown leaves the file alone.
+TEST_F(TerminalFormTest, DigimodeIniIsWrittenAtEveryExitAndOnOk)
+{
+  auto savedFcTx = [this] {
+    T_DigimodeSettings saved;
+    DigimodeSettings_LoadFromIni(dir.file("DIGIMODE.INI"), saved, nullptr);
+    return double(saved.fc_tx);
+  };
+  struct Case {
+    Qt::WindowState state;
+    bool placement;
+  } cases[] = {{Qt::WindowNoState, true}, {Qt::WindowMinimized, false}, {Qt::WindowMaximized, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.state));
+    std::filesystem::remove(dir.file("DIGIMODE.INI"));
+    std::filesystem::remove(dir.file("SETTINGS.INI"));
+    MakeShown();
+    DigimodeSettings.fc_tx = 1500.0 + int(c.state);
+    form->setWindowState(c.state);
+    form->close();  // as the main window closes it at exit
+    EXPECT_EQ(savedFcTx(), 1500.0 + int(c.state));
+    IniFile ini(dir.file("SETTINGS.INI"));
+    EXPECT_EQ(ini.ReadInteger("TerminalForm", "Width", -1) != -1, c.placement);
+    EXPECT_EQ(ini.ReadInteger("TerminalForm", "Visible", -1), 1);
+    form.reset();
+    Digimode_Init();
+  }
+
+  // Never shown: the settings were not read, so they are not written over the file.
+  vt_test::WriteWholeFile(dir.file("DIGIMODE.INI"), "[AUDIO_FREQUENCIES]\r\nfc_tx=1234\r\n");
+  Make()->close();
+  EXPECT_EQ(savedFcTx(), 1234.0);
+  form.reset();
+
+  // OK in the configuration dialog writes the file at once; Cancel does not.
+  MakeShown();
+  std::filesystem::remove(dir.file("DIGIMODE.INI"));
+  int answer = QDialog::Rejected;
+  TDialogHooks::DialogExecHook = [&](QDialog*) {
+    DigimodeSettings.fc_tx = 777.0;
+    return answer;
+  };
+  form->findChild<QAction*>("Menu_DigimodeConfiguration")->trigger();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("DIGIMODE.INI")));
+  answer = QDialog::Accepted;
+  form->findChild<QAction*>("Menu_DigimodeConfiguration")->trigger();
+  EXPECT_EQ(savedFcTx(), 777.0);
 }
 
 TEST_F(TerminalFormTest, FileCommandsGoThroughTheFileDialog)

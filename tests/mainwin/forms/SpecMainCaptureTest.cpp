@@ -126,7 +126,7 @@ protected:
   {
     TDialogHooks::FileDialogHook = [this, answer, during](bool save, const QString& title,
                                                          const QString& filter, QString& name) {
-      asked.push_back({save, title, filter, name});
+      asked.push_back({save, title, filter, name, TDialogHooks::FileDialogDefaultSuffix});
       if (during) during();
       if (answer.empty()) return false;
       name = QString::fromStdString(dir.file(answer));
@@ -137,7 +137,7 @@ protected:
 
   struct Asked {
     bool save;
-    QString title, filter, proposed;
+    QString title, filter, proposed, suffix;
   };
   std::vector<Asked> asked;
 };
@@ -183,6 +183,10 @@ TEST_F(CaptureWindowTest, MenuCapturesWriteFilesThatDecodeBack)
       EXPECT_EQ(asked[0].title, QString("Save %1 as File (BMP or JPG)").arg(c.what));
       EXPECT_TRUE(asked[0].filter.contains("*.jpg *.JPG")) << asked[0].filter.toStdString();
       EXPECT_TRUE(asked[0].filter.contains("*.bmp *.BMP")) << asked[0].filter.toStdString();
+      // After a BMP the dialog proposes the name with BMP as its default suffix.
+      if (std::strcmp(ext, ".jpg") == 0) {
+        EXPECT_EQ(asked[0].suffix, "bmp");
+      }
       EXPECT_EQ(graphBusy, std::strcmp(c.item, "SaveSpectrumAsFile") == 0);
       EXPECT_EQ(waterBusy, std::strcmp(c.item, "SaveWaterfallasFile") == 0);
       EXPECT_FALSE(f.Disp.GraphBusy || f.Disp.SavingWaterfall);
@@ -203,6 +207,7 @@ TEST_F(CaptureWindowTest, MenuCapturesWriteFilesThatDecodeBack)
     Trigger(c.item);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].proposed.toStdString(), dir.file(c.item));
+    EXPECT_EQ(asked[0].suffix, "jpg");
   }
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
 }
