@@ -354,8 +354,7 @@ void TCircuitForm::FilterClick(int channel)
   }
   g_FilterEditChannel = channel;
   if (!FilterControlForm) return;
-  FilterControlForm->show();
-  FilterControlForm->raise();
+  BringWindowToFront(FilterControlForm);
 }
 
 void TCircuitForm::Pnl_SpectrumClick()
@@ -399,8 +398,7 @@ void TCircuitForm::GeneratorToMouseDown(bool input)
 void TCircuitForm::Pnl_GeneratorClick()
 {
   if (!GeneratorForm) return;
-  GeneratorForm->show();
-  GeneratorForm->raise();
+  BringWindowToFront(GeneratorForm);
 }
 
 void TCircuitForm::DigimodeClick()

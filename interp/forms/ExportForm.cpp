@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/forms/GridRows.h"
 #include "engine/DebugU1.h"
 #include "engine/SndConfig.h"
 #include "engine/TimeUtils.h"
@@ -94,9 +95,7 @@ TExportForm::TExportForm(QWidget* parent) : QWidget(parent, Qt::Tool)
   top->addStretch(1);
   fc->addLayout(top);
   SG_FileFormat = Named(new QTableWidget(1, 6), "SG_FileFormat");
-  SG_FileFormat->horizontalHeader()->hide();
-  SG_FileFormat->verticalHeader()->hide();
-  SG_FileFormat->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  MakeGridRowsMovable(SG_FileFormat, true, 1);
   QFont fixed("Courier New");
   fixed.setStyleHint(QFont::Monospace);
   SG_FileFormat->setFont(fixed);
