@@ -51,7 +51,9 @@ TClickLabel* Block(const char* name, const QString& caption, int minWidth = 70)
   w->setAlignment(Qt::AlignCenter);
   w->setFrameStyle(QFrame::Panel | QFrame::Raised);
   w->setAutoFillBackground(true);
-  w->setMinimumSize(minWidth, 26);
+  // A minimum size replaces the label's own, so it must hold the whole caption.
+  const int textWidth = w->fontMetrics().horizontalAdvance(caption) + 2 * w->frameWidth() + 8;
+  w->setMinimumSize(std::max(minWidth, textWidth), 26);
   return w;
 }
 

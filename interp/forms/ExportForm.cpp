@@ -129,6 +129,8 @@ TExportForm::TExportForm(QWidget* parent) : QWidget(parent, Qt::Tool)
   Ed_PreciseInterval->setToolTip("must be higher than the waterfall scroll interval");
   Ed_NextWriteTime = Named(new QLineEdit, "Ed_NextWriteTime");
   Ed_NextWriteTime->setFont(QFont("Arial Narrow"));
+  // Room for the whole time it shows ("hh:mm:ss.s").
+  Ed_NextWriteTime->setMinimumWidth(Ed_NextWriteTime->fontMetrics().horizontalAdvance("00:00:00.0") + 16);
   Btn_SyncWrite = Named(new QPushButton(kSyncCaption), "Btn_SyncWrite");
   Btn_SyncWrite->setToolTip("Sets the next export write time to the current time (\"now\")");
   auto* interval = new QHBoxLayout;
