@@ -11,6 +11,8 @@ namespace {
 
 // Far beyond any desktop, yet small enough that frame arithmetic cannot overflow.
 constexpr int kCoordinateLimit = 1000000;
+// Pixels of the title bar that must lie on a screen for the user to drag the window.
+constexpr int kTitleBarGrip = 100;
 
 long long OverlapArea(const QRect& a, const QRect& b)
 {
@@ -29,8 +31,15 @@ QRect PlaceFrameOnScreens(const QRect& stored, const QMargins& frame, const QLis
   QRect outer(x, y, std::clamp(stored.width(), 1, kCoordinateLimit) + frameW,
               std::clamp(stored.height(), 1, kCoordinateLimit) + frameH);
   if (screens.isEmpty()) return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
-  for (const QRect& s : screens)
-    if (s.contains(outer)) return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+  // The place stands while the title bar can be grabbed: its whole height and a good piece of
+  // its width (all of it when narrow) on one screen.
+  const QRect titleBar(outer.x(), outer.y(), outer.width(), std::max(frame.top(), 1));
+  const int grip = std::min(kTitleBarGrip, titleBar.width());
+  for (const QRect& s : screens) {
+    const QRect onScreen = titleBar.intersected(s);
+    if (onScreen.height() == titleBar.height() && onScreen.width() >= grip)
+      return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+  }
   QRect target = screens.first();
   long long best = 0;
   for (const QRect& s : screens) {

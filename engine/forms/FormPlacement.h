@@ -27,8 +27,9 @@ bool IsNormalWindowState(const QWidget* w);
 
 // Where a window goes: stored.topLeft() is its frame's corner, stored.size() its client size,
 // frame the window manager's decoration around the client area, screens the available
-// geometry of each screen (task bars excluded), the primary first. A frame lying wholly on one
-// screen stays where it is; any other is moved (and shrunk when larger than the screen) to lie
+// geometry of each screen (task bars excluded), the primary first. A window whose title bar can
+// be grabbed (its full height and 100 pixels of its width, or all of a narrower one, on one
+// screen) stays where it is; any other is moved (and shrunk when larger than the screen) to lie
 // inside the screen it overlaps most, or the primary screen when it overlaps none. Returns the
 // frame's corner and the client size in the same form.
 QRect PlaceFrameOnScreens(const QRect& stored, const QMargins& frame, const QList<QRect>& screens);

@@ -365,7 +365,7 @@ void TWatchForm::BuildPages()
   lm->addWidget(Label(gMem, nullptr, "temporary Plot file name (used as buffer & archive)"), 2, 0, 1, 4);
   Ed_PlotFileName = Edit(gMem, "Ed_PlotFileName", "plotter.tmp");
   lm->addWidget(Ed_PlotFileName, 3, 0, 1, 4);
-  lo->addWidget(gMem, 0, 0);
+  lo->addWidget(gMem, 0, 0, 1, 2);
   auto* gImp = new QGroupBox("Data Import / Export", pOther);
   auto* li = new QGridLayout(gImp);
   li->addWidget(Label(gImp, nullptr, "file"), 0, 0);
@@ -387,12 +387,17 @@ void TWatchForm::BuildPages()
   auto* lpv = new QVBoxLayout(gPriv);
   Chk_EnableDebugging = Check(gPriv, "Chk_EnableDebugging", "Enable debugging");
   lpv->addWidget(Chk_EnableDebugging);
-  lo->addWidget(gPriv, 2, 0);
+  // "Private" and Apply beside the import group: one above the other the groups and the
+  // button did not fit the window's height.
+  auto* side = new QVBoxLayout;
+  side->addWidget(gPriv);
   // The channel count edited here takes effect by Apply, as on the other setting pages.
   auto* applyOther = new QPushButton("Apply", pOther);
   applyOther->setObjectName("Btn_ApplyOther");
-  lo->addWidget(applyOther, 3, 0, Qt::AlignLeft);
-  lo->setRowStretch(4, 1);
+  side->addWidget(applyOther);
+  side->addStretch(1);
+  lo->addLayout(side, 1, 1);
+  lo->setRowStretch(2, 1);
   PC_Watch->addTab(pOther, "Other Options");
   for (QLineEdit* e : {Ed_PlotMaxSamples, Ed_PlotMaxChannels})
     connect(e, &QLineEdit::textChanged, this, [this] { UpdateFileSizeLabel(); });

@@ -21,7 +21,7 @@ TEST(GridRowsTest, DraggedRowsMoveTheirTextsAndTheTitleRowStays)
   struct Case { int from, to; QStringList after; };
   const Case cases[] = {
       {1, 3, {"T", "b", "c", "a", "d"}},
-      {4, 2, {"T", "a", "b", "d", "c"}},
+      {4, 2, {"T", "a", "d", "b", "c"}},
       {2, 2, {"T", "a", "b", "c", "d"}},
       {0, 2, {"T", "a", "b", "c", "d"}},  // the title row does not move
       {3, 0, {"T", "a", "b", "c", "d"}},  // nor does another row move above it

@@ -881,6 +881,7 @@ TEST_F(MenuWindowsTest, ReopenedWindowsComeForward)
     it.window->setWindowState(Qt::WindowMinimized);
     form->activateWindow();
     Action(it.action)->trigger();
+    QApplication::processEvents();  // the activation comes back from the platform
     EXPECT_TRUE(it.window->isVisible());
     EXPECT_FALSE(it.window->isMinimized());
     EXPECT_EQ(QApplication::activeWindow(), it.window);
