@@ -82,8 +82,11 @@ void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size)
   // Clamped first: a QRect of a corner near the integer limits could not hold its far edge.
   const QPoint corner(std::clamp(frameTopLeft.x(), -kCoordinateLimit, kCoordinateLimit),
                       std::clamp(frameTopLeft.y(), -kCoordinateLimit, kCoordinateLimit));
-  const QSize bounded(std::clamp(size.width(), 1, kCoordinateLimit),
-                      std::clamp(size.height(), 1, kCoordinateLimit));
+  // Never below what the window's layout needs: growing it at the first show would place the
+  // window anew, by its client area.
+  const QSize wanted = size.expandedTo(w->minimumSizeHint()).expandedTo(w->minimumSize());
+  const QSize bounded(std::clamp(wanted.width(), 1, kCoordinateLimit),
+                      std::clamp(wanted.height(), 1, kCoordinateLimit));
   const QRect placed = PlaceFrameOnScreens(QRect(corner, bounded), WindowFrameMargins(),
                                            AvailableScreenRects());
   w->resize(placed.size());
@@ -147,7 +150,9 @@ void SetFormStyle(QWidget* w, int style)
   const bool onTop = style == FORM_STYLE_STAY_ON_TOP;
   if (onTop == (GetFormStyle(w) == FORM_STYLE_STAY_ON_TOP)) return;
   const bool visible = w->isVisible();
+  const QPoint at = w->pos();  // the frame's corner; new flags would lose it
   w->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);  // hides the window
+  w->move(at);
   if (visible) w->show();
 }
 

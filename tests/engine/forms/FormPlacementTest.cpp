@@ -86,6 +86,9 @@ TEST_F(PlacementTest, StoredPlacesAreReadBackOntoTheScreen)
   ReadFormBounds(&back, ini, "W", true);
   EXPECT_EQ(back.pos(), QPoint(screen.x() + 30, screen.y() + 40));
   EXPECT_EQ(back.size(), QSize(200, 150));
+  // The stored form style, applied after the placement, keeps the window where it was put.
+  SetFormStyle(&back, FORM_STYLE_STAY_ON_TOP);
+  EXPECT_EQ(back.pos(), QPoint(screen.x() + 30, screen.y() + 40));
 
   // Off every screen, and numbers of a damaged file near the integer limits.
   const int lostPlaces[][2] = {{screen.right() + 3000, -4000}, {INT_MAX - 5, INT_MIN + 5}};

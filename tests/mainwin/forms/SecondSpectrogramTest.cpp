@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLabel>
 #include <algorithm>
 
 #include "mainwin/forms/SecondSpectrogram.h"
