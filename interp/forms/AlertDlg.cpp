@@ -204,9 +204,11 @@ TAlertDlgForm::TAlertDlgForm(QWidget* parent) : QWidget(parent, Qt::Dialog)
     g->addWidget(ScrollBox_Pattern, 0, 1, 1, 3, Qt::AlignLeft);
     Lab_SP_fmin = Named(new QLabel("fc-"), "Lab_SP_fmin");
     Lab_SP_fc = Named(new QLabel("fc"), "Lab_SP_fc");
-    Lab_SP_fc->setAlignment(Qt::AlignHCenter);
+    // All three at the top of their row, right under the pattern (the row may grow taller).
+    Lab_SP_fmin->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Lab_SP_fc->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Lab_SP_fmax = Named(new QLabel("fc+"), "Lab_SP_fmax");
-    Lab_SP_fmax->setAlignment(Qt::AlignRight);
+    Lab_SP_fmax->setAlignment(Qt::AlignRight | Qt::AlignTop);
     // The frequency labels sit under the pattern's left edge, centre and right edge.
     auto* scale = new QWidget;
     scale->setFixedWidth(kPatternWidth + 6);
