@@ -46,7 +46,7 @@ namespace {
 void ReportHelpFailure(uint32_t id, QPushButton* statusLine)
 {
   const std::string page = HelpBrowser_PagePath(id);
-  QString status;
+  QString status, where;
   if (page.empty()) {
     DebugPrintf(10, GetPreciseUnixTime(true), "Help: there is no help page for context %u.",
                 static_cast<unsigned>(id));
@@ -58,11 +58,14 @@ void ReportHelpFailure(uint32_t id, QPushButton* statusLine)
     DebugPrintf(10, GetPreciseUnixTime(true),
                 "Help page could not be opened (%s). Open it in a web browser: %s",
                 HelpBrowser_LastFailure().c_str(), file.c_str());
-    status = "Help page could not be opened, see " + QString::fromStdString(file);
+    // The status line is short: the page's name there, its full name in the tool tip.
+    status = "Help page could not be opened: " +
+             QString::fromStdString(std::filesystem::path(page).filename().string());
+    where = QString::fromStdString(file);
   }
   if (statusLine) {
     statusLine->setText(status);
-    statusLine->setToolTip(status);
+    statusLine->setToolTip(where.isEmpty() ? status : status + "\n" + where);
   }
 }
 
