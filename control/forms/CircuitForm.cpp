@@ -51,7 +51,9 @@ TClickLabel* Block(const char* name, const QString& caption, int minWidth = 70)
   w->setAlignment(Qt::AlignCenter);
   w->setFrameStyle(QFrame::Panel | QFrame::Raised);
   w->setAutoFillBackground(true);
-  w->setMinimumSize(minWidth, 26);
+  // A minimum size replaces the label's own, so it must hold the whole caption.
+  const int textWidth = w->fontMetrics().horizontalAdvance(caption) + 2 * w->frameWidth() + 8;
+  w->setMinimumSize(std::max(minWidth, textWidth), 26);
   return w;
 }
 
@@ -354,8 +356,7 @@ void TCircuitForm::FilterClick(int channel)
   }
   g_FilterEditChannel = channel;
   if (!FilterControlForm) return;
-  FilterControlForm->show();
-  FilterControlForm->raise();
+  BringWindowToFront(FilterControlForm);
 }
 
 void TCircuitForm::Pnl_SpectrumClick()
@@ -399,8 +400,7 @@ void TCircuitForm::GeneratorToMouseDown(bool input)
 void TCircuitForm::Pnl_GeneratorClick()
 {
   if (!GeneratorForm) return;
-  GeneratorForm->show();
-  GeneratorForm->raise();
+  BringWindowToFront(GeneratorForm);
 }
 
 void TCircuitForm::DigimodeClick()

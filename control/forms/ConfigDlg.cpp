@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/forms/GridRows.h"
 #include "engine/MachineConfig.h"
 #include "engine/PreciseClock.h"
 #include "engine/forms/ClickLabel.h"
@@ -560,8 +561,7 @@ QWidget* TConfigDlg::CreateMarkersPage()
   QWidget* page = NewPage(PC_Config, "Ts_Markers", "Markers");
   auto* v = new QVBoxLayout(page);
   Sg_Markers = Grid(page, "Sg_Markers", 4, 4);
-  Sg_Markers->horizontalHeader()->setSectionsMovable(false);
-  Sg_Markers->verticalHeader()->setSectionsMovable(true);
+  MakeGridRowsMovable(Sg_Markers, false, 1);
   Sg_Markers->setColumnWidth(0, 30);
   Sg_Markers->setColumnWidth(2, 220);
   Sg_Markers->setColumnWidth(3, 220);
@@ -709,10 +709,8 @@ uint32_t TConfigDlg::CurrentHelpContext() const
 
 void TConfigDlg::ShowPage(QWidget* page)
 {
-  if (!isVisible()) show();
   if (page) PC_Config->setCurrentWidget(page);
-  raise();
-  activateWindow();
+  BringWindowToFront(this);
 }
 
 void TConfigDlg::AddMessage(const QString& text) { Memo_Messages->appendPlainText(text); }

@@ -80,7 +80,8 @@ QSpinBox* UpDown(const char* name, int position)
   auto* ud = Named(new QSpinBox, name);
   ud->setRange(1, 32);
   ud->setValue(position);
-  ud->setFixedWidth(ud->sizeHint().height());
+  // Wide enough for "32" beside its arrows.
+  ud->setMinimumWidth(ud->sizeHint().width());
   return ud;
 }
 

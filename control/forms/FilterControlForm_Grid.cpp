@@ -162,7 +162,9 @@ bool TFilterControlForm::AskFilterFile(bool save, const QString& title, const QS
                                        char (*field)[256], QString& name)
 {
   name = initial;
-  if (!AskFileName(this, save, title, filter, name, suffix)) return false;
+  // F1 in the file dialogs shows the filter window's topic.
+  constexpr uint32_t kFilterFileHelpContext = 800;
+  if (!AskFileName(this, save, title, filter, name, suffix, kFilterFileHelpContext)) return false;
   const QByteArray bytes = name.toLocal8Bit();
   if (bytes.size() > 255) {
     // Stored cut short it would name another file at the next start.

@@ -7,13 +7,15 @@
 namespace {
 
 const char* const kFilter = "Reference Files (*.ref *.REF)";
+// F1 in the load and save dialogs shows the reference spectrum topic.
+constexpr uint32_t kRefFileHelpContext = 250;
 
 // Asks the name and stores it; false when cancelled or refused (result tells which).
 bool AskAndStoreName(QWidget* parent, bool save, QByteArray* name, TRefFileResult* result)
 {
   QString chosen = QString::fromLocal8Bit(SndConfig.SpectrumRefFileName);
   const char* title = save ? "Save Reference Spectrum" : "Load Reference Spectrum";
-  if (!AskFileName(parent, save, title, kFilter, chosen, "ref")) {
+  if (!AskFileName(parent, save, title, kFilter, chosen, "ref", kRefFileHelpContext)) {
     *result = TRefFileResult::Cancelled;
     return false;
   }

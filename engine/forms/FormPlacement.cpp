@@ -1,14 +1,105 @@
 #include "engine/forms/FormPlacement.h"
 
+#include <QApplication>
+#include <QScreen>
+#include <algorithm>
+
 #include "engine/ProgramInstance.h"
 #include "platform/IniFile.h"
 
+namespace {
+
+// Far beyond any desktop, yet small enough that frame arithmetic cannot overflow.
+constexpr int kCoordinateLimit = 1000000;
+// Pixels of the title bar that must lie on a screen for the user to drag the window.
+constexpr int kTitleBarGrip = 100;
+
+long long OverlapArea(const QRect& a, const QRect& b)
+{
+  const QRect i = a.intersected(b);
+  return i.isEmpty() ? 0 : static_cast<long long>(i.width()) * i.height();
+}
+
+}  // namespace
+
+QRect PlaceFrameOnScreens(const QRect& stored, const QMargins& frame, const QList<QRect>& screens)
+{
+  const int x = std::clamp(stored.x(), -kCoordinateLimit, kCoordinateLimit);
+  const int y = std::clamp(stored.y(), -kCoordinateLimit, kCoordinateLimit);
+  // Sizes and margins are sensible here (the callers keep them so); the corner may not be.
+  const int frameW = frame.left() + frame.right(), frameH = frame.top() + frame.bottom();
+  QRect outer(x, y, std::clamp(stored.width(), 1, kCoordinateLimit) + frameW,
+              std::clamp(stored.height(), 1, kCoordinateLimit) + frameH);
+  if (screens.isEmpty()) return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+  // The place stands while the title bar can be grabbed: its whole height and a good piece of
+  // its width (all of it when narrow) on one screen.
+  const QRect titleBar(outer.x(), outer.y(), outer.width(), std::max(frame.top(), 1));
+  const int grip = std::min(kTitleBarGrip, titleBar.width());
+  for (const QRect& s : screens) {
+    const QRect onScreen = titleBar.intersected(s);
+    if (onScreen.height() == titleBar.height() && onScreen.width() >= grip)
+      return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+  }
+  QRect target = screens.first();
+  long long best = 0;
+  for (const QRect& s : screens) {
+    const long long area = OverlapArea(outer, s);
+    if (area > best) {
+      best = area;
+      target = s;
+    }
+  }
+  outer.setSize(outer.size().boundedTo(target.size()));
+  outer.moveLeft(std::clamp(outer.x(), target.x(), target.x() + target.width() - outer.width()));
+  outer.moveTop(std::clamp(outer.y(), target.y(), target.y() + target.height() - outer.height()));
+  return QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+}
+
+QList<QRect> AvailableScreenRects()
+{
+  QList<QRect> rects;
+  if (QScreen* primary = QGuiApplication::primaryScreen()) rects << primary->availableGeometry();
+  for (QScreen* s : QGuiApplication::screens())
+    if (s != QGuiApplication::primaryScreen()) rects << s->availableGeometry();
+  return rects;
+}
+
+QMargins WindowFrameMargins()
+{
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (!w->isVisible()) continue;
+    const QRect outer = w->frameGeometry(), inner = w->geometry();
+    if (outer != inner && outer.contains(inner))
+      return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                      outer.right() - inner.right(), outer.bottom() - inner.bottom());
+  }
+  // Nothing shown yet (the first window of the run): a common title bar and border.
+  return QMargins(4, 28, 4, 4);
+}
+
+void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size)
+{
+  // Clamped first: a QRect of a corner near the integer limits could not hold its far edge.
+  const QPoint corner(std::clamp(frameTopLeft.x(), -kCoordinateLimit, kCoordinateLimit),
+                      std::clamp(frameTopLeft.y(), -kCoordinateLimit, kCoordinateLimit));
+  // Never below what the window's layout needs: growing it at the first show would place the
+  // window anew, by its client area.
+  const QSize wanted = size.expandedTo(w->minimumSizeHint()).expandedTo(w->minimumSize());
+  const QSize bounded(std::clamp(wanted.width(), 1, kCoordinateLimit),
+                      std::clamp(wanted.height(), 1, kCoordinateLimit));
+  const QRect placed = PlaceFrameOnScreens(QRect(corner, bounded), WindowFrameMargins(),
+                                           AvailableScreenRects());
+  w->resize(placed.size());
+  // A top-level window's move() places its frame, not its client area.
+  w->move(placed.topLeft());
+}
+
 void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize)
 {
-  QRect g = w->geometry();
-  const int left = ini.ReadInteger(section, "Left", g.x());
-  const int top = ini.ReadInteger(section, "Top", g.y());
-  int width = g.width(), height = g.height();
+  const QPoint at = w->pos();
+  const int left = ini.ReadInteger(section, "Left", at.x());
+  const int top = ini.ReadInteger(section, "Top", at.y());
+  int width = w->width(), height = w->height();
   if (withSize) {
     width = ini.ReadInteger(section, "Width", width);
     height = ini.ReadInteger(section, "Height", height);
@@ -16,7 +107,16 @@ void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, 
   // A damaged file must not make the window vanish or explode: keep sizes sensible.
   width = std::clamp(width, 50, 8000);
   height = std::clamp(height, 30, 8000);
-  w->setGeometry(left, top, width, height);
+  PlaceWindowOnScreens(w, QPoint(left, top), QSize(width, height));
+}
+
+void BringWindowToFront(QWidget* w)
+{
+  if (!w) return;
+  if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+  w->show();
+  w->raise();
+  w->activateWindow();
 }
 
 bool IsNormalWindowState(const QWidget* w)
@@ -28,12 +128,13 @@ bool IsNormalWindowState(const QWidget* w)
 bool WriteFormBounds(const QWidget* w, IniFile& ini, const std::string& section, bool withSize)
 {
   if (!IsNormalWindowState(w)) return false;
-  const QRect g = w->geometry();
-  ini.WriteInteger(section, "Left", g.x());
-  ini.WriteInteger(section, "Top", g.y());
+  // The frame's corner, as ReadFormBounds places it.
+  const QPoint at = w->pos();
+  ini.WriteInteger(section, "Left", at.x());
+  ini.WriteInteger(section, "Top", at.y());
   if (withSize) {
-    ini.WriteInteger(section, "Width", g.width());
-    ini.WriteInteger(section, "Height", g.height());
+    ini.WriteInteger(section, "Width", w->width());
+    ini.WriteInteger(section, "Height", w->height());
   }
   return true;
 }
@@ -49,7 +150,9 @@ void SetFormStyle(QWidget* w, int style)
   const bool onTop = style == FORM_STYLE_STAY_ON_TOP;
   if (onTop == (GetFormStyle(w) == FORM_STYLE_STAY_ON_TOP)) return;
   const bool visible = w->isVisible();
+  const QPoint at = w->pos();  // the frame's corner; new flags would lose it
   w->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);  // hides the window
+  w->move(at);
   if (visible) w->show();
 }
 

@@ -201,15 +201,25 @@ TAlertDlgForm::TAlertDlgForm(QWidget* parent) : QWidget(parent, Qt::Dialog)
     ScrollBox_Pattern = Named(new QScrollArea, "ScrollBox_Pattern");
     ScrollBox_Pattern->setWidget(Img_ModulationPattern);
     ScrollBox_Pattern->setFixedSize(kPatternWidth + 6, kPatternHeight + 6);
-    g->addWidget(ScrollBox_Pattern, 0, 1, 1, 3);
+    g->addWidget(ScrollBox_Pattern, 0, 1, 1, 3, Qt::AlignLeft);
     Lab_SP_fmin = Named(new QLabel("fc-"), "Lab_SP_fmin");
     Lab_SP_fc = Named(new QLabel("fc"), "Lab_SP_fc");
-    Lab_SP_fc->setAlignment(Qt::AlignHCenter);
+    // All three at the top of their row, right under the pattern (the row may grow taller).
+    Lab_SP_fmin->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Lab_SP_fc->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Lab_SP_fmax = Named(new QLabel("fc+"), "Lab_SP_fmax");
-    Lab_SP_fmax->setAlignment(Qt::AlignRight);
-    g->addWidget(Lab_SP_fmin, 1, 1);
-    g->addWidget(Lab_SP_fc, 1, 2);
-    g->addWidget(Lab_SP_fmax, 1, 3);
+    Lab_SP_fmax->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // The frequency labels sit under the pattern's left edge, centre and right edge.
+    auto* scale = new QWidget;
+    scale->setFixedWidth(kPatternWidth + 6);
+    auto* sl = new QHBoxLayout(scale);
+    sl->setContentsMargins(0, 0, 0, 0);
+    sl->addWidget(Lab_SP_fmin);
+    sl->addStretch(1);
+    sl->addWidget(Lab_SP_fc);
+    sl->addStretch(1);
+    sl->addWidget(Lab_SP_fmax);
+    g->addWidget(scale, 1, 1, 1, 3, Qt::AlignLeft);
     Btn_GetFromSpectrum = Named(new QPushButton("Get from spectrum"), "Btn_GetFromSpectrum");
     Ed_BestPatternMatchFreq = NumberEdit("Ed_BestPatternMatchFreq", "0.0");
     Lab_ObervablePatternBandwidth =

@@ -327,7 +327,10 @@ void TCommandForm::Menu_MsgSchedActionsClick() { ToggleFilterBit(MSGDISP_SCHED_A
 void TCommandForm::Menu_LoadCommandsClick()
 {
   QString name = FieldToText(SndConfig.CommandFileName);
-  if (!AskFileName(this, false, "Open a command file", kFileFilter, name, "txt")) return;
+  // F1 in the dialog shows the interpreter topic.
+  constexpr uint32_t kOpenHelpContext = 1600;
+  if (!AskFileName(this, false, "Open a command file", kFileFilter, name, "txt", kOpenHelpContext))
+    return;
   CopyTextToField(SndConfig.CommandFileName, name, 255);
   if (QFile::exists(name)) LoadPlainTextLines(Ed_Commands, name);
 }

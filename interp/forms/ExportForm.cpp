@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/forms/GridRows.h"
 #include "engine/DebugU1.h"
 #include "engine/SndConfig.h"
 #include "engine/TimeUtils.h"
@@ -94,9 +95,7 @@ TExportForm::TExportForm(QWidget* parent) : QWidget(parent, Qt::Tool)
   top->addStretch(1);
   fc->addLayout(top);
   SG_FileFormat = Named(new QTableWidget(1, 6), "SG_FileFormat");
-  SG_FileFormat->horizontalHeader()->hide();
-  SG_FileFormat->verticalHeader()->hide();
-  SG_FileFormat->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  MakeGridRowsMovable(SG_FileFormat, true, 1);
   QFont fixed("Courier New");
   fixed.setStyleHint(QFont::Monospace);
   SG_FileFormat->setFont(fixed);
@@ -130,15 +129,22 @@ TExportForm::TExportForm(QWidget* parent) : QWidget(parent, Qt::Tool)
   Ed_PreciseInterval->setToolTip("must be higher than the waterfall scroll interval");
   Ed_NextWriteTime = Named(new QLineEdit, "Ed_NextWriteTime");
   Ed_NextWriteTime->setFont(QFont("Arial Narrow"));
+  // Room for the whole time it shows ("hh:mm:ss.s").
+  Ed_NextWriteTime->setMinimumWidth(Ed_NextWriteTime->fontMetrics().horizontalAdvance("00:00:00.0") + 16);
   Btn_SyncWrite = Named(new QPushButton(kSyncCaption), "Btn_SyncWrite");
   Btn_SyncWrite->setToolTip("Sets the next export write time to the current time (\"now\")");
+  // Two rows: in one the captions were cut at the window's default and minimum widths.
   auto* interval = new QHBoxLayout;
   interval->addWidget(Chk_UsePreciseInterval);
   interval->addWidget(Ed_PreciseInterval);
-  interval->addWidget(new QLabel("seconds, next write at:"));
-  interval->addWidget(Ed_NextWriteTime);
-  interval->addWidget(Btn_SyncWrite);
+  interval->addStretch(1);
   ac->addLayout(interval, 3, 0, 1, 4);
+  auto* nextWrite = new QHBoxLayout;
+  nextWrite->addWidget(new QLabel("seconds, next write at:"));
+  nextWrite->addWidget(Ed_NextWriteTime);
+  nextWrite->addWidget(Btn_SyncWrite);
+  nextWrite->addStretch(1);
+  ac->addLayout(nextWrite, 4, 0, 1, 4);
   Ed_ExecAfterSpectrum = MacroEdit("Ed_ExecAfterSpectrum");
   Ed_ExecBeforeWrite = MacroEdit("Ed_ExecBeforeWrite");
   Ed_ExecBeforeWrite->setToolTip("executed before appending a line to the file");
@@ -155,7 +161,7 @@ TExportForm::TExportForm(QWidget* parent) : QWidget(parent, Qt::Tool)
       {"Before writing a line to the export file, execute these commands:", Ed_ExecBeforeWrite, Btn_TestBeforeWrite},
       {"After writing a line to the export file, execute these commands:", Ed_ExecAfterWrite, Btn_TestAfterWrite},
   };
-  int row = 4;
+  int row = 5;
   for (const auto& m : macros) {
     ac->addWidget(new QLabel(m.label), row++, 0, 1, 4);
     ac->addWidget(m.edit, row, 0, 1, 3);

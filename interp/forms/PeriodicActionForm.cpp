@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "engine/forms/GridRows.h"
 #include "engine/RedrawRequest.h"
 #include "engine/SndConfig.h"
 #include "engine/TimeUtils.h"
@@ -151,8 +152,7 @@ TPeriodicActionForm::TPeriodicActionForm(QWidget* parent) : QDialog(parent)
   Chk_ScheduleActive = Named(new QCheckBox("active"), "Chk_ScheduleActive");
   sg->addWidget(Chk_ScheduleActive);
   Sg_Schedule = Named(new QTableWidget(kNrScheduleEntries + 1, 3), "Sg_Schedule");
-  Sg_Schedule->horizontalHeader()->hide();
-  Sg_Schedule->verticalHeader()->hide();
+  MakeGridRowsMovable(Sg_Schedule, false, 1);
   Sg_Schedule->setColumnWidth(0, 32);
   Sg_Schedule->setColumnWidth(1, 84);
   Sg_Schedule->setColumnWidth(2, 222);

@@ -19,6 +19,7 @@
 
 #include <cmath>
 
+#include "engine/forms/GridRows.h"
 #include "engine/PreciseClock.h"
 #include "engine/ProgramInstance.h"
 #include "engine/SettingsFileNames.h"
@@ -138,12 +139,16 @@ void TWatchForm::BuildPages()
   auto* lw = new QVBoxLayout(pWatch);
   SG_Watch = new QTableWidget(WATCH_GRID_ROWS, WATCH_GRID_COLS, pWatch);
   SG_Watch->setObjectName("SG_Watch");
-  SG_Watch->horizontalHeader()->hide();
-  SG_Watch->verticalHeader()->hide();
+  MakeGridRowsMovable(SG_Watch, true, 1);
   SG_Watch->setFont(QFont("Courier New"));
   lw->addWidget(SG_Watch);
+  auto* infoRow = new QHBoxLayout;
   Lab_CellInfo = Label(pWatch, "Lab_CellInfo", "(cell info)");
-  lw->addWidget(Lab_CellInfo);
+  infoRow->addWidget(Lab_CellInfo, 1);
+  // How many rows are in use, and whether the plot file has a channel for each.
+  Lab_RowCount = Label(pWatch, "Lab_RowCount", "");
+  infoRow->addWidget(Lab_RowCount);
+  lw->addLayout(infoRow);
   PC_Watch->addTab(pWatch, "Watch List");
   connect(SG_Watch, &QTableWidget::cellChanged, this, [this](int r, int c) {
     if (r < 0 || r >= WATCH_GRID_ROWS || c < 0 || c >= WATCH_GRID_COLS) return;
@@ -357,10 +362,10 @@ void TWatchForm::BuildPages()
   lm->addWidget(Lab_ChannelsInUse, 1, 2);
   Lab_FileSize = Label(gMem, "Lab_FileSize", "-> filesize");
   lm->addWidget(Lab_FileSize, 1, 0);
-  lm->addWidget(Label(gMem, nullptr, "temporary Plot file name (used as buffer && archive)"), 2, 0, 1, 4);
+  lm->addWidget(Label(gMem, nullptr, "temporary Plot file name (used as buffer & archive)"), 2, 0, 1, 4);
   Ed_PlotFileName = Edit(gMem, "Ed_PlotFileName", "plotter.tmp");
   lm->addWidget(Ed_PlotFileName, 3, 0, 1, 4);
-  lo->addWidget(gMem, 0, 0);
+  lo->addWidget(gMem, 0, 0, 1, 2);
   auto* gImp = new QGroupBox("Data Import / Export", pOther);
   auto* li = new QGridLayout(gImp);
   li->addWidget(Label(gImp, nullptr, "file"), 0, 0);
@@ -382,7 +387,17 @@ void TWatchForm::BuildPages()
   auto* lpv = new QVBoxLayout(gPriv);
   Chk_EnableDebugging = Check(gPriv, "Chk_EnableDebugging", "Enable debugging");
   lpv->addWidget(Chk_EnableDebugging);
-  lo->addWidget(gPriv, 2, 0);
+  // "Private" and Apply beside the import group: one above the other the groups and the
+  // button did not fit the window's height.
+  auto* side = new QVBoxLayout;
+  side->addWidget(gPriv);
+  // The channel count edited here takes effect by Apply, as on the other setting pages.
+  auto* applyOther = new QPushButton("Apply", pOther);
+  applyOther->setObjectName("Btn_ApplyOther");
+  side->addWidget(applyOther);
+  side->addStretch(1);
+  lo->addLayout(side, 1, 1);
+  lo->setRowStretch(2, 1);
   PC_Watch->addTab(pOther, "Other Options");
   for (QLineEdit* e : {Ed_PlotMaxSamples, Ed_PlotMaxChannels})
     connect(e, &QLineEdit::textChanged, this, [this] { UpdateFileSizeLabel(); });
@@ -390,7 +405,7 @@ void TWatchForm::BuildPages()
     if (index == 5) UpdateFileSizeLabel();
   });
 
-  for (QPushButton* b : {applyLayout, applyHorz, applyChan}) connect(b, &QPushButton::clicked, this, &TWatchForm::ApplyClick);
+  for (QPushButton* b : {applyLayout, applyHorz, applyChan, applyOther}) connect(b, &QPushButton::clicked, this, &TWatchForm::ApplyClick);
   for (QPushButton* p : {Pnl_VertAxisFont, Pnl_LegendFont, Pnl_HorzAxisFont}) {
     p->setFont(QFont("Arial", 8));
     connect(p, &QPushButton::clicked, this, [this, p] { FontPanelClick(p); });

@@ -6,7 +6,7 @@
 // Control names (objectName), for tests and the style of the other windows:
 //   pages              PC_Watch (tabs "Watch List", "Plotter", "Layout", "Horizontal",
 //                      "Channels && Colors", "Other Options")
-//   watch list         SG_Watch, Lab_CellInfo
+//   watch list         SG_Watch, Lab_CellInfo, Lab_RowCount
 //   plotter            Img_Plot, Pnl_Measure, Lab_Measure, Chk_ShowMin, Chk_ShowMax, Chk_ShowAvrg
 //   layout             Btn_ApplyLayout, Cb_GridStyle, Pnl_VertAxisFont, Cb_LeftAxis, Cb_RightAxis,
 //                      Ed_LeftAxisLabel, Ed_RightAxisLabel, Lab_LeftAxisChannel,
@@ -17,7 +17,7 @@
 //   channels, colours  Btn_ApplyChannels, Pnl_GridColor, Pnl_BkgndColor, Pnl_LabelColor,
 //                      Pnl_Pen1..Pnl_Pen10, Ed_ChannelNr, Cb_GraphStyle, Chk_MinValue,
 //                      Chk_MaxValue, Chk_Average
-//   other options      Ed_PlotMaxSamples, Ed_PlotMaxChannels, Lab_ChannelsInUse, Lab_FileSize,
+//   other options      Btn_ApplyOther, Ed_PlotMaxSamples, Ed_PlotMaxChannels, Lab_ChannelsInUse, Lab_FileSize,
 //                      Ed_PlotFileName, Ed_ImportFile, Ed_ColumnSeparator, Ed_TimeColumn,
 //                      Ed_ImportTimeFormat, Chk_EnableDebugging
 //   menus              Menu_File, Menu_ChangePlotFileName, Menu_Import, Menu_Export,
@@ -103,6 +103,9 @@ private:
   void FieldsToControls();
   void UpdateRunStopCaptions();
   void UpdateFileSizeLabel();
+  // "n rows" beside the cell info: n is the last grid row with an expression; when that lies
+  // beyond the plot file's channels the label says those rows are not plotted.
+  void UpdateRowCountLabel();
   void UpdateAxisChannelLabels();
   void SetPanelColor(QPushButton* panel, uint32_t colour, bool border);
   bool AskColor(uint32_t* colour);
@@ -121,6 +124,7 @@ private:
   QTabWidget* PC_Watch = nullptr;
   QTableWidget* SG_Watch = nullptr;
   QLabel* Lab_CellInfo = nullptr;
+  QLabel* Lab_RowCount = nullptr;
   TWatchPlotImage* Img_Plot = nullptr;
   QPushButton* Pnl_Measure = nullptr;
   QLabel* Lab_Measure = nullptr;

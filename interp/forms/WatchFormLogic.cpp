@@ -27,6 +27,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/forms/ColorRefQt.h"
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/FormPlacement.h"
 #include "interp/CliEval.h"
 #include "interp/PlotData.h"
 #include "interp/PlotImport.h"
@@ -103,7 +104,8 @@ void TWatchForm::LoadSettings(const std::string& fileName)
   FieldsToControls();
   GridToTable();
   if (m_Fields.Width > 0 && m_Fields.Height > 0)
-    setGeometry(m_Fields.Left, m_Fields.Top, m_Fields.Width, m_Fields.Height);
+    PlaceWindowOnScreens(this, QPoint(m_Fields.Left, m_Fields.Top),
+                         QSize(m_Fields.Width, m_Fields.Height));
 }
 
 void TWatchForm::SaveSettings(const std::string& fileName)
@@ -122,11 +124,11 @@ void TWatchForm::FieldsFromControls()
   m_Fields.PlotExportTimeColumn = Ed_TimeColumn->text().toStdString();
   m_Fields.PlotExportTimeFormat = Ed_ImportTimeFormat->text().toStdString();
   for (int c = 0; c < WATCH_GRID_COLS; ++c) m_Fields.ColWidths[c] = SG_Watch->columnWidth(c);
-  const QRect g = geometry();
-  m_Fields.Left = g.left();
-  m_Fields.Top = g.top();
-  m_Fields.Width = g.width();
-  m_Fields.Height = g.height();
+  // The frame's corner and the client size, as PlaceWindowOnScreens takes them.
+  m_Fields.Left = pos().x();
+  m_Fields.Top = pos().y();
+  m_Fields.Width = width();
+  m_Fields.Height = height();
 }
 
 void TWatchForm::FieldsToControls()
@@ -182,6 +184,23 @@ void TWatchForm::UpdateWatchGrid(bool full)
     if (it) it->setText(QString::fromStdString(m_Grid.Cells[r][WATCH_COL_RESULT]));
   }
   if (m_Fields.SelectedChannel >= 0) Lab_Measure->setText(QString::fromStdString(m_Fields.MeasureText));
+  UpdateRowCountLabel();
+}
+
+void TWatchForm::UpdateRowCountLabel()
+{
+  int rows = 0;
+  for (int r = 1; r < WATCH_GRID_ROWS; ++r) {
+    const std::string& expr = m_Grid.Cells[r][WATCH_COL_EXPR];
+    if (!expr.empty() && static_cast<unsigned char>(expr[0]) > ' ') rows = r;
+  }
+  // Rows are recorded only up to the channel count the plot data were opened with.
+  const bool open = g_PlotData.Header.MaxRecords > 0;
+  const int channels = static_cast<int>(open ? g_PlotData.Header.Channels : g_WatchList.ChannelCount);
+  QString text = QString("%1 rows").arg(rows);
+  if (rows > channels)
+    text += QString(", plot file holds %1 channels: start a new plot file to plot them").arg(channels);
+  Lab_RowCount->setText(text);
 }
 
 void TWatchForm::UpdateRunStopCaptions()
@@ -478,6 +497,7 @@ void TWatchForm::OpenPlotData(const QString& fileName)
   ShowSettings();
   EvalMarkerIntervals();
   UpdatePlot(true, false);
+  UpdateRowCountLabel();
 }
 
 void TWatchForm::ReplayHistory()

@@ -75,6 +75,14 @@ bool HelpBrowser_ShowFile(const char* file, const char* anchor)
   return ok;
 }
 
+std::string HelpBrowser_PagePath(uint32_t id)
+{
+  const HelpState& s = State();
+  for (const THelpTopic* t = s.table; t && t->id > 0; ++t)
+    if (t->id == id) return s.directory + t->file;
+  return std::string();
+}
+
 const std::string& HelpBrowser_Directory() { return State().directory; }
 
 const std::string& HelpBrowser_LastFailure() { return State().lastFailure; }

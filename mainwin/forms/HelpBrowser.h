@@ -30,6 +30,10 @@ bool HelpBrowser_ShowContext(uint32_t id);
 // blank or control character). A file that does not exist is refused.
 bool HelpBrowser_ShowFile(const char* file, const char* anchor);
 
+// The full name of the page of the context number (help directory + file); empty when help is
+// off or the number is not in the table.
+std::string HelpBrowser_PagePath(uint32_t id);
+
 // The help directory as stored (ends in '/' unless empty).
 const std::string& HelpBrowser_Directory();
 

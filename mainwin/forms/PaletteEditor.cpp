@@ -60,6 +60,7 @@ TPaletteEditorForm::TPaletteEditorForm(QWidget* parent) : QDialog(parent)
   Img_Histogram = new TSpecImage("Img_Histogram");
   Img_Histogram->setFixedSize(HistogramWidth, HistogramHeight);
   ScrollBox1->setWidget(Img_Histogram);
+  ScrollBox1->setAlignment(Qt::AlignCenter);  // a window made wider keeps it in the middle
   auto* hv = new QVBoxLayout(GRP_Histogram);
   hv->addWidget(ScrollBox1);
   ScrollBox1->setMinimumSize(HistogramWidth + 4, HistogramHeight + 4);
@@ -91,12 +92,17 @@ TPaletteEditorForm::TPaletteEditorForm(QWidget* parent) : QDialog(parent)
   row->addWidget(new QLabel("B:", this));
   row->addWidget(LAB_Blue);
   row->addStretch(1);
-  row->addWidget(Btn_OK);
-  row->addWidget(Btn_Cancel);
-  row->addWidget(Btn_Help);
+  // The buttons get a row of their own: in one row with the read-outs they made the window
+  // wider than the histogram, which then left an empty strip beside it.
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(Btn_OK);
+  buttons->addWidget(Btn_Cancel);
+  buttons->addWidget(Btn_Help);
   auto* v = new QVBoxLayout(this);
   v->addWidget(GRP_Histogram, 1);
   v->addLayout(row);
+  v->addLayout(buttons);
 
   Img_Histogram->OnMouseDown = [this](int x, int y, int button) {
     Img_HistogramMouseDown(x, y, button);

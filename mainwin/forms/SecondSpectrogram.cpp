@@ -2,6 +2,7 @@
 #include "mainwin/forms/SecondSpectrogram.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/forms/ColorRefQt.h"
@@ -148,11 +150,14 @@ void TSecondSpectrogram::DrawScales()
     s.SpanBottom = bottom - 8;
     Plot_DrawVertScale(bmp, s);
   };
-  // Intensity scale on the right (style 1).
-  drawScale(w - 50, 0, w - 1, h - 1, 1, "Relative Intensity");
+  // Intensity scale on the right (style 1), wide enough for its tick, its widest label
+  // ("100 %") and the rotated title beside it.
+  const QFontMetrics fm(QFont(font.family(), s.FontSize));
+  const int scaleWidth = std::max(50, 8 + 2 + fm.horizontalAdvance("100 %") + fm.height() + 4);
+  drawScale(w - scaleWidth, 0, w - 1, h - 1, 1, "Relative Intensity");
   // Frequency scale at the bottom (style 3): the scale function draws only styles 0 and 1, so
   // this leaves the picture as it is until a horizontal scale exists.
-  drawScale(0, h - 50, w - 50, h - 1, 3, "Frequency");
+  drawScale(0, h - 50, w - scaleWidth, h - 1, 3, "Frequency");
   Image1->update();
 }
 

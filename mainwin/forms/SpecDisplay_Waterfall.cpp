@@ -23,6 +23,15 @@
 
 namespace {
 
+QFont WaterfallTimeLabelFont() { return QFont("Arial Narrow", 8); }
+
+// Pixels a time label takes across the lines, with a pixel of air on each side.
+int WaterfallTimeLabelHeight() { return QFontMetrics(WaterfallTimeLabelFont()).height() + 2; }
+
+}  // namespace
+
+namespace {
+
 constexpr uint32_t kOpaque = 0xFF000000u;  // alpha of Qt's RGB32 pixels
 
 int LineWidth()
@@ -88,10 +97,12 @@ void TSndMainForm::UpdateWaterfall(int n)
     }
     DrawWaterfallLine(img, draw, d);
     DrawWaterfallGridLine(img, d, h);
-    // Time grid: a mark at each crossing of a multiple of TimeGridSeconds, at least 9 lines apart.
+    // Time grid: a mark at each crossing of a multiple of TimeGridSeconds, at least 9 lines
+    // apart and never closer than a label is high (fast lines would stack the labels).
     if (Disp.LinesSinceLabel < 1000) ++Disp.LinesSinceLabel;
     const int tgs = SndConfig.TimeGridSeconds;
-    if (SndConfig.WaterTimeGrid > 0 && tgs > 0 && Disp.LinesSinceLabel > 8 &&
+    const int labelLines = std::max(9, (WaterfallTimeLabelHeight() + LineWidth() - 1) / LineWidth());
+    if (SndConfig.WaterTimeGrid > 0 && tgs > 0 && Disp.LinesSinceLabel >= labelLines &&
         std::trunc(Disp.LastLabelTime / tgs) != std::trunc(rec->time / tgs)) {
       Disp.LastLabelTime = rec->time;
       DrawWaterfallTimeLabel(img, d, rec->time);
@@ -204,7 +215,7 @@ void TSndMainForm::DrawWaterfallTimeLabel(QImage& bitmap, int d, double time)
   QPainter c(&bitmap);
   SetWaterfallMarkerPen(c, SndConfig.TimeGridStyle);
   const QString text = WaterfallTimeText(time);
-  QFont font("Arial Narrow", 8);
+  const QFont font = WaterfallTimeLabelFont();
   c.setFont(font);
   const QFontMetrics fm(font);
   const bool opaque = !SndConfig.WaterLabelTransparent;
@@ -274,15 +285,17 @@ void TSndMainForm::RedrawWaterfallFromHistory()
       DrawWaterfallLine(img, draw, pos);
       DrawWaterfallGridLine(img, pos, h);
       // Labels wait until the lines under their text are drawn.
-      if (Disp.PendingLabelLine >= 0 && pos >= Disp.PendingLabelLine + 16 / lw) {
+      if (Disp.PendingLabelLine >= 0 &&
+          pos * lw >= Disp.PendingLabelLine * lw + std::max(16, WaterfallTimeLabelHeight())) {
         DrawWaterfallTimeLabel(img, Disp.PendingLabelLine, Disp.PendingLabelTime);
         Disp.PendingLabelLine = -1;
       }
       const SpectrumBuffer* before = &hist.SpectrumHistory[Wrap(h - 1, lines)];
+      // A label still pending lies closer than a label is high: the crossing gets no label
+      // of its own, so fast lines (an analysed file) do not stack labels on each other.
       if (timeGrid && age + pos + 1 < lines && IsStored(before) &&
-          std::trunc(rec->time / tgs) != std::trunc(before->time / tgs)) {
-        if (Disp.PendingLabelLine >= 0)
-          DrawWaterfallTimeLabel(img, Disp.PendingLabelLine, Disp.PendingLabelTime);
+          std::trunc(rec->time / tgs) != std::trunc(before->time / tgs) &&
+          Disp.PendingLabelLine < 0) {
         Disp.PendingLabelLine = pos;
         Disp.PendingLabelTime = rec->time;
       }

@@ -2,6 +2,7 @@
 
 #include <QTabWidget>
 
+#include "engine/forms/FormPlacement.h"
 #include "engine/forms/DebugForm.h"
 #include "interp/SpectrumAlert.h"
 
@@ -136,8 +137,7 @@ bool TWaveFileControl::ProgressButtonClick() {
     case 6:  // the audio error: its details are on the debug window's error page
       *m_Owner = 0;
       if (DebugForm) {
-        DebugForm->show();
-        DebugForm->raise();
+        BringWindowToFront(DebugForm);
         DebugForm->PageControl1->setCurrentWidget(DebugForm->TS_ErrorHistory);
       }
       break;

@@ -174,6 +174,8 @@ void TSndMainForm::Menu_ImageViewerClick()
     ReadFormBounds(PicViewFrm, ini, kPicViewSection, true);
   }
   PicViewFrm->ShowFiles(files);
+  // Opened again it may lie behind the main window or be minimised.
+  BringWindowToFront(PicViewFrm);
   Menu_ConvertImage->setEnabled(true);
 }
 

@@ -1,9 +1,11 @@
 // The main window's start-up: FormCreate and FormShow.
 #include <QApplication>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <ctime>
 
 #include "control/CircuitModel.h"
@@ -36,6 +38,38 @@
 #include "mainwin/forms/SpecMain.h"
 #include "platform/IniFile.h"
 #include "platform/Locale.h"
+
+namespace {
+
+// A help page that could not be opened (no browser registered for the desktop, or the page
+// missing): the debug window and the status line say so and where the page is.
+void ReportHelpFailure(uint32_t id, QPushButton* statusLine)
+{
+  const std::string page = HelpBrowser_PagePath(id);
+  QString status, where;
+  if (page.empty()) {
+    DebugPrintf(10, GetPreciseUnixTime(true), "Help: there is no help page for context %u.",
+                static_cast<unsigned>(id));
+    status = QString("No help page for context %1").arg(id);
+  } else {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(page, ec);
+    const std::string file = ec ? page : full.string();
+    DebugPrintf(10, GetPreciseUnixTime(true),
+                "Help page could not be opened (%s). Open it in a web browser: %s",
+                HelpBrowser_LastFailure().c_str(), file.c_str());
+    // The status line is short: the page's name there, its full name in the tool tip.
+    status = "Help page could not be opened: " +
+             QString::fromStdString(std::filesystem::path(page).filename().string());
+    where = QString::fromStdString(file);
+  }
+  if (statusLine) {
+    statusLine->setText(status);
+    statusLine->setToolTip(where.isEmpty() ? status : status + "\n" + where);
+  }
+}
+
+}  // namespace
 
 void TSndMainForm::FormCreate()
 {
@@ -129,7 +163,11 @@ void TSndMainForm::FormCreate()
   Alert_Reset();
   HelpBrowser_Init(this, GetProgramDirectory() + "html/", g_HelpTopics);
   // Every window below the main window reaches the help through this handler.
-  SetHelpContextHandler([](uint32_t id) { return HelpBrowser_ShowContext(id); });
+  SetHelpContextHandler([this](uint32_t id) {
+    if (HelpBrowser_ShowContext(id)) return true;
+    ReportHelpFailure(id, ProgressButton);
+    return false;
+  });
   // Other programs reach this instance through its own socket; their command lines run in
   // the interpreter as macro lines when the main timer handles the queue.
   RemoteMsg_ResetQueue();

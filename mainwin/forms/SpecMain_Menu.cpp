@@ -14,6 +14,7 @@
 #include "control/forms/GeneratorForm.h"
 #include "engine/forms/DebugForm.h"
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/FormPlacement.h"
 #include "interp/forms/AlertDlg.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
@@ -33,13 +34,7 @@ QAction* AddItem(QMenu* menu, const char* name, const QString& caption)
   return a;
 }
 
-void ShowTool(QWidget* w)
-{
-  if (!w) return;
-  w->show();
-  w->raise();
-  w->activateWindow();
-}
+void ShowTool(QWidget* w) { BringWindowToFront(w); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // export window, and the spectrum alert dialog.
 #include <QMenu>
 
+#include "engine/forms/FormPlacement.h"
 #include "interp/forms/AlertDlg.h"
 #include "interp/forms/CommandForm.h"
 #include "interp/forms/ExportForm.h"
@@ -37,25 +38,19 @@ void TSndMainForm::AddInterpreterMenuItems()
 void TSndMainForm::Menu_ViewCmdInterpreterClick()
 {
   if (!CommandForm) return;
-  CommandForm->show();
-  CommandForm->raise();
-  CommandForm->activateWindow();
+  BringWindowToFront(CommandForm);
 }
 
 void TSndMainForm::Menu_ExportClick()
 {
   if (!ExportForm) return;
-  ExportForm->show();
-  ExportForm->raise();
-  ExportForm->activateWindow();
+  BringWindowToFront(ExportForm);
 }
 
 void TSndMainForm::Menu_AlertConfigClick()
 {
   if (!AlertDlgForm) return;
-  AlertDlgForm->show();
-  AlertDlgForm->raise();
-  AlertDlgForm->activateWindow();
+  BringWindowToFront(AlertDlgForm);
 }
 
 namespace {

@@ -305,10 +305,11 @@ TEST_F(DCF77FormTest, ControlsHelpTimezoneAndPlacement)
   form->move(123, 45);
   form->close();
   IniFile ini("SETTINGS.INI");
-  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Left", -1), form->geometry().x());
-  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Top", -1), form->geometry().y());
+  // Left and Top are the frame's corner.
+  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Left", -1), 123);
+  EXPECT_EQ(ini.ReadInteger("DCF77Form", "Top", -1), 45);
   TDCF77Form second;
-  EXPECT_EQ(second.geometry().topLeft(), form->geometry().topLeft());
+  EXPECT_EQ(second.pos(), form->pos());
 }
 
 // Only the position is stored; the window opens at the size its layout gives it, not at a

@@ -273,6 +273,37 @@ TEST_F(WatchFormTest, ChannelCountMessageAppearsOnce)
   EXPECT_EQ(g_WatchList.ChannelCount, 8u);
 }
 
+// A row beyond the plot file's channels is evaluated but not recorded: the row count says so
+// until a plot file with enough channels is started; the channel count is applied from its own
+// page.
+TEST_F(WatchFormTest, RowsBeyondThePlotFileChannelsAreNamedBesideTheRowCount)
+{
+  CreateAndShow();
+  Ticks(6);
+  auto* rows = Find<QLabel>("Lab_RowCount");
+  EXPECT_EQ(rows->text(), "6 rows");
+  SetCell(7, 1, "6*7");
+  Ticks(6);
+  EXPECT_EQ(rows->text(), "7 rows, plot file holds 6 channels: start a new plot file to plot them");
+
+  auto* tabs = Find<QTabWidget>("PC_Watch");
+  auto* apply = Find<QPushButton>("Btn_ApplyOther");
+  ASSERT_NE(apply, nullptr);
+  EXPECT_TRUE(tabs->widget(5)->isAncestorOf(apply));
+  EXPECT_TRUE(tabs->widget(5)->isAncestorOf(Find<QLineEdit>("Ed_PlotMaxChannels")));
+  Find<QLineEdit>("Ed_PlotMaxChannels")->setText("8");
+  apply->click();
+  EXPECT_EQ(g_WatchList.ChannelCount, 8u);
+  ASSERT_EQ(messagesShown.size(), 1u);
+  EXPECT_EQ(messagesShown[0], "You must start a new plot data file after changing the number of channels");
+  Ticks(6);
+  EXPECT_EQ(rows->text(), "7 rows, plot file holds 6 channels: start a new plot file to plot them");
+
+  form->OpenPlotData(QString::fromStdString(dir.file("eight.tmp")));
+  EXPECT_EQ(g_PlotData.Header.Channels, 8u);
+  EXPECT_EQ(rows->text(), "7 rows");
+}
+
 TEST_F(WatchFormTest, ImportShowsTheResultAndTheIgnoredColumns)
 {
   CreateAndShow();

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "control/forms/AFilePrp.h"
+#include "engine/DebugU1.h"
 #include "engine/forms/HelpHook.h"
 #include "mainwin/forms/HelpBrowser.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
@@ -161,4 +162,41 @@ TEST(HelpPages, EveryTopicHasItsPageInTheSourceTree)
     EXPECT_TRUE(std::filesystem::is_regular_file(page)) << page;
   }
   EXPECT_EQ(count, 47);
+}
+
+// Without a browser for the desktop (no URL handler) or without the page, a help request is not
+// silent: the debug window and the status line say that the page could not be opened and
+// where the file is.
+TEST_F(HelpFixture, PageThatCannotBeOpenedIsReported)
+{
+  std::vector<std::string> logged;
+  SetDebugSink([&](const std::string& line) { logged.push_back(line); });
+  Make();
+  logged.clear();
+  struct Case { const char* what; bool browser; uint32_t id; std::string page; };
+  const Case cases[] = {
+      {"no URL handler", false, 170, dir.file("html/specdisp.htm")},
+      {"page missing", true, 100, dir.file("html/index.htm")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HelpBrowser_SetUrlHandler([&](const QUrl&) { return c.browser; });
+    logged.clear();
+    EXPECT_FALSE(ShowHelpContext(c.id));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("Help page could not be opened"), std::string::npos) << logged[0];
+    EXPECT_NE(logged[0].find(c.page), std::string::npos) << logged[0];
+    const QString status = form->ProgressButton->text();
+    const QString name = QString::fromStdString(std::filesystem::path(c.page).filename().string());
+    EXPECT_EQ(status, "Help page could not be opened: " + name);
+    EXPECT_TRUE(form->ProgressButton->toolTip().contains(QString::fromStdString(c.page)));
+  }
+  // A page that opens leaves the status line alone.
+  HelpBrowser_SetUrlHandler([](const QUrl&) { return true; });
+  form->ProgressButton->setText("idle");
+  logged.clear();
+  EXPECT_TRUE(ShowHelpContext(170));
+  EXPECT_TRUE(logged.empty());
+  EXPECT_EQ(form->ProgressButton->text(), "idle");
+  SetDebugSink(nullptr);
 }

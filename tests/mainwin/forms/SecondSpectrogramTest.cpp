@@ -1,6 +1,9 @@
 // The second spectrogram window repaints its placeholder and intensity scale at its size.
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <algorithm>
 
 #include "mainwin/forms/SecondSpectrogram.h"
 #include "mainwin/forms/SpecImage.h"
@@ -27,15 +30,28 @@ struct SecondSpectrogramTest : MainWindowTest {
     ASSERT_EQ(pic.size(), win->Image1->size());
     const int w = pic.width(), h = pic.height();
     int scalePixels = 0, textPixels = 0, strayInStrip = 0;
+    // The intensity scale's axis: the leftmost column near the right edge drawn from top to
+    // bottom; the scale is at least 50 pixels wide and holds its widest label, "100 %".
+    int axis = -1;
+    for (int x = std::max(0, w - 150); x < w && axis < 0; ++x) {
+      int drawn = 0;
+      for (int y = 0; y < h; ++y) drawn += pic.pixel(x, y) != background;
+      if (drawn > h * 9 / 10) axis = x;
+    }
+    ASSERT_GE(axis, 0);
+    EXPECT_LE(axis, w - 50);
+    const QFont scaleFont = win->Pnl_BackgndColor->font();
+    const QFontMetrics fm(QFont(scaleFont.family(), scaleFont.pointSize() > 0 ? scaleFont.pointSize() : 8));
+    EXPECT_GE(w - axis, 10 + fm.horizontalAdvance("100 %") + fm.height());
     for (int y = 0; y < h; ++y)
-      for (int x = w - 50; x < w; ++x)
+      for (int x = axis; x < w; ++x)
         if (pic.pixel(x, y) != background) ++scalePixels;
     for (int y = 0; y < 80; ++y)
       for (int x = 0; x < 80; ++x)
         if (pic.pixel(x, y) == qRgb(255, 255, 0)) ++textPixels;
     // The frequency scale's strip stays empty: only two scale styles are drawn.
     for (int y = h - 50; y < h; ++y)
-      for (int x = 0; x < w - 51; ++x)
+      for (int x = 0; x < axis - 1; ++x)
         if (pic.pixel(x, y) != background) ++strayInStrip;
     EXPECT_GT(scalePixels, 50);
     EXPECT_GT(textPixels, 10);

@@ -434,3 +434,49 @@ TEST_F(SpecDisplayTest, AlertCurvesOnlyWithTheirBitEnableAndVisualize)
   }
   AlertSettings.Enable = 0;
 }
+
+// Lines that come faster than the time grid (an analysed file, or the first seconds after the
+// start) cross a grid time every few lines: the labels keep at least their own height apart,
+// as the lines arrive and in the redraw from the history, so none is written over another.
+TEST_F(SpecDisplayTest, TimeLabelsKeepTheirHeightApartWithFastLines)
+{
+  SndConfig.WaterTimeGrid = 1;
+  SndConfig.TimeGridSeconds = 1;
+  SndConfig.TimeGridStyle = 0;
+  SndConfig.WaterTimeLabel = 3;
+  SndConfig.WaterLabelTransparent = 0;
+  SndConfig.WaterGridColor = 0x00FF00;
+  SndConfig.WaterLabelTextColor = 0x0000FF;
+  const QFont font("Arial Narrow", 8);
+  const QFontMetrics fm(font);
+  const int labelWidth = fm.horizontalAdvance("00:00:00");
+  // Rows mostly of the label background: the label boxes; each run of them is one label.
+  const auto labelRuns = [&](const QImage& img, int rows) {
+    std::vector<std::pair<int, int>> runs;  // first row, length
+    const QRgb bg = Rgb(0x00FF00);
+    for (int y = 0; y < rows; ++y) {
+      int n = 0;
+      for (int x = 2; x < 2 + labelWidth; ++x) n += img.pixel(x, y) == bg;
+      if (2 * n < labelWidth) continue;
+      if (!runs.empty() && runs.back().first + runs.back().second == y)
+        ++runs.back().second;
+      else
+        runs.push_back({y, 1});
+    }
+    return runs;
+  };
+  const int lines = std::min(w->History.HistoryLines, 150);
+  for (int i = 0; i < lines; ++i) AddLine(-10000, 1000.0 + 0.2 * i);  // a grid second every 5 lines
+  const QImage& img = w->Img_Waterfall->Picture;
+  const int rows = std::min(img.height(), lines);
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "as the lines arrive" : "redrawn from the history");
+    const auto runs = labelRuns(img, rows - fm.height());
+    ASSERT_GE(runs.size(), 3u);
+    for (const auto& r : runs) EXPECT_LE(r.second, fm.height() + 1) << "label at " << r.first;
+    // Back one line in the history: the picture is drawn anew from the stored lines.
+    w->SBR_Time->setValue(1);
+    for (int k = 0; k < 1000 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+    ASSERT_EQ(w->Disp.RedrawPos, -1);
+  }
+}

@@ -400,9 +400,12 @@ TEST_F(CaptureWindowTest, ImageViewerPlacementSurvivesARun)
     return true;
   };
   Trigger("Menu_ImageViewer");
-  EXPECT_EQ(PicViewFrm->geometry(), QRect(150, 120, 500, 300));
+  // Left and Top are the frame's corner, Width and Height the client size.
+  EXPECT_EQ(PicViewFrm->pos(), QPoint(150, 120));
+  EXPECT_EQ(PicViewFrm->size(), QSize(500, 300));
 
-  PicViewFrm->setGeometry(210, 130, 520, 310);
+  PicViewFrm->move(210, 130);
+  PicViewFrm->resize(520, 310);
   form->close();
   IniFile ini(UserSettingsFullPath());
   EXPECT_EQ(ini.ReadInteger(kPicViewSection, "Left", 0), 210);

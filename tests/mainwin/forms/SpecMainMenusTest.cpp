@@ -812,3 +812,81 @@ TEST_F(MenusTest, FailedReferenceSaveIsReported)
 }
 
 }  // namespace
+
+namespace {
+
+// Every file dialog that has a help topic shows it on F1: the hook sees the context of the
+// dialog being asked.
+TEST_F(MenuWindowsTest, FileDialogsCarryTheirHelpContexts)
+{
+  std::vector<std::pair<QString, uint32_t>> seen;
+  TDialogHooks::FileDialogHook = [&](bool, const QString& title, const QString&, QString&) {
+    seen.push_back({title, TDialogHooks::FileDialogHelpContext});
+    return false;
+  };
+  TDialogHooks::FileListDialogHook = [&](const QString& title, const QString&, QStringList&) {
+    seen.push_back({title, TDialogHooks::FileDialogHelpContext});
+    return false;
+  };
+  struct Row { const char* title; std::function<void()> open; uint32_t context; };
+  const Row rows[] = {
+      {"Load Reference Spectrum", [this] { Action("Menu_LoadReference")->trigger(); }, 250},
+      {"Save Reference Spectrum", [this] { Action("Menu_SaveReference")->trigger(); }, 250},
+      {"Load Filter Coefficients", [] { FilterControlForm->Btn_Load->click(); }, 800},
+      {"Save Filter Coefficients", [] { FilterControlForm->Btn_Save->click(); }, 800},
+      {"Load Chain Filter Design", [] { FilterControlForm->Btn_IIR2_Load->click(); }, 800},
+      {"Load Remez Filter Design", [] { FilterControlForm->Btn_FIR2Des_Load->click(); }, 800},
+      {"Open a command file", [] { CommandForm->Menu_LoadCommands->trigger(); }, 1600},
+      {"Select image(s) to display", [this] { Action("Menu_ImageViewer")->trigger(); }, 1850},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.title);
+    seen.clear();
+    r.open();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].first.startsWith(r.title)) << seen[0].first.toStdString();
+    EXPECT_EQ(seen[0].second, r.context);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A window opened again from its menu item comes back from the task bar: each minimised tool
+// window is restored, shown and made the active window by its item; the image viewer too when
+// files are chosen for it again.
+TEST_F(MenuWindowsTest, ReopenedWindowsComeForward)
+{
+  form->show();
+  form->Timer1->stop();
+  struct Item { const char* action; QWidget* window; };
+  const Item items[] = {
+      {"DebuggingWindow1", DebugForm}, {"ViewInputMonitor", MonitorScope},
+      {"ViewOutputMonitor", OutputScope}, {"FilterControlWindow1", FilterControlForm},
+      {"MultiToneGenerator1", GeneratorForm}, {"Menu_ViewCircuit", CircuitForm},
+      {"Menu_DigimodeTerminal", TerminalForm}, {"DCF77decoder", DCF77Form},
+      {"Menu_ViewWatchWindow", WatchForm}, {"Menu_SecondSpectrogram", SecondSpectrogram},
+      {"Menu_ViewCmdInterpreter", CommandForm}, {"Menu_Export", ExportForm},
+      {"Menu_AlertConfig", AlertDlgForm}, {"Menu_ImageViewer", PicViewFrm},
+  };
+  const std::string image = dir.file("none.bmp");  // the viewer shows its error in the caption
+  TDialogHooks::FileListDialogHook = [&](const QString&, const QString&, QStringList& names) {
+    names = QStringList{QString::fromStdString(image)};
+    return true;
+  };
+  for (const Item& it : items) {
+    SCOPED_TRACE(it.action);
+    it.window->show();
+    it.window->setWindowState(Qt::WindowMinimized);
+    form->activateWindow();
+    Action(it.action)->trigger();
+    QApplication::processEvents();  // the activation comes back from the platform
+    EXPECT_TRUE(it.window->isVisible());
+    EXPECT_FALSE(it.window->isMinimized());
+    EXPECT_EQ(QApplication::activeWindow(), it.window);
+    it.window->hide();
+  }
+}
+
+}  // namespace

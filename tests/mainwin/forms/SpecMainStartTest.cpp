@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, CloseSavesStateAndNextStartRestoresIt)
 {
   Make();
   form->show();
-  form->setGeometry(33, 44, 900, 520);
+  form->move(33, 44);  // the frame's corner, as the placement is stored
+  form->resize(900, 520);
   SndConfig.ColorPalContrast = 77;
   g_ColorPalette.entries[7] = 0x01ABCDEF;
   form->close();
@@ -108,11 +109,8 @@ TEST_F(MainWindowTest, CloseSavesStateAndNextStartRestoresIt)
   EXPECT_EQ(g_ColorPalette.entries[7], 0x01ABCDEFu);
   EXPECT_EQ(SndConfig.ColorPalContrast, 77);
   EXPECT_EQ(form->SBR_Contrast->value(), 77);
-  const QRect g = form->geometry();
-  EXPECT_EQ(g.x(), 33);
-  EXPECT_EQ(g.y(), 44);
-  EXPECT_EQ(g.width(), 900);
-  EXPECT_EQ(g.height(), 520);
+  EXPECT_EQ(form->pos(), QPoint(33, 44));
+  EXPECT_EQ(form->size(), QSize(900, 520));
 }
 
 // Installed, the program's directory may not be writable: what the program writes by itself
