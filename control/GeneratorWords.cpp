@@ -51,6 +51,9 @@ int CLI_EvalGeneratorObject(int source, double* result)
   if (std::strncmp(g_CliParsePtr, word, len) != 0) return CLI_ERR_SYNTAX;
   g_CliParsePtr += len;
   CLI_SkipSpaces();
+  // The index stands before the property word; one behind it (or behind the '=') would
+  // otherwise read as a number 0 and the rest of the line be dropped.
+  if (*g_CliParsePtr == '[') return CLI_ERR_SYNTAX;
 
   SineGenSettings& osc = SndConfig.Sine[n];
   if (result) {
@@ -63,6 +66,8 @@ int CLI_EvalGeneratorObject(int source, double* result)
   }
 
   if (*g_CliParsePtr == '=') ++g_CliParsePtr;
+  CLI_SkipSpaces();
+  if (*g_CliParsePtr == '[') return CLI_ERR_SYNTAX;
   double v = 0.0;
   const int err = CLI_EvalExpression(source, &v);
   if (err < 0) return err;

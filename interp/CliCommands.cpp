@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "interp/CliInternal.h"
 #include "interp/CliSpectrum.h"
@@ -42,25 +43,38 @@ bool TakeWord(const char* word)
   return true;
 }
 
-// An object word in command context: no result pointer.
-int RunObjectCommand(CliObjectWordId id, int source)
+// An object word in command context: no result pointer. A word whose window does not serve it
+// is unknown; the position goes back to the word, which the error message then names.
+int RunObjectCommand(CliObjectWordId id, int source, const char* word)
 {
   CLI_ObjectHandler handler = CLI_GetObjectHandler(id);
-  if (!handler) return CLI_ERR_UNKNOWN_COMMAND;
+  if (!handler) {
+    g_CliParsePtr = word;
+    return CLI_ERR_UNKNOWN_COMMAND;
+  }
   return handler(source, nullptr);
 }
 
-int RunObjectCommandDirectDot(CliObjectWordId id, int source)
+int RunObjectCommandDirectDot(CliObjectWordId id, int source, const char* word)
 {
   if (*g_CliParsePtr == '.') ++g_CliParsePtr;
-  return RunObjectCommand(id, source);
+  return RunObjectCommand(id, source, word);
 }
 
-int RunObjectCommandDotAfterBlanks(CliObjectWordId id, int source)
+int RunObjectCommandDotAfterBlanks(CliObjectWordId id, int source, const char* word)
 {
   CLI_SkipSpaces();
   if (*g_CliParsePtr == '.') ++g_CliParsePtr;
-  return RunObjectCommand(id, source);
+  return RunObjectCommand(id, source, word);
+}
+
+// The word (letters, digits, '_') at the text; "" when none starts there.
+std::string WordAt(const char* p)
+{
+  const char* q = p;
+  while ((*q >= 'a' && *q <= 'z') || (*q >= 'A' && *q <= 'Z') || (*q >= '0' && *q <= '9') || *q == '_')
+    ++q;
+  return std::string(p, static_cast<size_t>(q - p));
 }
 
 int RunPrint(int source)
@@ -85,35 +99,36 @@ int RunSound(int source)
 
 int DispatchLowercase(int source)
 {
+  const char* word = g_CliParsePtr;
   switch (*g_CliParsePtr) {
     case 'c':
-      if (TakeWord("capture")) return RunObjectCommand(CliObjectWordId::Capture, source);
-      if (TakeWord("circuit")) return RunObjectCommandDirectDot(CliObjectWordId::Circuit, source);
+      if (TakeWord("capture")) return RunObjectCommand(CliObjectWordId::Capture, source, word);
+      if (TakeWord("circuit")) return RunObjectCommandDirectDot(CliObjectWordId::Circuit, source, word);
       if (TakeWord("click")) {
         g_Beep();
         return CLI_OK;
       }
       return CLI_ERR_SYNTAX;
     case 'd':
-      if (TakeWord("digimode")) return RunObjectCommandDirectDot(CliObjectWordId::Digimode, source);
+      if (TakeWord("digimode")) return RunObjectCommandDirectDot(CliObjectWordId::Digimode, source, word);
       return CLI_ERR_SYNTAX;
     case 'e':
       if (TakeWord("exec")) return CLI_ExecProgram(source);
-      if (TakeWord("export")) return RunObjectCommandDirectDot(CliObjectWordId::Export, source);
+      if (TakeWord("export")) return RunObjectCommandDirectDot(CliObjectWordId::Export, source, word);
       return CLI_ERR_SYNTAX;
     case 'g':
-      if (TakeWord("generator")) return RunObjectCommandDirectDot(CliObjectWordId::Generator, source);
+      if (TakeWord("generator")) return RunObjectCommandDirectDot(CliObjectWordId::Generator, source, word);
       return CLI_ERR_SYNTAX;
     case 'p':
       if (TakeWord("print")) return RunPrint(source);
-      if (TakeWord("period")) return RunObjectCommandDotAfterBlanks(CliObjectWordId::Period, source);
-      if (TakeWord("plot")) return RunObjectCommandDotAfterBlanks(CliObjectWordId::Plot, source);
+      if (TakeWord("period")) return RunObjectCommandDotAfterBlanks(CliObjectWordId::Period, source, word);
+      if (TakeWord("plot")) return RunObjectCommandDotAfterBlanks(CliObjectWordId::Plot, source, word);
       return CLI_ERR_SYNTAX;
     case 's':
       if (TakeWord("sound")) return RunSound(source);
       return CLI_ERR_SYNTAX;
     case 'w':
-      if (TakeWord("wave")) return RunObjectCommandDirectDot(CliObjectWordId::Wave, source);
+      if (TakeWord("wave")) return RunObjectCommandDirectDot(CliObjectWordId::Wave, source, word);
       return CLI_ERR_SYNTAX;
     default: return CLI_ERR_UNKNOWN_COMMAND;
   }
@@ -197,9 +212,10 @@ int CLI_ExecuteMacro(int source, const char* line)
   g_CliParsePtr = line ? line : CliEmptyText();
   g_CliErrorText[0] = '\0';
   int rc = CLI_OK;
+  const char* start = g_CliParsePtr;
   for (;;) {
     if (*g_CliParsePtr == ':') ++g_CliParsePtr;
-    const char* start = g_CliParsePtr;
+    start = g_CliParsePtr;
     rc = CLI_ExecuteCommand(source);
     if (rc < 0) {
       if (g_CliErrorText[0] == '\0')
@@ -208,10 +224,23 @@ int CLI_ExecuteMacro(int source, const char* line)
     }
     if (*g_CliParsePtr != ':' || g_CliParsePtr == start) break;
   }
+  // Where the failing command stopped, when that is inside this line (a handler that
+  // evaluated a text of its own may have left the position there).
+  const char* text = line ? line : CliEmptyText();
+  const std::less_equal<const char*> le;
+  const char* failed =
+      le(text, g_CliParsePtr) && le(g_CliParsePtr, text + std::strlen(text)) ? g_CliParsePtr : start;
   g_CliParsePtr = saved;
   if (rc < 0 && CliMsgErrorsWanted()) {
     std::string msg = CLI_ErrorCodeToString(rc);
     msg += " in macro line";
+    if (rc == CLI_ERR_UNKNOWN_COMMAND) {
+      // Which word is unknown: the one where the command stopped (a sub-word of an object
+      // word), else the command's own first word.
+      std::string word = WordAt(failed);
+      if (word.empty()) word = WordAt(start);
+      if (!word.empty()) msg += ": \"" + word + "\"";
+    }
     CmdWin_AddTimedMessage(source, CMDWIN_MSG_ERROR, msg.c_str());
   }
   return rc;

@@ -23,7 +23,8 @@ extern int g_CliMacroDepth;
 
 // The ':'-separated commands of a line, stopping at the first error. On an error
 // g_CliErrorText holds "Error near \"...\"" (or a more specific text), and when the message
-// display filter has bit 1 or 2 set the error goes to the command window.
+// display filter has bit 1 or 2 set the error goes to the command window as its text followed
+// by " in macro line" (for -4 also ": \"word\"", the word that is unknown).
 int CLI_ExecuteMacro(int source, const char* line);
 
 // The argument list of print (at the parse position) as text; returns its length or an error.

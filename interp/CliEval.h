@@ -74,7 +74,7 @@ int CLI_EvalExpression(int source, double* result);
 int CLI_EvalFactor(int source, double* result);
 // A string expression ('+'-joined literals, str(...), object words yielding text) into
 // dest (maxLen characters plus terminator). Returns the length or a negative code
-// (-16 when the text fills all maxLen characters).
+// (-16 when the text is longer than maxLen characters; dest then holds its first maxLen).
 int CLI_EvalStringExpression(int source, char* dest, int maxLen);
 // One operand of a string expression; returns its length or a negative code.
 int CLI_EvalStringFactor(int source, char* dest, int maxLen);

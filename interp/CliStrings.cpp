@@ -1,5 +1,7 @@
 // String expressions: '+'-joined literals, str(...) and object words that yield text.
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "interp/CliEval.h"
 #include "interp/CliInternal.h"
@@ -93,12 +95,18 @@ int CLI_EvalStringExpression(int source, char* dest, int maxLen)
   if (maxLen < 0) maxLen = 0;
   NestingGuard guard;
   const int savedType = g_CliResultType;
+  // The operands are joined in a buffer one character longer than the destination: a text
+  // that reaches that extra character did not fit, while one of exactly maxLen characters did.
+  std::string joined(static_cast<size_t>(maxLen) + 2, '\0');
+  const int room = maxLen + 1;
   int len = 0;
   dest[0] = '\0';
   for (;;) {
-    const int rc = CLI_EvalStringFactor(source, dest + len, maxLen - len);
+    const int rc = CLI_EvalStringFactor(source, joined.data() + len, room - len);
     if (rc < 0) {
       g_CliResultType = savedType;
+      std::memcpy(dest, joined.data(), static_cast<size_t>(std::min(len, maxLen)));
+      dest[std::min(len, maxLen)] = '\0';
       if (CliMsgErrorsWanted()) {
         std::string line = CLI_ErrorCodeToString(rc);
         line += " in string expression";
@@ -111,9 +119,12 @@ int CLI_EvalStringExpression(int source, char* dest, int maxLen)
     if (*g_CliParsePtr != '+') break;
     ++g_CliParsePtr;
     CLI_SkipSpaces();
-    if (*g_CliParsePtr == '\0' || len >= maxLen) break;
+    if (*g_CliParsePtr == '\0' || len > maxLen) break;
   }
   g_CliResultType = savedType;
-  if (len >= maxLen) return CLI_ERR_STRING_TOO_LONG;
+  const int kept = std::min(len, maxLen);
+  std::memcpy(dest, joined.data(), static_cast<size_t>(kept));
+  dest[kept] = '\0';
+  if (len > maxLen) return CLI_ERR_STRING_TOO_LONG;
   return len;
 }

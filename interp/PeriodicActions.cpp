@@ -40,6 +40,8 @@ int TwoCharNumber(const char* text, size_t len, size_t first)
   return negative ? -v : v;
 }
 
+unsigned g_StartCount = 0;
+
 void NotifyDialog()
 {
   if (auto& hook = DialogHook()) hook(SndConfig.TimerActive, SndConfig.TimeInterval);
@@ -67,6 +69,8 @@ int PeriSced_HHMMToSeconds(const char* text)
 
 void PeriSced_SetDialogHook(PeriodDialogHook hook) { DialogHook() = std::move(hook); }
 
+unsigned PeriSced_StartCount() { return g_StartCount; }
+
 int CLI_ExecPeriodCommand(int source, double* result)
 {
   if (result) {
@@ -87,6 +91,7 @@ int CLI_ExecPeriodCommand(int source, double* result)
       SndConfig.TimeInterval = interval;
     }
     SndConfig.TimerActive = true;
+    ++g_StartCount;
     NotifyDialog();
     return CLI_OK;
   }

@@ -15,7 +15,8 @@ int PeriSced_HHMMToSeconds(const char* text);
 
 // Handler of the object word "period" (convention of CliCommands.h), registered for the whole
 // run by the main window. g_CliParsePtr stands after "period" and its '.':
-//   start              SndConfig.TimerActive = 1
+//   start              SndConfig.TimerActive = 1, and the next due time is set anew (as after
+//                      the dialog's OK: the main loop sees PeriSced_StartCount change)
 //   start(expression)  SndConfig.TimeInterval = the value in seconds, then as start; a value
 //                      that is not finite gives -6 and changes nothing
 //   stop               SndConfig.TimerActive = 0
@@ -28,3 +29,7 @@ int CLI_ExecPeriodCommand(int source, double* result);
 // hook (an empty one removes it), which gets the new active state and the interval in seconds.
 using PeriodDialogHook = std::function<void(bool active, double intervalSec)>;
 void PeriSced_SetDialogHook(PeriodDialogHook hook);
+
+// How often the word has started the periodic action since the program started. The main loop
+// keeps the count it last saw; a change makes it set the next due time from the new interval.
+unsigned PeriSced_StartCount();

@@ -11,6 +11,7 @@
 #include "engine/TimeUtils.h"
 #include "interp/CliCommands.h"
 #include "interp/ExportSeam.h"
+#include "interp/PeriodicActions.h"
 #include "interp/SpectrumAlert.h"
 
 std::atomic<uint32_t> g_TimerTick{0};
@@ -30,7 +31,7 @@ int64_t ModDay(int64_t s) {
 }  // namespace
 
 CMainLoop::CMainLoop(IMainLoopHost* host, CSpectrumLineProducer* lines)
-    : m_Host(host), m_Lines(lines) {}
+    : m_Host(host), m_Lines(lines), m_SeenPeriodStarts(PeriSced_StartCount()) {}
 
 void CMainLoop::Tick() {
   const uint32_t tick = g_TimerTick.fetch_add(1) + 1;
@@ -214,15 +215,18 @@ void CMainLoop::RunMacros(int64_t s) {
   }
   if (SndConfig.ScheduleActive) {
     int index = -1;
-    const int k = CheckScheduledActions(&index, s);
+    uint32_t due = 0;
+    const int k = CheckScheduledActions(&index, s, &due);
     if (k >= 0 && (k < c || c < 0)) c = k;
-    if (k == 0 && index >= 0 && index < kNrScheduleEntries) {
+    // Entries due at the same time all run, in the order of their numbers.
+    for (int i = 0; k == 0 && i < kNrScheduleEntries; ++i) {
+      if (!(due & (1u << i))) continue;
       if (SndConfig.MsgDisplay & 16) {
         std::snprintf(text, sizeof text, "Executing schedule macro \"%s\"",
-                      SndConfig.Schedule[index].ActionCmd);
+                      SndConfig.Schedule[i].ActionCmd);
         m_Host->CommandWindowMessage(text);
       }
-      m_Host->ExecuteMacro(SndConfig.Schedule[index].ActionCmd);
+      m_Host->ExecuteMacro(SndConfig.Schedule[i].ActionCmd);
     }
   }
   EventCountdownStep(c);
@@ -274,6 +278,11 @@ void CMainLoop::ArmFreqEdit(FreqEdit which) {
 }
 
 int CMainLoop::IsPeriodicActionDue(int64_t now) {
+  // period.start was run since the last look: the interval starts anew, as after the dialog.
+  if (PeriSced_StartCount() != m_SeenPeriodStarts) {
+    m_SeenPeriodStarts = PeriSced_StartCount();
+    NextPeriodicTime = 0;
+  }
   const double interval = SndConfig.TimeInterval;
   if (!SndConfig.TimerActive || !(interval >= 1.0) || interval > 1e9) return -1;
   const int64_t whole = static_cast<int64_t>(interval);
@@ -299,7 +308,7 @@ int CMainLoop::IsPeriodicActionDue(int64_t now) {
   return left > 1000000000 ? 1000000000 : static_cast<int>(left);
 }
 
-int CMainLoop::CheckScheduledActions(int* index, int64_t now) {
+int CMainLoop::CheckScheduledActions(int* index, int64_t now, uint32_t* due) {
   const int t = static_cast<int>(ModDay(now));
   if (!m_SchedInit) {
     m_SchedInit = true;
@@ -309,11 +318,15 @@ int CMainLoop::CheckScheduledActions(int* index, int64_t now) {
   if (d < 0) d += kSecondsPerDay;
   if (d >= kScheduleGapReset) m_SchedLastT = t;
   int dummy;
+  uint32_t dummyDue;
   if (!index) index = &dummy;
+  if (!due) due = &dummyDue;
   *index = -1;
+  *due = 0;
   if (!SndConfig.ScheduleActive) return -1;
   if (d != 0) {
-    int result = -1, found = -1;
+    int result = -1;
+    uint32_t found = 0;
     for (int i = 0; i < kNrScheduleEntries; ++i) {
       const int time = SndConfig.Schedule[i].Time;
       if (time < 0) continue;
@@ -321,22 +334,25 @@ int CMainLoop::CheckScheduledActions(int* index, int64_t now) {
       if (a < -kSecondsPerDay / 2) a += kSecondsPerDay;
       if (b < -kSecondsPerDay / 2) b += kSecondsPerDay;
       if (a < 0 && b >= 0) {
+        // Every entry crossed since the last look is due, not only the last one found.
         result = 0;
-        found = i;
+        found |= 1u << i;
       } else if (a < 0 && b >= -kScheduleLookAhead && b < 0) {
         if (result < 0 || -b < result) result = -b;
       }
     }
     m_SchedLastT = t;
     m_SchedResult = result;
-    m_SchedIndex = found;
-    *index = found;
-    return result;
-  }
-  if (m_SchedResult == 0) {
+    m_SchedDue = found;
+  } else if (m_SchedResult == 0) {
     m_SchedResult = -1;
-    m_SchedIndex = -1;
+    m_SchedDue = 0;
   }
-  *index = m_SchedIndex;
+  *due = m_SchedDue;
+  for (int i = 0; i < kNrScheduleEntries; ++i)
+    if (m_SchedDue & (1u << i)) {
+      *index = i;
+      break;
+    }
   return m_SchedResult;
 }

@@ -100,8 +100,9 @@ public:
 
   // Seconds until the periodic action (0 due now, -1 none); now in whole Unix seconds.
   int IsPeriodicActionDue(int64_t now);
-  // Seconds until the next scheduled action (0 due, -1 none); *index the entry or -1.
-  int CheckScheduledActions(int* index, int64_t now);
+  // Seconds until the next scheduled action (0 due, -1 none); *index the first due entry or
+  // -1; *due (may be null) has bit i set for every due entry i (several may be due at once).
+  int CheckScheduledActions(int* index, int64_t now, uint32_t* due = nullptr);
 
   // ---- State (members of the main window in the program's terms) ----
   int UpdatingControls = 1;   // > 0 while code fills controls: the loop does nothing
@@ -129,10 +130,11 @@ private:
   int64_t m_PrevSecond = -1;
   int m_LastThreadState = -1;  // 0 none, 1 finished, 2 suspended, 3 running
   bool m_ConfigChangeLogged = false;
+  unsigned m_SeenPeriodStarts = 0;  // PeriSced_StartCount when the due time was last set
   // CheckScheduledActions memory
   int m_LastWaterScrollTime = -1;
   bool m_SchedInit = false;
   int m_SchedLastT = 0;
   int m_SchedResult = -1;
-  int m_SchedIndex = -1;
+  uint32_t m_SchedDue = 0;
 };

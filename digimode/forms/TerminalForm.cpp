@@ -52,6 +52,7 @@
 #include "interp/CmdWinMsg.h"
 #include "platform/IniFile.h"
 #include "platform/NumText.h"
+#include "platform/TextFileCodec.h"
 
 TTerminalForm* TerminalForm = nullptr;
 
@@ -950,14 +951,8 @@ void TTerminalForm::LoadTxText1Click()
     ShowMessage("Could not read " + name + ":\r\n" + f.errorString());
     return;  // the transmit text stays as it was
   }
-  const QByteArray bytes = f.readAll();
   // UTF-8 when the file is valid UTF-8, otherwise Latin-1 (the bytes this station sends).
-  QString text = QString::fromUtf8(bytes);
-  if (text.contains(QChar::ReplacementCharacter) && !bytes.contains("\xEF\xBF\xBD"))
-    text = QString::fromLatin1(bytes);
-  text.replace("\r\n", "\n");
-  text.replace('\r', '\n');
-  RichEd_Transmit->setPlainText(text);
+  RichEd_Transmit->setPlainText(DecodeTextFile(f.readAll(), nullptr));
   ResetTxTextColour();
 }
 

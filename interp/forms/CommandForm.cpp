@@ -74,22 +74,26 @@ QString CursorText(const QPlainTextEdit* ed)
 
 }  // namespace
 
-bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName)
+bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName, TextFileFormat* format,
+                        bool* finalLineBreak)
 {
   QFile f(fileName);
   if (!f.open(QIODevice::ReadOnly)) return false;
-  QString text = QString::fromLocal8Bit(f.readAll());
-  text.replace("\r\n", "\n");
+  QString text = DecodeTextFile(f.readAll(), format);
+  const bool lineBreak = text.isEmpty() || text.endsWith('\n');
   if (text.endsWith('\n')) text.chop(1);
   editor->setPlainText(text);
+  if (finalLineBreak) *finalLineBreak = lineBreak;
   return true;
 }
 
-bool SavePlainTextLines(const QPlainTextEdit* editor, const QString& fileName, QString* error)
+bool SavePlainTextLines(const QPlainTextEdit* editor, const QString& fileName,
+                        const TextFileFormat& format, bool finalLineBreak, QString* error)
 {
   QSaveFile f(fileName);
-  QByteArray data = editor->toPlainText().toLocal8Bit();
-  if (!data.isEmpty()) data += '\n';
+  QString text = editor->toPlainText();
+  if (!text.isEmpty() && finalLineBreak) text += '\n';
+  const QByteArray data = EncodeTextFile(text, format);
   if (f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit()) return true;
   if (error) *error = f.errorString();
   return false;
@@ -207,7 +211,7 @@ TCommandForm::TCommandForm(QWidget* parent) : QWidget(parent, Qt::Window)
   InstallHelpShortcut(this, kHelpContext);
 
   CmdWin_SetMessageSink([this](int, int, const std::string& line) {
-    AppendMessage(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+    AppendMessage(DecodeText8Bit(QByteArray(line.data(), static_cast<qsizetype>(line.size()))));
   });
 
   FormCreate();
@@ -238,8 +242,9 @@ void TCommandForm::showEvent(QShowEvent* e)
 
 void TCommandForm::FormShow()
 {
-  LoadPlainTextLines(Ed_Commands, kWorkFileName);
-  m_LinesLoaded = true;
+  LoadPlainTextLines(Ed_Commands, kWorkFileName, &m_EditorFormat, &m_EditorFinalLineBreak);
+  m_WorkFileText = Ed_Commands->toPlainText();
+  m_WorkFileKnown = true;
   CmdWin_SetShown(true);
 }
 
@@ -251,11 +256,16 @@ void TCommandForm::closeEvent(QCloseEvent* e)
 
 void TCommandForm::FormClose()
 {
-  // Only lines that were shown are written back: a window closed without ever being shown
-  // (at exit) must not replace the file with an empty editor.
-  QString error;
-  if (m_LinesLoaded && !SavePlainTextLines(Ed_Commands, kWorkFileName, &error))
-    DebugPrintf(20, 0, "Could not write %s: %s", kWorkFileName, error.toLocal8Bit().constData());
+  // Only lines that were shown are written back (a window closed without ever being shown, at
+  // exit, must not replace the file with an empty editor), and only when they were changed.
+  const QString lines = Ed_Commands->toPlainText();
+  if (m_WorkFileKnown && lines != m_WorkFileText) {
+    QString error;
+    if (SavePlainTextLines(Ed_Commands, kWorkFileName, m_EditorFormat, m_EditorFinalLineBreak, &error))
+      m_WorkFileText = lines;
+    else
+      DebugPrintf(20, 0, "Could not write %s: %s", kWorkFileName, error.toLocal8Bit().constData());
+  }
   CmdWin_SetShown(false);
   try {
     IniFile ini(UserSettingsFullPath());
@@ -332,7 +342,7 @@ void TCommandForm::Menu_LoadCommandsClick()
   if (!AskFileName(this, false, "Open a command file", kFileFilter, name, "txt", kOpenHelpContext))
     return;
   CopyTextToField(SndConfig.CommandFileName, name, 255);
-  if (QFile::exists(name)) LoadPlainTextLines(Ed_Commands, name);
+  if (QFile::exists(name)) LoadPlainTextLines(Ed_Commands, name, &m_EditorFormat, &m_EditorFinalLineBreak);
 }
 
 void TCommandForm::Menu_SaveCommandsClick()
@@ -341,7 +351,7 @@ void TCommandForm::Menu_SaveCommandsClick()
   if (!AskFileName(this, true, "Save command file", kFileFilter, name, "txt")) return;
   CopyTextToField(SndConfig.CommandFileName, name, 255);
   QString error;
-  if (!SavePlainTextLines(Ed_Commands, name, &error)) {
+  if (!SavePlainTextLines(Ed_Commands, name, m_EditorFormat, m_EditorFinalLineBreak, &error)) {
     const QByteArray msg = ("Could not write " + name + ": " + error).toLocal8Bit();
     DebugPrintf(20, 0, "%s", msg.constData());
     CmdWin_AddTimedMessage(CLI_SRC_CMDWIN, CMDWIN_MSG_ERROR, msg.constData());

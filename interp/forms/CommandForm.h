@@ -5,7 +5,10 @@
 // the message display filter menu (SndConfig.MsgDisplay) and keeps its lines in "curr_cmd.txt"
 // of the working directory between showings. Created at start-up, alive for the whole run.
 // GUI thread only.
+#include <QString>
 #include <QWidget>
+
+#include "platform/TextFileCodec.h"
 
 class QAction;
 class QLabel;
@@ -80,13 +83,25 @@ private:
   void SyncFilterChecks();
   void AppendMessage(const QString& line);
 
-  bool m_LinesLoaded = false;  // the editor holds the working file's lines
+  // How the editor's lines were stored in the file they came from last; a save writes them
+  // the same way.
+  TextFileFormat m_EditorFormat;
+  bool m_EditorFinalLineBreak = true;
+  // The lines "curr_cmd.txt" holds (known once the window was shown): closing writes the file
+  // only when the editor's lines differ, so a file nobody edited keeps its bytes.
+  bool m_WorkFileKnown = false;
+  QString m_WorkFileText;
 };
 
 extern TCommandForm* CommandForm;
 
-// Reads a text file's lines (CR LF or LF) into the editor; false when it cannot be read.
-bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName);
-// Writes the editor's lines to a temporary file and renames it over the file, so a failed write
-// leaves the old file whole; false (and the reason in *error) on failure.
-bool SavePlainTextLines(const QPlainTextEdit* editor, const QString& fileName, QString* error);
+// Reads a text file's lines (CR LF, CR or LF; UTF-8, else Latin-1) into the editor; false when
+// it cannot be read. *format and *finalLineBreak (may be null) get how the file was stored and
+// whether its last line ended with a line break.
+bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName,
+                        TextFileFormat* format = nullptr, bool* finalLineBreak = nullptr);
+// Writes the editor's lines in the format (encoding, byte-order mark, line break; a line break
+// after the last line when finalLineBreak is set) to a temporary file and renames it over the
+// file, so a failed write leaves the old file whole; false (and the reason in *error) on failure.
+bool SavePlainTextLines(const QPlainTextEdit* editor, const QString& fileName,
+                        const TextFileFormat& format, bool finalLineBreak, QString* error);

@@ -336,8 +336,9 @@ void TExportForm::ApplyGrid()
   const std::string oldName = g_ExportFileName;
   g_ExportColumnCount = std::clamp(TextToInt(Ed_NrColumns->text(), 1), 1, EXPORT_MAX_COLUMNS);
   for (int r = 1; r <= g_ExportColumnCount; ++r) {
+    // Copied over the old texts, not into cleared fields: a text that comes back unchanged
+    // keeps its bytes (a Latin-1 title stays Latin-1).
     ExportColumn& col = g_ExportColumns[r - 1];
-    std::memset(&col, 0, sizeof col);
     CopyTextToField(col.title, Cell(r, 1), 20);
     CopyTextToField(col.expression, Cell(r, 2), 80);
     CopyTextToField(col.format, Cell(r, 3), 20);

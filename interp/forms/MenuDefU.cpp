@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFile>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -192,14 +193,13 @@ void TMenuDefForm::FormShow()
   Ed_MenuNrChange();
 }
 
-bool TMenuDefForm::ReadProfileInfo(const QString& fileName)
+bool TMenuDefForm::ReadProfileInfo(const std::string& name)
 {
-  const std::string name = fileName.toLocal8Bit().toStdString();
   TProfileInfo info;
   if (!ReadProfileInfoFile(name, &info)) return false;
-  SetEditText(Ed_ProfileName, QString::fromLocal8Bit(ProfileNameOfFile(name)));
-  Ed_MenuText->setText(QString::fromLocal8Bit(info.MenuText));
-  Ed_InfoText->setText(QString::fromLocal8Bit(info.InfoText));
+  SetEditText(Ed_ProfileName, DecodeText8Bit(QByteArray::fromStdString(ProfileNameOfFile(name))));
+  Ed_MenuText->setText(DecodeText8Bit(QByteArray::fromStdString(info.MenuText)));
+  Ed_InfoText->setText(DecodeText8Bit(QByteArray::fromStdString(info.InfoText)));
   ProfileIncludes = info.Includes;
   return true;
 }
@@ -218,7 +218,7 @@ void TMenuDefForm::SetLoadSaveMode(int index)
     const char* profile = SndConfig.UserMenu[index].ProfileName;
     // A stored name that could lead elsewhere is not read; OK refuses it with a message.
     if (CheckProfileName(profile).empty() &&
-        ReadProfileInfo(QString::fromLocal8Bit(profile) + ".usr")) {
+        ReadProfileInfo(std::string(profile) + ".usr")) {
       Btn_Ok->setText("Ok, Save");
       Btn_Ok->setEnabled(true);
     }
@@ -262,7 +262,7 @@ void TMenuDefForm::Btn_ImportClick()
   if (!AskFileName(this, false, "Select user profile for import from disk",
                    "User Profiles (*.usr *.USR)", name, "usr", kHelpContext))
     return;
-  if (!ReadProfileInfo(name)) {
+  if (!ReadProfileInfo(QFile::encodeName(name).toStdString())) {
     ShowMessage("Problem:\r\nCannot read the profile \"" + name + "\".");
     return;
   }
@@ -285,7 +285,9 @@ void TMenuDefForm::Btn_OkClick()
 
   // The name becomes a file name and the entry's ProfileName: checked before any file is read
   // or written, and never longer than the entry holds (the file would not be found again).
-  const QByteArray name = Ed_ProfileName->text().toLocal8Bit();
+  // The bytes the entry will hold (a Latin-1 name stays Latin-1), so that the file written is
+  // the one the entry names.
+  const QByteArray name = FieldBytesOfText(SndConfig.UserMenu[index].ProfileName, Ed_ProfileName->text());
   std::string problem = CheckProfileName(name.toStdString());
   if (problem.empty() && name.size() > kMenuTextChars)
     problem = "Problem:\r\nThe profile name must not be longer than 32 characters.";

@@ -7,6 +7,7 @@
 // GUI thread only.
 #include <QDialog>
 #include <QString>
+#include <string>
 
 class QCheckBox;
 class QGroupBox;
@@ -28,7 +29,7 @@ public:
 
   // Reads "ABOUT" of the file into the name, texts and ProfileIncludes; false (nothing changed)
   // when the file cannot be read.
-  bool ReadProfileInfo(const QString& fileName);
+  bool ReadProfileInfo(const std::string& fileName);  // the name as bytes
   // Shows entry index (0..9; others do nothing) and sets the OK button.
   void SetLoadSaveMode(int index);
   void Ed_MenuNrChange();

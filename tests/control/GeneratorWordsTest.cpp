@@ -114,6 +114,13 @@ TEST_F(GeneratorWordsTest, FailuresReturnTheirCodeStopWhereFoundAndChangeNothing
       {"freq=1e999", CLI_ERR_ILLEGAL_VALUE, ""},   // overflowing value
       {"level=1e6", CLI_ERR_ILLEGAL_VALUE, ""},    // 10^50000 is no amplitude
       {"ampl=1/0", CLI_ERR_DIV_BY_ZERO, nullptr},
+      // An index behind the property word is misplaced: refused where it stands, never read
+      // as the value 0.
+      {"freq[0]=525", CLI_ERR_SYNTAX, "[0]=525"},
+      {"freq [1]=525", CLI_ERR_SYNTAX, "[1]=525"},
+      {"[1].level[2]=-6", CLI_ERR_SYNTAX, "[2]=-6"},
+      {"ampl=[0]0.5", CLI_ERR_SYNTAX, "[0]0.5"},
+      {"ampl= [0]", CLI_ERR_SYNTAX, "[0]"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Eval(c.text, nullptr), c.code) << c.text;
@@ -160,6 +167,12 @@ TEST_F(GeneratorWordsTest, ServedByTheInterpreterOnlyWhileRegistered)
   EXPECT_NEAR(CLI_CalcExpression2(CLI_SRC_CMDWIN, "generator.level", 0, 0), -6.0, 1e-9);
   EXPECT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "generator.xyz=1"), CLI_ERR_UNKNOWN_COMMAND);
   EXPECT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "generator[5].freq=1"), CLI_ERR_BAD_INDEX);
+  // A misplaced index stops the macro with a syntax error; oscillator 0 keeps its frequency.
+  EXPECT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "generator.freq[0]=525:generator[2].freq=1"),
+            CLI_ERR_SYNTAX);
+  EXPECT_EQ(SndConfig.Sine[0].SinFreq, 900.0);
+  EXPECT_EQ(SndConfig.Sine[2].SinFreq, 1100.0);
+  EXPECT_EQ(CLI_CalcExpression2(CLI_SRC_CMDWIN, "generator.freq[1]", 0, 0), CLI_INVALID_VALUE);
 }
 
 TEST(GeneratorSliderTest, FrequencyToPositionForATableOfRanges)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CliFixture.h"
+#include "interp/PeriodicActions.h"
 
 namespace {
 
@@ -85,31 +86,35 @@ protected:
 
 TEST_F(CliCommandsTest, MacroRules)
 {
+  CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
   const struct {
     const char* macro;
     int rc;
     int beeps;
     const char* errorText;  // g_CliErrorText afterwards
+    const char* unknown;    // the word the message names for -4
   } table[] = {
-      {"click:click", 0, 2, ""},
-      {"click: click", CLI_ERR_SYNTAX, 1, "Error near \" click\""},
-      {"click xyz", 0, 1, ""},
-      {"click xyz:click", 0, 1, ""},  // text after a command ends the macro
-      {"", 0, 0, ""},
-      {":click", 0, 1, ""},
-      {"click:", 0, 1, ""},
-      {"click::click", CLI_ERR_SYNTAX, 1, "Error near \":click\""},
-      {"click:foo:click", CLI_ERR_UNKNOWN_COMMAND, 1, "Error near \"foo:click\""},
-      {"X=5", CLI_ERR_OUT_OF_MEMORY, 0, "Error near \"X=5\""},
-      {"X 5", CLI_ERR_SYNTAX, 0, "Error near \"X 5\""},
-      {"foo", CLI_ERR_UNKNOWN_COMMAND, 0, "Error near \"foo\""},
-      {"cx", CLI_ERR_SYNTAX, 0, "Error near \"cx\""},
-      {"ci.osc.freq=1", CLI_ERR_SYNTAX, 0, "Error near \"ci.osc.freq=1\""},
-      {"5", CLI_ERR_SYNTAX, 0, "Error near \"5\""},
-      {" click", CLI_ERR_SYNTAX, 0, "Error near \" click\""},
-      {"print 1 x yyyyyyyyyyyyyyyy", CLI_ERR_SYNTAX, 0, "Error near \"print 1 x yyyyyy\""},
-      {"wave.record", CLI_ERR_UNKNOWN_COMMAND, 0, "Error near \"wave.record\""},
-      {"exec (\"x\")", CLI_ERR_ARG_MISSING, 0, "Error near \"exec (\"x\")\""},
+      {"click:click", 0, 2, "", nullptr},
+      {"click: click", CLI_ERR_SYNTAX, 1, "Error near \" click\"", nullptr},
+      {"click xyz", 0, 1, "", nullptr},
+      {"click xyz:click", 0, 1, "", nullptr},  // text after a command ends the macro
+      {"", 0, 0, "", nullptr},
+      {":click", 0, 1, "", nullptr},
+      {"click:", 0, 1, "", nullptr},
+      {"click::click", CLI_ERR_SYNTAX, 1, "Error near \":click\"", nullptr},
+      {"click:foo:click", CLI_ERR_UNKNOWN_COMMAND, 1, "Error near \"foo:click\"", "foo"},
+      {"X=5", CLI_ERR_OUT_OF_MEMORY, 0, "Error near \"X=5\"", nullptr},
+      {"X 5", CLI_ERR_SYNTAX, 0, "Error near \"X 5\"", nullptr},
+      {"foo", CLI_ERR_UNKNOWN_COMMAND, 0, "Error near \"foo\"", "foo"},
+      {"cx", CLI_ERR_SYNTAX, 0, "Error near \"cx\"", nullptr},
+      {"ci.osc.freq=1", CLI_ERR_SYNTAX, 0, "Error near \"ci.osc.freq=1\"", nullptr},
+      {"5", CLI_ERR_SYNTAX, 0, "Error near \"5\"", nullptr},
+      {" click", CLI_ERR_SYNTAX, 0, "Error near \" click\"", nullptr},
+      {"print 1 x yyyyyyyyyyyyyyyy", CLI_ERR_SYNTAX, 0, "Error near \"print 1 x yyyyyy\"", nullptr},
+      {"wave.record", CLI_ERR_UNKNOWN_COMMAND, 0, "Error near \"wave.record\"", "wave"},
+      {"click:period.xyz=1", CLI_ERR_UNKNOWN_COMMAND, 1, "Error near \"period.xyz=1\"", "xyz"},
+      {"period.start(qork_2+1)", CLI_ERR_UNKNOWN_FUNCTION, 0, "Error near \"period.start(qor\"", nullptr},
+      {"exec (\"x\")", CLI_ERR_ARG_MISSING, 0, "Error near \"exec (\"x\")\"", nullptr},
   };
   for (const auto& t : table) {
     SCOPED_TRACE(t.macro);
@@ -125,12 +130,14 @@ TEST_F(CliCommandsTest, MacroRules)
       // The error goes to the command window with a time stamp; the "Error near" text does not.
       ASSERT_EQ(messages().size(), 1u);
       EXPECT_EQ(messages()[0].msgClass, CMDWIN_MSG_ERROR);
-      EXPECT_TRUE(HasTimeStamp(messages()[0].line, std::string(CLI_ErrorCodeToString(t.rc)) + " in macro line"))
-          << messages()[0].line;
+      std::string want = std::string(CLI_ErrorCodeToString(t.rc)) + " in macro line";
+      if (t.unknown) want += std::string(": \"") + t.unknown + "\"";
+      EXPECT_TRUE(HasTimeStamp(messages()[0].line, want)) << messages()[0].line;
     } else {
       EXPECT_TRUE(messages().empty());
     }
   }
+  CLI_RegisterObjectWord("period", nullptr);
 }
 
 TEST_F(CliCommandsTest, MacroErrorsStayQuietWithoutTheFilterBits)

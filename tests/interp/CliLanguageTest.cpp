@@ -219,8 +219,19 @@ const StrCase kStrCases[] = {
     {" \"ab\" + \"cd\" ", 255, 4, "abcd"},
     {"@\"a\"+@ \"b\"", 255, 2, "ab"},
     {"\"a\"+", 255, 1, "a"},
-    {"\"abc\"", 3, CLI_ERR_STRING_TOO_LONG, nullptr},
+    // A text of exactly maxLen characters fits; one character more does not (the destination
+    // then holds the first maxLen).
+    {"\"abc\"", 3, 3, "abc"},
+    {"\"abcd\"", 3, CLI_ERR_STRING_TOO_LONG, "abc"},
     {"\"abc\"", 4, 3, "abc"},
+    {"\"ab\"+\"c\"", 3, 3, "abc"},
+    {"\"ab\"+\"cd\"", 3, CLI_ERR_STRING_TOO_LONG, "abc"},
+    {"\"abc\"+\"\"", 3, 3, "abc"},
+    {"\"abc\"+\"d\"", 3, CLI_ERR_STRING_TOO_LONG, "abc"},
+    {"\"a\"+str(25)", 3, 3, "a25"},
+    {"\"a\"+str(250)", 3, CLI_ERR_STRING_TOO_LONG, nullptr},
+    {"\"\"", 0, 0, ""},
+    {"\"x\"", 0, CLI_ERR_STRING_TOO_LONG, ""},
     {"\"abc", 255, CLI_ERR_STRING_EXPECTED, nullptr},
     {"123", 255, CLI_ERR_STRING_EXPECTED, nullptr},
     {"str(3.14159)", 255, 3, "3.1"},
@@ -251,7 +262,7 @@ TEST_F(CliTest, StringExpressionTable)
     g_CliParsePtr = c.text;
     char buf[256];
     EXPECT_EQ(CLI_EvalStringExpression(CLI_SRC_CMDWIN, buf, c.maxLen), c.rc);
-    if (c.rc >= 0) {
+    if (c.result) {
       EXPECT_STREQ(buf, c.result);
     }
     EXPECT_EQ(g_CliResultType, CLI_TYPE_NUMBER);  // the type from before the call

@@ -1,4 +1,5 @@
 // The main loop's tick and idle work with an injected clock and a recording host.
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "LinesFixture.h"
 #include "engine/RedrawRequest.h"
 #include "interp/CliCommands.h"
+#include "interp/PeriodicActions.h"
 #include "mainwin/MainLoop.h"
 #include "mainwin/WindowWords.h"
 
@@ -277,6 +279,122 @@ TEST_F(MainLoop, ScheduledMacroRunsOnceAndNotAfterALongGap) {
   Ticks(400);
   ASSERT_EQ(lh.macros.size(), 1u);
   EXPECT_EQ(lh.macros[0], "say");
+}
+
+// Entries due at the same time of day all run, in the order of their numbers, whatever order
+// the grid lists their times in; an entry crossed in the same look (ten seconds later, after
+// a busy tick) runs in that look too.
+TEST_F(MainLoop, ScheduledEntriesDueTogetherAllRunInNumberOrder) {
+  SndConfig.ScheduleActive = 1;
+  SndConfig.MsgDisplay = 16;
+  for (auto& e : SndConfig.Schedule) e.Time = -1;
+  const struct {
+    int entry, time;
+    const char* macro;
+  } entries[] = {{7, 36000, "seven"}, {2, 36000, "two"}, {11, 36000, "eleven"},
+                 {0, 36010, "zero"}, {5, 36005, "five"}, {9, 36300, "later"}};
+  for (const auto& e : entries) {
+    SndConfig.Schedule[e.entry].Time = e.time;
+    std::strcpy(SndConfig.Schedule[e.entry].ActionCmd, e.macro);
+  }
+  const int64_t day = 20000 * 86400LL;
+  lh.clock = day + 35990.05 - 2.0;
+  Ticks(20);
+  Ticks(10 * 20);  // through 10:00:00 to 10:00:10, second by second
+  EXPECT_EQ(lh.macros, (std::vector<std::string>{"two", "seven", "eleven", "five", "zero"}));
+  ASSERT_EQ(lh.cmdMessages.size(), 5u);
+  EXPECT_EQ(lh.cmdMessages[0], "Executing schedule macro \"two\"");
+  EXPECT_EQ(lh.cmdMessages[2], "Executing schedule macro \"eleven\"");
+
+  // The next day a busy tick jumps from 09:59:59 to 10:00:10 at once: every entry crossed
+  // since the last look runs in that tick, by number.
+  lh.macros.clear();
+  lh.clock = day + 86400 + 35998.05;
+  Ticks(10);
+  lh.clock += 11.0;
+  Ticks(5);
+  EXPECT_EQ(lh.macros, (std::vector<std::string>{"zero", "two", "five", "seven", "eleven"}));
+
+  int index = -2;
+  uint32_t due = 1;
+  CMainLoop fresh(&lh, lines.get());
+  EXPECT_EQ(fresh.CheckScheduledActions(&index, day + 35999, &due), -1);
+  EXPECT_EQ(fresh.CheckScheduledActions(&index, day + 36000, &due), 0);
+  EXPECT_EQ(due, (1u << 2) | (1u << 7) | (1u << 11));
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(fresh.CheckScheduledActions(&index, day + 36000, &due), -1);  // reported once
+  EXPECT_EQ(due, 0u);
+}
+
+// After the program was busy past one or more due times the periodic macro runs once at once,
+// and then one interval later: never once per missed interval, never twice in the second it
+// lands on. A gap inside the next interval keeps the grid.
+TEST_F(MainLoop, PeriodicMacroCatchesUpOnceAfterABusyGap) {
+  SndConfig.TimerActive = 1;
+  SndConfig.TimeInterval = 60.0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  std::strcpy(SndConfig.PeriodicAction, "capture");
+  const struct {
+    double landing;  // whole second the busy tick ends in (due times 1,000,080 + k * 60)
+    double second;   // when the next run follows
+  } cases[] = {
+      {1000200.0, 1000260.0},  // lands exactly on a due time, one missed before it
+      {1000745.0, 1000805.0},  // ten intervals missed
+      {1000150.0, 1000200.0},  // only the due time 1,000,140 missed: the grid stays
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.landing);
+    loop = std::make_unique<CMainLoop>(&lh, lines.get());
+    loop->UpdatingControls = 0;
+    lh.macros.clear();
+    lh.macroTimes.clear();
+    lh.clock = 1000030.05 - 2.0;
+    Ticks(20);
+    Ticks(10 * 55);  // the run at 1,000,080, then on to 1,000,085
+    ASSERT_EQ(lh.macroTimes.size(), 1u);
+    lh.clock = c.landing + 0.05 - 0.1;  // busy: the next tick comes at landing + 0.05
+    Ticks(10 * 70);
+    ASSERT_EQ(lh.macroTimes.size(), 3u);
+    EXPECT_EQ(std::floor(lh.macroTimes[1]), c.landing);
+    EXPECT_EQ(std::floor(lh.macroTimes[2]), c.second);
+  }
+}
+
+// period.start(n) from a macro sets the next due time from the new interval, as the dialog's
+// OK does: after period.start(600) a period.start(2) runs the macro within two seconds, not
+// when the ten minutes are over. A start after a stop does not catch up on the stopped time.
+TEST_F(MainLoop, PeriodStartSetsTheNextDueTimeAnew) {
+  CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
+  SndConfig.TimerActive = 0;
+  SndConfig.Time_From = 0;
+  SndConfig.Time_To = 86399;
+  std::strcpy(SndConfig.PeriodicAction, "capture");
+  lh.clock = 1000000.05 - 2.0;
+  Ticks(20);
+  ASSERT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "period.start(600)"), CLI_OK);
+  Ticks(10 * 5);  // due at 1,000,200
+  EXPECT_TRUE(lh.macros.empty());
+  ASSERT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "period.start(2)"), CLI_OK);
+  const double started = lh.clock;
+  Ticks(10 * 5);
+  ASSERT_GE(lh.macroTimes.size(), 2u);
+  EXPECT_LE(lh.macroTimes[0] - started, 2.0 + 0.1 + 1e-6);
+  EXPECT_NEAR(lh.macroTimes[1] - lh.macroTimes[0], 2.0, 0.1 + 1e-6);
+
+  // Stopped for a minute, then started with an interval of 30 s: the first run comes on the
+  // new interval's grid, not at once for the time that passed while stopped.
+  ASSERT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "period.stop"), CLI_OK);
+  Ticks(10 * 60);
+  lh.macroTimes.clear();
+  ASSERT_EQ(CLI_ExecuteMacro(CLI_SRC_CMDWIN, "period.start(30)"), CLI_OK);
+  const double restarted = lh.clock;
+  Ticks(10 * 35);
+  ASSERT_EQ(lh.macroTimes.size(), 1u);
+  const double due = std::ceil(restarted / 30.0) * 30.0;
+  EXPECT_NEAR(lh.macroTimes[0], due, 0.1 + 1e-6);
+  EXPECT_GE(lh.macroTimes[0], due);
+  CLI_RegisterObjectWord("period", nullptr);
 }
 
 TEST_F(MainLoop, EventCountdownTexts) {

@@ -153,6 +153,37 @@ TEST_F(WindowWordsTest, CaptureWithNameAndItsErrors)
   EXPECT_EQ(CLI_ExecuteMacro(2, "capture(\"x.bmp\")"), CLI_ERR_FAILED);
 }
 
+// The longest names the words take reach the window whole (255 characters for capture, 511
+// for wave.record, also when joined from parts); one character more is refused with -16 and
+// nothing is started.
+TEST_F(WindowWordsTest, LongestNamesAreTakenOneMoreIsRefused)
+{
+  const struct {
+    const char* word;  // the macro up to the name
+    const char* call;  // the window call the name goes with
+    size_t max;
+  } words[] = {{"capture(", "capture [", 255}, {"wave.record(", "start 1 [", 511}};
+  for (const auto& w : words) {
+    for (const size_t len : {w.max, w.max + 1}) {
+      for (const bool joined : {false, true}) {
+        SCOPED_TRACE(std::string(w.word) + " " + std::to_string(len) + (joined ? " joined" : ""));
+        win.calls.clear();
+        const std::string name(len, 'n');
+        const std::string arg = joined ? "\"" + name.substr(0, len - 4) + "\"+\"" + name.substr(len - 4) + "\""
+                                       : "\"" + name + "\"";
+        const int rc = CLI_ExecuteMacro(2, (w.word + arg + ")").c_str());
+        if (len == w.max) {
+          EXPECT_EQ(rc, 0);
+          EXPECT_EQ(win.calls, std::vector<std::string>{w.call + name + "]"});
+        } else {
+          EXPECT_EQ(rc, CLI_ERR_STRING_TOO_LONG);
+          EXPECT_TRUE(win.calls.empty());
+        }
+      }
+    }
+  }
+}
+
 TEST_F(WindowWordsTest, WithoutWindowBothWordsFail)
 {
   SetWindowWordsHost(nullptr);

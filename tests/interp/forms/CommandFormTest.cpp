@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
+#include <chrono>
 #include <filesystem>
 
 #include "common/TestUtil.h"
@@ -68,7 +69,7 @@ TEST_F(CommandFormTest, F2RunsTheCaretLineOnce)
   } table[] = {
       {0, f.Ed_Commands, 1, "3"},
       {1, f.Ed_Commands, 0, nullptr},  // an empty line adds nothing
-      {2, f.Ed_Commands, 1, "command unknown in macro line"},
+      {2, f.Ed_Commands, 1, "command unknown in macro line: \"bogus\""},
       {0, f.Ed_Messages, 1, "3"},
   };
   for (const auto& c : table) {
@@ -156,6 +157,75 @@ TEST_F(CommandFormTest, WorkingFileSurvivesCloseAndReopen)
   EXPECT_TRUE(g.isVisible());
   EXPECT_EQ(g.Ed_Commands->toPlainText(), "print 3\nperiod.stop");
   EXPECT_TRUE(CmdWin_IsShown());
+}
+
+// The working file keeps its bytes: Latin-1 shows as Latin-1 (never as replacement
+// characters), a file nobody edited is not written at all, and an edited one is written in the
+// encoding, line break, byte-order mark and final line break it was read with. A character
+// Latin-1 cannot hold makes the file UTF-8 rather than lose it.
+TEST_F(CommandFormTest, WorkingFileKeepsItsEncodingAndLineBreaks)
+{
+  const struct {
+    const char* name;
+    std::string file;       // curr_cmd.txt before the window is shown
+    QString shown;          // the editor's lines
+    QString added;          // appended as a new last line ("" leaves the lines alone)
+    std::string written;    // curr_cmd.txt after closing
+  } cases[] = {
+      {"Latin-1, CR LF, not edited", "print \"Gr\xFC\xDF\"\r\nclick\r\n",
+       QString::fromUtf8("print \"Grüß\"\nclick"), "", "print \"Gr\xFC\xDF\"\r\nclick\r\n"},
+      {"Latin-1, CR LF, edited", "print \"Gr\xFC\xDF\"\r\nclick\r\n",
+       QString::fromUtf8("print \"Grüß\"\nclick"), QString::fromUtf8("print \"\u00e4\""),
+       "print \"Gr\xFC\xDF\"\r\nclick\r\nprint \"\xE4\"\r\n"},
+      {"Latin-1, a character beyond it typed", "print \"\xE4\"\n",
+       QString::fromUtf8("print \"ä\""), QString::fromUtf8("print \"\u20ac\""),
+       "print \"\xC3\xA4\"\nprint \"\xE2\x82\xAC\"\n"},
+      {"UTF-8 with byte-order mark, no final line break, edited",
+       "\xEF\xBB\xBFprint \"\xC3\xA4\"\r\nclick", QString::fromUtf8("print \"ä\"\nclick"), "sound 0",
+       "\xEF\xBB\xBFprint \"\xC3\xA4\"\r\nclick\r\nsound 0"},
+      {"lone CR line breaks, edited", "click\rclick\r", "click\nclick", "print 1",
+       "click\rclick\rprint 1\r"},
+      {"replacement characters that stand in the file stay", "print \"\xEF\xBF\xBD\"\n",
+       QString::fromUtf8("print \"\uFFFD\""), "", "print \"\xEF\xBF\xBD\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.file("curr_cmd.txt");
+    vt_test::WriteWholeFile(path, c.file);
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
+                                               std::chrono::hours(1));
+    const auto stamp = std::filesystem::last_write_time(path);
+    TCommandForm f;
+    f.show();
+    EXPECT_EQ(f.Ed_Commands->toPlainText(), c.shown);
+    if (!c.added.isEmpty()) f.Ed_Commands->appendPlainText(c.added);
+    f.close();
+    EXPECT_EQ(vt_test::ReadWholeFile(path), c.written);
+    if (c.added.isEmpty()) {
+      EXPECT_EQ(std::filesystem::last_write_time(path), stamp);  // not written at all
+    }
+  }
+}
+
+// A command file is saved in the encoding and line breaks it was opened with, byte for byte
+// when the lines were not changed.
+TEST_F(CommandFormTest, CommandFileSavedAsItWasRead)
+{
+  TCommandForm f;
+  f.show();
+  QString answer;
+  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& name) {
+    name = answer;
+    return true;
+  };
+  const std::string bytes = "print \"M\xFCll\"\r\n\r\nclick\r\n";
+  vt_test::WriteWholeFile(dir.file("latin.txt"), bytes);
+  answer = QString::fromStdString(dir.file("latin.txt"));
+  f.Menu_LoadCommandsClick();
+  EXPECT_EQ(f.Ed_Commands->toPlainText(), QString::fromUtf8("print \"Müll\"\n\nclick"));
+  answer = QString::fromStdString(dir.file("copy.txt"));
+  f.Menu_SaveCommandsClick();
+  EXPECT_EQ(vt_test::ReadWholeFile(dir.file("copy.txt")), bytes);
 }
 
 TEST_F(CommandFormTest, CommandFilesThroughTheHook)

@@ -172,7 +172,7 @@ TEST_F(MenuDefFormTest, ReadProfileInfoDefaults)
 {
   WriteProfile("bare.usr", "");
   form->ProfileIncludes = 0x40;
-  ASSERT_TRUE(form->ReadProfileInfo(QString::fromStdString(dir.file("bare.usr"))));
+  ASSERT_TRUE(form->ReadProfileInfo(dir.file("bare.usr")));
   EXPECT_EQ(form->Ed_ProfileName->text(), "bare");
   EXPECT_EQ(form->Ed_MenuText->text(), "not found");
   EXPECT_EQ(form->Ed_InfoText->text(), "not found");

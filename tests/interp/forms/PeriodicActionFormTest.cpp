@@ -127,6 +127,39 @@ TEST_F(PeriodicFormTest, EditedControlsReachTheSettings)
   EXPECT_EQ(SndConfig.UseJpegFormat, 1);
 }
 
+// Macros and names stored in Latin-1 (settings files written by hand or by other tools) show
+// as their characters and survive OK byte for byte; an edited one stays Latin-1, and UTF-8
+// stays UTF-8.
+TEST_F(PeriodicFormTest, Latin1AndUtf8TextsKeepTheirBytes)
+{
+  SetText(SndConfig.PeriodicAction, "print \"Gr\xFC\xDF\"");
+  SetText(SndConfig.Schedule[1].ActionCmd, "print \"\xE9t\xE9\"");
+  SetText(SndConfig.Schedule[2].ActionCmd, "print \"\xC3\xA9t\xC3\xA9\"");
+  SetText(SndConfig.SequenceName, "/tmp/M\xFCll");
+  TPeriodicActionForm f;
+  ASSERT_EQ(Run(f, f.Btn_Ok), QDialog::Accepted);
+  EXPECT_EQ(f.Ed_PeriodicAction->text(), QString::fromUtf8("print \"Grüß\""));
+  EXPECT_EQ(f.Sg_Schedule->item(2, 2)->text(), QString::fromUtf8("print \"été\""));
+  EXPECT_EQ(f.Sg_Schedule->item(3, 2)->text(), QString::fromUtf8("print \"été\""));
+  EXPECT_EQ(f.Ed_SequenceName->text(), QString::fromUtf8("/tmp/Müll"));
+  EXPECT_STREQ(SndConfig.PeriodicAction, "print \"Gr\xFC\xDF\"");
+  EXPECT_STREQ(SndConfig.Schedule[1].ActionCmd, "print \"\xE9t\xE9\"");
+  EXPECT_STREQ(SndConfig.Schedule[2].ActionCmd, "print \"\xC3\xA9t\xC3\xA9\"");
+  EXPECT_STREQ(SndConfig.SequenceName, "/tmp/M\xFCll");
+
+  ASSERT_EQ(Run(f, f.Btn_Ok,
+                [&] {
+                  f.Ed_PeriodicAction->setText(QString::fromUtf8("print \"Grüße\""));
+                  f.Sg_Schedule->item(2, 2)->setText(QString::fromUtf8("print \"étéé\""));
+                  f.Sg_Schedule->item(3, 2)->setText(QString::fromUtf8("print \"ét\""));
+                }),
+            QDialog::Accepted);
+  EXPECT_STREQ(SndConfig.PeriodicAction, "print \"Gr\xFC\xDF" "e\"");
+  EXPECT_STREQ(SndConfig.Schedule[1].ActionCmd, "print \"\xE9t\xE9\xE9\"");
+  EXPECT_STREQ(SndConfig.Schedule[2].ActionCmd, "print \"\xC3\xA9t\"");
+  EXPECT_STREQ(SndConfig.SequenceName, "/tmp/M\xFCll");
+}
+
 TEST_F(PeriodicFormTest, CancelCopiesNothing)
 {
   TPeriodicActionForm f;
