@@ -1,5 +1,8 @@
 #include "engine/forms/FormPlacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "engine/ProgramInstance.h"
 #include "platform/IniFile.h"
 
@@ -13,10 +16,18 @@ void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, 
     width = ini.ReadInteger(section, "Width", width);
     height = ini.ReadInteger(section, "Height", height);
   }
-  // A damaged file must not make the window vanish or explode: keep sizes sensible.
-  width = std::clamp(width, 50, 8000);
-  height = std::clamp(height, 30, 8000);
-  w->setGeometry(left, top, width, height);
+  // A damaged file must not make the window vanish, explode or overflow: sane sizes, on the
+  // available desktop.
+  const TWindowBounds b = LimitWindowBounds({left, top, width, height}, AvailableDesktopBounds());
+  w->setGeometry(b.Left, b.Top, b.Width, b.Height);
+}
+
+TWindowBounds AvailableDesktopBounds()
+{
+  const QScreen* s = QGuiApplication::primaryScreen();
+  if (!s) return {};
+  const QRect r = s->availableVirtualGeometry();
+  return {r.x(), r.y(), r.width(), r.height()};
 }
 
 bool IsNormalWindowState(const QWidget* w)

@@ -7,17 +7,22 @@
 #include <QWidget>
 #include <string>
 
+#include "engine/WindowBounds.h"
+
 class IniFile;
 
 // The stored form-style numbers: 0 normal, 3 stay on top.
 constexpr int FORM_STYLE_NORMAL = 0;
 constexpr int FORM_STYLE_STAY_ON_TOP = 3;
 
-// Reads the bounds from the section; each value defaults to the current one.
+// Reads the bounds from the section; each value defaults to the current one. The values are
+// limited (LimitWindowBounds) to the available desktop before they reach the window.
 void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize);
 // Writes them when the window is in its normal state; returns whether it wrote.
 bool WriteFormBounds(const QWidget* w, IniFile& ini, const std::string& section, bool withSize);
 bool IsNormalWindowState(const QWidget* w);
+// The available area of the whole desktop (all screens); empty when there is no screen.
+TWindowBounds AvailableDesktopBounds();
 
 int GetFormStyle(const QWidget* w);
 // Sets or clears stay-on-top (keeps the window's visibility).

@@ -27,6 +27,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/forms/ColorRefQt.h"
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/FormPlacement.h"
 #include "interp/CliEval.h"
 #include "interp/PlotData.h"
 #include "interp/PlotImport.h"
@@ -86,8 +87,9 @@ void TWatchForm::LoadSettings(const std::string& fileName)
   BusyScope busy(m_Fields.BusyCount);
   FieldsToControls();
   GridToTable();
-  if (m_Fields.Width > 0 && m_Fields.Height > 0)
-    setGeometry(m_Fields.Left, m_Fields.Top, m_Fields.Width, m_Fields.Height);
+  const TWindowBounds b = LimitWindowBounds(
+      {m_Fields.Left, m_Fields.Top, m_Fields.Width, m_Fields.Height}, AvailableDesktopBounds());
+  setGeometry(b.Left, b.Top, b.Width, b.Height);
 }
 
 void TWatchForm::SaveSettings(const std::string& fileName)
