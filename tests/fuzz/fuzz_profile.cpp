@@ -50,6 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   Plot_ApplyCreationAxes(&g_List);
   g_Grid = T_WatchGrid{};
   g_Fields = T_WatchFormFields{};
+  // The window's fields hold its geometry before a load (its design bounds at start).
+  g_Fields.Left = 177;
+  g_Fields.Top = 118;
+  g_Fields.Width = 503;
+  g_Fields.Height = 348;
   TProfileInfo info;
   VT_FUZZ_CHECK(ReadProfileInfoFile(in, &info));
   std::string error;

@@ -36,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   Plot_ApplyCreationAxes(&g_List);
   T_WatchGrid grid;
   T_WatchFormFields fields;
+  // The window's fields hold its geometry before a load (its design bounds at start).
+  fields.Left = 177;
+  fields.Top = 118;
+  fields.Width = 503;
+  fields.Height = 348;
   WatchSettings_Load(in, &g_List, &grid, &fields);
   VT_FUZZ_CHECK(fields.BusyCount == 0);
   VT_FUZZ_CHECK(BoundsUsable(fields));
