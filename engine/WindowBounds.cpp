@@ -5,11 +5,12 @@
 
 namespace {
 
-// v moved into lo .. hi - extent (to lo when the extent does not fit), in 64 bits so that
-// neither the limits nor the sum can overflow.
-int PlaceInto(int v, int extent, int64_t lo, int64_t hi)
+// v placed on the desktop's span lo .. hi along one axis, in 64 bits so that neither the limits
+// nor the sums can overflow: a window that fits lies wholly inside, a larger one keeps its
+// leading edge on the desktop with at least `least` pixels of it on the desktop.
+int PlaceInto(int v, int extent, int least, int64_t lo, int64_t hi)
 {
-  const int64_t last = std::max<int64_t>(lo, hi - extent);
+  const int64_t last = hi - lo >= extent ? hi - extent : std::max<int64_t>(lo, hi - least);
   return static_cast<int>(std::clamp<int64_t>(v, lo, last));
 }
 
@@ -17,15 +18,14 @@ int PlaceInto(int v, int extent, int64_t lo, int64_t hi)
 
 TWindowBounds LimitWindowBounds(const TWindowBounds& stored, const TWindowBounds& desktop)
 {
-  const bool known = desktop.Width > 0 && desktop.Height > 0;
-  const int maxW = known ? std::max(kMinWindowWidth, desktop.Width) : kMaxWindowExtent;
-  const int maxH = known ? std::max(kMinWindowHeight, desktop.Height) : kMaxWindowExtent;
   TWindowBounds b;
-  b.Width = std::clamp(stored.Width, kMinWindowWidth, maxW);
-  b.Height = std::clamp(stored.Height, kMinWindowHeight, maxH);
-  if (known) {
-    b.Left = PlaceInto(stored.Left, b.Width, desktop.Left, int64_t(desktop.Left) + desktop.Width);
-    b.Top = PlaceInto(stored.Top, b.Height, desktop.Top, int64_t(desktop.Top) + desktop.Height);
+  b.Width = std::clamp(stored.Width, kMinWindowWidth, kMaxWindowExtent);
+  b.Height = std::clamp(stored.Height, kMinWindowHeight, kMaxWindowExtent);
+  if (desktop.Width > 0 && desktop.Height > 0) {
+    b.Left = PlaceInto(stored.Left, b.Width, kMinWindowWidth, desktop.Left,
+                       int64_t(desktop.Left) + desktop.Width);
+    b.Top = PlaceInto(stored.Top, b.Height, kMinWindowHeight, desktop.Top,
+                      int64_t(desktop.Top) + desktop.Height);
   } else {
     b.Left = std::clamp(stored.Left, -kMaxWindowCoord, kMaxWindowCoord);
     b.Top = std::clamp(stored.Top, -kMaxWindowCoord, kMaxWindowCoord);

@@ -10,12 +10,14 @@ struct TWindowBounds {
 
 constexpr int kMinWindowWidth = 50;
 constexpr int kMinWindowHeight = 30;
-// Limits when the desktop is not known: sizes up to this, positions within +/- kMaxWindowCoord.
+// Sizes are kept within kMinWindow* .. kMaxWindowExtent and positions on the desktop (or within
+// +/- kMaxWindowCoord when it is not known), so that the right and bottom edges fit an int.
 constexpr int kMaxWindowExtent = 8000;
 constexpr int kMaxWindowCoord = 32000;
 
-// Sizes are raised to the minimums and lowered to the desktop's size; the position is then
-// moved so that the window lies inside the desktop. A desktop with a width or height of 0 or
-// less is not known: sizes are limited to kMaxWindowExtent and positions to
-// +/- kMaxWindowCoord, so that the right and bottom edges still fit an int.
+// Sizes are raised to the minimums and lowered to kMaxWindowExtent. On a known desktop the
+// window is then moved, along each axis, wholly inside the desktop when it fits, else so that
+// its left (top) edge lies on the desktop with at least the minimum size of it visible. A
+// desktop with a width or height of 0 or less is not known: positions are only limited to
+// +/- kMaxWindowCoord.
 TWindowBounds LimitWindowBounds(const TWindowBounds& stored, const TWindowBounds& desktop);

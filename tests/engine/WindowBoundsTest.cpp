@@ -13,10 +13,11 @@ TEST(WindowBounds, StoredBoundsAreLimitedToTheDesktopAndToUsableSizes)
   } cases[] = {
       {{100, 50, 800, 600}, {100, 50, 800, 600}},                      // kept as it is
       {{-1200, 10, 400, 300}, {-1200, 10, 400, 300}},                  // on the left screen
-      {{INT_MAX - 10, INT_MAX - 10, INT_MAX, 1}, {-1280, 1020, 3200, 30}},
+      {{INT_MAX - 10, INT_MAX - 10, INT_MAX, 1}, {1870, 1020, 8000, 30}},
       {{INT_MIN, INT_MIN, -5, INT_MIN}, {-1280, 0, 50, 30}},
       {{1900, 1000, 300, 200}, {1620, 850, 300, 200}},                 // moved back inside
-      {{0, 0, 5000, 5000}, {-1280, 0, 3200, 1050}},                    // no larger than the desktop
+      {{0, 0, 5000, 5000}, {0, 0, 5000, 5000}},         // larger than the desktop: edge on it
+      {{-5000, 2000, 4000, 100}, {-1280, 950, 4000, 100}},
   };
   for (const auto& c : cases) {
     const TWindowBounds b = LimitWindowBounds(c.stored, desk);

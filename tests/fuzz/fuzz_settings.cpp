@@ -107,8 +107,9 @@ void ShowDisplays()
   }
 }
 
-// The main window's stored placement as the window takes it: on a full-HD desktop and on one
-// that is not known, the window lies where a rectangle of it cannot overflow.
+// The main window's stored placement as the window takes it: on a full-HD desktop its top left
+// corner and a usable piece of it lie on the desktop; on an unknown one a rectangle of it cannot
+// overflow.
 void PlaceMainWindow(const std::string& path)
 {
   const IniFile ini(path);
@@ -118,8 +119,8 @@ void PlaceMainWindow(const std::string& path)
                              ini.ReadInteger("MAIN_WINDOW", "Height", 560)};
   const TWindowBounds desk{0, 0, 1920, 1080};
   const TWindowBounds b = LimitWindowBounds(stored, desk);
-  VT_FUZZ_CHECK(b.Left >= 0 && b.Top >= 0 && b.Left + b.Width <= 1920 &&
-                b.Top + b.Height <= 1080);
+  VT_FUZZ_CHECK(b.Left >= 0 && b.Top >= 0 && b.Left + std::min(b.Width, kMinWindowWidth) <= 1920 &&
+                b.Top + std::min(b.Height, kMinWindowHeight) <= 1080);
   VT_FUZZ_CHECK(b.Width >= kMinWindowWidth && b.Height >= kMinWindowHeight);
   const TWindowBounds u = LimitWindowBounds(stored, TWindowBounds{});
   VT_FUZZ_CHECK(int64_t(u.Left) + u.Width < INT_MAX && int64_t(u.Top) + u.Height < INT_MAX);
