@@ -5,7 +5,9 @@
 // as a result frame (code four zero bytes, 4 data bytes). Frames over 1,024 data bytes get
 // 0x83000001 without their data being read into memory (it is skipped). A connection whose
 // stream ends inside a frame, whose frame stays incomplete for kStallMs, or that announces
-// more than kMalformedLength bytes is closed; the others go on.
+// more than kMalformedLength bytes is closed; the others go on. When all connections are taken,
+// a new one replaces the connection that has been idle longest, so clients that connect and
+// never send (or never hang up) cannot lock everyone else out.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -43,6 +45,7 @@ struct Connection {
   uint32_t dataFill = 0;   // data bytes received (or skipped) so far
   bool skipping = false;   // the current frame's data is being discarded
   Clock::time_point frameStart;
+  Clock::time_point lastActive;  // accepted, or bytes last received
 };
 
 class CRemoteMsgServer : public TThread {
@@ -136,7 +139,8 @@ bool CRemoteMsgServer::Serve(Connection& c)
         if (errno == EINTR) continue;
         return errno == EAGAIN || errno == EWOULDBLOCK;
       }
-      if (c.headerFill == 0 && c.dataFill == 0) c.frameStart = Clock::now();
+      c.lastActive = Clock::now();
+      if (c.headerFill == 0 && c.dataFill == 0) c.frameStart = c.lastActive;
       if (c.headerFill < kFrameHeaderSize) {
         c.headerFill += static_cast<size_t>(n);
         if (c.headerFill < kFrameHeaderSize) continue;
@@ -208,15 +212,19 @@ void CRemoteMsgServer::Execute()
         for (Connection& c : m_conns)
           if (c.fd < 0) slot = &c;
         if (!slot) {
-          ::close(fd);  // all connections busy
-        } else {
-          std::lock_guard<std::mutex> lock(m_mutex);
-          slot->fd = fd;
-          slot->id = m_nextId++;
-          if (m_nextId == 0) m_nextId = 1;
-          slot->headerFill = slot->dataFill = slot->length = 0;
-          slot->skipping = false;
+          // All taken: the connection idle longest makes room.
+          slot = &m_conns[0];
+          for (Connection& c : m_conns)
+            if (c.lastActive < slot->lastActive) slot = &c;
+          Close(*slot);
         }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        slot->fd = fd;
+        slot->id = m_nextId++;
+        if (m_nextId == 0) m_nextId = 1;
+        slot->headerFill = slot->dataFill = slot->length = 0;
+        slot->skipping = false;
+        slot->lastActive = Clock::now();
       }
     }
   }

@@ -14,6 +14,7 @@
 
 #include "engine/MachineConfig.h"
 #include "engine/RedrawRequest.h"
+#include "engine/SettingsLimits.h"
 #include "engine/SndConfig.h"
 #include "platform/IniFile.h"
 #include "platform/NumText.h"
@@ -153,7 +154,8 @@ void AddProcessFields(FieldTable& t)
   t.IntOr("ABOUT", "Includes", c.AboutIncludes, 2);
 
   t.Int("SOUNDCARD", "SampleRate", c.SampleRate);
-  t.Int("SOUNDCARD", "SampleRateDivisor", c.SampleRateDivisor);
+  t.IntIn("SOUNDCARD", "SampleRateDivisor", c.SampleRateDivisor, kMinSampleRateDivisor,
+          kMaxSampleRateDivisor);
   t.IntOr("SOUNDCARD", "GetAudioFromServer", c.GetAudioFromServer, 0);
   t.IntOr("SOUNDCARD", "SendAudioToServer", c.SendAudioToServer, 0);
   t.IntOr("SOUNDCARD", "OwnAudioServerEnabled", c.OwnAudioServerEnabled, 0);
@@ -187,7 +189,7 @@ void AddProcessFields(FieldTable& t)
   t.Int("DIGIMODE", "Active", c.DigimodeActive);
   t.Int("DCF77", "Active", c.Dcf77Active);
 
-  t.Int("FFT_INPUT", "RateDivisor", c.RateDivisor);
+  t.IntIn("FFT_INPUT", "RateDivisor", c.RateDivisor, kMinRateDivisor, kMaxRateDivisor);
   t.Int("FFT_INPUT", "AntiAlias", c.FftInputAntiAlias);
   t.Int("FFT_INPUT", "NrOfSamples", c.NrOfSamples);
   t.Int("FFT_INPUT", "Average", c.Average);
@@ -222,7 +224,8 @@ void AddProcessFields(FieldTable& t)
   t.Int("DISPLAY", "WaterTimeLabel", c.WaterTimeLabel);
   t.Int("DISPLAY", "TimeGridStyle", c.TimeGridStyle);
   t.Int("DISPLAY", "TimeGridSeconds", c.TimeGridSeconds);
-  t.Int("DISPLAY", "WaterScrollTime", c.WaterScrollTime);
+  t.IntIn("DISPLAY", "WaterScrollTime", c.WaterScrollTime, kMinWaterScrollTime,
+          std::numeric_limits<int>::max());
   t.IntIn("DISPLAY", "WaterLineWidth", c.WaterLineWidth, 1, 2);
   t.Int("DISPLAY", "WaterScrollEnabled", c.WaterScrollEnabled);
   t.Int("DISPLAY", "WaterfallAveraging", c.WaterfallAveraging);
@@ -423,6 +426,15 @@ void LoadSettingsFromIni(const std::string& fileName, int parts)
   if (parts & SETTINGS_PART_MACHINE) AddMachineFields(t);
   if (parts & SETTINGS_PART_PROCESS) AddProcessFields(t);
   for (const SettingsField& d : t.fields) LoadField(ini, d);
+  if (parts & SETTINGS_PART_PROCESS) {
+    // The level range enters integer pixel and colour arithmetic: an unusable pair read from
+    // the file is replaced as the configuration dialog replaces it.
+    double lo = SndConfig.AmplMin, hi = SndConfig.AmplMax;
+    if (LimitAmplitudeRange(&lo, &hi)) {
+      SndConfig.AmplMin = lo;
+      SndConfig.AmplMax = hi;
+    }
+  }
 
   if (parts & SETTINGS_PART_USERMENU) {
     for (int i = 0; i < kNrUserMenuEntries; ++i) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "engine/ProgramInstance.h"
+#include "engine/WindowBounds.h"
 #include "interp/WatchDefaults.h"
 #include "platform/IniFile.h"
 #include "platform/NumText.h"
@@ -113,10 +114,16 @@ void WatchSettings_Load(const std::string& fileName, T_WatchList* wl, T_WatchGri
   f->TakeOver = true;
   f->ShowSettings = true;
 
-  f->Left = ini.ReadInteger(kWin, "Left", f->Left);
-  f->Top = ini.ReadInteger(kWin, "Top", f->Top);
-  f->Width = ini.ReadInteger(kWin, "Width", f->Width);
-  f->Height = ini.ReadInteger(kWin, "Height", f->Height);
+  // Bounds near the int limits would overflow the window's rectangle: limited here already
+  // (the window limits them further to the desktop it finds).
+  const TWindowBounds b = LimitWindowBounds(
+      {ini.ReadInteger(kWin, "Left", f->Left), ini.ReadInteger(kWin, "Top", f->Top),
+       ini.ReadInteger(kWin, "Width", f->Width), ini.ReadInteger(kWin, "Height", f->Height)},
+      TWindowBounds{});
+  f->Left = b.Left;
+  f->Top = b.Top;
+  f->Width = b.Width;
+  f->Height = b.Height;
   f->Visible = ini.ReadInteger(kWin, "Visible", 0);
 
   if (f->BusyCount > 0) --f->BusyCount;

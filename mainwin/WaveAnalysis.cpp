@@ -268,7 +268,7 @@ bool CWaveAnalysis::OpenWaveFileForAnalysis(const std::string& fileName) {
     }
   }
 
-  const int product = SndConfig.RateDivisor * SndConfig.SampleRateDivisor;
+  const int64_t product = int64_t(SndConfig.RateDivisor) * SndConfig.SampleRateDivisor;
   const double nominal = SndConfig.SampleRate;
   const double target = product > 1 ? nominal / product : nominal;
   double ratio = target > 1.0 ? std::trunc(Params.SampleRate / target) : 1.0;
@@ -336,8 +336,9 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
     return false;
   if (int64_t(SndConfig.NrOfSamples) * Decimation < 64) return false;
 
-  int spl = static_cast<int>(SndConfig.WaterScrollTime * 0.001 * Params.SampleRate + 0.5);
-  spl = std::max(spl, 64);
+  // Samples per line, in 64 bits: a long line interval at a high file rate leaves the int range.
+  const double exact = std::trunc(SndConfig.WaterScrollTime * 0.001 * Params.SampleRate + 0.5);
+  const int64_t spl = !(exact >= 64.0) ? 64 : static_cast<int64_t>(std::min(exact, 1e15));
 
   {
     WaveInputGuard lock;

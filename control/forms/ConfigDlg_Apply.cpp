@@ -21,6 +21,7 @@
 #include "engine/FreqMixer.h"
 #include "engine/MachineConfig.h"
 #include "engine/RedrawRequest.h"
+#include "engine/SettingsLimits.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "interp/CliEval.h"
@@ -30,8 +31,6 @@ namespace {
 
 constexpr int kMinBufferedLines = 20;
 constexpr int kMaxBufferedLines = 2000;
-constexpr int kMinScrollInterval = 5;  // ms
-constexpr int kMaxRateDivisor = 6561;
 constexpr size_t kMaxRefFileName = 255;
 
 int IntDef(const QString& s, int def) { return StrToIntDef(TrimmedText(s), def); }
@@ -282,8 +281,8 @@ void TConfigDlg::Btn_ApplyClick()
 
   // 4. FFT rate divisor.
   int rateDivisor = strict[0].value;
-  if (rateDivisor < 1 || rateDivisor > kMaxRateDivisor) {
-    rateDivisor = std::clamp(rateDivisor, 1, kMaxRateDivisor);
+  if (rateDivisor < kMinRateDivisor || rateDivisor > kMaxRateDivisor) {
+    rateDivisor = std::clamp(rateDivisor, kMinRateDivisor, kMaxRateDivisor);
     Mark(Combo_FftRateDivisor);
   }
   c.RateDivisor = rateDivisor;
@@ -333,19 +332,10 @@ void TConfigDlg::Btn_ApplyClick()
   // 9. Amplitude range.
   double amin = ReadReal(Ed_AmplMin, c.AmplMin);
   double amax = ReadReal(Ed_AmplMax, c.AmplMax);
-  if (!(amax > amin && amin >= -150 && amax <= 150)) {
-    if (amin < -150) {
-      amin = -150;
-      Mark(Ed_AmplMin);
-    }
-    if (amax > 150) {
-      amax = 150;
-      Mark(Ed_AmplMax);
-    }
-    if (!(amax > amin)) {  // also catches a NaN
-      amin = -90;
-      amax = 10;
-    }
+  bool minClamped = false, maxClamped = false;
+  if (LimitAmplitudeRange(&amin, &amax, &minClamped, &maxClamped)) {
+    if (minClamped) Mark(Ed_AmplMin);
+    if (maxClamped) Mark(Ed_AmplMax);
     AddMessage("Error: max. Amplitude Range -150 to +150 dB");
     m_Corrected = true;
   }
@@ -379,8 +369,8 @@ void TConfigDlg::Btn_ApplyClick()
   MachineConfig.BufferedSpcLines = lines;
 
   // 13. Scroll interval.
-  if (scrollMs < kMinScrollInterval) {
-    scrollMs = kMinScrollInterval;
+  if (scrollMs < kMinWaterScrollTime) {
+    scrollMs = kMinWaterScrollTime;
     Mark(Ed_WaterfallScrollInterval);
   }
   c.WaterScrollTime = scrollMs;

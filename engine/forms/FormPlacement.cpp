@@ -104,10 +104,10 @@ void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, 
     width = ini.ReadInteger(section, "Width", width);
     height = ini.ReadInteger(section, "Height", height);
   }
-  // A damaged file must not make the window vanish or explode: keep sizes sensible.
-  width = std::clamp(width, 50, 8000);
-  height = std::clamp(height, 30, 8000);
-  PlaceWindowOnScreens(w, QPoint(left, top), QSize(width, height));
+  // A damaged file must not make the window vanish, explode or overflow: sane sizes and
+  // coordinates first, then a place on the screens.
+  const TWindowBounds b = LimitWindowBounds({left, top, width, height}, TWindowBounds{});
+  PlaceWindowOnScreens(w, QPoint(b.Left, b.Top), QSize(b.Width, b.Height));
 }
 
 void BringWindowToFront(QWidget* w)

@@ -10,16 +10,19 @@
 #include <QWidget>
 #include <string>
 
+#include "engine/WindowBounds.h"
+
 class IniFile;
 
 // The stored form-style numbers: 0 normal, 3 stay on top.
 constexpr int FORM_STYLE_NORMAL = 0;
 constexpr int FORM_STYLE_STAY_ON_TOP = 3;
 
-// Reads the bounds from the section; each value defaults to the current one. "Left" and "Top"
-// are the frame's corner (title bar included, as the window manager places it); the window is
-// then fitted onto the screens (PlaceFrameOnScreens), so a stored place on a monitor that is
-// gone, or a first start, never leaves the title bar where it cannot be grabbed.
+// Reads the bounds from the section; each value defaults to the current one. The values are
+// first limited (LimitWindowBounds) so that damaged ones cannot overflow; "Left" and "Top" are
+// the frame's corner (title bar included, as the window manager places it); the window is then
+// fitted onto the screens (PlaceFrameOnScreens), so a stored place on a monitor that is gone, or
+// a first start, never leaves the title bar where it cannot be grabbed.
 void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize);
 // Writes them when the window is in its normal state; returns whether it wrote.
 bool WriteFormBounds(const QWidget* w, IniFile& ini, const std::string& section, bool withSize);

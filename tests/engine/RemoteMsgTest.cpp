@@ -210,6 +210,36 @@ TEST_F(RemoteMsgSocket, RepliesGoBackToTheSenderWhenTheQueueIsHandled)
   EXPECT_EQ(RemoteMsg_FindNext('*', '*'), nullptr);
 }
 
+// Eight clients that connect and then stay silent must not lock out a ninth: the new one
+// takes the place of the connection idle longest, and the other seven are left alone.
+TEST_F(RemoteMsgSocket, NewClientReplacesTheLongestIdleConnectionWhenAllAreTaken)
+{
+  const std::string path = m_path;
+  auto child = [&path](ChildLog& log) {
+    int s[8];
+    for (int& fd : s) {
+      fd = LocalSocket_Connect(path);
+      log.Put(Exchange(fd, kQueryLi, nullptr, 0));  // served: all eight are accepted
+    }
+    log.Put(Exchange(s[0], kQueryLi, nullptr, 0));  // s[0] was active last, s[1] is idlest
+    const int late = LocalSocket_Connect(path);
+    log.Put(Exchange(late, kQueryLi, nullptr, 0));  // served instead of being turned away
+    uint8_t b;
+    log.Put(LocalSocket_RecvAll(s[1], &b, 1, 2000) ? 1 : 0);  // closed: end of stream
+    for (int i = 0; i < 8; ++i) {
+      if (i != 1) log.Put(Exchange(s[i], kQueryLi, nullptr, 0));
+    }
+    for (int fd : s) ::close(fd);
+    ::close(late);
+  };
+  const std::vector<uint32_t> got = RunClient(child, [] {});
+  const uint32_t served = 0x82000000u;  // the current index of an empty queue
+  std::vector<uint32_t> want(10, served);
+  want.push_back(0);
+  want.insert(want.end(), 7, served);
+  EXPECT_EQ(got, want);
+}
+
 TEST_F(RemoteMsgSocket, StaleSocketIsReplacedAndAServedOneIsNot)
 {
   // A second server of the same instance number while the first runs takes another name.

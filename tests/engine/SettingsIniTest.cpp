@@ -72,7 +72,7 @@ void SetEveryFieldNonDefault()
 
   T_SndConfig& c = SndConfig;
   c.SampleRate = nextInt();
-  c.SampleRateDivisor = nextInt();
+  c.SampleRateDivisor = 4;  // ranged fields: a value inside their range
   c.GetAudioFromServer = 1;
   c.SendAudioToServer = 1;
   c.OwnAudioServerEnabled = 1;
@@ -89,10 +89,10 @@ void SetEveryFieldNonDefault()
   c.FreqMin = nextDouble();
   c.FreqMax = nextDouble();
   c.FreqOffset = -nextDouble();
-  c.AmplMin = -nextDouble();
-  c.AmplMax = nextDouble();
+  c.AmplMin = -120.25;  // the level range stays within -150 .. +150 dB
+  c.AmplMax = 20.5;
   SettingsCopyText(c.UserDbOffset, Text("db", 80).c_str());
-  c.RateDivisor = nextInt();
+  c.RateDivisor = 243;
   c.FftInputAntiAlias = nextInt();
   c.SpectrumOrient = nextInt();
   c.SpectrumMirror = nextInt();

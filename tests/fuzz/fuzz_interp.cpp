@@ -1,15 +1,24 @@
 // The interpreter: arbitrary text run as a macro and evaluated as an expression with two
-// arguments. exec starts nothing here (the spawn function only records the call), the speaker
-// and the beep are silent, and the process works in a directory of its own, so no file the
-// text might name lands elsewhere. The nesting counter must be back at 0 after every call.
+// arguments, with the object words that work without windows registered as the program
+// registers them ("circuit", "generator", "period", "export", "digimode"). exec starts nothing
+// here (the spawn function only records the call), the speaker and the beep are silent, and the
+// process works in a directory of its own; export file names with a path are refused, so no
+// file the text might name lands elsewhere. The nesting counter must be back at 0 after every
+// call.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "control/CircuitModel.h"
+#include "control/GeneratorWords.h"
+#include "digimode/DigimodeHooks.h"
 #include "interp/CliCommands.h"
 #include "interp/CliEval.h"
+#include "interp/ExportEngine.h"
+#include "interp/PeriodicActions.h"
 #include "tests/fuzz/FuzzUtil.h"
 
 namespace {
@@ -19,6 +28,13 @@ int NoSpawn(const std::vector<std::string>& args, std::string* errorText)
   if (args.empty() && errorText) *errorText = "nothing to start";
   return args.empty() ? -1 : 424242;
 }
+// "export" as registered, but a text naming a path stays out of the file system.
+int ExportHere(int source, double* result)
+{
+  if (std::strpbrk(g_CliParsePtr, "/\\")) return CLI_ERR_ILLEGAL_VALUE;
+  return CLI_ExecExportCommand(source, result);
+}
+
 void NoTone(int) {}
 void NoBeep() {}
 
@@ -29,6 +45,11 @@ bool Setup()
   CLI_SetSpeakerToneFunc(NoTone);
   CLI_SetBeepFunc(NoBeep);
   CLI_Init();
+  Circuit_RegisterWords();
+  Generator_RegisterWords();
+  CLI_RegisterObjectWord("period", CLI_ExecPeriodCommand);
+  CLI_RegisterObjectWord("export", ExportHere);
+  Digimode_Init();  // registers "digimode"
   return true;
 }
 

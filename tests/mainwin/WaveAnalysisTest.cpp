@@ -13,6 +13,7 @@
 #include "common/TestUtil.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/SampleRates.h"
+#include "engine/SettingsIni.h"
 #include "engine/SoundThd.h"
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/WaveAnalysis.h"
@@ -143,6 +144,49 @@ TEST(WaveAnalysis, FasterFileIsDecimatedToTheProcessingRate) {
     EXPECT_NEAR(peak, 3000.0 / bw, 1.0);
     f.analysis.StopWaveFileAnalysis();
   }
+}
+
+// Divisors and a line interval from a settings file that no dialog would store: the load clamps
+// them to the dialog's ranges, and the analysis computes its target rate and its samples per
+// line in 64 bits (65,536 x 65,536 and 2^31 - 1 ms x 48,000 Hz leave the int range).
+TEST(WaveAnalysis, HostileDivisorsAndScrollTimeFromTheSettingsFile) {
+  vt_test::TempDir dir;
+  const std::string ini = dir.file("hostile.ini");
+  const struct {
+    const char *srDivisor, *rateDivisor, *scrollTime;
+    int wantSrDivisor, wantRateDivisor, wantScrollTime;
+  } cases[] = {
+      {"65536", "65536", "2147483647", 8, 6561, 2147483647},
+      {"0", "-3", "0", 1, 1, 5},
+      {"-2147483648", "2147483647", "-2147483648", 1, 6561, 5},
+      {"4", "27", "300", 4, 27, 300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.srDivisor << "/" << c.rateDivisor << "/" << c.scrollTime);
+    BaseSettings();
+    vt_test::WriteWholeFile(ini, std::string("[SOUNDCARD]\nSampleRateDivisor=") + c.srDivisor +
+                                     "\n[FFT_INPUT]\nRateDivisor=" + c.rateDivisor +
+                                     "\n[DISPLAY]\nWaterScrollTime=" + c.scrollTime + "\n");
+    LoadSettingsFromIni(ini, SETTINGS_PART_PROCESS);
+    EXPECT_EQ(SndConfig.SampleRateDivisor, c.wantSrDivisor);
+    EXPECT_EQ(SndConfig.RateDivisor, c.wantRateDivisor);
+    EXPECT_EQ(SndConfig.WaterScrollTime, c.wantScrollTime);
+  }
+
+  // The first case again, analysing one second of a 48,000 Hz file: the target rate
+  // 11,025 / 52,488 is below 1 Hz, so the file is not decimated, and a line would take
+  // 2^31 - 1 ms: the step reads to the end of the file and makes no line.
+  Fixture f;
+  const std::string path = dir.file("fast.wav");
+  ASSERT_TRUE(WriteWave(path, 48000, 1, Tones(48000, 1.0, {3000.0}, 10000.0)));
+  vt_test::WriteWholeFile(ini, "[SOUNDCARD]\nSampleRateDivisor=65536\n[FFT_INPUT]\n"
+                               "RateDivisor=65536\n[DISPLAY]\nWaterScrollTime=2147483647\n");
+  LoadSettingsFromIni(ini, SETTINGS_PART_PROCESS);
+  ASSERT_TRUE(f.analysis.OpenWaveFileForAnalysis(path));
+  f.analysis.OffLine = true;
+  EXPECT_EQ(f.analysis.Decimation, 1);
+  EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(5));
+  EXPECT_EQ(f.lines.LinesMade, 0u);
 }
 
 TEST(WaveAnalysis, StereoFileAsksTheIqQuestion) {

@@ -1,5 +1,7 @@
 // Main window: instance numbers, command line, spectrum history, closing and restoring.
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <chrono>
 
@@ -9,6 +11,7 @@
 #include "mainwin/ColorPalette.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/forms/HelpBrowser.h"
+#include "platform/IniFile.h"
 #include "tests/mainwin/forms/MainWindowFixture.h"
 
 TEST_F(MainWindowTest, FirstSecondAndThirdInstance)
@@ -153,6 +156,39 @@ TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalPlacement)
   const std::string ini = Read("SETTINGS.INI");
   EXPECT_NE(ini.find("Left=12"), std::string::npos) << ini.substr(0, 300);
   EXPECT_NE(ini.find("Width=500"), std::string::npos);
+}
+
+// Bounds near the int limits, negative or tiny sizes in the settings file: the window comes up
+// on the available desktop with a usable size, and what the close stores is sane again.
+TEST_F(MainWindowTest, HostileStoredBoundsLeaveTheWindowOnTheDesktop)
+{
+  const char* cases[] = {
+      "Left=2147483600\r\nTop=2147483600\r\nWidth=2147483647\r\nHeight=1\r\n",
+      "Left=-2147483648\r\nTop=-2147483648\r\nWidth=-5\r\nHeight=-2147483648\r\n",
+      "Left=100000\r\nTop=-100000\r\nWidth=300\r\nHeight=200\r\n",
+  };
+  const QRect desk = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+  ASSERT_FALSE(desk.isEmpty());
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), std::string("[MAIN_WINDOW]\r\n") + c);
+    Make();
+    // The top left corner on the desktop, and at least a usable piece of the window with it.
+    const QRect g = form->geometry();
+    EXPECT_TRUE(desk.contains(g.topLeft())) << g.x() << "," << g.y();
+    EXPECT_GE(desk.intersected(g).width(), 50) << g.width();
+    EXPECT_GE(desk.intersected(g).height(), 30) << g.height();
+    form->close();
+    form.reset();
+    const IniFile ini(dir.file("SETTINGS.INI"));
+    const QRect stored(ini.ReadInteger("MAIN_WINDOW", "Left", -1),
+                       ini.ReadInteger("MAIN_WINDOW", "Top", -1),
+                       ini.ReadInteger("MAIN_WINDOW", "Width", -1),
+                       ini.ReadInteger("MAIN_WINDOW", "Height", -1));
+    EXPECT_TRUE(desk.contains(stored.topLeft()));
+    EXPECT_GE(desk.intersected(stored).width(), 50);
+    EXPECT_GE(desk.intersected(stored).height(), 30);
+  }
 }
 
 TEST_F(MainWindowTest, StoppedThreadIsRememberedAsStopped)
