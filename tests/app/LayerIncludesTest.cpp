@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,13 +21,48 @@ namespace fs = std::filesystem;
 std::vector<std::string> LayerOrder()
 {
   const std::string text = vt_test::ReadWholeFile(std::string(VT_SOURCE_DIR) + "/CMakeLists.txt");
-  std::smatch m;
   std::vector<std::string> layers;
-  if (!std::regex_search(text, m, std::regex(R"(foreach\(layer([^)]*)\))"))) return layers;
-  std::istringstream words(m[1].str());
+  const size_t start = text.find("foreach(layer");
+  if (start == std::string::npos) return layers;
+  const size_t end = text.find(')', start);
+  std::istringstream words(text.substr(start + 13, end - start - 13));
   for (std::string w; words >> w;) layers.push_back(w);
   layers.push_back("app");
   return layers;
+}
+
+bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+
+// The folder and the rest of a project include ("folder/rest"); false for other lines.
+bool ProjectInclude(const std::string& line, std::string* folder, std::string* rest)
+{
+  size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line[i] != '#') return false;
+  i = line.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos || line.compare(i, 7, "include") != 0) return false;
+  i = line.find_first_not_of(" \t", i + 7);
+  if (i == std::string::npos || line[i] != '"') return false;
+  const size_t close = line.find('"', i + 1);
+  const size_t slash = line.find('/', i + 1);
+  if (close == std::string::npos || slash == std::string::npos || slash > close) return false;
+  *folder = line.substr(i + 1, slash - i - 1);
+  *rest = line.substr(slash + 1, close - slash - 1);
+  return !folder->empty() && std::all_of(folder->begin(), folder->end(), IsLower);
+}
+
+// The layer names of the vt_<layer> and vt_<layer>_forms targets the text names.
+std::vector<std::string> LinkedLayers(const std::string& text)
+{
+  std::vector<std::string> out;
+  for (size_t i = text.find("vt_"); i != std::string::npos; i = text.find("vt_", i + 3)) {
+    if (i > 0 && (IsLower(text[i - 1]) || text[i - 1] == '_')) continue;
+    size_t e = i + 3;
+    while (e < text.size() && (IsLower(text[e]) || text[e] == '_')) ++e;
+    std::string name = text.substr(i + 3, e - i - 3);
+    if (name.size() > 6 && name.compare(name.size() - 6, 6, "_forms") == 0) name.resize(name.size() - 6);
+    out.push_back(name);
+  }
+  return out;
 }
 
 struct Finding {
@@ -46,8 +80,6 @@ TEST(LayerIncludesTest, NoLayerIncludesOrLinksALayerAboveIt)
   for (size_t i = 0; i < order.size(); ++i) rank[order[i]] = static_cast<int>(i);
 
   const fs::path root(VT_SOURCE_DIR);
-  const std::regex include(R"re(^\s*#\s*include\s*"([a-z]+)/([^"]*)")re");
-  const std::regex link(R"(\bvt_([a-z]+?)(_forms)?\b)");
   std::vector<Finding> faults;
   int filesChecked = 0;
   for (const std::string& layer : order) {
@@ -61,11 +93,9 @@ TEST(LayerIncludesTest, NoLayerIncludesOrLinksALayerAboveIt)
       if (p.filename() == "CMakeLists.txt") {
         // Libraries linked: vt_<layer> and vt_<layer>_forms of the layers named.
         while (std::getline(in, line)) {
-          line = line.substr(0, line.find('#'));
-          for (std::sregex_iterator it(line.begin(), line.end(), link), end; it != end; ++it) {
-            const std::string target = (*it)[1].str();
+          for (const std::string& target : LinkedLayers(line.substr(0, line.find('#')))) {
             if (rank.count(target) && rank[target] > rank[layer])
-              faults.push_back({rel, "links vt_" + target + (*it)[2].str()});
+              faults.push_back({rel, "links vt_" + target});
           }
         }
         continue;
@@ -73,15 +103,13 @@ TEST(LayerIncludesTest, NoLayerIncludesOrLinksALayerAboveIt)
       if (ext != ".h" && ext != ".cpp" && ext != ".c") continue;
       ++filesChecked;
       const bool inForms = rel.find("/forms/") != std::string::npos;
+      std::string target, rest;
       while (std::getline(in, line)) {
-        std::smatch m;
-        if (!std::regex_search(line, m, include)) continue;
-        const std::string target = m[1].str();
-        if (!rank.count(target)) continue;
-        if (rank[target] > rank[layer]) faults.push_back({rel, "includes " + target + "/" + m[2].str()});
+        if (!ProjectInclude(line, &target, &rest) || !rank.count(target)) continue;
+        if (rank[target] > rank[layer]) faults.push_back({rel, "includes " + target + "/" + rest});
         // Windows live in forms/; the code beside them stays free of Qt Widgets.
-        if (!inForms && layer != "app" && m[2].str().rfind("forms/", 0) == 0)
-          faults.push_back({rel, "includes the window header " + target + "/" + m[2].str()});
+        if (!inForms && layer != "app" && rest.rfind("forms/", 0) == 0)
+          faults.push_back({rel, "includes the window header " + target + "/" + rest});
       }
     }
   }
