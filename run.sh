@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and running need, builds the release build and starts Vartumo.
 #   ./run.sh [-j N] [program arguments...]
-# -j N (or CMAKE_BUILD_PARALLEL_LEVEL=N) sets the number of compile jobs (default: one per
+# -j N (or CMAKE_BUILD_PARALLEL_LEVEL=N) sets the number of compile jobs (default: Ninja's, about one per
 # core). VARTUMO_BENCH=ON builds the benchmarks too (and installs what they need).
 # The program writes its settings files into its working directory: $VARTUMO_HOME,
 # by default ~/.local/share/vartumo.
@@ -27,8 +27,8 @@ case "$bench" in ON|on|1) bench=ON; "$src/scripts/setup.sh" bench ;; *) bench=OF
 
 build="$src/build/release"
 if [ ! -f "$build/app/vartumo" ]; then
-  echo "First build of Vartumo: about 15 minutes of one core's time (so about 4 minutes on"
-  echo "4 cores); later builds compile only what changed. Jobs: ${jobs:-one per core} (-j N)."
+  echo "First build of Vartumo: about 12 minutes of compiling on one core, so about 3 to 4"
+  echo "minutes on four cores; later runs compile only what changed. Jobs: ${jobs:-all cores} (-j N)."
 fi
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DVARTUMO_SANITIZE=OFF -DVARTUMO_TESTS=OFF -DVARTUMO_BENCH="$bench" >/dev/null

@@ -106,7 +106,6 @@ bool Digimode_GenerateTxAudio(double* out, int n, double t)
   return false;
 }
 
-
 void Digimode_InstallEngineHooks()
 {
   static const TSoundThdDigimodeHooks kHooks{
