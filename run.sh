@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and running need, builds the release build and starts Vartumo.
 #   ./run.sh [-j N] [program arguments...]
-# -j N (or CMAKE_BUILD_PARALLEL_LEVEL=N) sets the number of compile jobs (default: Ninja's, about one per
-# core). VARTUMO_BENCH=ON builds the benchmarks too (and installs what they need).
+# -j N (or CMAKE_BUILD_PARALLEL_LEVEL=N) sets the number of compile jobs (default: Ninja's,
+# all cores). VARTUMO_BENCH=ON builds the benchmarks too (and installs what they need).
 # The program writes its settings files into its working directory: $VARTUMO_HOME,
 # by default ~/.local/share/vartumo.
 set -euo pipefail
@@ -28,7 +28,8 @@ case "$bench" in ON|on|1) bench=ON; "$src/scripts/setup.sh" bench ;; *) bench=OF
 build="$src/build/release"
 if [ ! -f "$build/app/vartumo" ]; then
   echo "First build of Vartumo: about 12 minutes of compiling on one core, so about 3 to 4"
-  echo "minutes on four cores; later runs compile only what changed. Jobs: ${jobs:-all cores} (-j N)."
+  echo "minutes on four cores; later runs compile only what changed."
+  echo "Compile jobs: ${jobs:-all cores} (./run.sh -j N to choose)."
 fi
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DVARTUMO_SANITIZE=OFF -DVARTUMO_TESTS=OFF -DVARTUMO_BENCH="$bench" >/dev/null
