@@ -3,7 +3,7 @@
 # The tests run under a German locale to prove that numbers never follow the user's locale.
 set -euo pipefail
 src="$(cd "$(dirname "$0")" && pwd)"
-"$src/scripts/setup.sh"
+"$src/scripts/setup.sh" test
 build="$src/build/test"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DVARTUMO_SANITIZE=ON -DVARTUMO_TESTS=ON -DVARTUMO_BENCH=OFF >/dev/null

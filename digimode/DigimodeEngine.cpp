@@ -90,6 +90,7 @@ bool Digimode_IsRxSwitchPending() { return g_RxSwitchPendingShown.load(); }
 
 void Digimode_Init()
 {
+  Digimode_InstallEngineHooks();
   SetReceiveFlags(false);
   SetTransmitFlags(false);
   SetRxSwitchPending(false);

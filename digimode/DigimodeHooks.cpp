@@ -9,6 +9,8 @@
 #include "digimode/DigimodeSettings.h"
 #include "digimode/DigimodeShared.h"
 #include "engine/CDec2FIR.h"
+#include "engine/SettingsIni.h"
+#include "engine/SoundThdHooks.h"
 
 std::atomic<bool> g_DigimodeRxEnabled{false};
 std::atomic<bool> g_DigimodeTxEnabled{false};
@@ -104,3 +106,15 @@ bool Digimode_GenerateTxAudio(double* out, int n, double t)
   return false;
 }
 
+void Digimode_InstallEngineHooks()
+{
+  static const TSoundThdDigimodeHooks kHooks{
+      [] { return g_DigimodeRxEnabled.load(); },
+      [] { return g_DigimodeTxEnabled.load(); },
+      Digimode_ProcessRxAudio,
+      Digimode_GenerateTxAudio,
+      Dcf77Dec_ProcessSamples,
+  };
+  SoundThd_SetDigimodeHooks(&kHooks);
+  SetQuickSettingsRxFreqFunc([] { return DigimodeSettings.fc_rx.load(); });
+}

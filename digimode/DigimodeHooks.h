@@ -10,8 +10,13 @@ extern std::atomic<bool> g_DigimodeRxEnabled;
 extern std::atomic<bool> g_DigimodeTxEnabled;
 
 // Starts or restarts the engine (see digimode/DigimodeEngine.h). Called once at start-up
-// before the audio thread is created, and again by the terminal window.
+// before the audio thread is created, and again by the terminal window. Installs the engine
+// hooks first (Digimode_InstallEngineHooks).
 void Digimode_Init();
+
+// Hands the entries below to the audio thread (engine/SoundThdHooks.h, gated by the two
+// switches above) and the receive frequency fc_rx to quick preset 6. GUI thread.
+void Digimode_InstallEngineHooks();
 
 // One processed input block (channel 0, n samples on the 16-bit scale, the first taken at Unix
 // time tFirst). Does nothing while the engine is not ready or receiving is off, or when n is

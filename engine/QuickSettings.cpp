@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "digimode/DigimodeSettings.h"
 #include "engine/MachineConfig.h"
 #include "engine/ProgramInstance.h"
 #include "engine/RedrawRequest.h"
@@ -11,6 +10,8 @@
 #include "engine/SndConfig.h"
 
 namespace {
+
+QuickSettingsRxFreqFunc g_RxFreqFunc = nullptr;  // GUI thread only
 
 // Working directory + name, cut to the 255 characters a file-name field holds: the files these
 // fields name are written by the program, so they never default into the program directory.
@@ -251,7 +252,7 @@ void LoadPresetOwnSettings(int preset)
       break;
     case 6: {
       // Centre a 40 Hz wide range on the digimode receive frequency when it is usable.
-      const double fc = DigimodeSettings.fc_rx;
+      const double fc = g_RxFreqFunc ? g_RxFreqFunc() : 0.0;
       if (c.DigimodeActive != 0 && fc >= 40.0 && fc <= 3000.0) {
         c.FreqMin = offset + fc - 20.0;
         c.FreqMax = offset + fc + 20.0;
@@ -276,6 +277,8 @@ void LoadQuickSettings(int preset)
   else if (preset >= 1 && preset <= 6)
     LoadPresetOwnSettings(preset);
 }
+
+void SetQuickSettingsRxFreqFunc(QuickSettingsRxFreqFunc func) { g_RxFreqFunc = func; }
 
 const char* QuickSettingsMenuText(int preset)
 {

@@ -23,6 +23,12 @@ void SetDefaultSettings();
 // 0..6 applies only the block common to all presets.
 void LoadQuickSettings(int preset);
 
+// Quick preset 6 centres its range on the digimode receive frequency (Hz), a setting of the
+// digimode layer, which installs its reader at start-up. Without a reader (nullptr removes it)
+// preset 6 takes the range of preset 1.
+using QuickSettingsRxFreqFunc = double (*)();
+void SetQuickSettingsRxFreqFunc(QuickSettingsRxFreqFunc func);
+
 // Menu text of quick preset 1..6; "" for other numbers.
 const char* QuickSettingsMenuText(int preset);
 

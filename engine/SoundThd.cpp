@@ -12,7 +12,6 @@
 #include <cstring>
 #include <thread>
 
-#include "digimode/DigimodeHooks.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/CDec2FIR.h"
 #include "engine/CSound.h"
@@ -23,6 +22,7 @@
 #include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/TestSignalGen.h"
 #include "engine/WaveLogDecimator.h"
@@ -251,15 +251,16 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
   {
     const double rate = g_ProcessingSampleRate;
     const double t0 = blockTime - (rate > 0.0 ? n / rate : 0.0);
-    const bool rx = SndConfig.DigimodeActive > 0 && g_DigimodeRxEnabled.load();
-    const bool dcf = SndConfig.Dcf77Active > 0 && rate > 10.0;
+    const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks();
+    const bool rx = hooks && SndConfig.DigimodeActive > 0 && hooks->RxEnabled();
+    const bool dcf = hooks && SndConfig.Dcf77Active > 0 && rate > 10.0;
     if (rx || dcf) {
       CStageTimer t(SNDTHD_STAGE_DIGIMODE_DECODER);
       if (rx) {
         SetFlag(SNDTHD_FLAG_DIGI_RX, 1);
-        Digimode_ProcessRxAudio(WorkIn[0], n, t0);
+        hooks->ProcessRxAudio(WorkIn[0], n, t0);
       }
-      if (dcf) Dcf77Dec_ProcessSamples(WorkIn[0], n, t0);
+      if (dcf) hooks->ProcessTimeSignal(WorkIn[0], n, t0);
     }
   }
 
@@ -332,9 +333,10 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
     }
   }
 
-  if (SndConfig.DigimodeActive > 0 && g_DigimodeTxEnabled.load()) {
+  const TSoundThdDigimodeHooks* txHooks = SoundThd_GetDigimodeHooks();
+  if (txHooks && SndConfig.DigimodeActive > 0 && txHooks->TxEnabled()) {
     CStageTimer t(SNDTHD_STAGE_DIGIMODE_ENCODER);
-    if (Digimode_GenerateTxAudio(g_DigimodeTxBuffer, n, blockTime)) {
+    if (txHooks->GenerateTxAudio(g_DigimodeTxBuffer, n, blockTime)) {
       int clips = 0;
       AddScaledClipped(g_DigimodeTxBuffer, WorkOut[0], n, SndConfig.Gain[2], &clips);
       if (clips) OutMixClips[0].fetch_add(clips, std::memory_order_relaxed);

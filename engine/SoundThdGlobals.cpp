@@ -1,6 +1,7 @@
 // Module globals of the audio thread.
 #include "engine/CDec2FIR.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 
 TSoundThread* g_pSoundThread = nullptr;
 std::atomic<CSound*> g_pSound{nullptr};
@@ -28,3 +29,17 @@ AtomicField<bool> g_SoundThdFinished;
 AtomicField<int32_t> g_SndThdSleepRequestMs;
 AtomicField<int32_t> g_DebugOptions;
 AtomicField<bool> g_SoundOnLoopbackFallback;
+
+namespace {
+std::atomic<const TSoundThdDigimodeHooks*> g_SoundThdDigimodeHooks{nullptr};
+}
+
+void SoundThd_SetDigimodeHooks(const TSoundThdDigimodeHooks* hooks)
+{
+  g_SoundThdDigimodeHooks.store(hooks, std::memory_order_release);
+}
+
+const TSoundThdDigimodeHooks* SoundThd_GetDigimodeHooks()
+{
+  return g_SoundThdDigimodeHooks.load(std::memory_order_acquire);
+}

@@ -200,7 +200,7 @@ TCircuitForm::TCircuitForm(QWidget* parent) : QWidget(parent, Qt::Window)
 
   Popup_FreqMixer = new QMenu(this);
   Popup_FreqMixer->setObjectName("Popup_FreqMixer");
-  auto add = [this](QMenu* m, const char* name, const QString& caption, bool checkable) {
+  auto add = [](QMenu* m, const char* name, const QString& caption, bool checkable) {
     QAction* a = m->addAction(caption);
     a->setObjectName(name);
     a->setCheckable(checkable);
@@ -262,7 +262,8 @@ TCircuitForm::TCircuitForm(QWidget* parent) : QWidget(parent, Qt::Window)
   connect(Pnl_DigiDemod, &TClickLabel::clicked, this, &TCircuitForm::DigimodeClick);
   for (auto [w, ch] : {std::pair{Pnl_Mixer, 0}, std::pair{Pnl_LeftLO, 0}, std::pair{Pnl_Mixer2, 1},
                        std::pair{Pnl_RightLO, 1}})
-    connect(w, &TClickLabel::clicked, this, [this, ch] { MixerClick(ch, QCursor::pos()); });
+    connect(w, &TClickLabel::clicked, this,
+            [this, channel = ch] { MixerClick(channel, QCursor::pos()); });
   connect(Ed_LeftLoFreq, &QLineEdit::textChanged, this, [this] { Ed_LoFreqChange(0); });
   connect(Ed_RightLoFreq, &QLineEdit::textChanged, this, [this] { Ed_LoFreqChange(1); });
   connect(TrackBar1, &QSlider::valueChanged, this, &TCircuitForm::TrackBar1Change);

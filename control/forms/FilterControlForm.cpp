@@ -439,7 +439,7 @@ void TFilterControlForm::ConnectHandlers()
   connect(Ed_IIR2_EditedStage, &QLineEdit::textChanged, this,
           &TFilterControlForm::Ed_IIR2_EditedStageChange);
   // The up-downs write their position into their edits; a typed number moves them.
-  auto couple = [this](QLineEdit* ed, QSpinBox* ud) {
+  auto couple = [](QLineEdit* ed, QSpinBox* ud) {
     connect(ud, &QSpinBox::valueChanged, ed, [ed](int v) {
       if (StrToIntDef(ed->text().toStdString(), -1) != v) ed->setText(QString::number(v));
     });

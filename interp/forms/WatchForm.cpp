@@ -414,7 +414,7 @@ void TWatchForm::BuildPages()
 
 void TWatchForm::BuildMenus()
 {
-  auto add = [this](QMenu* menu, const char* name, const QString& text) {
+  auto add = [](QMenu* menu, const char* name, const QString& text) {
     QAction* a = menu->addAction(text);
     a->setObjectName(name);
     return a;

@@ -237,6 +237,9 @@ public:
   void CreateQuickSettingsMenu();
   // The fixed quick presets 1..6: the preset's settings, then a full redraw.
   void ApplyQuickPreset(int preset);
+  // The time decoder runs while its window is open and only then: SndConfig.Dcf77Active := 1
+  // when the window is visible, else 0 (after a preset or profile, and at close).
+  static void FollowTimeDecoderWindow();
   void Menu_SlowCW4Click();
   void Menu_SlowCW30Click();
   void Menu_SlowCW120Click();

@@ -105,7 +105,7 @@ void TSndMainForm::FormClose()
   if (!SavePaletteToIniFile(palette, g_ColorPalette))
     failures << QString::fromStdString("Unable to write to " + palette);
   // The time decoder runs again at the next start when its window is open now.
-  SndConfig.Dcf77Active = DCF77Form && DCF77Form->isVisible() ? 1 : 0;
+  FollowTimeDecoderWindow();
   try {
     SaveSettingsToIni(g_MachineSettingsFileName, SETTINGS_PART_MACHINE);
   } catch (const EIniFileError& e) {

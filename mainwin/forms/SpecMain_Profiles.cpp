@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <cstring>
 
+#include "digimode/forms/DCF77Form.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/FreqMixer.h"
 #include "engine/RedrawRequest.h"
@@ -59,8 +60,14 @@ void TSndMainForm::Menu_QuickSettingsClick() { UpdateQuickSettingsMenu(); }
 void TSndMainForm::ApplyQuickPreset(int preset)
 {
   LoadQuickSettings(preset);
+  FollowTimeDecoderWindow();
   g_RedrawRequestMask = REDRAW_ALL;
   FreqMixer_InitBothFromSettings();  // the presets set the mixer (off, no sideband) too
+}
+
+void TSndMainForm::FollowTimeDecoderWindow()
+{
+  SndConfig.Dcf77Active = DCF77Form && DCF77Form->isVisible() ? 1 : 0;
 }
 
 void TSndMainForm::Menu_SlowCW4Click() { ApplyQuickPreset(1); }
@@ -110,6 +117,7 @@ bool TSndMainForm::LoadSettingsFile(const std::string& fileName, int /*parts*/)
     ShowMessage(QString::fromLocal8Bit(error));
     return false;
   }
+  FollowTimeDecoderWindow();  // a profile neither stops the open window's decoder nor starts one
 
   // Re-apply through the paths the rest of the program uses.
   CSoundThreadLink& link = SoundThreadLink();

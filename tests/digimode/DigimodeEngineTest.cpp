@@ -24,6 +24,7 @@
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "interp/CliCommands.h"
 #include "interp/CliEval.h"
 #include "platform/SerialLines.h"
@@ -152,6 +153,33 @@ TEST_F(DigimodeEngineTest, HooksRefuseBadBlockLengthsAndIdleStates)
   EXPECT_FALSE(Digimode_GenerateTxAudio(y.data(), 100, 0.0));
   g_DigimodeLock.Unlock();
   EXPECT_TRUE(Digimode_GenerateTxAudio(y.data(), 100, 0.0));
+}
+
+// The engine reaches the digimode layer only through what Digimode_Init hands it: the audio
+// thread's entries, gated by the receive and transmit switches, and preset 6's receive
+// frequency.
+TEST_F(DigimodeEngineTest, InitInstallsTheAudioThreadHooksAndThePresetReader)
+{
+  SoundThd_SetDigimodeHooks(nullptr);
+  SetQuickSettingsRxFreqFunc(nullptr);
+  Digimode_Init();
+  const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks();
+  ASSERT_NE(hooks, nullptr);
+  EXPECT_EQ(hooks->ProcessRxAudio, &Digimode_ProcessRxAudio);
+  EXPECT_EQ(hooks->GenerateTxAudio, &Digimode_GenerateTxAudio);
+  EXPECT_EQ(hooks->ProcessTimeSignal, &Dcf77Dec_ProcessSamples);
+  for (int mode : {1, 2, 0}) {
+    SCOPED_TRACE(mode);
+    Digimode_SwitchRxTx(mode);
+    EXPECT_EQ(hooks->RxEnabled(), mode == 1);
+    EXPECT_EQ(hooks->TxEnabled(), mode == 2);
+  }
+  SndConfig.DigimodeActive = 1;
+  SndConfig.FreqOffset = 0.0;
+  DigimodeSettings.fc_rx = 1500.0;
+  LoadQuickSettings(6);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMin, 1480.0);
+  EXPECT_DOUBLE_EQ(SndConfig.FreqMax, 1520.0);
 }
 
 TEST_F(DigimodeEngineTest, SwitchingKeysFromTransmitToTheLastPostambleSample)

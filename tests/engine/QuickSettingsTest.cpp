@@ -7,7 +7,6 @@
 
 #include "common/TestUtil.h"
 
-#include "digimode/DigimodeSettings.h"
 #include "engine/MachineConfig.h"
 #include "engine/ProgramInstance.h"
 #include "engine/RedrawRequest.h"
@@ -27,10 +26,13 @@ protected:
     work = std::filesystem::current_path().string() + "/";
     SetProgramDirectory("/opt/vt/");
     g_InstanceIndex = 0;
-    DigimodeSettings.fc_rx = 2200.0;
     SetDefaultSettings();
   }
-  void TearDown() override { std::filesystem::current_path(m_oldCwd); }
+  void TearDown() override
+  {
+    SetQuickSettingsRxFreqFunc(nullptr);
+    std::filesystem::current_path(m_oldCwd);
+  }
 
   vt_test::TempDir m_dir;
   std::string work;
@@ -231,14 +233,19 @@ TEST_F(QuickSettingsTest, PresetsSetTheirTableAndResetTheCommonBlock)
   }
 }
 
+// The receive frequency comes from the reader the digimode layer installs.
+double g_TestRxFreq = 0.0;
+
 TEST_F(QuickSettingsTest, PresetSixCentresOnTheDigimodeReceiveFrequency)
 {
   struct Case {
     int digimodeActive;
     double fcRx;
     double freqMin, freqMax;  // with FreqOffset 100
+    bool reader = true;
   };
   const Case cases[] = {
+      {1, 1000.0, 600.0, 950.0, false},  // no reader installed: the range of preset 1
       {1, 3000.0, 3080.0, 3120.0},  // upper limit is inclusive
       {1, 3000.1, 600.0, 950.0},    // above: the range of preset 1
       {1, 40.0, 120.0, 160.0},      // lower limit is inclusive
@@ -251,7 +258,9 @@ TEST_F(QuickSettingsTest, PresetSixCentresOnTheDigimodeReceiveFrequency)
     SetDefaultSettings();
     SndConfig.FreqOffset = 100.0;
     SndConfig.DigimodeActive = k.digimodeActive;
-    DigimodeSettings.fc_rx = k.fcRx;
+    g_TestRxFreq = k.fcRx;
+    SetQuickSettingsRxFreqFunc(
+        k.reader ? static_cast<QuickSettingsRxFreqFunc>([] { return g_TestRxFreq; }) : nullptr);
     LoadQuickSettings(6);
     EXPECT_DOUBLE_EQ(SndConfig.FreqMin, k.freqMin);
     EXPECT_DOUBLE_EQ(SndConfig.FreqMax, k.freqMax);

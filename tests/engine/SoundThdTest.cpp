@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <functional>
 #include <string>
 #include <mutex>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "platform/PerfCounter.h"
 #include "platform/Threads.h"
@@ -652,6 +654,93 @@ TEST_F(SoundThdTest, GeneratorGoesOnlyIntoProcessedInputChannels)
       EXPECT_EQ(g_SndThdBlockFlags[SNDTHD_FLAG_GEN_IN0 + 1], 1u);
     }
   }
+}
+
+// Stands in for the digimode layer: counts the calls; the transmitter sends a steady 1,000.
+struct FakeDigimodeLayer {
+  static inline std::atomic<bool> rxGate{false}, txGate{false};
+  static inline std::atomic<int> rxCalls{0}, txCalls{0}, timeCalls{0}, lastN{0};
+  static void Rx(const double*, int n, double)
+  {
+    rxCalls.fetch_add(1);
+    lastN.store(n);
+  }
+  static bool Tx(double* out, int n, double)
+  {
+    txCalls.fetch_add(1);
+    std::fill(out, out + n, 1000.0);
+    return true;
+  }
+  static void Time(const double*, int, double) { timeCalls.fetch_add(1); }
+  static constexpr TSoundThdDigimodeHooks kHooks{[] { return rxGate.load(); },
+                                                 [] { return txGate.load(); }, Rx, Tx, Time};
+  struct Uninstall {
+    ~Uninstall() { SoundThd_SetDigimodeHooks(nullptr); }
+  };
+};
+
+// The engine knows the digimode layer only through the hooks it installs: without them the
+// thread runs no receiver, transmitter or time decoder; installed, each runs only while its
+// switch (DigimodeActive with the layer's gate, Dcf77Active) is on, and the transmitter's
+// samples reach the output.
+TEST_F(SoundThdTest, DigimodeAndTimeDecoderRunOnlyThroughInstalledAndOpenHooks)
+{
+  using F = FakeDigimodeLayer;
+  F::Uninstall uninstall;
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.DigimodeActive = 1;
+  SndConfig.Dcf77Active = 1;
+  F::rxGate = true;
+  F::txGate = true;
+  Start();
+  auto passes = [&](uint32_t k) {
+    const uint32_t now = g_SndThdLoopCount;
+    return RunUntil([&] { return g_SndThdLoopCount - now >= k; });
+  };
+  auto calls = [] { return std::vector<int>{F::rxCalls.load(), F::txCalls.load(), F::timeCalls.load()}; };
+
+  ASSERT_TRUE(passes(3));
+  EXPECT_EQ(calls(), (std::vector<int>{0, 0, 0}));  // nothing installed
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_DIGI_RX].load(), 0u);
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_DIGI_TX].load(), 0u);
+
+  SoundThd_SetDigimodeHooks(&F::kHooks);
+  ASSERT_TRUE(passes(3));
+  const std::vector<int> running = calls();
+  for (int c : running) EXPECT_GE(c, 1);
+  EXPECT_EQ(F::lastN.load(), 2048);  // the halved block
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_DIGI_RX].load(), 1u);
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_DIGI_TX].load(), 1u);
+  EXPECT_EQ(g_SndThdBlockStats[SNDTHD_FLAG_DIGI_TX_ADDED].load(), 1u);
+  g_pSoundThread->OutScopeRequest.store(true, std::memory_order_release);
+  ASSERT_TRUE(RunUntil([] { return !g_pSoundThread->OutScopeRequest.load(std::memory_order_acquire); }));
+  EXPECT_EQ(g_pSoundThread->OutScopeSamples[0], 1000);  // silence bypassed + the transmitter
+
+  // Each switch off stops its own call.
+  struct Phase {
+    const char* what;
+    std::function<void()> change;
+    std::vector<bool> stopped;  // rx, tx, time
+  } const phases[] = {
+      {"receive gate", [] { F::rxGate = false; }, {true, false, false}},
+      {"transmit gate", [] { F::txGate = false; }, {true, true, false}},
+      {"Dcf77Active", [] { SndConfig.Dcf77Active = 0; }, {true, true, true}},
+      {"gates open, DigimodeActive 0", [] { F::rxGate = true; F::txGate = true; SndConfig.DigimodeActive = 0; },
+       {true, true, true}},
+      {"switches on, hooks removed", [] { SndConfig.DigimodeActive = 1; SndConfig.Dcf77Active = 1;
+                                           SoundThd_SetDigimodeHooks(nullptr); },
+       {true, true, true}},
+  };
+  for (const Phase& p : phases) {
+    SCOPED_TRACE(p.what);
+    p.change();
+    ASSERT_TRUE(passes(2));  // every pass from here on sees the change
+    const std::vector<int> before = calls();
+    ASSERT_TRUE(passes(2));
+    const std::vector<int> after = calls();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(after[i] == before[i], p.stopped[i]) << "hook " << i;
+  }
+  EXPECT_TRUE(TerminateSoundThread());
 }
 
 }  // namespace
