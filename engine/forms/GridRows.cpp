@@ -38,9 +38,23 @@ void MoveGridRow(QTableWidget* grid, int from, int to)
     }
 }
 
+// Row numbers count the entries: the title rows are left blank and the first entry is 1.
+static void NumberGridRows(QTableWidget* grid, int firstMovableRow)
+{
+  QStringList labels;
+  for (int r = 0; r < grid->rowCount(); ++r)
+    labels << (r < firstMovableRow ? QString() : QString::number(r - firstMovableRow + 1));
+  grid->setVerticalHeaderLabels(labels);
+}
+
 void MakeGridRowsMovable(QTableWidget* grid, bool columnsSizable, int firstMovableRow)
 {
   QHeaderView* rows = grid->verticalHeader();
+  NumberGridRows(grid, firstMovableRow);
+  // Rows come and go with the number of entries: their numbers follow.
+  const auto renumber = [grid, firstMovableRow] { NumberGridRows(grid, firstMovableRow); };
+  QObject::connect(grid->model(), &QAbstractItemModel::rowsInserted, grid, renumber);
+  QObject::connect(grid->model(), &QAbstractItemModel::rowsRemoved, grid, renumber);
   QHeaderView* cols = grid->horizontalHeader();
   rows->show();
   cols->show();

@@ -6,7 +6,8 @@
 // changed cell reports its change as an edit would).
 class QTableWidget;
 
-// Rows below firstMovableRow (a title row) stay where they are.
+// Rows below firstMovableRow (a title row) stay where they are and have no number; the rows
+// after them are numbered from 1.
 void MakeGridRowsMovable(QTableWidget* grid, bool columnsSizable, int firstMovableRow = 0);
 
 // Moves the texts of row `from` to row `to`, shifting the rows in between; the building block

@@ -51,6 +51,24 @@ TEST(GridRowsTest, DraggedRowsMoveTheirTextsAndTheTitleRowStays)
     for (int r = 0; r < 5; ++r) differ += c.after[r] != start[r];
     EXPECT_EQ(changed, 2 * differ);
   }
+}
+
+// The row numbers count the entries, not the title row, also when the grid grows or shrinks.
+TEST(GridRowsTest, RowNumbersCountTheEntriesFromOne)
+{
+  const auto labels = [](const QTableWidget& g) {
+    QStringList l;
+    for (int r = 0; r < g.rowCount(); ++r)
+      l << g.model()->headerData(r, Qt::Vertical, Qt::DisplayRole).toString();
+    return l;
+  };
+  QTableWidget g(3, 2);
+  MakeGridRowsMovable(&g, false, 1);
+  EXPECT_EQ(labels(g), (QStringList{"", "1", "2"}));
+  g.setRowCount(5);
+  EXPECT_EQ(labels(g), (QStringList{"", "1", "2", "3", "4"}));
+  g.setRowCount(2);
+  EXPECT_EQ(labels(g), (QStringList{"", "1"}));
   QTableWidget fixed(3, 2);
   MakeGridRowsMovable(&fixed, false);
   EXPECT_EQ(fixed.horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
