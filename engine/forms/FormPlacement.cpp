@@ -79,16 +79,15 @@ QMargins WindowFrameMargins()
 
 void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size)
 {
-  // Clamped first: a QRect of a corner near the integer limits could not hold its far edge.
-  const QPoint corner(std::clamp(frameTopLeft.x(), -kCoordinateLimit, kCoordinateLimit),
-                      std::clamp(frameTopLeft.y(), -kCoordinateLimit, kCoordinateLimit));
+  // Limited first: a QRect of a corner near the integer limits could not hold its far edge.
+  const TWindowBounds b = LimitWindowBounds(
+      {frameTopLeft.x(), frameTopLeft.y(), size.width(), size.height()}, TWindowBounds{});
   // Never below what the window's layout needs: growing it at the first show would place the
   // window anew, by its client area.
-  const QSize wanted = size.expandedTo(w->minimumSizeHint()).expandedTo(w->minimumSize());
-  const QSize bounded(std::clamp(wanted.width(), 1, kCoordinateLimit),
-                      std::clamp(wanted.height(), 1, kCoordinateLimit));
-  const QRect placed = PlaceFrameOnScreens(QRect(corner, bounded), WindowFrameMargins(),
-                                           AvailableScreenRects());
+  const QSize wanted =
+      QSize(b.Width, b.Height).expandedTo(w->minimumSizeHint()).expandedTo(w->minimumSize());
+  const QRect placed = PlaceFrameOnScreens(QRect(QPoint(b.Left, b.Top), wanted),
+                                           WindowFrameMargins(), AvailableScreenRects());
   w->resize(placed.size());
   // A top-level window's move() places its frame, not its client area.
   w->move(placed.topLeft());
@@ -104,10 +103,9 @@ void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, 
     width = ini.ReadInteger(section, "Width", width);
     height = ini.ReadInteger(section, "Height", height);
   }
-  // A damaged file must not make the window vanish, explode or overflow: sane sizes and
-  // coordinates first, then a place on the screens.
-  const TWindowBounds b = LimitWindowBounds({left, top, width, height}, TWindowBounds{});
-  PlaceWindowOnScreens(w, QPoint(b.Left, b.Top), QSize(b.Width, b.Height));
+  // A damaged file must not make the window vanish, explode or overflow: the placement limits
+  // the values before it fits the window onto the screens.
+  PlaceWindowOnScreens(w, QPoint(left, top), QSize(width, height));
 }
 
 void BringWindowToFront(QWidget* w)

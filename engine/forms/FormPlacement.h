@@ -41,7 +41,8 @@ QList<QRect> AvailableScreenRects();
 // The decoration the window manager puts around a top-level window: taken from a shown window
 // that has a frame, else a typical title bar and border.
 QMargins WindowFrameMargins();
-// Moves the window (frame corner at frameTopLeft, client size size) onto the screens.
+// Moves the window (frame corner at frameTopLeft, client size size) onto the screens; damaged
+// values are limited (LimitWindowBounds) first.
 void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size);
 
 // Shows a tool window from its menu item: restores it when minimised, shows it, raises it

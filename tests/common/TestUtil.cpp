@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/SndConfig.h"
+
 namespace vt_test {
 
 TempDir::TempDir()
@@ -32,6 +34,15 @@ void WriteWholeFile(const std::string& path, const std::string& data)
 {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+void SetSingleGeneratorTone(double freqHz, double ampl)
+{
+  for (auto& s : SndConfig.Sine) s.Enabled = false;
+  SndConfig.Sine[0].Enabled = true;
+  SndConfig.Sine[0].SinFreq = freqHz;
+  SndConfig.Sine[0].SinAmpl = ampl;
+  SndConfig.Sine[0].ParamsChanged = true;
 }
 
 }  // namespace vt_test

@@ -24,6 +24,10 @@ std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& data);
 
 // Directory of the committed test data (tests/).
+// The test generator's settings for one sine wave: oscillator 0 at freqHz with amplitude ampl
+// (1.0 = full scale), the other oscillators off; noise and routing are left as they are.
+void SetSingleGeneratorTone(double freqHz, double ampl);
+
 inline std::string TestDataDir() { return VT_TEST_DATA_DIR; }
 
 }  // namespace vt_test

@@ -624,11 +624,7 @@ TEST_F(SoundThdTest, GeneratorGoesOnlyIntoProcessedInputChannels)
   SndConfig.ConnectGeneratorToInput = 3;
   SndConfig.GeneratorChannelMask = 0;
   SndConfig.NoiseOn = 0;
-  for (auto& s : SndConfig.Sine) s.Enabled = false;
-  SndConfig.Sine[0].Enabled = true;
-  SndConfig.Sine[0].SinFreq = 750.0;
-  SndConfig.Sine[0].SinAmpl = 0.4;  // 13,107: three blocks piled up would clip
-  SndConfig.Sine[0].ParamsChanged = true;
+  vt_test::SetSingleGeneratorTone(750.0, 0.4);  // 13,107: three blocks piled up would clip
   for (int channels : {1, 2}) {
     SCOPED_TRACE(channels);
     auto t = std::make_unique<TSoundThread>(true);  // never started: blocks run here

@@ -341,11 +341,7 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
   SndConfig.StartSoundOutput = 0;
   SndConfig.StartSignalGenerator = 1;
   SndConfig.NoiseOn = 0;
-  for (auto& s : SndConfig.Sine) s.Enabled = false;
-  SndConfig.Sine[0].Enabled = true;
-  SndConfig.Sine[0].SinFreq = 500.0;
-  SndConfig.Sine[0].SinAmpl = 0.3;
-  SndConfig.Sine[0].ParamsChanged = true;
+  vt_test::SetSingleGeneratorTone(500.0, 0.3);
   SndConfig.ConnectGeneratorToInput = 1;
   SndConfig.GeneratorChannelMask = 0;
   SndConfig.StartDigitalFilter = 0;
