@@ -98,6 +98,11 @@ void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, dou
   auto publish = [&] { b->TotalCount.store(total, std::memory_order_release); };
 
   if (complexMode) {
+    // The ring keeps each pair as its mixer makes it, I = x cos, Q = x sin: a tone d Hz above the
+    // centre becomes I + jQ = exp(-j 2 pi d t), the conjugate of the usual I/Q, which Cfft
+    // transforms accordingly. Pairs from a file and pairs for the I/Q recording follow the usual
+    // convention (left = I, right = Q, a tone above the centre at +d Hz): their Q changes sign on
+    // the way in and on the way out, so a recording analysed again shows what was seen live.
     // A pair always starts at an even position (the ring length is even).
     if (pos & 1) pos &= ~1;
     const double step = b->InputRate > 0 ? kTwoPi / b->InputRate * b->MixerCenterFreq : 0.0;
@@ -115,7 +120,7 @@ void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, dou
         if (phase >= kTwoPi || phase < 0.0) phase -= std::floor(phase / kTwoPi) * kTwoPi;
       } else {
         re = x[2 * i];
-        im = x[2 * i + 1];
+        im = -x[2 * i + 1];  // usual I/Q in, the ring's conjugate pairs kept
       }
       double yr, yi;
       if (!DecimChainStepComplex(b->Stages, 8, re, im, &yr, &yi)) continue;
@@ -127,7 +132,7 @@ void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, dou
       if (pos >= kBigBufferSize) pos = 0;
       added += 2;
       if (logPairs) {
-        const double pair[2] = {yr, yi};
+        const double pair[2] = {yr, -yi};  // the file gets the usual I/Q
         WaveLogDecimate(log, pair, 2);
       }
     }

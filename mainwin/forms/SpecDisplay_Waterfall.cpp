@@ -235,11 +235,16 @@ void TSndMainForm::DrawWaterfallTimeLabel(QImage& bitmap, int d, double time)
     if (x < 0 || x >= w - 1 || w - 1 <= 1) return;
     c.drawLine(x, 0, x, h - 1);
     if (!text.isEmpty()) {
+      // Newer lines enter at the right, so the text goes on the older side, left of the mark,
+      // over lines already drawn (the newest mark lies at the right edge; a text to its right
+      // would fall outside the picture). Rotated by 90 degrees it reads upwards from the bottom.
+      const int left = x - fm.height();
+      const int advance = fm.horizontalAdvance(text);
       if (opaque)
-        c.fillRect(QRect(x, h - 3 - fm.horizontalAdvance(text), fm.height(), fm.horizontalAdvance(text)),
+        c.fillRect(QRect(left, h - 3 - advance, fm.height(), advance),
                    ColorRefToQColor(SndConfig.WaterGridColor));
       c.setPen(ColorRefToQColor(SndConfig.WaterLabelTextColor));
-      DrawRotatedText(c, text, x, 90.0, h - 3);
+      DrawRotatedText(c, text, left, 90.0, h - 3);
     }
   }
 }

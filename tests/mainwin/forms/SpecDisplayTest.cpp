@@ -480,3 +480,64 @@ TEST_F(SpecDisplayTest, TimeLabelsKeepTheirHeightApartWithFastLines)
     ASSERT_EQ(w->Disp.RedrawPos, -1);
   }
 }
+
+// Rotated, the newest line is the rightmost column: a time mark made as the lines arrive carries
+// its text on the older side of the mark (to its left, inside the picture), where the redraw
+// from the history puts it as well.
+TEST_F(SpecDisplayTest, RotatedLiveTimeMarkCarriesItsText)
+{
+  SndConfig.SpectrumOrient = ORIENT_ROTATED;
+  w->ReapplyDisplaySettings();
+  QApplication::processEvents();
+  SndConfig.WaterTimeGrid = 1;
+  SndConfig.TimeGridSeconds = 10;
+  SndConfig.TimeGridStyle = 0;
+  SndConfig.WaterTimeLabel = 3;
+  SndConfig.WaterLabelTransparent = 1;
+  SndConfig.WaterGridColor = 0x00FF00;
+  SndConfig.WaterLabelTextColor = 0xFFFFFF;
+  const QImage& img = w->Img_Waterfall->Picture;
+  ASSERT_GT(img.width(), 100);
+  ASSERT_GT(img.height(), 60);
+  const QRgb grid = Rgb(0x00FF00);
+  const QRgb dark = Palette(0);
+  const int labelHeight = QFontMetrics(QFont("Arial Narrow", 8)).height();
+
+  // Columns of the time marks (the grid colour over the whole height), newest first.
+  const auto marks = [&] {
+    std::vector<int> xs;
+    for (int x = img.width() - 1; x >= 0; --x) {
+      int n = 0;
+      for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) == grid;
+      if (n == img.height()) xs.push_back(x);
+    }
+    return xs;
+  };
+  // Text pixels (anything but the dark lines and the grid) in columns [from, to).
+  const auto inked = [&](int from, int to) {
+    int n = 0;
+    for (int x = std::max(from, 0); x < std::min(to, img.width()); ++x)
+      for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) != dark && img.pixel(x, y) != grid;
+    return n;
+  };
+
+  // 61 lines one second apart from 995 s: a mark every 15 lines or so, the newest a few lines
+  // before the newest line.
+  for (int i = 0; i <= 60; ++i) AddLine(-10000, 995.0 + i);
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "as the lines arrive" : "redrawn from the history");
+    const std::vector<int> xs = marks();
+    ASSERT_GE(xs.size(), 2u);
+    const int newest = xs[0];
+    EXPECT_GT(newest, img.width() - 1 - 2 * labelHeight);
+    EXPECT_GE(inked(newest - labelHeight - 1, newest), 20) << "newest mark at x = " << newest;
+    EXPECT_EQ(inked(newest + 1, img.width()), 0) << "newest mark at x = " << newest;
+    EXPECT_GE(inked(xs[1] - labelHeight - 1, xs[1]), 20) << "older mark at x = " << xs[1];
+    // Back one line and live again: the picture is drawn anew from the stored lines.
+    w->SBR_Time->setValue(1);
+    for (int k = 0; k < 1000 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+    w->SBR_Time->setValue(0);
+    for (int k = 0; k < 1000 && w->Disp.RedrawPos >= 0; ++k) w->RedrawWaterfallFromHistory();
+    ASSERT_EQ(w->Disp.RedrawPos, -1);
+  }
+}
