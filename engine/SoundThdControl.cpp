@@ -85,7 +85,9 @@ void DeleteAudioClientAndServer()
 TSoundThread::TSoundThread(bool createSuspended) : TThread(createSuspended)
 {
   g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
-  ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+  // A recording started while no thread existed keeps its decimator: the new thread feeds it.
+  if (!g_WaveLogDecimator[0].Active.load(std::memory_order_acquire))
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
   g_SoundInputWanted = SndConfig.StartSoundInput != 0;
   g_SoundOutputWanted = SndConfig.StartSoundOutput != 0;
   g_SoundThdFinished = false;

@@ -286,7 +286,9 @@ TEST(WaveRecording, RecordingStopsAtTheFileSizeLimit) {
 
     const int64_t size = int64_t(std::filesystem::file_size(path));
     EXPECT_EQ(size, c.size);
-    if (c.limitKb > 0) EXPECT_LE(size, c.limitKb * 1024);
+    if (c.limitKb > 0) {
+      EXPECT_LE(size, c.limitKb * 1024);
+    }
     const int channels = c.mode == WAVE_LOG_IQ ? 2 : 1;
     const int64_t header = c.format == C_WaveIO::FORMAT_RIFF ? 44 : 0;
     const size_t values = size_t((size - header) / 2);
@@ -480,6 +482,54 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
     EXPECT_EQ(SoxInfo("-c", path), mode == WAVE_LOG_IQ ? "2" : "1");
     EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
   }
+}
+
+// A recording started before the audio thread exists (the thread not started at start-up,
+// divisor 2 at 11,025 Hz): its header states the processing rate, 5,512 Hz, and once the
+// thread is started it records the thread's samples (a 500 Hz tone reads 500 Hz) rather than
+// staying empty.
+TEST(WaveRecording, RecordingStartedBeforeTheThreadGetsItsSamplesAtItsRate) {
+  vt_test::TempDir dir;
+  Fixture f;
+  SetMainThread();
+  ResetSoundThdMessageQueue();
+  SndConfig.SampleRate = 11025;
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.StartSoundInput = 0;
+  SndConfig.StartSoundOutput = 0;
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.NoiseOn = 0;
+  vt_test::SetSingleGeneratorTone(500.0, 0.3);
+  SndConfig.ConnectGeneratorToInput = 1;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.StartDigitalFilter = 0;
+  SndConfig.DigitalFilterBypass = 3;
+  SndConfig.FreqMixerEnabled = false;
+  SndConfig.ComplexFFT = 0;
+  InitPreciseClock();
+  InitSoundThdGlobals();  // the start-up: no thread, no device opened
+  g_pSound.store(new CSound);
+  struct ThreadGuard {  // ends the thread before the recorder goes
+    ~ThreadGuard() {
+      TerminateSoundThread();
+      CleanupSoundThread();
+    }
+  } guard;
+  const std::string path = dir.file("early.wav");
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, path));
+  g_pSoundThread = new TSoundThread(true);  // "Start Sound Thread"
+  g_pSoundThread->Resume();
+  const uint32_t start = g_SndThdLoopCount;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (g_SndThdLoopCount - start < 4 && std::chrono::steady_clock::now() < end) {
+    CheckSynchronize(5);
+    f.rec.FlushWaveRecordBuffers();
+  }
+  ASSERT_GE(g_SndThdLoopCount - start, 4u);
+  f.rec.StopWaveRecording();
+  EXPECT_EQ(SoxInfo("-r", path), "5512");
+  EXPECT_GE(std::atoi(SoxInfo("-s", path).c_str()), 3 * 2048);
+  EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
 }
 
 }  // namespace
