@@ -85,6 +85,10 @@ int main(int argc, char** argv)
   // A pipe or socket whose reader left (an export to a FIFO) gives EPIPE to the writer rather
   // than ending the program; the speaker's silencer leaves an ignored signal alone.
   std::signal(SIGPIPE, SIG_IGN);
+  // A file grown to the process's file-size limit (ulimit -f) gives EFBIG to its writer rather
+  // than ending the program: a recording then ends through its write-error path, and the
+  // session's settings are still saved on closing.
+  std::signal(SIGXFSZ, SIG_IGN);
   int result = 0;
   try {
     QStringList args = QApplication::arguments();

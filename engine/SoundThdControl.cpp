@@ -85,7 +85,9 @@ void DeleteAudioClientAndServer()
 TSoundThread::TSoundThread(bool createSuspended) : TThread(createSuspended)
 {
   g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
-  ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+  // A recording started while no thread existed keeps its decimator: the new thread feeds it.
+  if (!g_WaveLogDecimator[0].Active.load(std::memory_order_acquire))
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
   g_SoundInputWanted = SndConfig.StartSoundInput != 0;
   g_SoundOutputWanted = SndConfig.StartSoundOutput != 0;
   g_SoundThdFinished = false;
@@ -208,11 +210,17 @@ void InitSoundThdGlobals()
   g_SoundInputWanted = false;
   g_SoundReopenRequest = false;
   g_AudioServerReinitRequest = true;
+  // The rates as the loaded settings give them, input divisor included: the filter designers,
+  // the mixers, the rings and a recording started before the first device opening all work at
+  // the processing rate, not at the card's nominal rate.
   const int nominal = SndConfig.SampleRate;
-  const double rate = nominal < 4000 ? 11025.0 : static_cast<double>(nominal);
-  g_InputSampleRate = rate;
-  g_OutputSampleRate = rate;
-  g_ProcessingSampleRate = rate;
+  if (nominal >= 4000) {
+    CalcEffectiveSampleRates();
+  } else {
+    g_InputSampleRate = 11025.0;
+    g_OutputSampleRate = 11025.0;
+    g_ProcessingSampleRate = 11025.0 / EffectiveInputDivisor(SndConfig.SampleRateDivisor);
+  }
   UpdateFreqRangeLimits();
   g_BigBufferResetCount = 0;
   delete g_pSndClient;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,11 @@ bool CWaveRecorder::IsRecording() const {
 
 int64_t CWaveRecorder::FileOffset() const {
   return g_pRecordWaveFile ? g_pRecordWaveFile->GetCurrentFileOffset() : 0;
+}
+
+int64_t CWaveRecorder::FileSizeLimit() {
+  const int kB = SndConfig.MaxFileSize;
+  return kB > 0 ? int64_t{kB} * 1024 : 0;
 }
 
 double CWaveRecorder::PrepareDecimator(int mode) {
@@ -133,6 +139,7 @@ bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName,
   }
   BufferNumber = 0;
   LastWritten = -1;
+  EndNote.clear();
   d->Active.store(true, std::memory_order_release);
   g_WaveLogState.store(mode, std::memory_order_release);
   m_Host->SetLogMenuCaption(("Stop logging to \"" + fileName + "\"").c_str());
@@ -198,11 +205,22 @@ bool CWaveRecorder::WriteBuffer(int which) {
   C_WaveIO* w = g_pRecordWaveFile;
   int count = fill.load(std::memory_order_relaxed);
   count = count < 0 ? 0 : (count > kWaveLogBufferSize ? kWaveLogBufferSize : count);
+  int bytes = count * 2;
+  // The size limit: only the whole frames that still fit are written, then the recording ends.
+  bool limitReached = false;
+  if (const int64_t limit = FileSizeLimit(); limit > 0 && w->IsOpenForWrite()) {
+    const int64_t room = std::max<int64_t>(0, limit - w->GetCurrentFileOffset());
+    if (bytes > room) {
+      const int64_t frame = std::max(1, w->GetNrChannels()) * 2;
+      bytes = static_cast<int>(room - room % frame);
+      limitReached = true;
+    }
+  }
   bool ok = true;
   int err = 0;
-  if (count > 0) {
+  if (bytes > 0) {
     errno = 0;
-    ok = w->WriteSamples(data, count * 2) >= 0;
+    ok = w->WriteSamples(data, bytes) >= 0;
     err = errno;
     if (ok) ok = SyncWaveFileHeader(w);
     if (!ok && !err) err = errno;
@@ -219,20 +237,37 @@ bool CWaveRecorder::WriteBuffer(int which) {
   ++BufferNumber;
   LastWritten = which;
   if (!ok) {
-    // A full disk or another write error: stop here; the file keeps a valid header for the
-    // blocks written so far.
-    const std::string name = RecordFileName;
-    LoggingActive = false;
-    g_WaveLogState.store(WAVE_LOG_OFF, std::memory_order_release);
-    d->Active.store(false, std::memory_order_release);
-    w->CloseFile();
-    m_Host->SetLogMenuCaption("Log input as *.WAV-file");
-    const std::string msg = "Recording to \"" + name + "\" stopped: could not write (" +
+    // A full disk, the process's file-size limit or another write error: stop here; the file
+    // keeps a valid header for the blocks written so far.
+    const std::string msg = "Recording to \"" + RecordFileName + "\" stopped: could not write (" +
                             (err ? std::strerror(err) : "write error") + ").";
+    m_Host->Log(10, msg.c_str());
+    EndNote = "Logging stopped: write error";
+    EndRecording();
     m_Host->ShowMessage(msg.c_str());
-    m_Host->ShowStatus();
+  } else if (limitReached) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d kB", SndConfig.MaxFileSize.load());
+    const std::string msg = "Recording to \"" + RecordFileName +
+                            "\" stopped: the file reached its size limit of " + text + ".";
+    m_Host->Log(10, msg.c_str());
+    EndNote = std::string("Logging stopped: ") + text + " limit";
+    EndRecording();
   }
   return true;
+}
+
+void CWaveRecorder::EndRecording() {
+  const bool wasLogging = LoggingActive;  // StopWaveRecording says "Stopped" itself
+  LoggingActive = false;
+  g_WaveLogState.store(WAVE_LOG_OFF, std::memory_order_release);
+  Decimator()->Active.store(false, std::memory_order_release);
+  if (g_pRecordWaveFile) g_pRecordWaveFile->CloseFile();
+  if (wasLogging && (SndConfig.MsgDisplay & MSGDISP_FILE_ACTIONS))
+    CmdWin_AddMessage(1, CMDWIN_MSG_INFO,
+                      ("Stopped recording to wave file \"" + RecordFileName + "\"").c_str());
+  m_Host->SetLogMenuCaption("Log input as *.WAV-file");
+  m_Host->ShowStatus();
 }
 
 void CWaveRecorder::FlushWaveRecordBuffers() {
@@ -265,6 +300,9 @@ int WaveFileStatusText(const CWaveAnalysis* analysis, const CWaveRecorder* recor
     if (text) *text = buf;
     return 3;
   }
-  if (text) text->clear();
+  if (text) {
+    if (recorder) *text = recorder->EndNote;
+    else text->clear();
+  }
   return 0;
 }

@@ -7,7 +7,10 @@
 // A recording cut off at any moment leaves a readable file: after every block written the
 // RIFF and data sizes in the header are brought up to date, so a crash loses at most the
 // samples not yet written. A failed write (a full disk) ends the recording with a message;
-// the file keeps a valid header for what was written.
+// the file keeps a valid header for what was written. A recording stops on its own when the
+// next block would take the file beyond SndConfig.MaxFileSize kilobytes: the part of the
+// block that fits is written, the file is closed with its header, and the debug messages and
+// the progress button say why.
 // GUI thread only.
 #include <cstdint>
 #include <string>
@@ -43,6 +46,9 @@ public:
   bool IsRecording() const;
   // Bytes of the file so far (its write offset); 0 without a file.
   int64_t FileOffset() const;
+  // The largest file a recording may leave, in bytes (SndConfig.MaxFileSize kilobytes of 1,024
+  // bytes); 0 when the setting is 0 or below (no limit but the file format's own).
+  static int64_t FileSizeLimit();
 
   // ---- State ----
   std::string RecordFileName = "logfile1.wav";
@@ -50,9 +56,15 @@ public:
   bool StatusDirty = false;  // a buffer was written: the status wants a refresh
   int BufferNumber = 0;      // running number of the buffers written
   int LastWritten = -1;      // 0 buffer A, 1 buffer B, -1 none yet
+  // Why the last recording ended by itself ("Logging stopped: 1400 kB limit"); shown on the
+  // idle progress button until the button is clicked or the next recording starts.
+  std::string EndNote;
 
 private:
   bool WriteBuffer(int which);
+  // Ends the recording after a write failure or at the size limit: the file is closed with
+  // its header, the menu caption and the status follow.
+  void EndRecording();
   void WaitForDecimatorIdle();
 
   IWaveFileHost m_NoHost;
@@ -64,6 +76,7 @@ private:
 bool SyncWaveFileHeader(C_WaveIO* w);
 
 // ProgressButton: what it shows for an analysis (owner 2, "Reading N kB") or a recording
-// (owner 3, "Logging N kB"), else empty text and owner 0. Returns the owner.
+// (owner 3, "Logging N kB"), else owner 0 with the recorder's EndNote (empty when there is
+// none). Returns the owner.
 int WaveFileStatusText(const class CWaveAnalysis* analysis, const CWaveRecorder* recorder,
                        std::string* text);

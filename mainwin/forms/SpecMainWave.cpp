@@ -120,7 +120,8 @@ void TWaveFileControl::UpdateWaveFileStatus() {
   if (owner == 0) {
     if (*m_Owner == 1 && (!CountdownRunning || CountdownRunning())) return;
     if (*m_Owner == 4 && g_AlertActive && !g_AlertAcknowledged) return;
-    if (IdleStatusText) text = IdleStatusText().toStdString();
+    // Why the last recording ended by itself stands in for the idle text until clicked.
+    if (text.empty() && IdleStatusText) text = IdleStatusText().toStdString();
   }
   *m_Owner = owner;
   if (m_Progress) m_Progress->setText(QString::fromStdString(text));
@@ -143,6 +144,7 @@ bool TWaveFileControl::ProgressButtonClick() {
       break;
     default:
       *m_Owner = 0;
+      Recorder.EndNote.clear();  // seen: the idle text comes back
       break;
   }
   UpdateWaveFileStatus();

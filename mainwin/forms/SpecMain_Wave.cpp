@@ -2,10 +2,13 @@
 // TWaveFileControl (SpecMainWave.h).
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
+#include "engine/DebugU1.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "interp/SpectrumAlert.h"
+#include "mainwin/MainLoop.h"
 #include "mainwin/forms/SpecMain.h"
 #include "mainwin/forms/SpecMainLoop.h"
 #include "mainwin/forms/SpecMainWave.h"
@@ -16,7 +19,19 @@ void TSndMainForm::CreateWaveFileControl()
   WaveFiles = new TWaveFileControl(this, File1, ProgressButton, Lines.get(), &StatusOwner);
   connect(ProgressButton, &QPushButton::clicked, this, &TSndMainForm::ProgressButtonClick);
   CQtWaveFileHost& host = WaveFiles->Host;
-  host.OnMessage = [this](const QString& text) { ShowMessage(text); };
+  // A message found inside a timer tick (a recording's write error met while its buffers are
+  // flushed) is shown once the tick has returned: a modal box there would run the next ticks
+  // inside this one, which stops the main loop for good.
+  host.OnMessage = [this](const QString& text) {
+    if (g_InTimerTick)
+      QTimer::singleShot(0, this, [this, text] { ShowMessage(text); });
+    else
+      ShowMessage(text);
+  };
+  // Lost buffers and recordings that ended by themselves go to the debug window's list.
+  host.OnLog = [this](int level, const QString& text) {
+    DebugPrintf(level, Lines->TimeNow, "%s", text.toUtf8().constData());
+  };
   host.CenterFreq = [this] { return LoopHost->DisplayCenterFreq(); };
   host.LiveView = [this] { return LoopHost->IsLiveView(); };
   host.OnUpdateWaterfall = [this](int n) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,6 +179,100 @@ TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
   ASSERT_TRUE(recording) << "the instance did not take the record command";
   EXPECT_EQ(RunShell("sox --i -t '" + record.string() + "' 2>&1"), "wav");
   EXPECT_NE(RunShell("sox --i -s '" + record.string() + "' 2>&1"), "0");
+}
+
+// True while process pid has the file open (one of its descriptors names it).
+bool HoldsOpen(pid_t pid, const std::filesystem::path& file)
+{
+  std::error_code ec;
+  const auto target = std::filesystem::weakly_canonical(file, ec);
+  for (const auto& fd :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code lec;
+    if (std::filesystem::read_symlink(fd.path(), lec) == target) return true;
+  }
+  return false;
+}
+
+// Waits until the program's instance lock appears. False when it ended first (status set).
+bool WaitForInstance(pid_t pid, const std::filesystem::path& lock, int* status)
+{
+  for (int i = 0; i < 3000 && !std::filesystem::exists(lock); ++i) {
+    if (::waitpid(pid, status, WNOHANG) == pid) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::filesystem::exists(lock);
+}
+
+// The program runs with a file-size limit of 64 kB (ulimit -f) and records its input: the
+// second buffer of 32 kB reaches the limit. The program goes on (no SIGXFSZ end); the
+// recording ends through its write-error path, the file closed with a header for the first
+// buffer; the main loop still takes commands; SIGTERM closes it with its settings saved.
+TEST_F(ProgramTest, RecordingAtTheFileSizeLimitEndsTheRecordingNotTheProgram)
+{
+  constexpr rlim_t kLimit = 64 * 1024;
+  const std::string program = VT_PROGRAM_PATH;
+  const std::string workDir = dir.path().string();
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    struct rlimit lim {kLimit, kLimit};
+    if (::chdir(workDir.c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(120);
+    ::execve(program.c_str(), argv, environ);
+    _exit(121);
+  }
+  int status = 0;
+  const bool started = WaitForInstance(pid, dir.path() / "run" / "Vartumo1", &status);
+  ASSERT_TRUE(started) << "the program ended on its own, status " << status;
+  const std::string socket = (dir.path() / "run" / "vartumo1.sock").string();
+  const auto record = dir.path() / "limit.wav";
+  ASSERT_TRUE(SendCommand(socket, "wave.record(\"" + record.string() + "\")"));
+  for (int i = 0; i < 3000 && !std::filesystem::exists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(std::filesystem::exists(record));
+  // 16,384 samples a buffer at 11,025 Hz: the second one comes after about 3 s.
+  bool ended = false;
+  for (int i = 0; i < 3000 && !ended && HoldsOpen(pid, record); ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  // A dying process lets go of its files before it can be reaped: give it a moment.
+  for (int i = 0; i < 100 && !ended; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (ended) {
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    FAIL() << "the program ended with status " << WEXITSTATUS(status);
+  }
+  ASSERT_FALSE(HoldsOpen(pid, record)) << "the recording did not end";
+  EXPECT_LE(std::filesystem::file_size(record), kLimit);
+  EXPECT_EQ(RunShell("sox --i -t '" + record.string() + "' 2>&1"), "wav");
+  EXPECT_EQ(RunShell("sox --i -s '" + record.string() + "' 2>&1"), "16384");
+  EXPECT_EQ(std::filesystem::file_size(record), 44u + 2 * 16384);
+
+  // The main loop still runs commands: a second recording starts.
+  const auto second = dir.path() / "second.wav";
+  EXPECT_TRUE(SendCommand(socket, "wave.record(\"" + second.string() + "\")"));
+  for (int i = 0; i < 1000 && !std::filesystem::exists(second); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(std::filesystem::exists(second)) << "the main loop took no more commands";
+
+  ::kill(pid, SIGTERM);
+  for (int i = 0; i < 6000 && !ended; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "the program did not end after SIGTERM";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
+  EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
 }
 
 }  // namespace

@@ -579,9 +579,37 @@ TEST_F(SoundThdTest, InputAheadOfAFullOutputIsCaughtUpBySkippingOutputBlocks)
   CleanupSoundThread();  // the fake must outlive the devices
 }
 
-// The mixers are set up at start-up at the nominal rate; the thread's first opening halves the
-// processing rate (divisor 2): both channels' tables are rebuilt for it before the thread mixes
-// at it, and again when the divisor changes at run time.
+// The start-up sets the rates from the loaded settings, the input divisor included, before any
+// device is opened: the processing rate, the mixers' tables and the rings' rate are the halved
+// (quartered, ...) rate from the first moment, with and without the audio thread.
+TEST_F(SoundThdTest, StartUpRatesIncludeTheInputDivisor)
+{
+  const struct {
+    int nominal;
+    int divisor;
+    double processing;
+  } cases[] = {
+      {11025, 2, 5512.5}, {11025, 1, 11025.0}, {48000, 4, 12000.0},
+      {44100, 8, 5512.5}, {8000, 3, 4000.0},   {0, 2, 5512.5},  // no usable rate: 11,025
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.nominal) + "/" + std::to_string(c.divisor));
+    SndConfig.SampleRate = c.nominal;
+    SndConfig.SampleRateDivisor = c.divisor;
+    SndConfig.MixerFrequency = 700.0;
+    SndConfig.FreqMixerEnabled = 1;
+    g_ProcessingSampleRate = 1.0;  // whatever was there before
+    InitSoundThdGlobals();
+    EXPECT_DOUBLE_EQ(g_ProcessingSampleRate.load(), c.processing);
+    EXPECT_DOUBLE_EQ(g_FreqMixers[0].TableRate, c.processing);
+    EXPECT_DOUBLE_EQ(g_FreqMixers[1].TableRate, c.processing);
+    EXPECT_DOUBLE_EQ(g_BigBuffers[0].InputRate, c.processing);
+  }
+}
+
+// The mixers are set up at start-up at the processing rate; the thread's device opening and a
+// divisor changed at run time change it: both channels' tables are rebuilt for it before the
+// thread mixes at it.
 TEST_F(SoundThdTest, DeviceUpdateRetunesBothMixersToTheProcessingRate)
 {
   SndConfig.SampleRateDivisor = 2;
@@ -589,12 +617,12 @@ TEST_F(SoundThdTest, DeviceUpdateRetunesBothMixersToTheProcessingRate)
   SndConfig.FreqMixerEnabled = 1;
   SndConfig.SecondMixer.MixerFrequency = 450.0;
   SndConfig.SecondMixer.FreqMixerEnabled = 1;
-  InitSoundThdGlobals();  // as the start-up does, before the rates are known
-  ASSERT_DOUBLE_EQ(g_FreqMixers[0].TableRate, 48000.0);
+  InitSoundThdGlobals();  // as the start-up does
+  ASSERT_DOUBLE_EQ(g_FreqMixers[0].TableRate, 24000.0);
   MachineConfig.AudioInputDevID = waveInGetNumDevs() - 1;
   SndConfig.StartSoundInput = 1;
   Start();
-  for (int divisor : {2, 4}) {
+  for (int divisor : {4, 2}) {
     SCOPED_TRACE(divisor);
     SndConfig.SampleRateDivisor = divisor;
     g_SoundReopenRequest = true;  // as a configuration change does

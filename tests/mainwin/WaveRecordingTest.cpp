@@ -228,6 +228,101 @@ TEST(WaveRecording, FailuresAndLostBuffers) {
   EXPECT_TRUE(f.host.logs.empty());
 }
 
+// SndConfig.MaxFileSize ("stop saving if file exceeds ... kB"): the recording writes what
+// still fits, stops by itself and leaves a file of at most the limit with its header stating
+// what it holds; the debug messages and the idle progress button say why, no message box.
+// Buffers hold 16,384 values (32,768 bytes). 0 means no limit.
+TEST(WaveRecording, RecordingStopsAtTheFileSizeLimit) {
+  const struct {
+    const char* name;
+    int mode;
+    int format;
+    int limitKb;
+    int feedValues;     // values handed to the recorder
+    bool stopFromMenu;  // the rest is written by the stop (the buffer being filled)
+    int64_t size;       // file length expected
+  } cases[] = {
+      // 44 + 32,768 after the first buffer; 18,388 bytes of the second still fit.
+      {"input, RIFF", WAVE_LOG_INPUT, C_WaveIO::FORMAT_RIFF, 50, 5 * 16384, false, 51200},
+      {"output, raw", WAVE_LOG_OUTPUT, C_WaveIO::FORMAT_RAW, 50, 5 * 16384, false, 51200},
+      {"I/Q pairs, RIFF", WAVE_LOG_IQ, C_WaveIO::FORMAT_RIFF, 41, 5 * 16384, false, 41984},
+      // One buffer written, 3,616 values waiting when the menu stops it: 4,052 bytes fit.
+      {"input, limit met by the stop", WAVE_LOG_INPUT, C_WaveIO::FORMAT_RIFF, 36, 20000, true,
+       36864},
+      {"input, limit just right", WAVE_LOG_INPUT, C_WaveIO::FORMAT_RIFF, 40, 20000, true,
+       44 + 2 * 20000},
+      {"no limit", WAVE_LOG_INPUT, C_WaveIO::FORMAT_RIFF, 0, 5 * 16384, false,
+       44 + 5 * 2 * 16384},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    vt_test::TempDir dir;
+    Fixture f;
+    SndConfig.WaveFileFormat = c.format;
+    SndConfig.MaxFileSize = c.limitKb;
+    SndConfig.ComplexFFT = c.mode == WAVE_LOG_IQ;
+    InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, 1, 0.0);
+    const std::string path = dir.file("limited.wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(c.mode, path));
+    std::vector<int16_t> sent;
+    double block[4096];
+    for (int at = 0; at < c.feedValues; at += 4096) {
+      const int n = std::min(4096, c.feedValues - at);
+      for (int i = 0; i < n; ++i) {
+        block[i] = ((at + i) * 13) % 20000 - 10000;
+        sent.push_back(int16_t(block[i]));
+      }
+      if (c.mode == WAVE_LOG_IQ)
+        BigBufferWrite(&g_BigBuffers[0], false, true, 0.0, block, n);
+      else if (g_WaveLogState.load() != WAVE_LOG_OFF)
+        WaveLogDecimate(&g_WaveLogDecimator[0], block, n);
+      f.rec.FlushWaveRecordBuffers();
+    }
+    const bool limited = c.size < 44 + 2 * int64_t{c.feedValues};
+    EXPECT_EQ(f.rec.IsRecording(), c.stopFromMenu || !limited);
+    if (f.rec.IsRecording()) f.rec.StopWaveRecording();
+    EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_OFF);
+    EXPECT_FALSE(g_pRecordWaveFile->IsOpenForWrite());
+
+    const int64_t size = int64_t(std::filesystem::file_size(path));
+    EXPECT_EQ(size, c.size);
+    if (c.limitKb > 0) {
+      EXPECT_LE(size, c.limitKb * 1024);
+    }
+    const int channels = c.mode == WAVE_LOG_IQ ? 2 : 1;
+    const int64_t header = c.format == C_WaveIO::FORMAT_RIFF ? 44 : 0;
+    const size_t values = size_t((size - header) / 2);
+    if (c.format == C_WaveIO::FORMAT_RIFF) {
+      // The header states what the file holds: sox and the program's own reader agree.
+      EXPECT_EQ(SoxInfo("-t", path), "wav");
+      EXPECT_EQ(SoxInfo("-s", path), std::to_string(values / channels));
+      const auto back = ReadBack(path, channels);
+      ASSERT_EQ(back.size(), values);
+      EXPECT_TRUE(std::equal(back.begin(), back.end(), sent.begin()));
+    }
+    EXPECT_TRUE(f.host.messages.empty()) << f.host.messages[0];
+    std::string text;
+    EXPECT_EQ(WaveFileStatusText(nullptr, &f.rec, &text), 0);
+    if (limited) {
+      ASSERT_EQ(f.host.logs.size(), 1u);
+      EXPECT_EQ(f.host.logs[0], "Recording to \"" + path +
+                                    "\" stopped: the file reached its size limit of " +
+                                    std::to_string(c.limitKb) + " kB.");
+      EXPECT_EQ(text, "Logging stopped: " + std::to_string(c.limitKb) + " kB limit");
+      // The next recording starts afresh.
+      ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, dir.file("next.wav")));
+      EXPECT_EQ(WaveFileStatusText(nullptr, &f.rec, &text), 3);
+      EXPECT_EQ(text, "Logging 0 kB");
+      f.rec.StopWaveRecording();
+      EXPECT_EQ(WaveFileStatusText(nullptr, &f.rec, &text), 0);
+      EXPECT_EQ(text, "");
+    } else {
+      EXPECT_TRUE(f.host.logs.empty());
+      EXPECT_EQ(text, "");
+    }
+  }
+}
+
 // Records in a child process that is killed (or runs into a full disk) part-way.
 TEST(WaveRecording, CutOffRecordingLeavesAReadableFile) {
   vt_test::TempDir dir;
@@ -387,6 +482,54 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
     EXPECT_EQ(SoxInfo("-c", path), mode == WAVE_LOG_IQ ? "2" : "1");
     EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
   }
+}
+
+// A recording started before the audio thread exists (the thread not started at start-up,
+// divisor 2 at 11,025 Hz): its header states the processing rate, 5,512 Hz, and once the
+// thread is started it records the thread's samples (a 500 Hz tone reads 500 Hz) rather than
+// staying empty.
+TEST(WaveRecording, RecordingStartedBeforeTheThreadGetsItsSamplesAtItsRate) {
+  vt_test::TempDir dir;
+  Fixture f;
+  SetMainThread();
+  ResetSoundThdMessageQueue();
+  SndConfig.SampleRate = 11025;
+  SndConfig.SampleRateDivisor = 2;
+  SndConfig.StartSoundInput = 0;
+  SndConfig.StartSoundOutput = 0;
+  SndConfig.StartSignalGenerator = 1;
+  SndConfig.NoiseOn = 0;
+  vt_test::SetSingleGeneratorTone(500.0, 0.3);
+  SndConfig.ConnectGeneratorToInput = 1;
+  SndConfig.GeneratorChannelMask = 0;
+  SndConfig.StartDigitalFilter = 0;
+  SndConfig.DigitalFilterBypass = 3;
+  SndConfig.FreqMixerEnabled = false;
+  SndConfig.ComplexFFT = 0;
+  InitPreciseClock();
+  InitSoundThdGlobals();  // the start-up: no thread, no device opened
+  g_pSound.store(new CSound);
+  struct ThreadGuard {  // ends the thread before the recorder goes
+    ~ThreadGuard() {
+      TerminateSoundThread();
+      CleanupSoundThread();
+    }
+  } guard;
+  const std::string path = dir.file("early.wav");
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, path));
+  g_pSoundThread = new TSoundThread(true);  // "Start Sound Thread"
+  g_pSoundThread->Resume();
+  const uint32_t start = g_SndThdLoopCount;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (g_SndThdLoopCount - start < 4 && std::chrono::steady_clock::now() < end) {
+    CheckSynchronize(5);
+    f.rec.FlushWaveRecordBuffers();
+  }
+  ASSERT_GE(g_SndThdLoopCount - start, 4u);
+  f.rec.StopWaveRecording();
+  EXPECT_EQ(SoxInfo("-r", path), "5512");
+  EXPECT_GE(std::atoi(SoxInfo("-s", path).c_str()), 3 * 2048);
+  EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
 }
 
 }  // namespace

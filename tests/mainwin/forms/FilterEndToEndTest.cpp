@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
+#include "mainwin/WaveRecording.h"
 #include "mainwin/SoundEngineLink.h"
 #include "platform/QtSyncBridge.h"
 #include "platform/WaveAudio.h"
@@ -222,6 +224,41 @@ TEST_F(MainWindowTest, BandPassDesignedWithInputDecimationSitsAtItsFrequency)
   form.reset();
   delete FilterControlForm;
   RemoveQtSyncBridge();
+}
+
+// Divisor 2 at 11,025 Hz with the audio thread not started (nothing opened, no timer tick):
+// the processing rate is 5,512.5 Hz as soon as the main window exists. The filter window
+// designs for it, and a recording started before any device opening states 5,512 Hz in its
+// header, not the card's 11,025 Hz.
+TEST_F(MainWindowTest, ProcessingRateIsRightBeforeTheThreadOpensItsDevices)
+{
+  vt_test::WriteWholeFile(dir.file("SETTINGS.INI"),
+                          "[SOUNDCARD]\nSampleRate=11025\nSampleRateDivisor=2\n"
+                          "[SOUND_THREAD]\nStartSoundThread=0\n"
+                          "[WAVE_SAVE]\nDownsampled=0\nWaveFileFormat=2\n"
+                          "[FFT_INPUT]\nRateDivisor=1\n");
+  InstallSoundEngineLink();
+  Make();
+  FilterControlForm = new TFilterControlForm;
+  ASSERT_EQ(g_pSoundThread, nullptr);
+  EXPECT_EQ(g_ProcessingSampleRate.load(), 5512.5);
+  FilterControlForm->show();
+  EXPECT_EQ(FilterControlForm->findChild<QLabel*>("Lab_IIR3_SampleRate")->text().toStdString(),
+            "Designed for the sample rate the filter runs at: 5512.5 Hz");
+  EXPECT_EQ(FilterControlForm->findChild<QLineEdit*>("Ed_FIR1Des_Fsample")->text().toStdString(),
+            "5512.5");
+
+  const std::string path = dir.file("early.wav");
+  ASSERT_TRUE(form->StartWaveRecording(WAVE_LOG_INPUT, path));
+  form->StopWaveRecording();
+  C_WaveIO w;
+  ASSERT_EQ(w.InOpen(path.c_str()), 1);
+  EXPECT_EQ(w.GetSampleRate(), 5512.0);
+  w.CloseFile();
+
+  FilterControlForm->close();
+  form.reset();
+  delete FilterControlForm;
 }
 
 TEST_F(MainWindowTest, ViewMenuShowsTheFilterWindowAndMarksIt)

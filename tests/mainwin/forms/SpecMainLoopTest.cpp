@@ -24,6 +24,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/DebugForm.h"
 #include "interp/CliCommands.h"
+#include "mainwin/MainLoop.h"
 #include "mainwin/forms/SpecMain.h"
 
 namespace {
@@ -50,6 +51,9 @@ protected:
     SetDebugSink([](const std::string&) {});
     SetDebugSink(nullptr);
     SetSoundThreadLink(&link);
+    // The tick count is the process's: counted from 0 as at program start, whatever ticks
+    // earlier tests of this process ran (the thread is woken on odd ticks).
+    g_TimerTick = 0;
     Make();
     form->FormShow();
     form->Timer1->stop();

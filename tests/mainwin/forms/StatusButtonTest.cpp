@@ -5,11 +5,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "MainWindowFixture.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
+#include "engine/DebugU1.h"
 #include "engine/PreciseClock.h"
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
@@ -102,6 +105,46 @@ TEST_F(StatusButton, ClickByOwner) {
     }
   }
   DebugForm = nullptr;
+}
+
+// A recording that meets SndConfig.MaxFileSize ends by itself: the button and the debug
+// messages say why (no message box), the file stays within the limit with a valid header;
+// the note stays through refreshes until the button is clicked.
+TEST_F(StatusButton, RecordingEndedAtTheSizeLimitSaysSo) {
+  std::vector<std::string> debugLines;
+  SetDebugSink([&](const std::string& line) { debugLines.push_back(line); });
+  SndConfig.MaxFileSize = 40;
+  SndConfig.WaveSaveDownsampled = 0;
+  SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
+  const std::string path = dir.file("limit.wav");
+  ASSERT_TRUE(form->StartWaveRecording(WAVE_LOG_INPUT, path));
+  std::vector<double> block(4096, 1234.0);
+  for (int b = 0; b < 12 && g_WaveLogState.load() != WAVE_LOG_OFF; ++b) {
+    WaveLogDecimate(&g_WaveLogDecimator[0], block.data(), 4096);
+    Ticks(2);  // the main timer writes the full buffers
+  }
+  EXPECT_EQ(g_WaveLogState.load(), WAVE_LOG_OFF);
+  EXPECT_EQ(Text(), "Logging stopped: 40 kB limit");
+  EXPECT_EQ(form->StatusOwner, STATUS_NONE);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  SetDebugSink(nullptr);
+  const std::string said =
+      "Recording to \"" + path + "\" stopped: the file reached its size limit of 40 kB.";
+  EXPECT_TRUE(std::any_of(debugLines.begin(), debugLines.end(), [&](const std::string& l) {
+    return l.find(said) != std::string::npos;
+  })) << (debugLines.empty() ? "no debug lines" : debugLines.back());
+
+  EXPECT_EQ(std::filesystem::file_size(path), 40u * 1024);
+  C_WaveIO in;
+  ASSERT_EQ(in.InOpen(path.c_str()), 1);
+  EXPECT_EQ(in.GetDataSize(), 40 * 1024 - 44);
+  in.CloseFile();
+
+  Ticks(8);
+  form->UpdateWaveFileStatus();
+  EXPECT_EQ(Text(), "Logging stopped: 40 kB limit");
+  form->ProgressButton->click();
+  EXPECT_EQ(Text(), "Running");
 }
 
 // The alarm holds the button until it is reset; a refresh does not take it away.
