@@ -56,7 +56,8 @@ public:
 };
 
 // SIGTERM, SIGINT or SIGHUP: modal dialogs are cancelled first (each returns to its caller),
-// then the main window closes as through its Exit item.
+// then the main window closes as through its Exit item, but without boxes: what could not be
+// saved goes to stderr and the debug log, and the exit status is 1.
 void RequestOrderlyExit()
 {
   if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -67,8 +68,13 @@ void RequestOrderlyExit()
     QTimer::singleShot(20, [] { RequestOrderlyExit(); });
     return;
   }
-  if (SndMainForm) SndMainForm->ExitClick();
-  QCoreApplication::quit();
+  bool saveFailed = false;
+  if (SndMainForm) {
+    SndMainForm->CloseAskedBySignal = true;
+    SndMainForm->ExitClick();
+    saveFailed = SndMainForm->SaveFailedOnClose;
+  }
+  QCoreApplication::exit(saveFailed ? 1 : 0);
 }
 
 }  // namespace

@@ -208,16 +208,8 @@ void CRemoteMsgServer::Execute()
     if (fds[1].revents & POLLIN) {
       const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd >= 0) {
-        Connection* slot = nullptr;
-        for (Connection& c : m_conns)
-          if (c.fd < 0) slot = &c;
-        if (!slot) {
-          // All taken: the connection idle longest makes room.
-          slot = &m_conns[0];
-          for (Connection& c : m_conns)
-            if (c.lastActive < slot->lastActive) slot = &c;
-          Close(*slot);
-        }
+        Connection* slot = &LocalSocket_SlotForNewClient(m_conns);
+        if (slot->fd >= 0) Close(*slot);  // all taken: the connection idle longest makes room
         std::lock_guard<std::mutex> lock(m_mutex);
         slot->fd = fd;
         slot->id = m_nextId++;

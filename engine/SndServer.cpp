@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct Connection {
   int fd = -1;
   std::vector<uint8_t> buffer;  // kSndServerMaxMessage bytes
   size_t filled = 0;
+  std::chrono::steady_clock::time_point lastActive;  // accepted, or bytes last received
 
   void Close()
   {
@@ -59,6 +61,7 @@ bool Serve(Connection& c)
     const ssize_t n = ::recv(c.fd, c.buffer.data() + c.filled, want - c.filled, MSG_DONTWAIT);
     if (n > 0) {
       c.filled += static_cast<size_t>(n);
+      c.lastActive = std::chrono::steady_clock::now();
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -120,10 +123,9 @@ void CSndServer::Run()
     pollfd fds[2 + kMaxConnections];
     int count = 0;
     fds[count++] = {m_wakeFd[0], POLLIN, 0};
-    int open = 0;
-    for (Connection& c : conns) open += c.fd >= 0;
-    const int listenIndex = open < kMaxConnections ? count : -1;
-    if (listenIndex >= 0) fds[count++] = {m_listenFd, POLLIN, 0};
+    // Always listening: with both slots taken a new client replaces the idlest connection.
+    const int listenIndex = count;
+    fds[count++] = {m_listenFd, POLLIN, 0};
     int connIndex[kMaxConnections];
     for (int i = 0; i < kMaxConnections; ++i) {
       connIndex[i] = -1;
@@ -141,16 +143,13 @@ void CSndServer::Run()
       if (connIndex[i] < 0 || !fds[connIndex[i]].revents) continue;
       if (!Serve(conns[i])) conns[i].Close();
     }
-    if (listenIndex >= 0 && (fds[listenIndex].revents & POLLIN)) {
+    if (fds[listenIndex].revents & POLLIN) {
       const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd >= 0) {
-        for (Connection& c : conns) {
-          if (c.fd < 0) {
-            c.fd = fd;
-            c.filled = 0;
-            break;
-          }
-        }
+        Connection& slot = LocalSocket_SlotForNewClient(conns);
+        slot.Close();
+        slot.fd = fd;
+        slot.lastActive = std::chrono::steady_clock::now();
       }
     }
   }

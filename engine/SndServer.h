@@ -1,8 +1,10 @@
 #pragma once
 // The audio server and client. The server listens on the Unix-domain socket "mynamedpipe" in
 // the user's runtime directory (mode 0600), serves up to two connections at once and answers
-// every request frame with an empty frame (code four zero bytes, length 0). The client holds
-// no connection. Neither carries audio yet.
+// every request frame with an empty frame (code four zero bytes, length 0). When both are
+// taken, a new client replaces the connection idle longest (as on the message socket), so two
+// clients that never send cannot lock the others out. The client holds no connection. Neither
+// carries audio yet.
 #include <atomic>
 #include <string>
 #include <thread>

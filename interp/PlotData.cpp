@@ -15,6 +15,7 @@
 
 #include "engine/DebugU1.h"
 #include "engine/MiscUtils.h"
+#include "platform/MappedAccess.h"
 
 const char PLOT_FILE_MAGIC[] = "T_PlotFileHeader";
 const char PLOT_CHANNEL_MAGIC[] = "T_PlotDataChannelInfo";
@@ -67,6 +68,20 @@ bool MappingShrank(const T_PlotData* pd, uint64_t* fileSize)
   struct stat st{};
   if (fstat(pd->FileHandle, &st) != 0 || static_cast<uint64_t>(st.st_size) >= pd->MappingSize) return false;
   if (fileSize) *fileSize = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+// Copies between the record memory and ordinary memory (src null: zero fill). In state 2 the
+// copy runs under the SIGBUS guard, so a file cut short by another program at any moment makes
+// it fail instead of ending the program.
+bool MappedCopy(const T_PlotData* pd, void* dst, const void* src, size_t len)
+{
+  if (pd->State == PLOT_STATE_FILE && pd->View)
+    return MappedAccess_Copy(dst, src, len, pd->View, pd->MappingSize);
+  if (src)
+    std::memcpy(dst, src, len);
+  else
+    std::memset(dst, 0, len);
   return true;
 }
 
@@ -168,7 +183,7 @@ void PlotData_CloseFile(T_PlotData* pd)
   if (pd->State == PLOT_STATE_FILE) {
     // A file cut short meanwhile keeps what is left of it: its header page may be gone.
     if (pd->Writable && pd->HeaderDirty && pd->View && !MappingShrank(pd, nullptr)) {
-      std::memcpy(pd->View, &pd->Header, sizeof pd->Header);
+      MappedCopy(pd, pd->View, &pd->Header, sizeof pd->Header);  // a fault leaves the file as it is
       pd->HeaderDirty = 0;
     }
     pd->State = PLOT_STATE_CLOSED;
@@ -213,24 +228,40 @@ void PlotData_AllocMemory(T_PlotData* pd, int records)
   pd->Header.WriteIndex = 0;
 }
 
-bool PlotData_CheckMapping(T_PlotData* pd)
-{
-  uint64_t fileSize = 0;
-  if (!MappingShrank(pd, &fileSize)) return true;
+namespace {
 
-  // Cut short by someone else: every page beyond the new end would fault on access. The whole
-  // records that still lie inside the file move into a memory block with the same ring state;
-  // the rest of the slots start cleared (time 0, never drawn).
+// Leaves a mapping that can no longer be trusted (the file was cut short) for a memory block
+// with the same ring state: the whole records that can still be read, at most readable bytes
+// from record 0, are kept; the other slots start cleared (time 0, never drawn). The mapping goes
+// without the header being written back: its page may lie beyond the end too. Reports it at
+// level 20: with the file's new size when it was found shrunk (shrunkTo), as cut short when an
+// access faulted (shrunkTo null). Out of memory the buffer ends up closed.
+void GoOnInMemory(T_PlotData* pd, uint64_t readable, const uint64_t* shrunkTo)
+{
   const T_PlotFileHeader header = pd->Header;
   const uint32_t stride = pd->RecordStride;
   const uint64_t bytes = uint64_t{stride} * header.MaxRecords;
-  uint64_t keep = fileSize > header.DataOffset ? fileSize - header.DataOffset : 0;
-  keep = std::min(keep, std::min(bytes, pd->DataBytes));
+  uint64_t keep = std::min(readable, std::min(bytes, pd->DataBytes));
   if (stride > 0) keep -= keep % stride;
-  void* block = bytes > 0 && bytes < PLOT_MAX_MAPPING ? std::calloc(1, bytes) : nullptr;
-  if (block && keep > 0) std::memcpy(block, pd->Data, keep);
+  uint8_t* block = bytes > 0 && bytes < PLOT_MAX_MAPPING ? static_cast<uint8_t*>(std::calloc(1, bytes)) : nullptr;
+  uint64_t kept = 0;
+  if (block && stride > 0) {
+    // The file may go on shrinking meanwhile: guarded copies in large pieces, and a piece that
+    // faults once more record by record, up to the first record that cannot be read.
+    const uint64_t piece = uint64_t{stride} * std::max<uint64_t>(1, (1u << 20) / stride);
+    while (kept < keep) {
+      const uint64_t n = std::min(piece, keep - kept);
+      if (MappedCopy(pd, block + kept, pd->Data + kept, n)) {
+        kept += n;
+        continue;
+      }
+      const uint64_t pieceEnd = kept + n;
+      while (kept < pieceEnd && MappedCopy(pd, block + kept, pd->Data + kept, stride)) kept += stride;
+      std::memset(block + kept, 0, pieceEnd - kept);
+      break;
+    }
+  }
 
-  // The mapping goes without writing the header back: its page may lie beyond the end too.
   pd->HeaderDirty = 0;
   munmap(pd->View, pd->MappingSize);
   pd->View = nullptr;
@@ -241,15 +272,44 @@ bool PlotData_CheckMapping(T_PlotData* pd)
   PlotData_CloseFile(pd);
   if (block) {
     pd->Header = header;
-    pd->Data = static_cast<uint8_t*>(block);
+    pd->Data = block;
     pd->DataBytes = bytes;
     pd->RecordStride = stride;
     pd->State = PLOT_STATE_MEMORY;
   }
-  DebugPrintf(kLevelError, 0.0,
-              "The plot file shrank to %llu bytes while in use; the plot history goes on in memory (%llu records kept).",
-              static_cast<unsigned long long>(fileSize),
-              static_cast<unsigned long long>(stride > 0 ? keep / stride : 0));
+  const unsigned long long records = stride > 0 ? kept / stride : 0;
+  if (!shrunkTo)
+    DebugPrintf(kLevelError, 0.0,
+                "The plot file was cut short while in use; the plot history goes on in memory (%llu records kept).",
+                records);
+  else
+    DebugPrintf(kLevelError, 0.0,
+                "The plot file shrank to %llu bytes while in use; the plot history goes on in memory (%llu records kept).",
+                static_cast<unsigned long long>(*shrunkTo), records);
+}
+
+// After a guarded access to the mapping failed: what is still inside the file goes on in
+// memory.
+void GoOnAfterFault(T_PlotData* pd)
+{
+  if (pd->State != PLOT_STATE_FILE) return;
+  uint64_t readable = pd->DataBytes;
+  struct stat st{};
+  if (pd->FileHandle >= 0 && fstat(pd->FileHandle, &st) == 0) {
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    readable = size > pd->Header.DataOffset ? size - pd->Header.DataOffset : 0;
+  }
+  GoOnInMemory(pd, readable, nullptr);
+}
+
+}  // namespace
+
+bool PlotData_CheckMapping(T_PlotData* pd)
+{
+  uint64_t fileSize = 0;
+  if (!MappingShrank(pd, &fileSize)) return true;
+  // Cut short by someone else: every page beyond the new end would fault on access.
+  GoOnInMemory(pd, fileSize > pd->Header.DataOffset ? fileSize - pd->Header.DataOffset : 0, &fileSize);
   return false;
 }
 
@@ -262,11 +322,23 @@ bool SlotInRange(const T_PlotData* pd, int index)
          (static_cast<uint64_t>(index) + 1) * pd->RecordStride <= pd->DataBytes;
 }
 
+// The slot's copy in or out; a mapping that faults meanwhile is left for memory and the copy
+// is made there. False when the slot is not there (any more).
+bool CopyRecord(T_PlotData* pd, int index, T_PlotDataRecord* out, const T_PlotDataRecord* in)
+{
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SlotInRange(pd, index)) return false;
+    uint8_t* slot = pd->Data + static_cast<uint64_t>(index) * pd->RecordStride;
+    if (out ? MappedCopy(pd, out, slot, pd->RecordStride) : MappedCopy(pd, slot, in, pd->RecordStride))
+      return true;
+    GoOnAfterFault(pd);  // memory from here on: the second attempt cannot fault
+  }
+  return false;
+}
+
 bool PutRecordChecked(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
 {
-  if (!SlotInRange(pd, index)) return false;
-  std::memcpy(pd->Data + static_cast<uint64_t>(index) * pd->RecordStride, rec, pd->RecordStride);
-  return true;
+  return CopyRecord(pd, index, nullptr, rec);
 }
 
 }  // namespace
@@ -274,11 +346,10 @@ bool PutRecordChecked(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
 bool PlotData_GetRecord(T_PlotData* pd, int index, T_PlotDataRecord* rec)
 {
   PlotData_CheckMapping(pd);
-  if (!SlotInRange(pd, index)) {
+  if (!CopyRecord(pd, index, rec, nullptr)) {
     PlotData_ClearRecord(rec);
     return false;
   }
-  std::memcpy(rec, pd->Data + static_cast<uint64_t>(index) * pd->RecordStride, pd->RecordStride);
   return true;
 }
 
@@ -299,11 +370,15 @@ bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool adva
     if (h.HighestIndex <= h.WriteIndex) h.HighestIndex = h.WriteIndex;
     pd->HeaderDirty = 1;
   }
-  const bool ok = PutRecordChecked(pd, index, rec);
+  bool ok = PutRecordChecked(pd, index, rec);
   // The header image goes into the mapping after the record: a reader of the file never sees
   // an index whose record is not there yet.
-  if (pd->State == PLOT_STATE_FILE && pd->Writable && pd->View)
-    std::memcpy(pd->View, &pd->Header, sizeof pd->Header);
+  if (pd->State == PLOT_STATE_FILE && pd->Writable && pd->View &&
+      !MappedCopy(pd, pd->View, &pd->Header, sizeof pd->Header)) {
+    // Cut short just now: the record may have gone with the file; it is stored in memory again.
+    GoOnAfterFault(pd);
+    ok = PutRecordChecked(pd, index, rec);
+  }
   return ok;
 }
 
@@ -429,6 +504,7 @@ bool PlotData_OpenFile(T_PlotData* pd, const T_WatchList* wl, const char* fileNa
       return false;
     }
   }
+  MappedAccess_Prepare();  // every access to the mapping is guarded against SIGBUS
   void* view = mmap(nullptr, pd->MappingSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (view == MAP_FAILED) {
     DropFile(pd);
@@ -442,15 +518,29 @@ bool PlotData_OpenFile(T_PlotData* pd, const T_WatchList* wl, const char* fileNa
   pd->State = PLOT_STATE_FILE;
 
   if (writable) {
+    bool ok = true;
     // A grown ring reaches the file at once (the rest of a corrected header with the first store).
     if (grown && !corrected && !newFile)
-      reinterpret_cast<T_PlotFileHeader*>(pd->View)->MaxRecords = pd->Header.MaxRecords;
-    if (pd->FileSizeAtOpen < PLOT_HEADER_SIZE) {
-      std::memcpy(pd->View, &pd->Header, sizeof pd->Header);
+      ok = MappedCopy(pd, pd->View + offsetof(T_PlotFileHeader, MaxRecords), &pd->Header.MaxRecords,
+                      sizeof pd->Header.MaxRecords);
+    if (ok && pd->FileSizeAtOpen < PLOT_HEADER_SIZE) {
+      ok = MappedCopy(pd, pd->View, &pd->Header, sizeof pd->Header);
       pd->FileSizeAtOpen = PLOT_HEADER_SIZE;
     }
-    if (pd->FileSizeAtOpen < pd->Header.DataOffset)
-      std::memset(pd->View + pd->FileSizeAtOpen, 0, pd->Header.DataOffset - pd->FileSizeAtOpen);
+    if (ok && pd->FileSizeAtOpen < pd->Header.DataOffset)
+      ok = MappedCopy(pd, pd->View + pd->FileSizeAtOpen, nullptr,
+                      pd->Header.DataOffset - pd->FileSizeAtOpen);
+    if (!ok) {
+      // Cut short by someone else the moment it was mapped.
+      munmap(pd->View, pd->MappingSize);
+      pd->View = nullptr;
+      pd->Data = nullptr;
+      pd->DataBytes = 0;
+      pd->RecordStride = 0;
+      DropFile(pd);
+      DebugPrintf(kLevelError, 0.0, "Could not map view of file \"%s\".", fileName);
+      return false;
+    }
   }
   return true;
 }

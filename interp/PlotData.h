@@ -18,7 +18,10 @@
 //
 // A plot file that another program cuts short while it is mapped would fault (SIGBUS) at the
 // next access of a page beyond its new end: every record access and store checks the size
-// first (PlotData_CheckMapping) and, when the file shrank, goes on with a memory history.
+// first (PlotData_CheckMapping) and, when the file shrank, goes on with a memory history. The
+// file may still be cut between that check and the access, so every access to the mapping runs
+// under a SIGBUS guard (platform/MappedAccess.h); an access that faults goes on in memory the
+// same way.
 //
 // Files are opened O_RDWR | O_CREAT and locked with flock(LOCK_EX | LOCK_NB): a second open, by
 // this or another process, fails. Only an empty file is taken as new; a non-empty file without

@@ -36,3 +36,20 @@ bool LocalSocket_SendAll(int fd, const void* data, size_t size, int timeoutMs);
 bool LocalSocket_RecvAll(int fd, void* data, size_t size, int timeoutMs);
 // Sends one whole frame (header and data).
 bool Frame_Send(int fd, const char code[4], const void* data, uint32_t length, int timeoutMs);
+
+// The slot a server with a fixed number of connection slots gives a newly accepted client: a
+// free one (fd < 0), else the one whose connection has been idle longest (smallest
+// lastActive), which the caller closes before reusing the slot. So clients that connect and
+// then never send, or never hang up, cannot lock every other client out. Connection needs the
+// members fd and lastActive (comparable time points).
+template <class Connection, size_t N>
+Connection& LocalSocket_SlotForNewClient(Connection (&conns)[N])
+{
+  static_assert(N > 0);
+  for (Connection& c : conns)
+    if (c.fd < 0) return c;
+  Connection* idlest = &conns[0];
+  for (Connection& c : conns)
+    if (c.lastActive < idlest->lastActive) idlest = &c;
+  return *idlest;
+}

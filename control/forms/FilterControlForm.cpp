@@ -578,7 +578,12 @@ void TFilterControlForm::FormClose()
   } catch (const EIniFileError& e) {
     failures << e.what();
   }
-  if (!failures.isEmpty()) ReportError("Filter Control Window:\n" + failures.join("\n"));
+  if (failures.isEmpty()) return;
+  const QString text = "Filter Control Window:\n" + failures.join("\n");
+  if (OnSaveError)
+    OnSaveError(text);
+  else
+    ReportError(text);
 }
 
 void TFilterControlForm::showEvent(QShowEvent* e)

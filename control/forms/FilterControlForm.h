@@ -8,6 +8,7 @@
 // channels from "default.flt" in the working directory, at every close it writes them back
 // (and the stage table to "default.flc") there. GUI thread only.
 #include <QWidget>
+#include <functional>
 #include <string>
 
 #include "control/FilterDesigners.h"
@@ -65,6 +66,9 @@ public:
   void FormCreate();
   void FormShow();
   void FormClose();
+  // Where the close reports what it could not save (the main window collects it at program
+  // end); a message box when unset.
+  std::function<void(const QString&)> OnSaveError;
   void Timer1Timer();
   void Btn_ApplyClick();
   void Btn_UndoClick();

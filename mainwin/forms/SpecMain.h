@@ -65,6 +65,11 @@ public:
   void FormCreate();
   void FormShow();
   void FormClose();
+  // Set before a close asked by a signal (SIGTERM and the like, nobody to answer a box): the
+  // close then reports what it could not save on stderr and in the debug log, not in a box.
+  bool CloseAskedBySignal = false;
+  // Set by the close when something could not be saved (the program's exit status).
+  bool SaveFailedOnClose = false;
   void UpdateSampleRateInfo();
   void CalcWaterfallPalette();
 

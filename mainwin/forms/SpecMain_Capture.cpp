@@ -149,7 +149,8 @@ bool TSndMainForm::ComposeCaptureBitmap(const std::string& fileName)
   }
   Img_Waterfall->update();
   const bool ok = SaveBitmapToImageFile(fileName.c_str(), bitmap) != 0;
-  if (SndConfig.MsgDisplay & MSGDISP_FILE_ACTIONS)
+  // Told only for a file written: a failure has its own error text from the capture word.
+  if (ok && (SndConfig.MsgDisplay & MSGDISP_FILE_ACTIONS))
     CmdWin_AddTimedMessage(5, CMDWIN_MSG_INFO, ("Captured Screen as \"" + fileName + "\"").c_str());
   return ok;
 }

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <cstdio>
 
 #include "control/forms/CircuitForm.h"
 #include "control/forms/ConfigDlg.h"
@@ -33,6 +34,7 @@
 #include "mainwin/forms/SecondSpectrogram.h"
 #include "mainwin/forms/SpecMainWave.h"
 #include "platform/IniFile.h"
+#include "platform/PerfCounter.h"
 
 namespace {
 
@@ -84,7 +86,9 @@ void TSndMainForm::FormClose()
 
   // Tool windows write their own placement as they close; the alert dialog its settings, whose
   // failed save is listed with the others.
-  if (AlertDlgForm) AlertDlgForm->OnSaveError = [&failures](const QString& text) { failures << text; };
+  const auto collect = [&failures](const QString& text) { failures << text; };
+  if (AlertDlgForm) AlertDlgForm->OnSaveError = collect;
+  if (FilterControlForm) FilterControlForm->OnSaveError = collect;
   for (QWidget* w : {static_cast<QWidget*>(GeneratorForm), static_cast<QWidget*>(MonitorScope),
                      static_cast<QWidget*>(OutputScope), static_cast<QWidget*>(CircuitForm),
                      static_cast<QWidget*>(DebugForm), static_cast<QWidget*>(PicViewFrm),
@@ -94,6 +98,7 @@ void TSndMainForm::FormClose()
                      static_cast<QWidget*>(SecondSpectrogram), static_cast<QWidget*>(TerminalForm)})
     if (w) CloseToolWindow(w);
   if (AlertDlgForm) AlertDlgForm->OnSaveError = nullptr;
+  if (FilterControlForm) FilterControlForm->OnSaveError = nullptr;
 
   FreeSpectrumHistory();
 
@@ -119,8 +124,22 @@ void TSndMainForm::FormClose()
   // A changed export definition (a failed save is reported by the export itself).
   if (g_ExportDefinitionChanged) Export_SaveSettings(SndConfig.DefinitionFileName);
   if (DCF77Form) CloseToolWindow(DCF77Form);  // last of the windows, after the settings
-  // A setting that could not be stored is lost on the next start: say so.
   Alert_StopAlarm();
   ComPort_CloseIfOpen();
-  if (!failures.isEmpty()) ShowMessage("Could not save the settings:\r\n" + failures.join("\r\n"));
+  // A setting that could not be stored is lost on the next start: say so. A close asked by a
+  // signal has nobody to answer a box: stderr and the debug log, and the exit status tells.
+  if (failures.isEmpty()) return;
+  SaveFailedOnClose = true;
+  const QString text = "Could not save the settings:\r\n" + failures.join("\r\n");
+  if (!CloseAskedBySignal) {
+    ShowMessage(text);
+    return;
+  }
+  QString plain = text;
+  plain.replace("\r\n", "\n");
+  const QByteArray bytes = plain.toLocal8Bit();
+  std::fprintf(stderr, "Vartumo: %s\n", bytes.constData());
+  std::fflush(stderr);
+  for (const QString& line : plain.split('\n'))
+    DebugPrintf(20, GetSystemUnixTime(), "%s", line.toLocal8Bit().constData());
 }

@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QMessageBox>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +24,8 @@
 #include "control/forms/AFilePrp.h"
 #include "control/forms/StrEditU.h"
 #include "control/forms/YesNoDlg.h"
+#include "engine/DebugU1.h"
+#include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
 #include "engine/WaveLogDecimator.h"
 #include "imaging/forms/PicViewForm.h"
@@ -45,6 +50,10 @@ std::string RunShell(const std::string& cmd)
   return out;
 }
 
+// Which test's probe runs (each pre-routine stays registered for every later application).
+enum class ProbeMode { None, Recording, FailedSave };
+ProbeMode g_ProbeMode = ProbeMode::None;
+
 // What the probe saw inside the running program.
 struct ProbeResult {
   bool windowsExisted = false;
@@ -58,6 +67,7 @@ std::string g_RecordPath;
 // lets the audio thread run a few blocks and then sends the process SIGTERM.
 void StartProbe()
 {
+  if (g_ProbeMode != ProbeMode::Recording) return;
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(20);
   QObject::connect(timer, &QTimer::timeout, [timer] {
@@ -97,10 +107,12 @@ TEST_F(ProgramTest, SigtermClosesLikeExitWithTheWindowsCreatedAndARecordingFinis
 {
   std::filesystem::current_path(dir.path());
   g_RecordPath = dir.file("rec.wav");
+  g_ProbeMode = ProbeMode::Recording;
   qAddPreRoutine(StartProbe);
   char name[] = "vartumo";
   char* argv[] = {name, nullptr};
   EXPECT_EQ(VartumoMain(1, argv), 0);
+  g_ProbeMode = ProbeMode::None;
 
   EXPECT_TRUE(g_Probe.windowsExisted);
   ASSERT_TRUE(g_Probe.recordingStarted);
@@ -112,6 +124,77 @@ TEST_F(ProgramTest, SigtermClosesLikeExitWithTheWindowsCreatedAndARecordingFinis
   const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
   EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
   EXPECT_NE(ini.find("StartSoundThread=1"), std::string::npos);
+}
+
+// What the failed-save probe saw: boxes that opened (their texts) and the debug log.
+struct FailedSaveProbe {
+  bool signalled = false;
+  QStringList boxes;
+  std::vector<std::string> log;
+};
+FailedSaveProbe g_FailedSave;
+
+// Once the main window is up: changes a setting, puts a directory where SETTINGS.INI is to be
+// written, and sends SIGTERM. From then on any box that opens is noted and cancelled, so that
+// the old behaviour (a box waiting for a user) fails the test instead of hanging it.
+void StartFailedSaveProbe()
+{
+  if (g_ProbeMode != ProbeMode::FailedSave) return;
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(50);
+  QObject::connect(timer, &QTimer::timeout, [] {
+    if (!g_FailedSave.signalled) {
+      if (!SndMainForm || !SndMainForm->isVisible()) return;
+      SetDebugSink([](const std::string& line) { g_FailedSave.log.push_back(line); });
+      SndConfig.FreqMax = SndConfig.FreqMax + 1.0;  // a setting changed: the file is written
+      std::filesystem::remove("SETTINGS.INI");
+      std::filesystem::create_directory("SETTINGS.INI");
+      g_FailedSave.signalled = true;
+      ::raise(SIGTERM);
+      return;
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      g_FailedSave.boxes << (box ? box->text() : modal->objectName());
+      if (auto* dlg = qobject_cast<QDialog*>(modal))
+        dlg->reject();
+      else
+        modal->close();
+    }
+  });
+  timer->start();
+}
+
+// A close asked by SIGTERM whose save fails (SETTINGS.INI replaced by a directory after a
+// setting changed) opens no box: the failure goes to stderr and the debug log, the program
+// ends with status 1, and what could be saved (the palette, the filter files) is saved.
+TEST_F(ProgramTest, SigtermWithAFailedSaveReportsItWithoutABoxAndExitsNonZero)
+{
+  std::filesystem::current_path(dir.path());
+  g_ProbeMode = ProbeMode::FailedSave;
+  qAddPreRoutine(StartFailedSaveProbe);
+  char name[] = "vartumo";
+  char* argv[] = {name, nullptr};
+  ::testing::internal::CaptureStderr();
+  const int result = VartumoMain(1, argv);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  g_ProbeMode = ProbeMode::None;
+  SetDebugSink(nullptr);
+
+  ASSERT_TRUE(g_FailedSave.signalled);
+  EXPECT_TRUE(g_FailedSave.boxes.isEmpty()) << g_FailedSave.boxes.join(" | ").toStdString();
+  EXPECT_EQ(result, 1);
+  const std::string settings = (dir.path() / "SETTINGS.INI").string();
+  EXPECT_NE(err.find("Could not save the settings:"), std::string::npos) << err;
+  EXPECT_NE(err.find("Unable to write to " + settings), std::string::npos) << err;
+  bool logged = false;
+  for (const std::string& line : g_FailedSave.log)
+    logged |= line.find("Unable to write to " + settings) != std::string::npos;
+  EXPECT_TRUE(logged);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "SETTINGS.INI"));
+  // Saved as in every close: the palette and the filter window's files.
+  for (const char* file : {"current.pal", "default.flt", "default.flc"})
+    EXPECT_GT(std::filesystem::file_size(dir.path() / file), 0u) << file;
 }
 
 // Sends one command line to a running instance over its socket, as another program does.

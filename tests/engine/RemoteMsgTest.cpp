@@ -313,4 +313,56 @@ TEST(SndServer, AnswersEachRequestWithAnEmptyFrameAndCanBeCreatedAgain)
   unsetenv("XDG_RUNTIME_DIR");
 }
 
+// Sends a request to the audio server and reads its answer: true for the empty frame.
+bool AudioServerAnswers(int fd)
+{
+  if (!Frame_Send(fd, "REQ1", "hi", 2, 1000)) return false;
+  uint8_t h[kFrameHeaderSize];
+  char code[4];
+  uint32_t n = 99;
+  if (!LocalSocket_RecvAll(fd, h, sizeof h, 3000)) return false;
+  Frame_GetHeader(h, code, &n);
+  return n == 0 && std::memcmp(code, "\0\0\0\0", 4) == 0;
+}
+
+// Two clients that connect and then stay silent must not lock out a third: it takes the place
+// of the connection idle longest, and the other one is left alone (as on the message socket).
+TEST(SndServer, NewClientReplacesTheLongestIdleConnectionWhenBothAreTaken)
+{
+  vt_test::TempDir dir;
+  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  {
+    CSndServer server("own", 4096, 1);
+    ASSERT_EQ(server.Status1, 0);
+    const int a = LocalSocket_Connect(server.SocketPath());
+    const int b = LocalSocket_Connect(server.SocketPath());
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_TRUE(AudioServerAnswers(a));  // both are accepted
+    EXPECT_TRUE(AudioServerAnswers(b));
+    EXPECT_TRUE(AudioServerAnswers(a));  // a was active last, b is idlest
+
+    const int late = LocalSocket_Connect(server.SocketPath());
+    ASSERT_GE(late, 0);
+    EXPECT_TRUE(AudioServerAnswers(late));  // served instead of waiting for ever
+    uint8_t x;
+    EXPECT_FALSE(LocalSocket_RecvAll(b, &x, 1, 3000));  // b was closed: end of stream
+    EXPECT_TRUE(AudioServerAnswers(a));
+    EXPECT_TRUE(AudioServerAnswers(late));
+
+    // Two clients that never send take both slots (a, then late give way); a third still gets
+    // in, in place of the older silent one.
+    const int silent1 = LocalSocket_Connect(server.SocketPath());
+    const int silent2 = LocalSocket_Connect(server.SocketPath());
+    const int third = LocalSocket_Connect(server.SocketPath());
+    ASSERT_GE(silent1, 0);
+    ASSERT_GE(silent2, 0);
+    ASSERT_GE(third, 0);
+    EXPECT_TRUE(AudioServerAnswers(third));
+    for (int fd : {a, late, silent1}) EXPECT_FALSE(LocalSocket_RecvAll(fd, &x, 1, 3000));
+    for (int fd : {a, b, late, silent1, silent2, third}) ::close(fd);
+  }
+  unsetenv("XDG_RUNTIME_DIR");
+}
+
 }  // namespace

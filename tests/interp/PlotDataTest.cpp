@@ -1,13 +1,16 @@
 // The plot history: file layout, ring, reopening, damaged and foreign files, a killed writer.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/TestUtil.h"
@@ -458,6 +461,60 @@ TEST_F(PlotDataTest, ShrunkFileGoesOnInMemory)
   PlotData_CloseFile(&pd);
   EXPECT_EQ(pd.State, PLOT_STATE_CLOSED);
   EXPECT_EQ(std::filesystem::file_size(path), 40u);
+}
+
+// Another program cuts the plot file short and restores it, over and over, while records are
+// stored and read: whatever the moment (also between the size check and the access), no access
+// faults. The history goes on in memory with its ring, reported once, and what is stored from
+// then on reads back. Many rounds, each with a fresh file, so that the cut falls into every
+// window at least once.
+TEST_F(PlotDataTest, FileCutShortAndRestoredWhileRecordsAreStoredNeverFaults)
+{
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const std::string path = dir.file("race" + std::to_string(round) + ".tmp");
+    ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 100, 2, 1));
+    const off_t full = static_cast<off_t>(std::filesystem::file_size(path));
+    const int other = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    lines.clear();
+    std::atomic<bool> stop{false};
+    std::thread cutter([&stop, other, full] {
+      while (!stop.load()) {
+        if (ftruncate(other, 0) != 0 || ftruncate(other, full) != 0) break;
+      }
+    });
+    uint32_t stored = 0;
+    for (int i = 0; i < 200000 && pd.State == PLOT_STATE_FILE; ++i) {
+      const T_PlotDataRecord r = Sample(i + 1);
+      PlotData_StoreRecord(&pd, &r);
+      ++stored;
+      T_PlotDataRecord got;
+      PlotData_GetRecord(&pd, static_cast<int>(pd.Header.WriteIndex), &got);
+      PlotData_GetRecord(&pd, PlotData_IndexFromAge(&pd, 50), &got);
+    }
+    stop = true;
+    cutter.join();
+    close(other);
+
+    ASSERT_EQ(pd.State, PLOT_STATE_MEMORY);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].find("while in use; the plot history goes on in memory") != std::string::npos)
+        << lines[0];
+    EXPECT_EQ(pd.Header.MaxRecords, 100u);
+    EXPECT_EQ(pd.Header.WriteIndex, stored % 100);
+    for (int k = 1; k <= 120; ++k) {
+      const T_PlotDataRecord r = Sample(1000 + k);
+      ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+      T_PlotDataRecord got;
+      ASSERT_TRUE(PlotData_GetRecord(&pd, static_cast<int>(pd.Header.WriteIndex), &got));
+      EXPECT_EQ(got.Time, r.Time);
+      EXPECT_EQ(got.Channel[1].Max, r.Channel[1].Max);
+    }
+    EXPECT_EQ(pd.Header.WriteIndex, (stored + 120) % 100);
+    EXPECT_EQ(pd.Header.HighestIndex, 99u);
+    PlotData_FreeMemory(&pd);
+  }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "imaging/forms/SaveImage.h"
 #include "interp/CliCommands.h"
 #include "interp/CliEval.h"
+#include "interp/CmdWinMsg.h"
 #include "mainwin/WaveRecording.h"
 #include "mainwin/WindowWords.h"
 #include "mainwin/forms/SpecImage.h"
@@ -307,6 +308,40 @@ TEST_F(CaptureWindowTest, FailedCaptureIsAFailureWithoutADialog)
   EXPECT_EQ(CLI_ExecuteMacro(2, ("capture(\"" + dir.file("x.png") + "\")").c_str()),
             CLI_ERR_FAILED);
   EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+}
+
+// With file actions shown, "Captured Screen as" is written only for a file that was written: a
+// name without extension, an unknown extension or a missing directory give no success line.
+TEST_F(CaptureWindowTest, CapturedLineOnlyForAFileWritten)
+{
+  SndConfig.MsgDisplay = MSGDISP_FILE_ACTIONS;
+  CmdWin_SetShown(true);
+  std::vector<std::string> lines;
+  CmdWin_SetMessageSink(
+      [&lines](int, int, const std::string& line) { lines.push_back(line); });
+  struct Case {
+    std::string name;
+    bool written;
+  } cases[] = {{"foo", false}, {"x.png", false}, {"no/such/dir/x.bmp", false},
+               {"shot.bmp", true}, {"shot.JPEG", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lines.clear();
+    const std::string path = dir.file(c.name);
+    EXPECT_EQ(CLI_ExecuteMacro(2, ("capture(\"" + path + "\")").c_str()),
+              c.written ? 0 : CLI_ERR_FAILED);
+    EXPECT_EQ(std::filesystem::exists(path), c.written);
+    int captured = 0, capturing = 0;
+    for (const std::string& l : lines) {
+      captured += l.find("Captured Screen as \"" + path + "\"") != std::string::npos;
+      capturing += l.find("Capturing to file \"" + path + "\"") != std::string::npos;
+    }
+    EXPECT_EQ(captured, c.written ? 1 : 0);
+    EXPECT_EQ(capturing, 1);  // the file actions are shown at all
+  }
+  CmdWin_SetMessageSink(nullptr);
+  CmdWin_SetShown(false);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
 }
 
