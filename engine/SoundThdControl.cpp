@@ -15,6 +15,7 @@
 #include "engine/SndConfig.h"
 #include "engine/SndServer.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/TestSignalGen.h"
 #include "engine/WaveLogDecimator.h"
@@ -48,6 +49,7 @@ void CloseOutput(CSound* sound, const char* suffix)
     PutSoundThdError(code, suffix, 0);
   else
     PutSoundThdMessage("Sound output closed");
+  SoundThd_NotifyOutputStopped();
 }
 
 // Open errors that say the device is not there (rather than busy or refusing the format); an
@@ -335,6 +337,8 @@ bool TerminateSoundThread()
   g_pSoundThread = nullptr;
   g_SoundOnLoopbackFallback = false;
   PutSoundThdMessage("Sound thread deleted");
+  // Also when the output was not open yet: no block of a transmission will be played now.
+  SoundThd_NotifyOutputStopped();
   return ok;
 }
 
