@@ -320,6 +320,9 @@ bool TerminateSoundThread()
   if (!thread) return true;
   thread->Terminate();
   thread->Wake();
+  // No block made from here on will be played: a keyed transmitter drops now, not after the
+  // join (the output may still be open then, or not open yet).
+  SoundThd_NotifyOutputStopped();
   // A pass blocked in a device wait (up to 2 s) returns at once; the devices stay open until
   // the thread has been joined.
   if (CSound* sound = g_pSound.load()) sound->WakeWaiters();
@@ -337,8 +340,6 @@ bool TerminateSoundThread()
   g_pSoundThread = nullptr;
   g_SoundOnLoopbackFallback = false;
   PutSoundThdMessage("Sound thread deleted");
-  // Also when the output was not open yet: no block of a transmission will be played now.
-  SoundThd_NotifyOutputStopped();
   return ok;
 }
 

@@ -670,10 +670,12 @@ struct FakeDigimodeLayer {
   static void Time(const double*, int, double) { timeCalls.fetch_add(1); }
   static inline std::atomic<int> stoppedCalls{0};
   static inline std::atomic<bool> stoppedOffGui{false};
+  static inline std::atomic<bool> stoppedBeforeJoin{false};
   static void Stopped()
   {
     stoppedCalls.fetch_add(1);
     if (!IsMainThread()) stoppedOffGui.store(true);
+    stoppedBeforeJoin.store(g_pSoundThread != nullptr && !g_SoundThdFinished);
   }
   static constexpr TSoundThdDigimodeHooks kHooks{[] { return rxGate.load(); },
                                                  [] { return txGate.load(); }, Rx, Tx, Time,
@@ -775,9 +777,11 @@ TEST_F(SoundThdTest, TheDigimodeLayerHearsWhenTheOutputStops)
   ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - closedCount >= 2; }));
   EXPECT_EQ(F::stoppedCalls.load(), 1) << "passes without output say nothing more";
 
-  // The thread stopped, its output already closed.
+  // The thread stopped, its output already closed: heard before the thread has ended, not
+  // after a device wait.
   EXPECT_TRUE(TerminateSoundThread());
   EXPECT_EQ(F::stoppedCalls.load(), 2);
+  EXPECT_TRUE(F::stoppedBeforeJoin.load());
 
   // The thread ends on its own (fault score): heard before anyone terminates it.
   SndConfig.StartSoundOutput = 0;
