@@ -179,8 +179,11 @@ bool Digimode_SwitchRxTx(int mode)
   int state = mode;
   if (mode == 1) {
     if (p.TxRequest.load() == 2) p.TxRequest.store(0);
+    // A second request while the first still waits for the end of the transmission switches
+    // at once: the operator wants the keyer off now.
+    const bool forced = g_RxSwitchPending;
     bool transmitting = false;
-    if (p.TxState.load() == 2 && !g_DigimodeDllLoaded.load()) {
+    if (p.TxState.load() == 2 && !g_DigimodeDllLoaded.load() && !forced) {
       HookExclusion guard;
       if (g_pPSKMod && !g_pPSKMod->IsTxFinished()) {
         g_pPSKMod->StopTx();
@@ -226,6 +229,21 @@ bool Digimode_SwitchRxTx(int mode)
   g_DigimodeDllStatus.SwitchRequest.store(0);
   p.TxState.store(state);
   return true;
+}
+
+void Digimode_OutputStopped()
+{
+  DigimodeDllParams& p = g_DigimodeDllParams;
+  if (p.TxState.load() != 2) return;
+  // No request may switch back to transmit by itself: the text left in the ring waits for
+  // the operator.
+  p.TxRequest.store(0);
+  g_DigimodeDllStatus.SwitchRequest.store(0);
+  {
+    HookExclusion guard;
+    if (g_pPSKMod) g_pPSKMod->StopTx();
+  }
+  EnterReceive();
 }
 
 void Digimode_SetDecoderFreq(double f)

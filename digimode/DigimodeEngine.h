@@ -47,7 +47,7 @@ void Digimode_SetMode(int operMode);
 // 1 receive, 2 transmit, other values off; returns true. A switch to receive while a PSK
 // transmission runs lets the transmit ring and the postamble go out first: transmit stays on
 // and Digimode_IsTxBufferFull answers true until Digimode_PollDll sees the end and completes
-// the switch. Off is immediate.
+// the switch; a second switch to receive meanwhile completes it at once. Off is immediate.
 bool Digimode_SwitchRxTx(int mode);
 // fc_rx and g_DigimodeRxFreq := f (Hz).
 void Digimode_SetDecoderFreq(double f);

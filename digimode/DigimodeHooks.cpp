@@ -114,6 +114,7 @@ void Digimode_InstallEngineHooks()
       Digimode_ProcessRxAudio,
       Digimode_GenerateTxAudio,
       Dcf77Dec_ProcessSamples,
+      Digimode_OutputStopped,
   };
   SoundThd_SetDigimodeHooks(&kHooks);
   SetQuickSettingsRxFreqFunc([] { return DigimodeSettings.fc_rx.load(); });

@@ -29,6 +29,11 @@ void Digimode_ProcessRxAudio(const double* samples, int n, double tFirst);
 // Audio thread; never blocks.
 bool Digimode_GenerateTxAudio(double* out, int n, double t);
 
+// The sound output has stopped (output closed, audio thread ended): a transmission cannot go
+// on, so a keyed station drops its keying line and goes to receive with no request pending.
+// GUI thread.
+void Digimode_OutputStopped();
+
 // One processed input block for the time-signal decoder; returns at once when n < 1.
 // Audio thread; never blocks.
 void Dcf77Dec_ProcessSamples(const double* samples, int n, double tFirst);

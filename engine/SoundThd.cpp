@@ -160,6 +160,9 @@ void TSoundThread::Execute()
     g_SndThdLoopCount++;
   }
   g_SoundThdFinished = true;
+  // Ended on its own (faults, no sound card object): the GUI learns that the output stopped.
+  // A termination tells it itself once the thread has been joined.
+  if (!Terminated()) TThread::Synchronize(SoundThd_NotifyOutputStopped);
 }
 
 void TSoundThread::RunPass(int64_t /*passStart*/)

@@ -189,7 +189,8 @@ extern AtomicField<bool> g_SoundOnLoopbackFallback;
 void InitSoundThdGlobals();
 
 // Ends and deletes g_pSoundThread: terminates it, wakes its wait between blocks and its
-// device wait, joins it while serving its Synchronize calls, and only then closes the
+// device wait, tells the digimode layer that the output stops (SoundThd_NotifyOutputStopped,
+// before the join), joins it while serving its Synchronize calls, and only then closes the
 // devices. True when it had ended within the device wait (or there was no thread).
 bool TerminateSoundThread();
 

@@ -15,6 +15,7 @@
 #include "engine/SndConfig.h"
 #include "engine/SndServer.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/TestSignalGen.h"
 #include "engine/WaveLogDecimator.h"
@@ -48,6 +49,7 @@ void CloseOutput(CSound* sound, const char* suffix)
     PutSoundThdError(code, suffix, 0);
   else
     PutSoundThdMessage("Sound output closed");
+  SoundThd_NotifyOutputStopped();
 }
 
 // Open errors that say the device is not there (rather than busy or refusing the format); an
@@ -326,6 +328,9 @@ bool TerminateSoundThread()
   if (!thread) return true;
   thread->Terminate();
   thread->Wake();
+  // No block made from here on will be played: a keyed transmitter drops now, not after the
+  // join (the output may still be open then, or not open yet).
+  SoundThd_NotifyOutputStopped();
   // A pass blocked in a device wait (up to 2 s) returns at once; the devices stay open until
   // the thread has been joined.
   if (CSound* sound = g_pSound.load()) sound->WakeWaiters();

@@ -43,3 +43,8 @@ const TSoundThdDigimodeHooks* SoundThd_GetDigimodeHooks()
 {
   return g_SoundThdDigimodeHooks.load(std::memory_order_acquire);
 }
+
+void SoundThd_NotifyOutputStopped()
+{
+  if (const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks()) hooks->OutputStopped();
+}

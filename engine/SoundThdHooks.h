@@ -20,6 +20,10 @@ struct TSoundThdDigimodeHooks {
   // One processed input block for the time-signal decoder, while SndConfig.Dcf77Active > 0
   // and the processing rate is above 10 Hz.
   void (*ProcessTimeSignal)(const double* samples, int n, double tFirst);
+  // The sound output has stopped: the output device was closed or the audio thread ended.
+  // Nothing the transmitter makes reaches the card any more, so a keyed transmitter must drop
+  // its keying line now. GUI thread (the audio thread asks through TThread::Synchronize).
+  void (*OutputStopped)();
 };
 
 // Installs the hooks (every entry must be set; the record must live as long as it is
@@ -28,3 +32,5 @@ struct TSoundThdDigimodeHooks {
 void SoundThd_SetDigimodeHooks(const TSoundThdDigimodeHooks* hooks);
 // The installed record, nullptr when none.
 const TSoundThdDigimodeHooks* SoundThd_GetDigimodeHooks();
+// Calls the installed record's OutputStopped, if any. GUI thread.
+void SoundThd_NotifyOutputStopped();

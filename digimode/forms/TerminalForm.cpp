@@ -716,8 +716,9 @@ void TTerminalForm::Pnl_RxTxOffClick()
       break;
     case 2:
       // The built-in coders end the transmission themselves: one click lets the queued text
-      // and the postamble go out, then the engine drops the keyer and shows receive. A
-      // plug-in ends its own transmission on the request and asks for the switch.
+      // and the postamble go out, then the engine drops the keyer and shows receive; a second
+      // click meanwhile switches at once. A plug-in ends its own transmission on the request
+      // and asks for the switch.
       if (!g_DigimodeDllLoaded.load() || p.TxRequest.load() == 1) Digimode_SwitchRxTx(1);
       else p.TxRequest.store(1);
       break;

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,73 @@ TEST_F(DigimodeEngineTest, SwitchingKeysFromTransmitToTheLastPostambleSample)
   Digimode_Exit();
   EXPECT_FALSE(FakeRts::Keyed());
   EXPECT_EQ(g_pPSKMod, nullptr);
+}
+
+// Without the audio thread's blocks a transmission never reaches its end: when the output
+// stops, or when receive is asked for a second time while the first request waits, the keyer
+// drops at once, the station receives and nothing switches back to transmit by itself.
+TEST_F(DigimodeEngineTest, StoppedOutputOrSecondReceiveRequestDropsTheKeyerAtOnce)
+{
+  DigimodeDllParams& p = g_DigimodeDllParams;
+  const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks();
+  ASSERT_NE(hooks, nullptr);
+  ASSERT_NE(hooks->OutputStopped, nullptr);
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    int txRequestAfter;
+  } const cases[] = {
+      {"output stopped", [&] { hooks->OutputStopped(); }, 0},
+      {"output stopped while receive waits",
+       [&] {
+         Digimode_SwitchRxTx(1);
+         hooks->OutputStopped();
+       },
+       0},
+      {"second receive request", [] { Digimode_SwitchRxTx(1); Digimode_SwitchRxTx(1); }, 1},
+  };
+  std::vector<double> y(1024);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Digimode_SwitchRxTx(1);
+    p.TxRequest = 2;
+    for (char ch : std::string("cq cq de vt vt")) Digimode_PutTxChar(ch);
+    Digimode_PollDll();
+    ASSERT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 2);
+    Digimode_SwitchRxTx(2);
+    for (int block = 0; block < 4; ++block)
+      ASSERT_TRUE(Digimode_GenerateTxAudio(y.data(), 1024, 0.0));
+    ASSERT_TRUE(FakeRts::Keyed());
+    ASSERT_GT(Digimode_TxCharCount(), 0) << "still in the middle of the text";
+
+    c.act();
+    EXPECT_FALSE(FakeRts::Keyed());
+    EXPECT_EQ(p.TxState.load(), 1);
+    EXPECT_TRUE(g_DigimodeRxEnabled.load());
+    EXPECT_FALSE(g_DigimodeTxEnabled.load());
+    EXPECT_FALSE(Digimode_GenerateTxAudio(y.data(), 1024, 0.0));
+    EXPECT_FALSE(Digimode_IsRxSwitchPending());
+    EXPECT_EQ(p.TxRequest.load(), c.txRequestAfter);
+    EXPECT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 0);
+    // The rest of the text stays queued, but no poll keys the transmitter again.
+    for (int tick = 0; tick < 3; ++tick) Digimode_PollDll();
+    EXPECT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 0);
+    EXPECT_FALSE(FakeRts::Keyed());
+    while (Digimode_GetTxChar() > 0) {
+    }
+  }
+
+  // In receive and off a stopped output changes nothing, a pending transmit wish included.
+  Digimode_SwitchRxTx(1);
+  p.TxRequest = 2;
+  hooks->OutputStopped();
+  EXPECT_EQ(p.TxState.load(), 1);
+  EXPECT_EQ(p.TxRequest.load(), 2);
+  EXPECT_TRUE(g_DigimodeRxEnabled.load());
+  Digimode_SwitchRxTx(0);
+  hooks->OutputStopped();
+  EXPECT_EQ(p.TxState.load(), 0);
+  EXPECT_FALSE(g_DigimodeRxEnabled.load());
 }
 
 TEST_F(DigimodeEngineTest, FskFiltersFeedTheScope)

@@ -1,6 +1,6 @@
-// The GUI thread rebuilds, switches and designs while the audio thread calls both hooks and a
-// scope drawing takes the buffer: no hook runs over coders being replaced (ThreadSanitizer and
-// AddressSanitizer runs of this test report any overlap).
+// The GUI thread rebuilds, switches (a stopped output included) and designs while the audio
+// thread calls both hooks and a scope drawing takes the buffer: no hook runs over coders being
+// replaced (ThreadSanitizer and AddressSanitizer runs of this test report any overlap).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -43,6 +43,12 @@ TEST(DigimodeThreadsTest, RebuildsAndSwitchesWhileTheHooksRun)
     Digimode_SwitchRxTx(2);
     for (int c = 0; c < 4; ++c) Digimode_PutTxChar('a' + c);
     Digimode_SwitchRxTx(1);
+    if (round % 3 == 1) {
+      Digimode_SwitchRxTx(1);  // a second request: at once
+    } else if (round % 3 == 2) {
+      Digimode_SwitchRxTx(2);
+      Digimode_OutputStopped();  // the output went away in the middle of the transmission
+    }
     Digimode_PollDll();
     Digimode_SetDecoderFreq(1000.0 + round);
     while (Digimode_GetRxChar() != 0) {

@@ -696,8 +696,18 @@ struct FakeDigimodeLayer {
     return true;
   }
   static void Time(const double*, int, double) { timeCalls.fetch_add(1); }
+  static inline std::atomic<int> stoppedCalls{0};
+  static inline std::atomic<bool> stoppedOffGui{false};
+  static inline std::atomic<bool> stoppedBeforeJoin{false};
+  static void Stopped()
+  {
+    stoppedCalls.fetch_add(1);
+    if (!IsMainThread()) stoppedOffGui.store(true);
+    stoppedBeforeJoin.store(g_pSoundThread != nullptr && !g_SoundThdFinished);
+  }
   static constexpr TSoundThdDigimodeHooks kHooks{[] { return rxGate.load(); },
-                                                 [] { return txGate.load(); }, Rx, Tx, Time};
+                                                 [] { return txGate.load(); }, Rx, Tx, Time,
+                                                 Stopped};
   struct Uninstall {
     ~Uninstall() { SoundThd_SetDigimodeHooks(nullptr); }
   };
@@ -765,6 +775,57 @@ TEST_F(SoundThdTest, DigimodeAndTimeDecoderRunOnlyThroughInstalledAndOpenHooks)
     for (int i = 0; i < 3; ++i) EXPECT_EQ(after[i] == before[i], p.stopped[i]) << "hook " << i;
   }
   EXPECT_TRUE(TerminateSoundThread());
+}
+
+// A transmitter keyed through the digimode layer must drop its keying line when nothing it
+// makes can reach the card: the layer hears, on the GUI thread, when the output closes, when
+// the thread is stopped and when the thread ends on its own.
+TEST_F(SoundThdTest, TheDigimodeLayerHearsWhenTheOutputStops)
+{
+  using F = FakeDigimodeLayer;
+  F::Uninstall uninstall;
+  F::stoppedCalls = 0;
+  F::stoppedOffGui = false;
+  SoundThd_SetDigimodeHooks(&F::kHooks);
+  MachineConfig.AudioOutputDevID = waveOutGetNumDevs() - 1;
+  ASSERT_TRUE(waveIsLoopbackDevice(false, MachineConfig.AudioOutputDevID));
+  SndConfig.StartSoundOutput = 1;
+  Start();
+  const uint32_t startCount = g_SndThdLoopCount;
+  ASSERT_TRUE(RunUntil([&] {
+    return g_pSound.load()->IsOutputOpen() && g_SndThdLoopCount - startCount >= 2;
+  }));
+  EXPECT_EQ(F::stoppedCalls.load(), 0) << "opening the output stops nothing";
+
+  // Output closed while the thread runs on ("Stop Sound Output").
+  g_SoundOutputWanted = false;
+  ASSERT_TRUE(RunUntil([] { return !g_pSound.load()->IsOutputOpen(); }));
+  EXPECT_EQ(F::stoppedCalls.load(), 1);
+  const uint32_t closedCount = g_SndThdLoopCount;
+  ASSERT_TRUE(RunUntil([&] { return g_SndThdLoopCount - closedCount >= 2; }));
+  EXPECT_EQ(F::stoppedCalls.load(), 1) << "passes without output say nothing more";
+
+  // The thread stopped, its output already closed: heard before the thread has ended, not
+  // after a device wait.
+  EXPECT_TRUE(TerminateSoundThread());
+  EXPECT_EQ(F::stoppedCalls.load(), 2);
+  EXPECT_TRUE(F::stoppedBeforeJoin.load());
+
+  // The thread ends on its own (fault score): heard before anyone terminates it.
+  SndConfig.StartSoundOutput = 0;
+  auto ticks = std::make_shared<std::atomic<int64_t>>(0);
+  SetPerformanceCounterSource([ticks] { return ticks->fetch_add(1) + 1; }, 1000);
+  Start();
+  ASSERT_TRUE(RunUntil([&] {
+    if (g_pSoundThread) g_pSoundThread->Wake();
+    return F::stoppedCalls.load() == 3;
+  }, 20000));
+  EXPECT_TRUE(g_SoundThdFinished.load());
+  EXPECT_NE(g_pSoundThread, nullptr);
+  EXPECT_TRUE(TerminateSoundThread());
+  SetPerformanceCounterSource(nullptr, 0);
+  EXPECT_EQ(F::stoppedCalls.load(), 4);
+  EXPECT_FALSE(F::stoppedOffGui.load());
 }
 
 }  // namespace

@@ -129,6 +129,36 @@ struct TerminalThreadTest : MainWindowTest {
                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
   }
+  // Receive, then transmit with the text, until the audio thread delivers transmit blocks
+  // and the panel reads TX.
+  void StartTransmitting(const QString& text)
+  {
+    form->Menu_DigimodeTerminalClick();
+    ASSERT_TRUE(TerminalForm->isVisible());
+    TerminalForm->RichEd_Transmit->setPlainText(text);
+    auto* panel = TerminalForm->Pnl_RxTxOff;
+    Click(panel);  // off -> receive
+    ASSERT_TRUE(Until([&] { return TerminalForm->PanelCaption() == " RX"; }, 2.0));
+    Click(panel);  // transmit as soon as there is something to send
+    ASSERT_TRUE(Until([] { return KeyLine::keyed.load(); }, 2.0));
+    ASSERT_TRUE(Until([] { return SoundThreadLink().Stats().blockStats[SNDTHD_FLAG_DIGI_TX] == 1; },
+                      2.0));
+    ASSERT_TRUE(Until([&] { return TerminalForm->PanelCaption() == " TX"; }, 1.0));
+    ASSERT_EQ(g_DigimodeDllParams.TxState.load(), 2);
+  }
+  // The station receives with the keyer off, and stays so for a few timer ticks although text
+  // is left to send.
+  static void ExpectReceivingUnkeyed()
+  {
+    EXPECT_TRUE(Until([] { return TerminalForm->PanelCaption() == " RX"; }, 0.5))
+        << TerminalForm->PanelCaption().toStdString();
+    EXPECT_EQ(TerminalForm->LedColor(), QColor(0, 255, 0));
+    EXPECT_EQ(g_DigimodeDllParams.TxState.load(), 1);
+    EXPECT_FALSE(Until([] { return KeyLine::keyed.load() || g_DigimodeDllParams.TxState != 1; },
+                       1.0))
+        << "keyed again by itself";
+  }
+  static constexpr const char* kLongText = "cq cq cq de vt vt vt pse k";
   int m_master = -1;
 };
 
@@ -174,6 +204,51 @@ TEST_F(TerminalThreadTest, OneClickSendsTheRestAndThePostambleThenDropsTheKeyer)
   EXPECT_EQ(state(), 1);
   EXPECT_EQ(TerminalForm->LedColor(), QColor(0, 255, 0));
   EXPECT_EQ(Digimode_TxCharCount(), 0);
+}
+
+// Analysis > "Stop Sound Thread" in the middle of a transmission: no more block will be
+// played, so the keyer drops before the menu command returns and the panel shows receive.
+TEST_F(TerminalThreadTest, StoppingTheSoundThreadWhileTransmittingDropsTheKeyerAtOnce)
+{
+  ASSERT_NO_FATAL_FAILURE(StartTransmitting(kLongText));
+  QAction* stop = form->findChild<QAction*>("Stop1");
+  ASSERT_NE(stop, nullptr);
+  stop->trigger();
+  ASSERT_EQ(g_pSoundThread, nullptr);
+  EXPECT_FALSE(KeyLine::keyed.load()) << "still keyed with the sound thread stopped";
+  ExpectReceivingUnkeyed();
+}
+
+// Analysis > "Stop Sound Output" in the middle of a transmission: the thread runs on, but the
+// output closes at its next pass and the keyer drops with it.
+TEST_F(TerminalThreadTest, ClosingTheSoundOutputWhileTransmittingDropsTheKeyer)
+{
+  ASSERT_NO_FATAL_FAILURE(StartTransmitting(kLongText));
+  QAction* stop = form->findChild<QAction*>("StopSoundOutput1");
+  ASSERT_NE(stop, nullptr);
+  stop->trigger();
+  EXPECT_TRUE(Until([] { return !KeyLine::keyed.load(); }, 2.0))
+      << "still keyed with the output closed";
+  EXPECT_NE(g_pSoundThread, nullptr);
+  ExpectReceivingUnkeyed();
+}
+
+// One click in transmit lets the queued text and the postamble go out; a second click while
+// that runs switches to receive at once.
+TEST_F(TerminalThreadTest, SecondClickWhileTheSwitchWaitsSwitchesAtOnce)
+{
+  ASSERT_NO_FATAL_FAILURE(StartTransmitting(kLongText));
+  auto* panel = TerminalForm->Pnl_RxTxOff;
+  Click(panel);
+  EXPECT_TRUE(KeyLine::keyed.load()) << "the first click lets the transmission end";
+  EXPECT_TRUE(Until([] { return TerminalForm->LedColor() == QColor(255, 255, 0); }, 0.5));
+  EXPECT_EQ(TerminalForm->PanelCaption(), " TX");
+  Click(panel);
+  EXPECT_FALSE(KeyLine::keyed.load()) << "the second click drops the keyer";
+  ExpectReceivingUnkeyed();
+  EXPECT_TRUE(Until([] { return SoundThreadLink().Stats().blockStats[SNDTHD_FLAG_DIGI_TX] == 0; },
+                    2.0))
+      << "transmit blocks still made";
 }
 
 }  // namespace
