@@ -118,16 +118,20 @@ TDCF77Form::TDCF77Form(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Windo
 void TDCF77Form::FormCreate()
 {
   AppendInstanceSuffix(this);
+  // Only the position is stored: the window keeps the size its layout gives it. "Left" and
+  // "Top" are the frame's corner, as every window stores it; the window is fitted onto the
+  // screens, so a first start or a place on a monitor that is gone leaves its title bar where
+  // it can be grabbed.
+  adjustSize();
+  m_storedPos = pos();
   try {
-    // Only the position is stored: the window keeps the size its layout gives it.
     IniFile ini(UserSettingsFullPath());
-    adjustSize();
-    const QRect g = geometry();
-    setGeometry(ini.ReadInteger(kSection, "Left", g.x()), ini.ReadInteger(kSection, "Top", g.y()),
-                g.width(), g.height());
+    m_storedPos = QPoint(ini.ReadInteger(kSection, "Left", m_storedPos.x()),
+                         ini.ReadInteger(kSection, "Top", m_storedPos.y()));
   } catch (const EIniFileError&) {
     // An unreadable settings file leaves the default position.
   }
+  PlaceWindowOnScreens(this, m_storedPos, size());
 }
 
 void TDCF77Form::FormShow()
@@ -143,7 +147,14 @@ void TDCF77Form::FormClose()
 {
   try {
     IniFile ini(UserSettingsFullPath());
-    WriteFormBounds(this, ini, kSection, false);
+    if (m_everShown) {
+      WriteFormBounds(this, ini, kSection, false);
+    } else {
+      // Never on the screen this run (the main window closes it at the end): the place read
+      // at the start stands, not the one it was fitted to without being seen.
+      ini.WriteInteger(kSection, "Left", m_storedPos.x());
+      ini.WriteInteger(kSection, "Top", m_storedPos.y());
+    }
     ini.UpdateFile();
   } catch (const EIniFileError&) {
     // The position is not essential; the decoder still stops.
@@ -154,6 +165,7 @@ void TDCF77Form::FormClose()
 void TDCF77Form::showEvent(QShowEvent* e)
 {
   if (!e->spontaneous()) FormShow();
+  m_everShown = true;
   QWidget::showEvent(e);
 }
 
