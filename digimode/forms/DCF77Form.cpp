@@ -123,15 +123,14 @@ void TDCF77Form::FormCreate()
   // screens, so a first start or a place on a monitor that is gone leaves its title bar where
   // it can be grabbed.
   adjustSize();
-  m_storedPos = pos();
+  QPoint at = pos();
   try {
     IniFile ini(UserSettingsFullPath());
-    m_storedPos = QPoint(ini.ReadInteger(kSection, "Left", m_storedPos.x()),
-                         ini.ReadInteger(kSection, "Top", m_storedPos.y()));
+    at = QPoint(ini.ReadInteger(kSection, "Left", at.x()), ini.ReadInteger(kSection, "Top", at.y()));
   } catch (const EIniFileError&) {
     // An unreadable settings file leaves the default position.
   }
-  PlaceWindowOnScreens(this, m_storedPos, size());
+  PlaceWindowOnScreens(this, at, size());
 }
 
 void TDCF77Form::FormShow()
@@ -146,16 +145,13 @@ void TDCF77Form::FormShow()
 void TDCF77Form::FormClose()
 {
   try {
-    IniFile ini(UserSettingsFullPath());
+    // A window never on the screen this run (the main window closes it at the end) leaves the
+    // stored place as it was, not the one it was fitted to unseen, nor a default corner.
     if (m_everShown) {
+      IniFile ini(UserSettingsFullPath());
       WriteFormBounds(this, ini, kSection, false);
-    } else {
-      // Never on the screen this run (the main window closes it at the end): the place read
-      // at the start stands, not the one it was fitted to without being seen.
-      ini.WriteInteger(kSection, "Left", m_storedPos.x());
-      ini.WriteInteger(kSection, "Top", m_storedPos.y());
+      ini.UpdateFile();
     }
-    ini.UpdateFile();
   } catch (const EIniFileError&) {
     // The position is not essential; the decoder still stops.
   }

@@ -3,7 +3,6 @@
 // displays the signal level, the decoded time and date, the station, the phase accuracy, the
 // PC clock and its deviation from the decoded time; "Set Clock" sets the PC clock from a valid
 // decoded time. GUI thread only; it reads the decoder's atomics and snapshot (digimode/Dcf77Dec.h).
-#include <QPoint>
 #include <QWidget>
 
 class QAction;
@@ -75,7 +74,6 @@ private:
   int m_shownPhaseAccuracy = -1;
   int m_shownSetClockState = 0;
   int m_flashCountdown = 0;
-  QPoint m_storedPos;        // frame corner read from the settings at creation
   bool m_everShown = false;  // shown at least once this run
 };
 

@@ -337,7 +337,7 @@ TEST_F(DCF77FormTest, OpensAtItsNaturalSizeAtTheStoredPosition)
 
 // "Left" and "Top" are the frame's corner both ways, so a window opened and closed run after run
 // stays where it was; a first start or a place off every screen puts the whole frame on the
-// screen; a window never shown in a run keeps what was stored.
+// screen; a window never shown in a run leaves the stored place (or its absence) as it was.
 TEST_F(DCF77FormTest, PlacementStaysOnTheScreenAndDoesNotCreep)
 {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -361,6 +361,8 @@ TEST_F(DCF77FormTest, PlacementStaysOnTheScreenAndDoesNotCreep)
        QPoint(5000, -3000)},
       {"never shown, stored on the screen", true, QPoint(210, 150), false, anywhere,
        QPoint(210, 150)},
+      {"never shown, nothing stored: nothing written", false, QPoint(), false, anywhere,
+       QPoint(-99999, -99999)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
