@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <chrono>
 
 #include "engine/MachineConfig.h"
@@ -208,6 +209,7 @@ TEST_F(MainWindowTest, DamagedBoundsPlaceTheWholeWindowAtItsLayoutSize)
     SCOPED_TRACE(c);
     vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), std::string("[MAIN_WINDOW]\r\n") + c);
     Make();
+    form->Timer1->stop();  // no main-loop ticks while the events are processed
     const QSize needed = form->minimumSizeHint().expandedTo(form->minimumSize());
     form->show();
     QApplication::processEvents();
