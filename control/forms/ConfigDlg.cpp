@@ -27,6 +27,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/forms/GridRows.h"
 #include "engine/MachineConfig.h"
@@ -120,7 +121,8 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent)
   SetFormStyle(this, FORM_STYLE_STAY_ON_TOP);
 
   PC_Config = Named(new QTabWidget(this), "PC_Config");
-  PC_Config->setUsesScrollButtons(false);  // tabs in several rows where the style allows
+  // The eleven tabs in one row need more than a 1,024-pixel screen: the tab bar scrolls.
+  PC_Config->setUsesScrollButtons(true);
   CreatePages();
 
   Btn_Apply = Named(new QPushButton("Apply !", this), "Btn_Apply");
@@ -672,7 +674,16 @@ void TConfigDlg::showEvent(QShowEvent* e)
 {
   QDialog::showEvent(e);
   if (!e->spontaneous()) {
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    if (QScreen* s = screen()) {
+      // Centred on the screen, frame included, and never larger than it or with its title bar
+      // above it (a screen smaller than the dialog's minimum keeps the title bar reachable).
+      const QRect avail = s->availableGeometry();
+      const QMargins frame = WindowFrameMargins();
+      resize(size().boundedTo(avail.size().shrunkBy(frame)).expandedTo(minimumSizeHint()));
+      QRect outer(QPoint(), size().grownBy(frame));
+      outer.moveCenter(avail.center());
+      move(std::max(outer.left(), avail.left()), std::max(outer.top(), avail.top()));
+    }
     Timer1->start();
     m_SkipActivation = false;
     FormActivate();

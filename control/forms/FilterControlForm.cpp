@@ -27,6 +27,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "control/FilterEditChannel.h"
@@ -74,14 +75,49 @@ QLineEdit* Edit(const char* name, const char* text)
   return Named(new QLineEdit(text), name);
 }
 
-// An up-down beside its edit: only the arrows show, the edit holds the text.
-QSpinBox* UpDown(const char* name, int position)
+// An up-down beside its edit: only the arrows show, the edit holds the number. The arrows step
+// from the number in the edit (whatever was typed or set there), so the first click after the
+// edit changed goes one up or down from what the user sees, limited to the range.
+class TEditUpDown : public QSpinBox {
+public:
+  explicit TEditUpDown(QLineEdit* edit) : m_Edit(edit)
+  {
+    setFocusPolicy(Qt::NoFocus);  // nothing to type here: the edit takes the typing
+  }
+
+  // The value the arrows step from: the edit's number, or the last position when it holds none.
+  int EditValue() const { return StrToIntDef(m_Edit->text().toStdString(), value()); }
+
+protected:
+  void stepBy(int steps) override
+  {
+    const long long next = static_cast<long long>(EditValue()) + steps;
+    const int v = static_cast<int>(std::clamp<long long>(next, minimum(), maximum()));
+    setValue(v);
+    // setValue is silent when the position does not change (edit "0", position already 1).
+    if (StrToIntDef(m_Edit->text().toStdString(), v - 1) != v) m_Edit->setText(QString::number(v));
+  }
+  StepEnabled stepEnabled() const override
+  {
+    const int v = EditValue();
+    StepEnabled e = StepNone;
+    if (v < maximum()) e |= StepUpEnabled;
+    if (v > minimum()) e |= StepDownEnabled;
+    return e;
+  }
+  // The number is the edit's; the up-down itself shows only its arrows.
+  QString textFromValue(int) const override { return QString(); }
+
+private:
+  QLineEdit* m_Edit;
+};
+
+QSpinBox* UpDown(const char* name, int position, QLineEdit* edit)
 {
-  auto* ud = Named(new QSpinBox, name);
+  auto* ud = Named(new TEditUpDown(edit), name);
   ud->setRange(1, 32);
   ud->setValue(position);
-  // Wide enough for "32" beside its arrows.
-  ud->setMinimumWidth(ud->sizeHint().width());
+  ud->setFixedWidth(ud->sizeHint().width());
   return ud;
 }
 
@@ -270,9 +306,9 @@ void TFilterControlForm::BuildIIR2Page()
   TS_Design2 = Page("TS_Design2");
   auto* l = new QGridLayout(TS_Design2);
   Ed_IIR2_TotalStages = Edit("Ed_IIR2_TotalStages", "5");
-  Ud_IIR2_TotalStages = UpDown("Ud_IIR2_TotalStages", 5);
+  Ud_IIR2_TotalStages = UpDown("Ud_IIR2_TotalStages", 5, Ed_IIR2_TotalStages);
   Ed_IIR2_EditedStage = Edit("Ed_IIR2_EditedStage", "1");
-  Ud_IIR2_EditedStage = UpDown("Ud_IIR2_EditedStage", 1);
+  Ud_IIR2_EditedStage = UpDown("Ud_IIR2_EditedStage", 1, Ed_IIR2_EditedStage);
   l->addWidget(new QLabel("Total number of 2nd-order stages (1..32) :"), 0, 0);
   l->addWidget(Ed_IIR2_TotalStages, 0, 1);
   l->addWidget(Ud_IIR2_TotalStages, 0, 2);
@@ -438,17 +474,16 @@ void TFilterControlForm::ConnectHandlers()
           &TFilterControlForm::Ed_IIR2_TotalStagesChange);
   connect(Ed_IIR2_EditedStage, &QLineEdit::textChanged, this,
           &TFilterControlForm::Ed_IIR2_EditedStageChange);
-  // The up-downs write their position into their edits; a typed number moves them.
+  // The up-downs write their position into their edits; a number typed or set in the edit moves
+  // them (to the nearest end of their range when it lies outside).
   auto couple = [](QLineEdit* ed, QSpinBox* ud) {
     connect(ud, &QSpinBox::valueChanged, ed, [ed](int v) {
-      if (StrToIntDef(ed->text().toStdString(), -1) != v) ed->setText(QString::number(v));
+      if (StrToIntDef(ed->text().toStdString(), v - 1) != v) ed->setText(QString::number(v));
     });
     connect(ed, &QLineEdit::textChanged, ud, [ud](const QString& t) {
-      const int v = StrToIntDef(t.toStdString(), -1);
-      if (v >= ud->minimum() && v <= ud->maximum()) {
-        const QSignalBlocker block(ud);
-        ud->setValue(v);
-      }
+      const int v = StrToIntDef(t.toStdString(), ud->value());
+      const QSignalBlocker block(ud);
+      ud->setValue(std::clamp(v, ud->minimum(), ud->maximum()));
     });
   };
   couple(Ed_IIR2_TotalStages, Ud_IIR2_TotalStages);

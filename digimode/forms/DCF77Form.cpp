@@ -118,16 +118,19 @@ TDCF77Form::TDCF77Form(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Windo
 void TDCF77Form::FormCreate()
 {
   AppendInstanceSuffix(this);
+  // Only the position is stored: the window keeps the size its layout gives it. "Left" and
+  // "Top" are the frame's corner, as every window stores it; the window is fitted onto the
+  // screens, so a first start or a place on a monitor that is gone leaves its title bar where
+  // it can be grabbed.
+  adjustSize();
+  QPoint at = pos();
   try {
-    // Only the position is stored: the window keeps the size its layout gives it.
     IniFile ini(UserSettingsFullPath());
-    adjustSize();
-    const QRect g = geometry();
-    setGeometry(ini.ReadInteger(kSection, "Left", g.x()), ini.ReadInteger(kSection, "Top", g.y()),
-                g.width(), g.height());
+    at = QPoint(ini.ReadInteger(kSection, "Left", at.x()), ini.ReadInteger(kSection, "Top", at.y()));
   } catch (const EIniFileError&) {
     // An unreadable settings file leaves the default position.
   }
+  PlaceWindowOnScreens(this, at, size());
 }
 
 void TDCF77Form::FormShow()
@@ -142,9 +145,13 @@ void TDCF77Form::FormShow()
 void TDCF77Form::FormClose()
 {
   try {
-    IniFile ini(UserSettingsFullPath());
-    WriteFormBounds(this, ini, kSection, false);
-    ini.UpdateFile();
+    // A window never on the screen this run (the main window closes it at the end) leaves the
+    // stored place as it was, not the one it was fitted to unseen, nor a default corner.
+    if (m_everShown) {
+      IniFile ini(UserSettingsFullPath());
+      WriteFormBounds(this, ini, kSection, false);
+      ini.UpdateFile();
+    }
   } catch (const EIniFileError&) {
     // The position is not essential; the decoder still stops.
   }
@@ -154,6 +161,7 @@ void TDCF77Form::FormClose()
 void TDCF77Form::showEvent(QShowEvent* e)
 {
   if (!e->spontaneous()) FormShow();
+  m_everShown = true;
   QWidget::showEvent(e);
 }
 

@@ -74,6 +74,7 @@ private:
   int m_shownPhaseAccuracy = -1;
   int m_shownSetClockState = 0;
   int m_flashCountdown = 0;
+  bool m_everShown = false;  // shown at least once this run
 };
 
 extern TDCF77Form* DCF77Form;

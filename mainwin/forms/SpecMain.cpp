@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -21,6 +22,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
+#include "engine/forms/FormPlacement.h"
 #include "interp/ProfileSeam.h"
 #include "interp/SpectrumBuffer.h"
 #include "mainwin/ColorPalette.h"
@@ -265,6 +267,14 @@ void TSndMainForm::showEvent(QShowEvent* e)
   if (!m_shownOnce) {
     m_shownOnce = true;
     FormShow();
+    // The displays are arranged now, so the layout's minimum size is known: the stored bounds
+    // are placed again at that size, before the window reaches the screen, unless the window
+    // was moved, resized, maximised or minimised since its creation.
+    if (IsNormalWindowState(this) && QRect(pos(), size()) == m_createdBounds) {
+      if (layout()) layout()->activate();
+      PlaceWindowOnScreens(this, QPoint(m_storedBounds.Left, m_storedBounds.Top),
+                           QSize(m_storedBounds.Width, m_storedBounds.Height));
+    }
   }
 }
 

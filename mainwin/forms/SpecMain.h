@@ -14,11 +14,13 @@
 // GUI thread only.
 #include <QMainWindow>
 #include <QPoint>
+#include <QRect>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "engine/WindowBounds.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/MainLoop.h"
 #include "mainwin/SpectrumLines.h"
@@ -591,6 +593,11 @@ private:
   CInstanceLocks m_locks;
   bool m_shownOnce = false;
   bool m_closed = false;
+  // The placement read from the settings (frame corner, client size, as stored) and where
+  // FormCreate put the window with it; the first show places it again once the displays are
+  // arranged and the layout's minimum size is known.
+  TWindowBounds m_storedBounds;  // may be damaged: PlaceWindowOnScreens limits it
+  QRect m_createdBounds;
   bool m_RateFromFile = false;  // UpdateSampleRateInfo last used an off-line file's rate
 };
 

@@ -156,7 +156,16 @@ void TSndMainForm::FormCreate()
 
   {
     IniFile ini(UserSettingsFullPath());
-    ReadFormBounds(this, ini, "MAIN_WINDOW", true);
+    const QPoint at = pos();
+    m_storedBounds = {ini.ReadInteger("MAIN_WINDOW", "Left", at.x()),
+                      ini.ReadInteger("MAIN_WINDOW", "Top", at.y()),
+                      ini.ReadInteger("MAIN_WINDOW", "Width", width()),
+                      ini.ReadInteger("MAIN_WINDOW", "Height", height())};
+    // A first placement, so the window has sane bounds before it is shown; the first show
+    // places it again at the size its arranged displays need.
+    PlaceWindowOnScreens(this, QPoint(m_storedBounds.Left, m_storedBounds.Top),
+                         QSize(m_storedBounds.Width, m_storedBounds.Height));
+    m_createdBounds = QRect(pos(), size());
   }
 
   StatusOwner = 0;

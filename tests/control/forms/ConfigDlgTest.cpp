@@ -6,12 +6,15 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <cstring>
@@ -31,6 +34,7 @@
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/ClickLabel.h"
 #include "engine/forms/DialogHooks.h"
+#include "engine/forms/FormPlacement.h"
 #include "engine/forms/HelpHook.h"
 #include "interp/CliSpectrum.h"
 #include "tests/engine/FakeWaveBackend.h"
@@ -134,6 +138,48 @@ TEST_F(ConfigDlgTest, ConstructedWithItsCaptionPagesAndButtons)
   EXPECT_EQ(Find<QPushButton>("Btn_Apply")->text(), "Apply !");
   EXPECT_EQ(dlg->UpdateCount, 0);
   EXPECT_FALSE(dlg->DeviceChanged);
+}
+
+// The dialog fits a 1,024 x 768 screen with its frame: at its minimum size every page shows
+// all of its controls, the tab bar scrolls to the tab of the current page, and "Apply !",
+// "Close" and "Help" lie inside the window.
+TEST_F(ConfigDlgTest, FitsAScreenOf1024By768)
+{
+  // Shown, it lies on the screen with its frame.
+  const QRect screen = dlg->screen()->availableGeometry();
+  const QRect shown(dlg->pos(), dlg->size().grownBy(WindowFrameMargins()));
+  EXPECT_TRUE(screen.contains(shown)) << shown.x() << "," << shown.y() << " " << shown.width()
+                                      << "x" << shown.height();
+
+  const QMargins frame(4, 28, 4, 4);  // a common title bar and border
+  const QSize least = dlg->minimumSizeHint().expandedTo(dlg->minimumSize());
+  EXPECT_LE(least.width() + frame.left() + frame.right(), 1024) << least.width();
+  EXPECT_LE(least.height() + frame.top() + frame.bottom(), 768) << least.height();
+  dlg->resize(least);
+  auto* tabs = Find<QTabWidget>("PC_Config");
+  QTabBar* bar = tabs->tabBar();
+  for (int i = 0; i < tabs->count(); ++i) {
+    SCOPED_TRACE(tabs->tabText(i).toStdString());
+    tabs->setCurrentIndex(i);
+    dlg->layout()->activate();
+    QApplication::processEvents();
+    EXPECT_EQ(dlg->size(), least);
+    QWidget* page = tabs->widget(i);
+    const QSize pageNeeds = page->minimumSizeHint();
+    EXPECT_GE(page->width(), pageNeeds.width());
+    EXPECT_GE(page->height(), pageNeeds.height());
+    // The current tab can be seen and clicked.
+    const QRect tab = bar->tabRect(i);
+    EXPECT_TRUE(bar->rect().contains(tab)) << tab.x() << " " << tab.width() << " in "
+                                          << bar->width();
+    EXPECT_TRUE(dlg->rect().contains(QRect(bar->mapTo(dlg.get(), QPoint()), bar->size())));
+    for (const char* name : {"Btn_Apply", "Btn_Close", "Btn_Help", "Memo_Messages"}) {
+      QWidget* w = Find<QWidget>(name);
+      const QRect r(w->mapTo(dlg.get(), QPoint()), w->size());
+      EXPECT_TRUE(dlg->rect().contains(r)) << name << " " << r.x() << "," << r.y();
+      EXPECT_TRUE(w->isVisible()) << name;
+    }
+  }
 }
 
 TEST_F(ConfigDlgTest, UntouchedApplyChangesNoSetting)

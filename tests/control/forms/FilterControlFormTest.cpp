@@ -18,6 +18,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
+#include <QTest>
 #include <QTableWidget>
 #include <QTimer>
 #include <cstring>
@@ -669,6 +672,77 @@ TEST_F(FilterFormTest, StageEditorUpDownsAndPages)
   EXPECT_EQ(Get<QLineEdit>("Ed_IIR3_Fcenter")->text(), "1234.568");
   EXPECT_EQ(Get<QLineEdit>("Ed_IIR3_Bandwidth")->text(), "12.0");
   EXPECT_EQ(Get<QComboBox>("Cb_IIR3_ResponseType")->currentIndex(), 7);
+}
+
+// The up-down arrows step from the number the edit shows, whether the user typed it or the
+// window set it from the stage table, and stay within 1..32.
+TEST_F(FilterFormTest, StageUpDownArrowsStepFromTheEdit)
+{
+  Make();
+  form->show();
+  Tick(3);
+  form->PageControl1->setCurrentWidget(form->TS_Design2);
+  Tick();
+  // A mouse click on the up or down arrow of the up-down, as the user does it.
+  auto clickArrow = [](QSpinBox* ud, bool up) {
+    QStyleOptionSpinBox opt;
+    opt.initFrom(ud);
+    opt.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame;
+    opt.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    opt.buttonSymbols = ud->buttonSymbols();
+    const QRect r = ud->style()->subControlRect(
+        QStyle::CC_SpinBox, &opt, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, ud);
+    QTest::mouseClick(ud, Qt::LeftButton, Qt::NoModifier, r.center());
+  };
+  struct Case {
+    const char* edit;
+    const char* updown;
+    int stagesInTable;  // > 0: the window shows the table's count (Total only), else typed
+    const char* typed;
+    bool up;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "0", true, "1"},
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "0", false, "0"},  // nothing below 1
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "7", true, "8"},
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "7", false, "6"},
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "40", false, "32"},
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 0, "40", true, "40"},  // nothing above 32
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 12, nullptr, true, "13"},
+      {"Ed_IIR2_TotalStages", "Ud_IIR2_TotalStages", 12, nullptr, false, "11"},
+      {"Ed_IIR2_EditedStage", "Ud_IIR2_EditedStage", 0, "0", true, "1"},
+      {"Ed_IIR2_EditedStage", "Ud_IIR2_EditedStage", 0, "9", true, "10"},
+      {"Ed_IIR2_EditedStage", "Ud_IIR2_EditedStage", 0, "9", false, "8"},
+      {"Ed_IIR2_EditedStage", "Ud_IIR2_EditedStage", 0, "33", false, "32"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.edit) + " " + (c.typed ? c.typed : "table") + (c.up ? " up" : " down"));
+    auto* ed = Get<QLineEdit>(c.edit);
+    auto* ud = Get<QSpinBox>(c.updown);
+    ud->setValue(5);  // an earlier position that the arrows must not step from
+    if (c.stagesInTable > 0) {
+      form->ChainDesign.NrOfStages = c.stagesInTable;
+      form->IIR2PageUpdatePending = true;
+      Tick();
+      ASSERT_EQ(ed->text(), QString::number(c.stagesInTable));
+    } else {
+      ed->setText(c.typed);
+    }
+    clickArrow(ud, c.up);
+    EXPECT_EQ(ed->text(), c.after);
+    // And a second click goes on from there.
+    const int now = ed->text().toInt();
+    if (now >= 1 && now < 32) {
+      clickArrow(ud, true);
+      EXPECT_EQ(ed->text(), QString::number(now + 1));
+    }
+  }
+  // The count typed or stepped to is the table's count.
+  auto* total = Get<QLineEdit>("Ed_IIR2_TotalStages");
+  total->setText("0");
+  clickArrow(Get<QSpinBox>("Ud_IIR2_TotalStages"), true);
+  EXPECT_EQ(form->ChainDesign.NrOfStages, 1);
 }
 
 TEST_F(FilterFormTest, TestPageAndHelp)

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -325,11 +328,75 @@ TEST_F(DCF77FormTest, OpensAtItsNaturalSizeAtTheStoredPosition)
   TDCF77Form placed;
   placed.Timer1->stop();
   placed.show();
-  EXPECT_EQ(placed.geometry().topLeft(), QPoint(210, 150));
+  EXPECT_EQ(placed.pos(), QPoint(210, 150));  // the frame's corner
   EXPECT_EQ(placed.size(), placed.sizeHint());
   EXPECT_LT(placed.width(), 640);
   EXPECT_LT(placed.height(), 480);
   placed.close();
+}
+
+// "Left" and "Top" are the frame's corner both ways, so a window opened and closed run after run
+// stays where it was; a first start or a place off every screen puts the whole frame on the
+// screen; a window never shown in a run leaves the stored place (or its absence) as it was.
+TEST_F(DCF77FormTest, PlacementStaysOnTheScreenAndDoesNotCreep)
+{
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Case {
+    const char* what;
+    bool stored;
+    QPoint at;      // stored frame corner
+    bool shown;     // shown (and moved nowhere) in each of the runs
+    QPoint placed;  // frame corner while shown; (-1,-1): anywhere with the frame on the screen
+    QPoint after;   // stored after the runs; (-1,-1): where it was shown
+  };
+  const QPoint anywhere(-1, -1);
+  const Case cases[] = {
+      {"stored place on the screen", true, QPoint(210, 150), true, QPoint(210, 150),
+       QPoint(210, 150)},
+      {"at the screen's corner", true, screen.topLeft(), true, screen.topLeft(), screen.topLeft()},
+      {"first start", false, QPoint(), true, anywhere, anywhere},
+      {"far right and above the screen", true, QPoint(5000, -3000), true, anywhere, anywhere},
+      {"title bar above the screen", true, QPoint(100, -20), true, anywhere, anywhere},
+      {"never shown, stored off the screen", true, QPoint(5000, -3000), false, anywhere,
+       QPoint(5000, -3000)},
+      {"never shown, stored on the screen", true, QPoint(210, 150), false, anywhere,
+       QPoint(210, 150)},
+      {"never shown, nothing stored: nothing written", false, QPoint(), false, anywhere,
+       QPoint(-99999, -99999)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove("SETTINGS.INI");
+    if (c.stored) {
+      IniFile ini("SETTINGS.INI");
+      ini.WriteInteger("DCF77Form", "Left", c.at.x());
+      ini.WriteInteger("DCF77Form", "Top", c.at.y());
+      ini.UpdateFile();
+    }
+    QPoint firstShown(-1, -1);
+    for (int run = 0; run < 3; ++run) {  // the window of each run reads what the last one wrote
+      SCOPED_TRACE(run);
+      TDCF77Form w;
+      w.Timer1->stop();
+      if (c.shown) {
+        w.show();
+        QApplication::processEvents();
+        const QRect frame = w.frameGeometry();
+        EXPECT_TRUE(screen.contains(frame))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        if (c.placed != anywhere) {
+          EXPECT_EQ(w.pos(), c.placed);
+        }
+        if (run == 0) firstShown = w.pos();
+        EXPECT_EQ(w.pos(), firstShown);  // no creep from run to run
+      }
+      w.close();  // as the user or the main window at the end closes it
+    }
+    IniFile ini("SETTINGS.INI");
+    const QPoint after(ini.ReadInteger("DCF77Form", "Left", -99999),
+                       ini.ReadInteger("DCF77Form", "Top", -99999));
+    EXPECT_EQ(after, c.after != anywhere ? c.after : firstShown);
+  }
 }
 
 TEST_F(DCF77FormTest, SignalLevelAndSecondMarkFlash)

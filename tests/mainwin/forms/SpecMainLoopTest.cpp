@@ -57,6 +57,9 @@ protected:
     Make();
     form->FormShow();
     form->Timer1->stop();
+    // The tick count is process-wide; ticks of earlier tests' timers must not decide which
+    // tick is odd.
+    g_TimerTick = 0;
   }
   void TearDown() override {
     form->Timer1->stop();

@@ -3,11 +3,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <chrono>
 
 #include "engine/MachineConfig.h"
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
+#include "engine/forms/FormPlacement.h"
 #include "mainwin/ColorPalette.h"
 #include "mainwin/InstanceLock.h"
 #include "mainwin/forms/HelpBrowser.h"
@@ -188,6 +190,38 @@ TEST_F(MainWindowTest, HostileStoredBoundsLeaveTheWindowOnTheDesktop)
     EXPECT_TRUE(desk.contains(stored.topLeft()));
     EXPECT_GE(desk.intersected(stored).width(), 50);
     EXPECT_GE(desk.intersected(stored).height(), 30);
+  }
+}
+
+// Damaged bounds with a tiny size near the screen's bottom or right edge: the window is placed
+// at the size its layout needs, so after the first show its whole frame, title bar and bottom
+// edge included, is on the screen (not pushed below it by the layout's minimum size).
+TEST_F(MainWindowTest, DamagedBoundsPlaceTheWholeWindowAtItsLayoutSize)
+{
+  const char* cases[] = {
+      "Left=0\r\nTop=2147483600\r\nWidth=600\r\nHeight=1\r\n",
+      "Left=2147483600\r\nTop=0\r\nWidth=1\r\nHeight=400\r\n",
+      "Left=2147483600\r\nTop=2147483600\r\nWidth=1\r\nHeight=1\r\n",
+      "Left=0\r\nTop=100000\r\nWidth=600\r\nHeight=-7\r\n",
+  };
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), std::string("[MAIN_WINDOW]\r\n") + c);
+    Make();
+    form->Timer1->stop();  // no main-loop ticks while the events are processed
+    const QSize needed = form->minimumSizeHint().expandedTo(form->minimumSize());
+    form->show();
+    QApplication::processEvents();
+    // The layout's minimum fits the screen, so the whole window can and must.
+    ASSERT_TRUE(screen.contains(QRect(screen.topLeft(), needed.grownBy(WindowFrameMargins()))))
+        << needed.width() << "x" << needed.height();
+    const QRect frame(form->pos(), form->size().grownBy(WindowFrameMargins()));
+    EXPECT_TRUE(screen.contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+    EXPECT_GE(form->height(), needed.height());
+    form->close();
+    form.reset();
   }
 }
 
