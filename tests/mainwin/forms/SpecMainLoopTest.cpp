@@ -51,9 +51,6 @@ protected:
     SetDebugSink([](const std::string&) {});
     SetDebugSink(nullptr);
     SetSoundThreadLink(&link);
-    // The tick count is the process's: counted from 0 as at program start, whatever ticks
-    // earlier tests of this process ran (the thread is woken on odd ticks).
-    g_TimerTick = 0;
     Make();
     form->FormShow();
     form->Timer1->stop();
