@@ -195,6 +195,8 @@ void CMainLoop::FeedSpectrum(uint32_t tick) {
       m_Host->StopWaveFileAnalysis();
     else
       m_Host->RedrawSpectrumGraph();
+    // The audio thread goes on filling an input or output recording meanwhile.
+    m_Host->FlushWaveRecordBuffers();
     StatusDirty = true;
   }
 }

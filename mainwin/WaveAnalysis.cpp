@@ -17,9 +17,11 @@
 #include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
+#include "engine/WaveLogDecimator.h"
 #include "interp/CliSpectrum.h"
 #include "interp/ExportSeam.h"
 #include "mainwin/SpectrumLines.h"
+#include "mainwin/WaveRecording.h"
 
 namespace {
 
@@ -297,7 +299,20 @@ bool CWaveAnalysis::ReadLine(int64_t target, bool* ended) {
   const bool complex = SndConfig.ComplexFFT != 0;
   const bool pairs = complex && Params.NrChannels == 2;
   const bool mix = complex && !pairs;
-  const int maxFrames = pairs ? kReadChunk / 2 : kReadChunk;
+  int maxFrames = pairs ? kReadChunk / 2 : kReadChunk;
+  const bool iqLogged = Recorder && complex && Recorder->IsRecording() &&
+                        g_WaveLogState.load(std::memory_order_acquire) == WAVE_LOG_IQ;
+  if (iqLogged) {
+    // A frame gives at most one pair after the ring's decimation (plus one from the stages'
+    // counters): no more frames per write than leave one buffer's worth of pairs.
+    int ratio;
+    {
+      std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+      ratio = std::max(1, ring->DecimationRatio);
+    }
+    const int64_t pairsPerBuffer = std::max(1, Recorder->BufferCapacity() / 2 - 1);
+    maxFrames = static_cast<int>(std::clamp<int64_t>(pairsPerBuffer * ratio, 1, maxFrames));
+  }
   std::vector<unsigned char>& raw = m_Raw;
   double values[kReadChunk];
   while (ReadPosition < target) {
@@ -320,6 +335,8 @@ bool CWaveAnalysis::ReadLine(int64_t target, bool* ended) {
     }
     ReadPosition += frames;
     const double t = StartTime + double(ReadPosition) / Params.SampleRate;
+    // The ring's writer hands the pairs to the I/Q recording: room for them first.
+    if (iqLogged) Recorder->WriteFullBuffers();
     BigBufferWrite(ring, mix, complex, t, values, pairs ? 2 * frames : frames);
     if (frames < want) {
       *ended = true;

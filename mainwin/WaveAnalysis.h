@@ -17,6 +17,7 @@
 
 class C_WaveIO;
 class CSpectrumLineProducer;
+class CWaveRecorder;
 
 class CWaveAnalysis {
 public:
@@ -60,6 +61,11 @@ public:
   int Decimation = 1;         // ring 0's decimation ratio for the file (>= 1)
   int64_t ReadPosition = 0;   // file frames read so far by the off-line step
   double StartTime = 0.0;     // Unix seconds of the file's first sample (its time stamp)
+  // The recording that the off-line step keeps up with (null: none). The step feeds ring 0
+  // faster than real time, and with decimated I/Q pairs logged the ring's writer fills the
+  // recording buffers just as fast: their full ones are written before every ring write, and a
+  // write is kept small enough to fill at most one buffer, so the recording holds every pair.
+  CWaveRecorder* Recorder = nullptr;
 
 private:
   bool ReadLine(int64_t target, bool* ended);

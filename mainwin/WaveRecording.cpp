@@ -285,6 +285,15 @@ void CWaveRecorder::FlushWaveRecordBuffers() {
   if (!WriteBuffer(first)) WriteBuffer(1 - first);
 }
 
+void CWaveRecorder::WriteFullBuffers() {
+  for (int i = 0; i < 2 && IsRecording(); ++i) {
+    const int first = LastWritten == 0 ? 1 : 0;
+    if (!WriteBuffer(first) && !WriteBuffer(1 - first)) break;
+  }
+}
+
+int CWaveRecorder::BufferCapacity() const { return Decimator()->Capacity; }
+
 int WaveFileStatusText(const CWaveAnalysis* analysis, const CWaveRecorder* recorder,
                        std::string* text) {
   char buf[64];

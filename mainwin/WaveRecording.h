@@ -40,6 +40,12 @@ public:
   int StopWaveRecording();
   // Writes at most one full buffer (the older one first). Idle handler and timer.
   void FlushWaveRecordBuffers();
+  // Writes every full buffer, the older one first. For a producer on the GUI thread that
+  // fills the buffers faster than the timer empties them (the off-line analysis): called
+  // before it hands over more samples.
+  void WriteFullBuffers();
+  // Values (16-bit samples) one buffer takes before it is full (set when the recording starts).
+  int BufferCapacity() const;
   // The rate the recording in `mode` will have (prepares decimator 0 for it).
   double PrepareDecimator(int mode);
 

@@ -40,6 +40,7 @@ TWaveFileControl::TWaveFileControl(QWidget* window, QMenu* fileMenu, QPushButton
       m_Owner(statusOwner ? statusOwner : &StatusOwner) {
   setObjectName("WaveFileControl");
   if (m_OwnLines) m_OwnLines->History.Allocate(kOwnHistoryLines);
+  Analysis.Recorder = &Recorder;  // the off-line analysis keeps an I/Q recording up to date
   QAction* before = fileMenu && !fileMenu->actions().isEmpty() ? fileMenu->actions().first() : nullptr;
   AnalyzeInputFile =
       AddItem(fileMenu, before, this, "AnalyzeInputFile", "Analyze input from *.WAV-file");

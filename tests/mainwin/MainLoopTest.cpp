@@ -5,10 +5,14 @@
 #include <vector>
 
 #include "LinesFixture.h"
+#include "common/TestUtil.h"
+#include "engine/C_WaveIO.h"
 #include "engine/RedrawRequest.h"
+#include "engine/WaveLogDecimator.h"
 #include "interp/CliCommands.h"
 #include "interp/PeriodicActions.h"
 #include "mainwin/MainLoop.h"
+#include "mainwin/WaveRecording.h"
 #include "mainwin/WindowWords.h"
 
 using namespace vt_lines_test;
@@ -529,6 +533,70 @@ TEST_F(MainLoop, PeriodAndLowPriorityBudget) {
   lh.counterStepPerCall = 200000000;  // every counter read jumps 200 ms: over budget
   Ticks(32);
   EXPECT_EQ(lh.toolRefreshes - before, 2);
+}
+
+// An input or output recording goes on while a file is analysed off-line: the audio thread
+// fills its buffers in real time meanwhile, and the timer writes them as it does without an
+// analysis, so the file holds every sample of the ten seconds.
+TEST_F(MainLoop, InputAndOutputRecordingsKeepEverySampleDuringAnOffLineAnalysis) {
+  struct RecordingHost : IWaveFileHost {
+    std::vector<std::string> logs;
+    void Log(int, const char* text) override { logs.emplace_back(text); }
+  };
+  struct AnalysingHost : LoopHost {
+    CWaveRecorder* recorder = nullptr;
+    bool analysing = false;
+    int steps = 0;
+    bool IsAnalyzingWaveFile() override { return analysing; }
+    int AnalyzeWaveFileStep() override { return ++steps, 1; }
+    void FlushWaveRecordBuffers() override { recorder->FlushWaveRecordBuffers(); }
+  };
+  for (const int mode : {WAVE_LOG_INPUT, WAVE_LOG_OUTPUT}) {
+    SCOPED_TRACE(mode == WAVE_LOG_INPUT ? "input" : "output");
+    vt_test::TempDir dir;
+    const std::string path = dir.file("rec.wav");
+    SndConfig.WaveSaveDownsampled = 0;
+    SndConfig.WaveSaveAntiAlias = 0;
+    SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+    g_WaveLogState = 0;
+    RecordingHost fileHost;
+    CWaveRecorder rec(&fileHost);
+    AnalysingHost host;
+    host.recorder = &rec;
+    CMainLoop ml(&host, lines.get());
+    ml.UpdatingControls = 0;
+    ml.StartupTicks = 0;
+    ASSERT_TRUE(rec.StartWaveRecording(mode, path));
+    host.analysing = true;
+    // 100 ticks of 100 ms, each after a block of 800 samples (8,000 Hz) from the audio thread:
+    // 80,000 samples, more than twice what the two buffers of 16,384 hold.
+    double block[800];
+    int sent = 0;
+    for (int t = 0; t < 100; ++t) {
+      for (double& v : block) v = double((sent++ % 2000) - 1000);
+      WaveLogDecimate(&g_WaveLogDecimator[0], block, 800);
+      host.clock += 0.1;
+      ml.Tick();
+    }
+    EXPECT_EQ(host.steps, 100);
+    host.analysing = false;
+    rec.StopWaveRecording();
+    EXPECT_TRUE(fileHost.logs.empty()) << fileHost.logs.front();
+
+    C_WaveIO back;
+    ASSERT_TRUE(back.InOpen(path.c_str()));
+    std::vector<int16_t> got(size_t(back.DataSize) / 2);
+    const int frames = back.ReadRawBlocks(got.data(), back.DataSize);
+    EXPECT_EQ(frames, sent);
+    int wrong = 0;
+    for (int i = 0; i < frames; ++i) wrong += got[size_t(i)] != (i % 2000) - 1000;
+    EXPECT_EQ(wrong, 0);
+    back.CloseFile();
+    delete g_pRecordWaveFile;
+    g_pRecordWaveFile = nullptr;
+  }
+  g_WaveLogState = 0;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "engine/SampleRates.h"
 #include "engine/SettingsIni.h"
 #include "engine/SoundThd.h"
+#include "engine/WaveLogDecimator.h"
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/WaveAnalysis.h"
 #include "mainwin/WaveRecording.h"
@@ -332,6 +333,90 @@ TEST(WaveAnalysis, MenuDuringAnalysisStopsItAndPlayWithoutThreadRunsOffLine) {
   EXPECT_FALSE(f.analysis.IsFileOpen());
   EXPECT_EQ(WaveFileStatusText(&f.analysis, nullptr, &text), 0);
   EXPECT_EQ(text, "");
+}
+
+// A recording of decimated I/Q pairs made during an off-line analysis holds every pair the
+// analysis put into ring 0, although the analysis runs faster than real time: the pairs of a
+// 30 s file within a few timer steps, and more pairs per step than the recorder's buffers hold.
+TEST(WaveAnalysis, IqRecordingDuringOffLineAnalysisHoldsEveryPairAnalysed) {
+  const struct {
+    const char* what;
+    double rate;        // file rate, also the card's rate (decimation 1)
+    int channels;       // 1: mixed down to I/Q in the ring, 2: I/Q pairs
+    double seconds;
+    int scrollTime;     // ms per line
+    bool flushPerStep;  // the timer also writes one buffer after each step
+  } cases[] = {
+      {"mono 11025 Hz, 30 s, no flush during the analysis", 11025, 1, 30.0, 100, false},
+      {"stereo 44100 Hz, 10 s, one flush per step", 44100, 2, 10.0, 100, true},
+      {"mono 11025 Hz, 1 s lines, one flush per step", 11025, 1, 20.0, 1000, true},
+      {"mono 600 Hz, 8.3 s lines: ring writes bigger than a buffer", 600, 1, 50.0, 8333, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir dir;
+    Fixture f;
+    SndConfig.SampleRate = int(c.rate);
+    SndConfig.ComplexFFT = 1;
+    SndConfig.WaterScrollTime = c.scrollTime;
+    SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
+    g_ProcessingSampleRate = c.rate;
+    ClearBigBuffer(&g_BigBuffers[0], c.rate, 0.0);
+    ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
+    g_WaveLogState = 0;
+
+    const std::string in = dir.file("in.wav"), rec = dir.file("iq.wav");
+    std::vector<int16_t> samples = Tones(c.rate, c.seconds, {c.rate / 7}, 9000.0);
+    if (c.channels == 2) {
+      const auto q = Tones(c.rate, c.seconds, {c.rate / 11}, 7000.0);
+      std::vector<int16_t> both;
+      for (size_t i = 0; i < samples.size(); ++i) both.insert(both.end(), {samples[i], q[i]});
+      samples = both;
+    }
+    ASSERT_TRUE(WriteWave(in, c.rate, c.channels, samples));
+
+    CWaveRecorder recorder(&f.host);
+    f.analysis.Recorder = &recorder;
+    ASSERT_TRUE(recorder.StartWaveRecording(WAVE_LOG_IQ, rec));
+    f.host.openAnswer = in;
+    f.analysis.ChooseFileForAnalysis(false);
+    ASSERT_TRUE(f.analysis.IsAnalyzingWaveFile());
+    ASSERT_EQ(f.analysis.Decimation, 1);
+    int steps = 0;
+    while (f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines) && ++steps < 10000)
+      if (c.flushPerStep) recorder.FlushWaveRecordBuffers();
+    EXPECT_EQ(f.analysis.ReadPosition, int64_t(samples.size() / c.channels));
+    ASSERT_GT(f.lines.LinesMade, 2u);
+
+    // Every pair in ring 0 since the analysis began; the newest of them as the ring holds them
+    // (its Q is the negative of the file's).
+    const int64_t pairs = int64_t(g_BigBuffers[0].TotalCount.load() / 2);
+    const int tail = int(std::min<int64_t>(pairs - 1, 8192));
+    std::vector<double> ring(2 * size_t(tail));
+    ASSERT_GE(BigBufferRead(&g_BigBuffers[0], 2 * tail, -1, ring.data()), 0);
+    f.analysis.StopWaveFileAnalysis();
+    recorder.StopWaveRecording();
+    EXPECT_TRUE(f.host.logs.empty()) << f.host.logs.front();
+
+    C_WaveIO back;
+    ASSERT_TRUE(back.InOpen(rec.c_str()));
+    EXPECT_EQ(back.GetNrChannels(), 2);
+    std::vector<int16_t> file(size_t(back.DataSize) / 2);
+    const int frames = back.ReadRawBlocks(file.data(), back.DataSize);
+    EXPECT_EQ(frames, pairs) << "pairs recorded of the pairs analysed";
+    if (frames != pairs || int64_t(file.size()) != 2 * pairs) continue;
+    // The read copy ends one pair before the newest.
+    const size_t at = size_t(2 * (pairs - 1 - tail));
+    int differ = 0;
+    for (int i = 0; i < tail; ++i) {
+      const auto I = int16_t(std::clamp(ring[2 * i], -32767.0, 32767.0));
+      const auto Q = int16_t(std::clamp(-ring[2 * i + 1], -32767.0, 32767.0));
+      differ += file[at + 2 * i] != I || file[at + 2 * i + 1] != Q;
+    }
+    EXPECT_EQ(differ, 0) << "of the last " << tail << " pairs";
+    f.analysis.Recorder = nullptr;
+  }
+  SndConfig.ComplexFFT = 0;
 }
 
 }  // namespace
