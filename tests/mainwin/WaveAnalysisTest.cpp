@@ -360,6 +360,7 @@ TEST(WaveAnalysis, IqRecordingDuringOffLineAnalysisHoldsEveryPairAnalysed) {
     SndConfig.ComplexFFT = 1;
     SndConfig.WaterScrollTime = c.scrollTime;
     SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
+    SndConfig.MaxFileSize = 0;  // no size limit: the stereo file records 1.7 MB
     g_ProcessingSampleRate = c.rate;
     ClearBigBuffer(&g_BigBuffers[0], c.rate, 0.0);
     ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
