@@ -60,14 +60,17 @@ struct Dcf77DecoderState {
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
   double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
+  double EnvHz = 0;          // CarrierHz when the levels were started
   // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
   // power spectrum of all searches since the reset or the last rate change.
   std::vector<double> SearchBuf, SearchRe, SearchIm, SearchAvg;
+  std::vector<double> SearchKeyed;  // per bin: averaged evidence that the line dropped
   int32_t SearchLen = 0;     // transform length for SearchRate (0: not set up)
   double SearchRate = 0;
   int32_t SearchFill = 0;    // samples collected
   int64_t SearchNext = 0;    // SampleCounter at which the next collection starts
-  int32_t SearchCount = 0;   // spectra averaged
+  int32_t SearchCount = 0;   // spectra averaged (silent collections do not count)
+  int32_t SearchesFound = 0;  // searches that found a clear line
   uint8_t RawCarrier = 0;    // 1 when the last sample counted as carrier present
   int32_t Integrator = 0;    // debounce integrator, -k20 .. +k20
   std::atomic<uint8_t> SecondMarkSeen{0};  // GUI: set at a raw drop; the window clears it
@@ -87,6 +90,13 @@ struct Dcf77DecoderState {
   bool MinuteOpen = false;    // the running minute began at a minute mark
   bool BDrop = false;         // the running drop is an MSF B bit (not a second pulse)
   bool DropOnPhase = false;   // the running drop began at the expected second mark
+  // Drops that began on the expected second mark, less those that did not (0 .. 10). Only a
+  // locked phase (3 or more) opens the window of the MSF B bit and decides the station; at 0
+  // the next drop off the mark re-seeds the phase.
+  int32_t OnPhaseCount = 0;
+  bool ValidSinceDecision = false;  // a valid minute was decoded since the station was decided
+  int64_t DropStartPos = 0;  // LastDropPos when the running (or last) drop began
+  int64_t OtherMarkPos = 0;  // last mark that fits the other station (0: none)
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
