@@ -16,13 +16,21 @@
 // k150 = R*150/1000, k700 = R*700/1000, carrier period P = R / CarrierHz.
 //
 // Carrier presence: the receiver's audio is rarely clean, so the carrier's amplitude is measured
-// in a narrow band around it. Once a second (after the first eight seconds every four seconds) a
-// Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power spectrum whose
-// strongest steady line between 100 and 3,000 Hz becomes CarrierHz (unless CarrierHzSetting
-// fixes it). Per sample a complex mixer at CarrierHz and a two-stage low-pass give the envelope;
-// the carrier counts as present while the envelope lies above the middle between its recent
-// high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a
-// lost signal) is no event and spoils the running minute.
+// in a narrow band around it. Every 1.375 s (once a line has been found eight times, every
+// 4.375 s) a Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power
+// spectrum; silent collections are skipped. Of its clear lines between 100 and 3,000 Hz the one
+// whose level was seen to drop (the second marks) becomes CarrierHz, not a stronger steady beat
+// note beside it; the strongest line only while none has dropped yet (unless CarrierHzSetting
+// fixes the frequency). Per sample a complex mixer at CarrierHz and a two-stage low-pass give
+// the envelope; the carrier counts as present while the envelope lies above the middle between
+// its recent high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop
+// (silence, a lost signal) is no event and spoils the running minute.
+//
+// Phase and station: drops on the expected second mark lock the phase, drops off it wear the
+// lock down, and with no lock left the next drop seeds the phase anew. The station is decided
+// by the first minute mark after 100,000 samples that begins on the locked second; when the
+// decided station gives no valid minute while marks of the other one arrive on the locked
+// second a whole number of minutes apart, it changes to the other.
 #include <atomic>
 #include <cstdint>
 #include <vector>

@@ -607,6 +607,33 @@ TEST(Dcf77Decoder, AMinuteMarkOffTheLockedSecondDecidesNoStation)
   }
 }
 
+// A 500 ms drop on the locked second decides MSF; when DCF77 keying follows and no minute
+// decodes, its minute marks a minute apart on the locked second turn the decision to DCF77
+// without a reset (and a single one does not).
+TEST(Dcf77Decoder, AnMsfDecisionGivesWayToDcf77MarksAMinuteApart)
+{
+  Dcf77DecoderState dec;
+  Keyer k;
+  k.On(kR);
+  for (int i = 0; i < 4; ++i) k.Second(4410);
+  k.Second(22050);  // the MSF minute mark at 5 s
+  k.Feed(dec);
+  ASSERT_EQ(dec.Station.load(), 3);
+  std::vector<int> stations;
+  for (int minute = 0; minute < 3; ++minute) {
+    for (int sec = 0; sec < 59; ++sec) k.Second(sec % 3 == 1 ? 8820 : 4410);
+    k.On(kR);  // second 59: no drop
+    k.Feed(dec);
+    stations.push_back(dec.Station.load());
+  }
+  k.Second(4410);  // the mark that ends the third minute
+  k.Feed(dec);
+  stations.push_back(dec.Station.load());
+  // Marks at the first drop of the second and third minutes (the first minute began without
+  // one): the first is remembered, the second a minute later turns the station.
+  EXPECT_EQ(stations, (std::vector<int>{3, 3, 1, 1}));
+}
+
 TEST(Dcf77Decoder, MinuteMarksWithinTheFirst100000SamplesLeaveTheStationUnknown)
 {
   Dcf77DecoderState dec;
