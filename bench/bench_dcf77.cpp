@@ -4,7 +4,12 @@
 // 4,096-sample blocks as the audio thread does. One line per station and level:
 //   <dcf77|msf> snr=<dB>[ fading=30%] first_valid_after=<minutes> min, wrong=<k>
 // first_valid_after counts from the start (none: no valid minute); wrong counts valid minutes
-// whose date and time differ from the transmitted ones. A last line gives the decoder's cost:
+// whose date and time differ from the transmitted ones. Then receiver audio as it comes, ten
+// minutes each, the carrier a 1 kHz beat note (the decoder starts looking at 650 Hz):
+//   <dcf77|msf> snr=6 silence=15s seed=<1..3> ...   15 s of digital silence before the signal
+//   <dcf77|msf> snr=10 interferer=+10dB ...         a steady 1,500 Hz tone 10 dB above it
+//   <dcf77|msf> snr=10 fading=30% period=5s ...     30 % sine fading with a 5 s period
+// each ending in first_valid_after=<minutes> min, wrong=<k>. A last line gives the decoder's cost:
 //   decoder ns_per_sample=<ns>
 // (10 minutes of DCF77 at 10 dB, generated beforehand, fed in 4,096-sample blocks).
 #include <algorithm>
@@ -65,6 +70,62 @@ int main()
       std::printf("%s snr=%s%s first_valid_after=%s min, wrong=%d\n",
                   st == TimeStation::Dcf77 ? "dcf77" : "msf", snrText,
                   run.fade > 0 ? " fading=30%" : "", firstText, wrong);
+      std::fflush(stdout);
+    }
+  }
+  struct HardRun {
+    const char* label;  // what follows the station in the line
+    double snr;
+    double silence;
+    uint32_t seed;
+    double interfererDb;  // 0: none
+    double fadePeriod;    // 0: no fading
+  };
+  const HardRun hard[] = {
+      {"snr=6 silence=15s seed=1", 6, 15, 1, 0, 0},
+      {"snr=6 silence=15s seed=2", 6, 15, 2, 0, 0},
+      {"snr=6 silence=15s seed=3", 6, 15, 3, 0, 0},
+      {"snr=10 interferer=+10dB", 10, 0, 1, 10, 0},
+      {"snr=10 fading=30% period=5s", 10, 0, 1, 0, 5},
+  };
+  for (TimeStation st : {TimeStation::Dcf77, TimeStation::Msf}) {
+    for (const HardRun& run : hard) {
+      TimeSignalOptions o;
+      o.station = st;
+      o.rate = 11025;
+      o.carrierHz = 1000;
+      o.snrDb = run.snr;
+      o.seed = run.seed;
+      o.silenceSeconds = run.silence;
+      if (run.interfererDb != 0) {
+        o.interfererHz = 1500;
+        o.interfererDb = run.interfererDb;
+      }
+      if (run.fadePeriod > 0) {
+        o.fadeDepth = 0.3;
+        o.fadePeriod = run.fadePeriod;
+      }
+      std::mt19937 startRng(run.seed * 7919 + 13);
+      o.startUtc = CalendarToUnixSeconds(2026, 1, 1, 0, 0, 0) + startRng() % (365 * 86400) +
+                   (startRng() % 1000) / 1000.0;
+      CTimeSignalGen gen(o);
+      static Dcf77DecoderState dec;
+      Dcf77Dec_ResetNow(dec);
+      const auto minutes = RunTimeSignal(gen, dec, o.rate, 600, {4096});
+      double first = -1;
+      int wrong = 0;
+      for (const DecodedMinute& m : minutes) {
+        if (!m.snap.Valid) continue;
+        if (first < 0) first = m.atSeconds / 60;
+        if (m.decodedUtc != m.truthUtc) ++wrong;
+      }
+      char firstText[16];
+      if (first >= 0)
+        std::snprintf(firstText, sizeof firstText, "%.1f", first);
+      else
+        std::snprintf(firstText, sizeof firstText, "none");
+      std::printf("%s %s first_valid_after=%s min, wrong=%d\n",
+                  st == TimeStation::Dcf77 ? "dcf77" : "msf", run.label, firstText, wrong);
       std::fflush(stdout);
     }
   }

@@ -153,6 +153,7 @@ void DecodeMinute(Dcf77DecoderState& s)
     Put(s.Month, d.month);
     Put(s.Year, d.year);
     s.SnapValid.store(d.ok, std::memory_order_relaxed);
+    if (d.ok) s.ValidSinceDecision = true;
   }
   s.SnapStation.store(station, std::memory_order_relaxed);
   s.SnapMinuteSerial.store(s.SnapMinuteSerial.load(std::memory_order_relaxed) + 1,
@@ -204,16 +205,59 @@ void SetB(Dcf77DecoderState& s)
   if (s.BitIndex >= 0 && s.BitIndex < 60) s.BitsB[s.BitIndex] = 1;
 }
 
+constexpr int32_t kLockedCount = 3, kMaxOnPhaseCount = 10;
+
+// The drop that just began started on the expected second mark of a locked phase.
+bool MarkOnLockedSecond(const Dcf77DecoderState& s)
+{
+  return s.DropOnPhase && s.OnPhaseCount >= kLockedCount;
+}
+
+void DecideStation(Dcf77DecoderState& s, int station)
+{
+  s.Station.store(station, std::memory_order_relaxed);
+  s.ValidSinceDecision = false;
+  s.OtherMarkPos = 0;
+}
+
+// A minute mark of the station not decided, on the locked second, while the decided one has
+// not given a valid minute: true when the previous such mark lies a whole number of minutes
+// (one to five, within 40 ms) before it; otherwise it is remembered.
+bool OtherStationFits(Dcf77DecoderState& s, int64_t R)
+{
+  if (s.ValidSinceDecision || !MarkOnLockedSecond(s)) return false;
+  const int64_t pos = s.DropStartPos;
+  bool fits = false;
+  if (s.OtherMarkPos > 0) {
+    const int64_t gap = pos - s.OtherMarkPos;
+    const int64_t minute = 60 * R;
+    const int64_t k40 = R * 40 / 1000;
+    for (int64_t m = 1; m <= 5 && !fits; ++m) fits = std::llabs(gap - m * minute) < k40;
+  }
+  s.OtherMarkPos = pos;
+  return fits;
+}
+
 // Tone search: transform length, range and the test for a clear line.
 constexpr int kSearchMaxLen = 16384;
 constexpr double kSearchLoHz = 100, kSearchHiHz = 3000;
 constexpr double kClearLine = 20;  // a line's averaged power over the mean of the range
-constexpr int kSearchesAtStart = 8;  // searches a second apart after a reset or rate change
+constexpr int kSearchesAtStart = 8;  // searches that find a line, every 1.375 s, at first
+// Lines weighed as the carrier, their distance in bins, and the test for the drops of a keyed
+// carrier: the weakest of kSubFrames sub-frames (about 23 ms each) below kDipRatio of their
+// mean power; the averaged evidence from kKeyedEvidence on counts.
+constexpr int kMaxLines = 4, kLineGap = 6, kSubFrames = 16;
+constexpr double kDipRatio = 0.2, kKeyedEvidence = 0.15;
 // Envelope: corner of each low-pass stage; time constants of the high and low levels: both
-// follow a level beyond them quickly, the high one falls back within seconds (fading), the
-// low one rises slowly, so between drops the threshold stays near the middle.
+// follow a level beyond them quickly; the low one rises slowly, the high one falls back within
+// half a second while the carrier is present (fading of a few seconds' period moves the
+// threshold with it) and within seconds during a drop (the threshold holds through the drop,
+// yet a carrier that came back weaker is found again). Between drops the threshold stays
+// near the middle.
 constexpr double kLowPassHz = 30;
-constexpr double kLevelAttackS = 0.03, kHighDecayS = 5, kLowRiseS = 30;
+constexpr double kRetuneHz = 10;  // a carrier change beyond this starts the levels afresh
+constexpr double kLevelAttackS = 0.03, kHighDecayS = 5, kHighDecayPresentS = 0.5,
+                 kLowRiseS = 30;
 
 // The largest power of two up to 0.4 s of samples, 256 .. kSearchMaxLen.
 int SearchLength(double rate)
@@ -256,14 +300,44 @@ void Fft(double* re, double* im, int n)
   }
 }
 
-// Adds the spectrum of the collected samples to the average and moves CarrierHz to the
-// strongest line of 100 .. 3,000 Hz when it stands clearly above the rest of the range.
+// Power of the collected samples at `hz` in each of kSubFrames consecutive sub-frames
+// (Goertzel); returns the weakest sub-frame's power over the mean of all.
+double DipRatio(const Dcf77DecoderState& s, double hz, double rate)
+{
+  const int n = s.SearchLen, len = n / kSubFrames;
+  const double c = 2 * std::cos(2 * M_PI * hz / rate);
+  double minP = 0, sumP = 0;
+  for (int f = 0; f < kSubFrames; ++f) {
+    double q1 = 0, q2 = 0;
+    const double* x = s.SearchBuf.data() + f * len;
+    for (int i = 0; i < len; ++i) {
+      const double q0 = x[i] + c * q1 - q2;
+      q2 = q1;
+      q1 = q0;
+    }
+    const double p = q1 * q1 + q2 * q2 - c * q1 * q2;
+    sumP += p;
+    if (f == 0 || p < minP) minP = p;
+  }
+  return sumP > 0 ? minP / (sumP / kSubFrames) : 1.0;
+}
+
+// Adds the spectrum of the collected samples to the average and moves CarrierHz to a line of
+// 100 .. 3,000 Hz that stands clearly above the rest of the range. A receiver's audio often
+// holds other steady beat notes, stronger than the time signal: of the clear lines, the one
+// whose level was seen to drop (the second marks) is taken, the strongest of them when several
+// were; only while none has dropped yet the strongest line is taken. A silent collection
+// (a muted receiver, a device just opened) neither counts nor enters the average.
 void RunToneSearch(Dcf77DecoderState& s, double rate)
 {
   const int n = s.SearchLen;
+  double energy = 0;
+  for (int i = 0; i < n; ++i) energy += s.SearchBuf[i] * s.SearchBuf[i];
+  if (!(energy > n * 1e-6) || !std::isfinite(energy)) return;
   double* re = s.SearchRe.data();
   double* im = s.SearchIm.data();
   double* avg = s.SearchAvg.data();
+  double* keyed = s.SearchKeyed.data();
   // Hann window; its cosine by a rotating phasor.
   const double stepRe = std::cos(2 * M_PI / n), stepIm = std::sin(2 * M_PI / n);
   double cRe = 1, cIm = 0;
@@ -279,18 +353,43 @@ void RunToneSearch(Dcf77DecoderState& s, double rate)
   const int hi = std::min(n / 2 - 2,
                           static_cast<int>(std::min(kSearchHiHz, rate * 0.45) * n / rate));
   if (hi - lo < 8) return;
-  const double keep = s.SearchCount == 0 ? 0.0 : 0.7;
-  for (int k = lo - 1; k <= hi + 1; ++k)
+  const bool first = s.SearchCount == 0;
+  const double keep = first ? 0.0 : 0.7;
+  for (int k = lo - 1; k <= hi + 1; ++k) {
     avg[k] = keep * avg[k] + (1 - keep) * (re[k] * re[k] + im[k] * im[k]);
+    if (first) keyed[k] = 0;
+  }
   ++s.SearchCount;
   double sum = 0;
-  int peak = lo;
-  for (int k = lo; k <= hi; ++k) {
-    sum += avg[k];
-    if (avg[k] > avg[peak]) peak = k;
-  }
+  for (int k = lo; k <= hi; ++k) sum += avg[k];
   const double mean = sum / (hi - lo + 1);
-  if (!(avg[peak] > kClearLine * mean) || !std::isfinite(avg[peak])) return;
+  if (!std::isfinite(mean)) return;
+  // The clear lines, strongest first, each at least kLineGap bins from a stronger one.
+  int cand[kMaxLines];
+  int nCand = 0;
+  for (int c = 0; c < kMaxLines; ++c) {
+    int peak = -1;
+    for (int k = lo; k <= hi; ++k) {
+      if (!(avg[k] > kClearLine * mean) || avg[k] < avg[k - 1] || avg[k] < avg[k + 1]) continue;
+      bool near = false;
+      for (int j = 0; j < nCand; ++j) near |= std::abs(k - cand[j]) < kLineGap;
+      if (!near && (peak < 0 || avg[k] > avg[peak])) peak = k;
+    }
+    if (peak < 0) break;
+    cand[nCand++] = peak;
+  }
+  if (nCand == 0) return;
+  ++s.SearchesFound;
+  // Whether each line dropped within this collection; the evidence of each bin is averaged.
+  int chosen = -1;
+  for (int j = 0; j < nCand; ++j) {
+    const int k = cand[j];
+    const bool dip = DipRatio(s, k * rate / n, rate) < kDipRatio;
+    keyed[k] = 0.8 * keyed[k] + (dip ? 0.2 : 0.0);
+    const double evidence = std::max({keyed[k - 1], keyed[k], keyed[k + 1]});
+    if (chosen < 0 && evidence >= kKeyedEvidence) chosen = k;
+  }
+  const int peak = chosen >= 0 ? chosen : cand[0];
   // The line's centre between the bins: a parabola through the log powers around the peak.
   const double a = std::log(avg[peak - 1] + 1e-300), b = std::log(avg[peak] + 1e-300),
                c = std::log(avg[peak + 1] + 1e-300);
@@ -312,7 +411,7 @@ struct Timing {
 
 Dcf77DecoderState::Dcf77DecoderState()
     : SearchBuf(kSearchMaxLen), SearchRe(kSearchMaxLen), SearchIm(kSearchMaxLen),
-      SearchAvg(kSearchMaxLen / 2 + 1)
+      SearchAvg(kSearchMaxLen / 2 + 1), SearchKeyed(kSearchMaxLen / 2 + 1)
 {
 }
 
@@ -326,6 +425,7 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.MixIm = 0;
   s.Lp1Re = s.Lp1Im = s.Lp2Re = s.Lp2Im = 0;
   s.Envelope = s.EnvHigh = s.EnvLow = 0;
+  s.EnvHz = 0;
   s.SearchRate = 0;  // set up again by the next block
   s.SearchFill = 0;
   s.SearchNext = 0;
@@ -342,6 +442,11 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.MinuteOpen = false;
   s.BDrop = false;
   s.DropOnPhase = false;
+  s.OnPhaseCount = 0;
+  s.ValidSinceDecision = false;
+  s.OtherMarkPos = 0;
+  s.DropStartPos = 0;
+  s.SearchesFound = 0;
   s.BitIndex = 0;
   s.MinutesDecoded.store(0, std::memory_order_relaxed);
   // Emptied from the writer's side: the reader sees head = tail.
@@ -457,6 +562,16 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         e = '0';
         StoreBit(s, 0);
         if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
+      } else if (station == DCF77_STATION_DCF77 && s.StateDuration >= 3 * k150 &&
+                 s.StateDuration <= k700 && OtherStationFits(s, R)) {
+        // DCF77 was decided, but no minute was valid since, and MSF minute marks arrive on
+        // the locked second a whole number of minutes apart: it is MSF.
+        DecideStation(s, DCF77_STATION_MSF);
+        e = 'm';
+        minute = true;
+        s.BitIndex = 0;
+        while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
+        s.MinuteMarkPos = s.SecondPhase;
       } else if (dcfLayout || s.StateDuration < 3 * k150) {
         e = '1';
         StoreBit(s, 1);
@@ -469,17 +584,21 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
         s.MinuteMarkPos = s.SecondPhase;
         // Only a mark that began at the locked second decides the station.
-        if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000 && s.DropOnPhase)
-          s.Station.store(DCF77_STATION_MSF, std::memory_order_relaxed);
+        if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000 && MarkOnLockedSecond(s))
+          DecideStation(s, DCF77_STATION_MSF);
       } else {
         // Longer than any mark: the signal was lost (or silent); the minute is spoiled.
         s.ExtraPulse = true;
       }
     } else {
       // The carrier dropped: StateDuration is the time it was present.
+      s.DropStartPos = s.LastDropPos;
       const int64_t d = s.LastDropPos - s.SecondPhase;
-      // In MSF a drop 150..250 ms after the second mark is the B bit of that second.
-      if (k.msfPossible && s.SecondPhase != 0 && d >= k150 && d < k250) {
+      // In MSF a drop 150..250 ms after the locked second mark is the B bit of that second.
+      // Before the phase is locked such a drop is taken as a second pulse, so a phase seeded
+      // on noise (or on a B bit) moves to the real marks.
+      if (k.msfPossible && s.SecondPhase != 0 && s.OnPhaseCount >= kLockedCount && d >= k150 &&
+          d < k250) {
         s.BDrop = true;
         SetB(s);
       } else {
@@ -487,17 +606,24 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         if (s.SecondPhase == 0) {
           s.SecondPhase = s.LastDropPos;
           s.DropOnPhase = true;
+          s.OnPhaseCount = 0;
         } else {
           const int64_t e8 = d / 8;
           // A second pulse begins within 40 ms of the expected mark; a later start means
           // noise hid its beginning, so its length (and bit) is doubtful.
           s.DropOnPhase = std::llabs(d) < R * 40 / 1000;
           if (std::llabs(e8) >= P) {
-            if (acc > 0)
-              --acc;
-            else
+            // Off the mark: noise, or the phase is wrong. Drops off the mark wear the lock
+            // down; once none is left the next one seeds the phase anew.
+            if (acc > 0) --acc;
+            if (s.OnPhaseCount > 0) {
+              --s.OnPhaseCount;
+            } else {
               s.SecondPhase = s.LastDropPos;  // re-seed
+              s.DropOnPhase = true;
+            }
           } else {
+            if (s.OnPhaseCount < kMaxOnPhaseCount) ++s.OnPhaseCount;
             const int64_t a = 100 - std::llabs(d);
             if (a < acc && acc > 0)
               --acc;
@@ -512,9 +638,14 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         }
         s.PhaseAccuracy.store(acc, std::memory_order_relaxed);
         if (s.StateDuration >= R) {
-          // A second without a drop: the missing 59th second of DCF77.
-          if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000)
-            s.Station.store(DCF77_STATION_DCF77, std::memory_order_relaxed);
+          // A second without a drop: the missing 59th second of DCF77. It decides the
+          // station only when the drop after it began on the locked second; MSF decided
+          // without a valid minute since gives way when such marks come minutes apart.
+          if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000 &&
+              MarkOnLockedSecond(s))
+            DecideStation(s, DCF77_STATION_DCF77);
+          else if (station == DCF77_STATION_MSF && OtherStationFits(s, R))
+            DecideStation(s, DCF77_STATION_DCF77);
           e = 'm';
           minute = true;
           s.BitIndex = 0;
@@ -590,7 +721,13 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
     s.SearchLen = SearchLength(rate);
     s.SearchFill = 0;
     s.SearchCount = 0;
+    s.SearchesFound = 0;
     s.SearchNext = s.SampleCounter;
+  }
+  // The carrier moved to another line: the levels of the old one mean nothing for it.
+  if (std::fabs(s.CarrierHz - s.EnvHz) > kRetuneHz) {
+    s.EnvHz = s.CarrierHz;
+    s.EnvHigh = s.EnvLow = 0;
   }
   // Mixer step e^(-j w) for CarrierHz; the phasor is renormalised once per block.
   const double w = 2 * M_PI * s.CarrierHz / rate;
@@ -606,6 +743,7 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   const double aLp = 1 - std::exp(-2 * M_PI * kLowPassHz / rate);
   const double aFast = 1 - std::exp(-1 / (kLevelAttackS * rate));
   const double aDecay = 1 - std::exp(-1 / (kHighDecayS * rate));
+  const double aDecayPresent = 1 - std::exp(-1 / (kHighDecayPresentS * rate));
   const double aRise = 1 - std::exp(-1 / (kLowRiseS * rate));
 
   // In chunks: the envelope and the raw carrier of each sample first (the filter state in
@@ -628,9 +766,11 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
         if (s.SearchFill >= s.SearchLen) {
           RunToneSearch(s, rate);
           s.SearchFill = 0;
-          // Once a second at first, then every four seconds: enough to follow a drifting
-          // receiver at a quarter of the cost.
-          const int64_t every = s.SearchCount < kSearchesAtStart ? k.R : 4 * k.R;
+          // Every 1.375 s until a line was found a few times, then every 4.375 s: enough to
+          // follow a drifting receiver at a quarter of the cost. The odd fraction moves the
+          // collection through the second, so a keyed carrier's drops fall into some of them.
+          const int64_t every =
+              (s.SearchesFound < kSearchesAtStart ? k.R : 4 * k.R) + k.R * 3 / 8;
           s.SearchNext = base + j + std::max<int64_t>(1, every - s.SearchLen);
         }
       }
@@ -645,7 +785,8 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
       // Quickly up and slowly down (the high level), quickly down and slowly up (the low one),
       // without branches.
       const double dHigh = env - high, dLow = env - low;
-      high += aFast * std::max(dHigh, 0.0) + aDecay * std::min(dHigh, 0.0);
+      const double decay = env > 0.5 * (high + low) ? aDecayPresent : aDecay;
+      high += aFast * std::max(dHigh, 0.0) + decay * std::min(dHigh, 0.0);
       low += aFast * std::min(dLow, 0.0) + aRise * std::max(dLow, 0.0);
       present[j] = env > 0.5 * (high + low) ? 1 : 0;
     }

@@ -16,13 +16,21 @@
 // k150 = R*150/1000, k700 = R*700/1000, carrier period P = R / CarrierHz.
 //
 // Carrier presence: the receiver's audio is rarely clean, so the carrier's amplitude is measured
-// in a narrow band around it. Once a second (after the first eight seconds every four seconds) a
-// Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power spectrum whose
-// strongest steady line between 100 and 3,000 Hz becomes CarrierHz (unless CarrierHzSetting
-// fixes it). Per sample a complex mixer at CarrierHz and a two-stage low-pass give the envelope;
-// the carrier counts as present while the envelope lies above the middle between its recent
-// high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a
-// lost signal) is no event and spoils the running minute.
+// in a narrow band around it. Every 1.375 s (once a line has been found eight times, every
+// 4.375 s) a Hann-windowed FFT of about 0.2 to 0.4 s of audio adds to an averaged power
+// spectrum; silent collections are skipped. Of its clear lines between 100 and 3,000 Hz the one
+// whose level was seen to drop (the second marks) becomes CarrierHz, not a stronger steady beat
+// note beside it; the strongest line only while none has dropped yet (unless CarrierHzSetting
+// fixes the frequency). Per sample a complex mixer at CarrierHz and a two-stage low-pass give
+// the envelope; the carrier counts as present while the envelope lies above the middle between
+// its recent high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop
+// (silence, a lost signal) is no event and spoils the running minute.
+//
+// Phase and station: drops on the expected second mark lock the phase, drops off it wear the
+// lock down, and with no lock left the next drop seeds the phase anew. The station is decided
+// by the first minute mark after 100,000 samples that begins on the locked second; when the
+// decided station gives no valid minute while marks of the other one arrive on the locked
+// second a whole number of minutes apart, it changes to the other.
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -60,14 +68,17 @@ struct Dcf77DecoderState {
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
   double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
+  double EnvHz = 0;          // CarrierHz when the levels were started
   // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
   // power spectrum of all searches since the reset or the last rate change.
   std::vector<double> SearchBuf, SearchRe, SearchIm, SearchAvg;
+  std::vector<double> SearchKeyed;  // per bin: averaged evidence that the line dropped
   int32_t SearchLen = 0;     // transform length for SearchRate (0: not set up)
   double SearchRate = 0;
   int32_t SearchFill = 0;    // samples collected
   int64_t SearchNext = 0;    // SampleCounter at which the next collection starts
-  int32_t SearchCount = 0;   // spectra averaged
+  int32_t SearchCount = 0;   // spectra averaged (silent collections do not count)
+  int32_t SearchesFound = 0;  // searches that found a clear line
   uint8_t RawCarrier = 0;    // 1 when the last sample counted as carrier present
   int32_t Integrator = 0;    // debounce integrator, -k20 .. +k20
   std::atomic<uint8_t> SecondMarkSeen{0};  // GUI: set at a raw drop; the window clears it
@@ -87,6 +98,13 @@ struct Dcf77DecoderState {
   bool MinuteOpen = false;    // the running minute began at a minute mark
   bool BDrop = false;         // the running drop is an MSF B bit (not a second pulse)
   bool DropOnPhase = false;   // the running drop began at the expected second mark
+  // Drops that began on the expected second mark, less those that did not (0 .. 10). Only a
+  // locked phase (3 or more) opens the window of the MSF B bit and decides the station; at 0
+  // the next drop off the mark re-seeds the phase.
+  int32_t OnPhaseCount = 0;
+  bool ValidSinceDecision = false;  // a valid minute was decoded since the station was decided
+  int64_t DropStartPos = 0;  // LastDropPos when the running (or last) drop began
+  int64_t OtherMarkPos = 0;  // last mark that fits the other station (0: none)
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100

@@ -198,6 +198,231 @@ INSTANTIATE_TEST_SUITE_P(
                       LeadInCase{"msf_10s", TimeStation::Msf, 10, INFINITY}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Receiver audio as it comes: a 1 kHz beat note (the decoder starts looking at 650 Hz), white
+// noise, a lead-in, fading, other beat notes. Fed in 4,096-sample blocks as the audio thread
+// does.
+const double kYearStart = CalendarToUnixSeconds(2026, 1, 1, 0, 0, 0);
+
+struct HardSignalResult {
+  std::vector<DecodedMinute> minutes;
+  std::vector<int> stations;  // every station the decoder held, in order
+  double carrierHzSoonAfterStart = 0;  // CarrierHz 2 s after the lead-in
+  double carrierHzAtEnd = 0;
+  int stationAtEnd = 0;
+};
+
+HardSignalResult RunHardSignal(const TimeSignalOptions& o, double seconds)
+{
+  CTimeSignalGen gen(o);
+  Dcf77DecoderState dec;
+  HardSignalResult r;
+  const double soon = o.startUtc + o.silenceSeconds + 2;
+  r.minutes = RunTimeSignal(gen, dec, o.rate, seconds, {4096}, [&] {
+    const int st = dec.Station.load();
+    if (r.stations.empty() || r.stations.back() != st) r.stations.push_back(st);
+    if (r.carrierHzSoonAfterStart == 0 && gen.Now() >= soon) r.carrierHzSoonAfterStart = dec.CarrierHz;
+  });
+  r.carrierHzAtEnd = dec.CarrierHz;
+  r.stationAtEnd = dec.Station.load();
+  return r;
+}
+
+// Checks every valid minute against the truth and returns how many were valid.
+int CheckValidMinutes(const HardSignalResult& r, TimeStation st, double* firstValidAt = nullptr)
+{
+  int valid = 0;
+  for (const DecodedMinute& m : r.minutes) {
+    if (!m.snap.Valid) continue;
+    if (valid++ == 0 && firstValidAt) *firstValidAt = m.atSeconds;
+    EXPECT_EQ(m.decodedUtc, m.truthUtc) << m.atSeconds;
+    EXPECT_EQ(m.snap.Station, st == TimeStation::Dcf77 ? 1 : 3) << m.atSeconds;
+  }
+  return valid;
+}
+
+struct LeadInNoiseCase {
+  const char* name;
+  TimeStation station;
+  double snrDb;
+  double silenceSeconds;
+  double signalStart;  // seconds into 2026 at which the signal begins
+  uint32_t seed;
+};
+
+class Dcf77SilenceThenNoiseTest : public ::testing::TestWithParam<LeadInNoiseCase> {};
+
+// Silence, then a noisy signal: noise drops before the carrier is found must not hold the
+// phase off the second marks, and the carrier is found within two seconds of the signal's
+// start (the tone search was not used up on the silence). The first full minute decodes.
+TEST_P(Dcf77SilenceThenNoiseTest, PhaseLocksAndTheFirstFullMinuteDecodes)
+{
+  const LeadInNoiseCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = 11025;
+  o.carrierHz = 1000;
+  o.snrDb = c.snrDb;
+  o.seed = c.seed;
+  o.silenceSeconds = c.silenceSeconds;
+  o.startUtc = kYearStart + c.signalStart - c.silenceSeconds;
+  const HardSignalResult r = RunHardSignal(o, c.silenceSeconds + 150);
+  EXPECT_NEAR(r.carrierHzSoonAfterStart, 1000, 3);
+  double first = -1;
+  EXPECT_GE(CheckValidMinutes(r, c.station, &first), 1);
+  // A full minute begins within 60 s of the signal; it ends at most 120 s after it.
+  EXPECT_LE(first - c.silenceSeconds, 121);
+  EXPECT_EQ(r.stationAtEnd, c.station == TimeStation::Dcf77 ? 1 : 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LeadIn, Dcf77SilenceThenNoiseTest,
+    ::testing::Values(
+        LeadInNoiseCase{"dcf_10db_14s", TimeStation::Dcf77, 10, 14, 23556855.849, 2},
+        LeadInNoiseCase{"dcf_6db_25s", TimeStation::Dcf77, 6, 25, 23556855.849, 2},
+        LeadInNoiseCase{"dcf_3db_14s", TimeStation::Dcf77, 3, 14, 23556855.849, 2},
+        LeadInNoiseCase{"dcf_6db_8s", TimeStation::Dcf77, 6, 8, 7913688.126, 3},
+        LeadInNoiseCase{"msf_6db_20s", TimeStation::Msf, 6, 20, 23556855.849, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct StationCase {
+  const char* name;
+  TimeStation station;
+  double snrDb;
+  double silenceSeconds;
+  double unkeyedSeconds;
+  int losePulseAfter;  // a pulse lost this many seconds after the start (-1: none)
+  double seconds;      // run length
+};
+
+class Dcf77StationTest : public ::testing::TestWithParam<StationCase> {};
+
+// The station is decided by a minute mark on the locked second only: a steady unkeyed
+// carrier (a second without a drop) before MSF is no DCF77 minute mark. When MSF loses a pulse
+// in its first minute, the gap does look like a DCF77 mark on the locked second; as no minute
+// then decodes while MSF minute marks arrive a minute apart, the decision is revised without
+// a reset.
+TEST_P(Dcf77StationTest, StationFollowsTheMarksOnTheLockedSecond)
+{
+  const StationCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = 11025;
+  o.carrierHz = 1000;
+  o.snrDb = c.snrDb;
+  o.seed = 1;
+  o.silenceSeconds = c.silenceSeconds;
+  o.unkeyedSeconds = c.unkeyedSeconds;
+  const double signalStart = kYearStart + 4674687.933;
+  o.startUtc = signalStart - c.silenceSeconds - c.unkeyedSeconds;
+  if (c.losePulseAfter >= 0) {
+    const double t = signalStart + c.losePulseAfter;
+    o.faultMinuteUtc = std::floor(t / 60) * 60;
+    o.losePulseSecond = static_cast<int>(t - o.faultMinuteUtc);
+  }
+  const HardSignalResult r = RunHardSignal(o, c.seconds);
+  const int want = c.station == TimeStation::Dcf77 ? 1 : 3;
+  EXPECT_GE(CheckValidMinutes(r, c.station), 1);
+  EXPECT_EQ(r.stationAtEnd, want);
+  if (c.losePulseAfter >= 0) {
+    // The lost pulse did decide DCF77 first (what the case is about).
+    EXPECT_EQ(r.stations, (std::vector<int>{0, 1, 3}));
+  } else {
+    EXPECT_EQ(r.stations, (std::vector<int>{0, want}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stations, Dcf77StationTest,
+    ::testing::Values(StationCase{"msf_after_steady_carrier", TimeStation::Msf, 10, 0, 20, -1, 170},
+                      StationCase{"dcf_after_steady_carrier", TimeStation::Dcf77, 10, 0, 20, -1, 170},
+                      StationCase{"msf_3db_after_silence", TimeStation::Msf, 3, 14, 0, -1, 170},
+                      StationCase{"msf_lost_pulse_revised", TimeStation::Msf, 10, 0, 0, 12, 260}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct InterfererCase {
+  const char* name;
+  TimeStation station;
+  double snrDb;
+  double interfererHz;
+  double interfererDb;  // above the carrier
+};
+
+class Dcf77InterfererTest : public ::testing::TestWithParam<InterfererCase> {};
+
+// Another beat note beside the time signal, steady and stronger than it: the decoder takes
+// the line whose level drops once a second and decodes.
+TEST_P(Dcf77InterfererTest, TheKeyedLineIsTakenNotTheStrongerSteadyTone)
+{
+  const InterfererCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = 11025;
+  o.carrierHz = 1000;
+  o.snrDb = c.snrDb;
+  o.seed = 3;
+  o.interfererHz = c.interfererHz;
+  o.interfererDb = c.interfererDb;
+  o.startUtc = kYearStart + 7913688.126;
+  const HardSignalResult r = RunHardSignal(o, 150);
+  EXPECT_NEAR(r.carrierHzAtEnd, 1000, 3);
+  EXPECT_GE(CheckValidMinutes(r, c.station), 1);
+  EXPECT_EQ(r.stationAtEnd, c.station == TimeStation::Dcf77 ? 1 : 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interferers, Dcf77InterfererTest,
+    ::testing::Values(InterfererCase{"dcf_600hz_10db", TimeStation::Dcf77, 10, 600, 10},
+                      InterfererCase{"dcf_1500hz_3db", TimeStation::Dcf77, 3, 1500, 3},
+                      InterfererCase{"dcf_2200hz_10db", TimeStation::Dcf77, 6, 2200, 10},
+                      InterfererCase{"msf_1500hz_10db", TimeStation::Msf, 10, 1500, 10},
+                      InterfererCase{"msf_600hz_3db", TimeStation::Msf, 6, 600, 3},
+                      InterfererCase{"msf_2200hz_10db", TimeStation::Msf, 3, 2200, 10}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FadingCase {
+  const char* name;
+  TimeStation station;
+  double period;
+  double signalStart = 4674687.933;  // seconds into 2026 (first minute mark after 29..33 s)
+  uint32_t seed = 1;
+};
+
+class Dcf77FadingTest : public ::testing::TestWithParam<FadingCase> {};
+
+// 30 % fading with a period of a few seconds at 10 dB: every full minute decodes.
+TEST_P(Dcf77FadingTest, EveryFullMinuteDecodesThroughFastFading)
+{
+  const FadingCase& c = GetParam();
+  TimeSignalOptions o;
+  o.station = c.station;
+  o.rate = 11025;
+  o.carrierHz = 1000;
+  o.snrDb = 10;
+  o.seed = c.seed;
+  o.fadeDepth = 0.3;
+  o.fadePeriod = c.period;
+  o.startUtc = kYearStart + c.signalStart;
+  // Minute marks at about 30, 90, 150 and 210 s: the minute from the first mark on decodes,
+  // and so does each after it.
+  const HardSignalResult r = RunHardSignal(o, 215);
+  double first = -1;
+  EXPECT_GE(CheckValidMinutes(r, c.station, &first), 3);
+  EXPECT_LT(first, 95);
+  for (const DecodedMinute& m : r.minutes) {
+    if (m.atSeconds >= first) {
+      EXPECT_TRUE(m.snap.Valid) << m.atSeconds;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fading, Dcf77FadingTest,
+    ::testing::Values(FadingCase{"dcf_5s", TimeStation::Dcf77, 5, 31204291.485, 4},
+                      FadingCase{"dcf_3s", TimeStation::Dcf77, 3},
+                      FadingCase{"dcf_2s", TimeStation::Dcf77, 2},
+                      FadingCase{"msf_2s", TimeStation::Msf, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct FaultCase {
   const char* name;
   TimeStation station;
@@ -335,9 +560,11 @@ TEST(Dcf77Decoder, CarrierPresentForOneSecondIsTheDcf77MinuteMark)
     Dcf77DecoderState dec;
     Keyer k;
     k.On(kR);
-    for (int i = 0; i < 3; ++i) k.Second(4410);
+    for (int i = 0; i < 5; ++i) k.Second(4410);  // drops at 1 .. 5 s: the phase is locked
     k.Off(4410);
-    k.On(present + 1);
+    k.On(kR - 2 * 4410 - 1);
+    k.Off(4410);  // a drop 100 ms before the mark at 7 s (noise)
+    k.On(present + 1);  // up to the expected mark at 8 s (R) or one sample before it
     k.Feed(dec);
     k.Off(4410);
     k.On(kR);
@@ -345,6 +572,68 @@ TEST(Dcf77Decoder, CarrierPresentForOneSecondIsTheDcf77MinuteMark)
     EXPECT_EQ(e, present == kR ? "m0" : "0") << e;
     EXPECT_EQ(dec.Station.load(), present == kR ? 1 : 0);
   }
+}
+
+// Only a minute mark on the locked second decides the station: the carrier present for a
+// second and more, ending with a drop off the expected mark, is counted as a minute mark but
+// decides nothing, nor does one before the phase is locked.
+TEST(Dcf77Decoder, AMinuteMarkOffTheLockedSecondDecidesNoStation)
+{
+  {
+    SCOPED_TRACE("off the mark");
+    Dcf77DecoderState dec;
+    Keyer k;
+    k.On(kR);
+    for (int i = 0; i < 5; ++i) k.Second(4410);
+    k.Feed(dec);
+    const int before = dec.MinutesDecoded.load();
+    k.Off(4410);
+    k.On(kR + kR / 2);  // the next drop comes half a second after the expected mark
+    k.Off(4410);
+    k.On(kR);
+    EXPECT_EQ(k.Feed(dec), "0m0");
+    EXPECT_EQ(dec.MinutesDecoded.load(), before + 1);
+    EXPECT_EQ(dec.Station.load(), 0);
+  }
+  {
+    SCOPED_TRACE("not locked");
+    Dcf77DecoderState dec;
+    Keyer k;
+    k.On(3 * kR);  // past 100,000 samples
+    k.Second(4410);  // seeds the phase
+    k.On(kR);
+    k.Second(4410);  // on the mark, but only the first one
+    k.Feed(dec);
+    EXPECT_EQ(dec.MinutesDecoded.load(), 2);  // after 3 s and after 5 s
+    EXPECT_EQ(dec.Station.load(), 0);
+  }
+}
+
+// A 500 ms drop on the locked second decides MSF; when DCF77 keying follows and no minute
+// decodes, its minute marks a minute apart on the locked second turn the decision to DCF77
+// without a reset (and a single one does not).
+TEST(Dcf77Decoder, AnMsfDecisionGivesWayToDcf77MarksAMinuteApart)
+{
+  Dcf77DecoderState dec;
+  Keyer k;
+  k.On(kR);
+  for (int i = 0; i < 4; ++i) k.Second(4410);
+  k.Second(22050);  // the MSF minute mark at 5 s
+  k.Feed(dec);
+  ASSERT_EQ(dec.Station.load(), 3);
+  std::vector<int> stations;
+  for (int minute = 0; minute < 3; ++minute) {
+    for (int sec = 0; sec < 59; ++sec) k.Second(sec % 3 == 1 ? 8820 : 4410);
+    k.On(kR);  // second 59: no drop
+    k.Feed(dec);
+    stations.push_back(dec.Station.load());
+  }
+  k.Second(4410);  // the mark that ends the third minute
+  k.Feed(dec);
+  stations.push_back(dec.Station.load());
+  // Marks at the first drop of the second and third minutes (the first minute began without
+  // one): the first is remembered, the second a minute later turns the station.
+  EXPECT_EQ(stations, (std::vector<int>{3, 3, 1, 1}));
 }
 
 TEST(Dcf77Decoder, MinuteMarksWithinTheFirst100000SamplesLeaveTheStationUnknown)

@@ -56,6 +56,15 @@ struct TimeSignalOptions {
   int flipBit = -1;
   int losePulseSecond = -1;
   double extraDropAt = -1;
+  // Lead-in: the first silenceSeconds of the output are digital silence (a muted receiver),
+  // the next unkeyedSeconds carry the carrier (and noise) without drops; the time code that
+  // follows runs on the clock (its first second may be partial).
+  double silenceSeconds = 0;
+  double unkeyedSeconds = 0;
+  // A steady tone beside the carrier (another beat note in the receiver's audio), its power
+  // interfererDb above the carrier's; none when interfererHz is 0.
+  double interfererHz = 0;
+  double interfererDb = 0;
 };
 
 namespace timesig {
@@ -169,7 +178,8 @@ inline TimeFrame MakeFrame(TimeStation station, double minuteUtc, uint32_t seed)
 class CTimeSignalGen {
 public:
   explicit CTimeSignalGen(const TimeSignalOptions& o)
-      : m_o(o), m_rng(o.seed), m_noise(0.0, NoiseSigma(o))
+      : m_o(o), m_rng(o.seed), m_noise(0.0, NoiseSigma(o)),
+        m_ifAmplitude(o.amplitude * std::pow(10.0, o.interfererDb / 20))
   {
   }
 
@@ -194,13 +204,19 @@ public:
         if (minute == m_o.faultMinuteUtc && m_o.flipBit >= 0 && m_o.flipBit < 60)
           m_frame.a[m_o.flipBit] ^= 1;
       }
+      const double since = m_index / m_o.rate;
+      if (since < m_o.silenceSeconds) {
+        out[i] = 0;
+        continue;
+      }
+      const bool unkeyed = since < m_o.silenceSeconds + m_o.unkeyedSeconds;
       const int sec = static_cast<int>(t - minute);
       const double f = t - std::floor(t);
       const bool lost = minute == m_o.faultMinuteUtc && sec == m_o.losePulseSecond;
       const bool extra = minute == m_o.faultMinuteUtc && m_o.extraDropAt >= 0 &&
                          t - minute >= m_o.extraDropAt && t - minute < m_o.extraDropAt + 0.15;
       double level = 1.0;
-      if (!lost) {
+      if (!lost && !unkeyed) {
         if (m_o.station == TimeStation::Dcf77) {
           if (sec < 59 && f < (m_frame.a[sec] ? 0.2 : 0.1)) level = 0.15;
         } else if (sec == 0) {
@@ -215,6 +231,11 @@ public:
       if (m_o.fadeDepth != 0)
         level *= 1 + m_o.fadeDepth * std::sin(2 * M_PI * (m_index / m_o.rate) / m_o.fadePeriod);
       double v = level * m_o.amplitude * std::sin(m_phase);
+      if (m_o.interfererHz > 0) {
+        m_phase2 += 2 * M_PI * m_o.interfererHz / m_o.rate;
+        if (m_phase2 > 2 * M_PI) m_phase2 -= 2 * M_PI;
+        v += m_ifAmplitude * std::sin(m_phase2);
+      }
       if (m_noise.stddev() > 0) v += m_noise(m_rng);
       out[i] = v;
     }
@@ -224,8 +245,9 @@ private:
   TimeSignalOptions m_o;
   std::mt19937 m_rng;
   std::normal_distribution<double> m_noise;
+  double m_ifAmplitude;
   int64_t m_index = 0;
-  double m_phase = 0;
+  double m_phase = 0, m_phase2 = 0;
   double m_frameMinute = -1;
   TimeFrame m_frame;
 };
