@@ -213,38 +213,31 @@ bool SendCommand(const std::string& socketPath, const std::string& line)
   return taken;
 }
 
-TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
+// Waits until the program's instance lock appears. False when it ended first (status set).
+bool WaitForInstance(pid_t pid, const std::filesystem::path& lock, int* status)
 {
-  const std::string program = VT_PROGRAM_PATH;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  // The instance lock appears once the exit handler is in place and the main window is built.
-  const auto lock = dir.path() / "run" / "Vartumo1";
-  int status = 0;
-  bool ended = false;
   for (int i = 0; i < 3000 && !std::filesystem::exists(lock); ++i) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      ended = true;
-      break;
-    }
+    if (::waitpid(pid, status, WNOHANG) == pid) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ASSERT_FALSE(ended) << "the program ended on its own, status " << status;
-  ASSERT_TRUE(std::filesystem::exists(lock));
-  // A recording of the input runs when the signal comes.
-  const auto record = dir.path() / "rec.wav";
-  const bool recording = SendCommand((dir.path() / "run" / "vartumo1.sock").string(),
-                                     "wave.record(\"" + record.string() + "\")");
-  for (int i = 0; i < 3000 && recording && !std::filesystem::exists(record); ++i)
+  return std::filesystem::exists(lock);
+}
+
+// Waits up to tries x 10 ms for the file to appear. True when it is there.
+bool WaitForFile(const std::filesystem::path& file, int tries)
+{
+  for (int i = 0; i < tries && !std::filesystem::exists(file); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // some blocks recorded
+  return std::filesystem::exists(file);
+}
+
+// Sends SIGTERM to the running program: it ends within 60 s, exits with 0 and has written
+// its settings with the main window's section. One that does not end is killed.
+void ExpectOrderlyEndOnSigterm(pid_t pid, const vt_test::TempDir& dir)
+{
   ::kill(pid, SIGTERM);
+  int status = 0;
+  bool ended = false;
   for (int i = 0; i < 6000 && !ended; ++i) {
     if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
     else std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -258,6 +251,30 @@ TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
   EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
+}
+
+TEST_F(ProgramTest, ChildProcessSentSigtermWritesItsSettingsAndExitsZero)
+{
+  const std::string program = VT_PROGRAM_PATH;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // The instance lock appears once the exit handler is in place and the main window is built.
+  int status = 0;
+  const bool started = WaitForInstance(pid, dir.path() / "run" / "Vartumo1", &status);
+  ASSERT_TRUE(started) << "the program ended on its own, status " << status;
+  // A recording of the input runs when the signal comes.
+  const auto record = dir.path() / "rec.wav";
+  const bool recording = SendCommand((dir.path() / "run" / "vartumo1.sock").string(),
+                                     "wave.record(\"" + record.string() + "\")");
+  if (recording) WaitForFile(record, 3000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // some blocks recorded
+  ASSERT_NO_FATAL_FAILURE(ExpectOrderlyEndOnSigterm(pid, dir));
   // The recording was stopped with a valid header: sox reads it and finds samples.
   ASSERT_TRUE(recording) << "the instance did not take the record command";
   EXPECT_EQ(RunShell("sox --i -t '" + record.string() + "' 2>&1"), "wav");
@@ -275,16 +292,6 @@ bool HoldsOpen(pid_t pid, const std::filesystem::path& file)
     if (std::filesystem::read_symlink(fd.path(), lec) == target) return true;
   }
   return false;
-}
-
-// Waits until the program's instance lock appears. False when it ended first (status set).
-bool WaitForInstance(pid_t pid, const std::filesystem::path& lock, int* status)
-{
-  for (int i = 0; i < 3000 && !std::filesystem::exists(lock); ++i) {
-    if (::waitpid(pid, status, WNOHANG) == pid) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return std::filesystem::exists(lock);
 }
 
 // The program runs with a file-size limit of 64 kB (ulimit -f) and records its input: the
@@ -311,9 +318,7 @@ TEST_F(ProgramTest, RecordingAtTheFileSizeLimitEndsTheRecordingNotTheProgram)
   const std::string socket = (dir.path() / "run" / "vartumo1.sock").string();
   const auto record = dir.path() / "limit.wav";
   ASSERT_TRUE(SendCommand(socket, "wave.record(\"" + record.string() + "\")"));
-  for (int i = 0; i < 3000 && !std::filesystem::exists(record); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(std::filesystem::exists(record));
+  ASSERT_TRUE(WaitForFile(record, 3000));
   // 16,384 samples a buffer at 11,025 Hz: the second one comes after about 3 s.
   bool ended = false;
   for (int i = 0; i < 3000 && !ended && HoldsOpen(pid, record); ++i) {
@@ -338,24 +343,9 @@ TEST_F(ProgramTest, RecordingAtTheFileSizeLimitEndsTheRecordingNotTheProgram)
   // The main loop still runs commands: a second recording starts.
   const auto second = dir.path() / "second.wav";
   EXPECT_TRUE(SendCommand(socket, "wave.record(\"" + second.string() + "\")"));
-  for (int i = 0; i < 1000 && !std::filesystem::exists(second); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_TRUE(std::filesystem::exists(second)) << "the main loop took no more commands";
+  EXPECT_TRUE(WaitForFile(second, 1000)) << "the main loop took no more commands";
 
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 6000 && !ended; ++i) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) ended = true;
-    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (!ended) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    FAIL() << "the program did not end after SIGTERM";
-  }
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  const std::string ini = vt_test::ReadWholeFile(dir.file("SETTINGS.INI"));
-  EXPECT_NE(ini.find("[MAIN_WINDOW]"), std::string::npos);
+  ExpectOrderlyEndOnSigterm(pid, dir);
 }
 
 }  // namespace

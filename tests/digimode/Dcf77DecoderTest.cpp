@@ -203,6 +203,18 @@ INSTANTIATE_TEST_SUITE_P(
 // does.
 const double kYearStart = CalendarToUnixSeconds(2026, 1, 1, 0, 0, 0);
 
+// The station's signal as the receiver's audio gives it: a 1 kHz beat note at 11,025 Hz.
+TimeSignalOptions BeatNote(TimeStation station, double snrDb, uint32_t seed)
+{
+  TimeSignalOptions o;
+  o.station = station;
+  o.rate = 11025;
+  o.carrierHz = 1000;
+  o.snrDb = snrDb;
+  o.seed = seed;
+  return o;
+}
+
 struct HardSignalResult {
   std::vector<DecodedMinute> minutes;
   std::vector<int> stations;  // every station the decoder held, in order
@@ -257,12 +269,7 @@ class Dcf77SilenceThenNoiseTest : public ::testing::TestWithParam<LeadInNoiseCas
 TEST_P(Dcf77SilenceThenNoiseTest, PhaseLocksAndTheFirstFullMinuteDecodes)
 {
   const LeadInNoiseCase& c = GetParam();
-  TimeSignalOptions o;
-  o.station = c.station;
-  o.rate = 11025;
-  o.carrierHz = 1000;
-  o.snrDb = c.snrDb;
-  o.seed = c.seed;
+  TimeSignalOptions o = BeatNote(c.station, c.snrDb, c.seed);
   o.silenceSeconds = c.silenceSeconds;
   o.startUtc = kYearStart + c.signalStart - c.silenceSeconds;
   const HardSignalResult r = RunHardSignal(o, c.silenceSeconds + 150);
@@ -304,12 +311,7 @@ class Dcf77StationTest : public ::testing::TestWithParam<StationCase> {};
 TEST_P(Dcf77StationTest, StationFollowsTheMarksOnTheLockedSecond)
 {
   const StationCase& c = GetParam();
-  TimeSignalOptions o;
-  o.station = c.station;
-  o.rate = 11025;
-  o.carrierHz = 1000;
-  o.snrDb = c.snrDb;
-  o.seed = 1;
+  TimeSignalOptions o = BeatNote(c.station, c.snrDb, 1);
   o.silenceSeconds = c.silenceSeconds;
   o.unkeyedSeconds = c.unkeyedSeconds;
   const double signalStart = kYearStart + 4674687.933;
@@ -354,12 +356,7 @@ class Dcf77InterfererTest : public ::testing::TestWithParam<InterfererCase> {};
 TEST_P(Dcf77InterfererTest, TheKeyedLineIsTakenNotTheStrongerSteadyTone)
 {
   const InterfererCase& c = GetParam();
-  TimeSignalOptions o;
-  o.station = c.station;
-  o.rate = 11025;
-  o.carrierHz = 1000;
-  o.snrDb = c.snrDb;
-  o.seed = 3;
+  TimeSignalOptions o = BeatNote(c.station, c.snrDb, 3);
   o.interfererHz = c.interfererHz;
   o.interfererDb = c.interfererDb;
   o.startUtc = kYearStart + 7913688.126;
@@ -393,12 +390,7 @@ class Dcf77FadingTest : public ::testing::TestWithParam<FadingCase> {};
 TEST_P(Dcf77FadingTest, EveryFullMinuteDecodesThroughFastFading)
 {
   const FadingCase& c = GetParam();
-  TimeSignalOptions o;
-  o.station = c.station;
-  o.rate = 11025;
-  o.carrierHz = 1000;
-  o.snrDb = 10;
-  o.seed = c.seed;
+  TimeSignalOptions o = BeatNote(c.station, 10, c.seed);
   o.fadeDepth = 0.3;
   o.fadePeriod = c.period;
   o.startUtc = kYearStart + c.signalStart;

@@ -421,13 +421,10 @@ double SoxToneFrequency(const std::string& path) {
   return crossings >= 2 && last > first ? (crossings - 1) / (last - first) : 0.0;
 }
 
-// The audio thread records with the input halved (divisor 2 at 11,025 Hz: the chain runs at
-// 5,512.5 Hz) while the generator puts a 500 Hz tone into the input: the input, the output and
-// the I/Q recording (ring 0 mixed at 0 Hz, so I carries the tone) each state the rate of their
-// samples, 5,512 Hz as the header holds it, and read as 500 Hz in sox.
-TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
-  vt_test::TempDir dir;
-  Fixture f;
+// Settings for the audio thread with no device: the generator puts a 500 Hz tone into the
+// input, halved (divisor 2 at 11,025 Hz: the chain runs at 5,512.5 Hz), with no filter and no
+// mixer in the way.
+void HalvedToneInputSettings() {
   SetMainThread();
   ResetSoundThdMessageQueue();
   SndConfig.SampleRate = 11025;
@@ -441,42 +438,64 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
   SndConfig.GeneratorChannelMask = 0;
   SndConfig.StartDigitalFilter = 0;
   SndConfig.DigitalFilterBypass = 3;
-  SndConfig.Gain[0] = 1.0;
   SndConfig.FreqMixerEnabled = false;
-  SndConfig.ComplexFFT = 1;
-  SndConfig.ConnectSpectrumToInput = 1;
-  SndConfig.FreqMin = 0;
-  SndConfig.FreqMax = 0;
-  SndConfig.FreqOffset = 0;
-  InitPreciseClock();
-  InitSoundThdGlobals();
-  g_pSound.store(new CSound);
-  struct ThreadGuard {  // ends the thread before the recorder goes
-    ~ThreadGuard() {
-      TerminateSoundThread();
-      CleanupSoundThread();
-    }
-  } guard;
-  g_pSoundThread = new TSoundThread(true);
-  g_pSoundThread->Resume();
-  auto runPasses = [&](uint32_t passes) {
+}
+
+// The audio thread's globals as at start-up (no thread, no device opened); Start() starts the
+// thread. Declared after the recorder's fixture, so the thread ends before the recorder goes.
+struct SoundThreadRun {
+  CWaveRecorder& rec;
+  explicit SoundThreadRun(CWaveRecorder& r) : rec(r) {
+    InitPreciseClock();
+    InitSoundThdGlobals();
+    g_pSound.store(new CSound);
+  }
+  ~SoundThreadRun() {
+    TerminateSoundThread();
+    CleanupSoundThread();
+  }
+  void Start() {  // "Start Sound Thread"
+    g_pSoundThread = new TSoundThread(true);
+    g_pSoundThread->Resume();
+  }
+  // Lets the thread run the given number of passes, the main thread synchronising and
+  // flushing the recording meanwhile. False when they did not come within 20 s.
+  bool RunPasses(uint32_t passes) {
     const uint32_t start = g_SndThdLoopCount;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (g_SndThdLoopCount - start < passes) {
       if (std::chrono::steady_clock::now() > end) return false;
       CheckSynchronize(5);
-      f.rec.FlushWaveRecordBuffers();
+      rec.FlushWaveRecordBuffers();
     }
     return true;
-  };
-  ASSERT_TRUE(runPasses(1));
+  }
+};
+
+// The audio thread records with the input halved (divisor 2 at 11,025 Hz: the chain runs at
+// 5,512.5 Hz) while the generator puts a 500 Hz tone into the input: the input, the output and
+// the I/Q recording (ring 0 mixed at 0 Hz, so I carries the tone) each state the rate of their
+// samples, 5,512 Hz as the header holds it, and read as 500 Hz in sox.
+TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
+  vt_test::TempDir dir;
+  Fixture f;
+  HalvedToneInputSettings();
+  SndConfig.Gain[0] = 1.0;
+  SndConfig.ComplexFFT = 1;
+  SndConfig.ConnectSpectrumToInput = 1;
+  SndConfig.FreqMin = 0;
+  SndConfig.FreqMax = 0;
+  SndConfig.FreqOffset = 0;
+  SoundThreadRun thread(f.rec);
+  thread.Start();
+  ASSERT_TRUE(thread.RunPasses(1));
   ASSERT_EQ(g_ProcessingSampleRate.load(), 5512.5);
 
   for (int mode : {WAVE_LOG_INPUT, WAVE_LOG_OUTPUT, WAVE_LOG_IQ}) {
     SCOPED_TRACE(mode);
     const std::string path = dir.file("rec" + std::to_string(mode) + ".wav");
     ASSERT_TRUE(f.rec.StartWaveRecording(mode, path));
-    ASSERT_TRUE(runPasses(4));  // 4 x 2,048 samples
+    ASSERT_TRUE(thread.RunPasses(4));  // 4 x 2,048 samples
     f.rec.StopWaveRecording();
     EXPECT_EQ(SoxInfo("-r", path), "5512");
     EXPECT_EQ(SoxInfo("-c", path), mode == WAVE_LOG_IQ ? "2" : "1");
@@ -491,41 +510,13 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
 TEST(WaveRecording, RecordingStartedBeforeTheThreadGetsItsSamplesAtItsRate) {
   vt_test::TempDir dir;
   Fixture f;
-  SetMainThread();
-  ResetSoundThdMessageQueue();
-  SndConfig.SampleRate = 11025;
-  SndConfig.SampleRateDivisor = 2;
-  SndConfig.StartSoundInput = 0;
-  SndConfig.StartSoundOutput = 0;
-  SndConfig.StartSignalGenerator = 1;
-  SndConfig.NoiseOn = 0;
-  vt_test::SetSingleGeneratorTone(500.0, 0.3);
-  SndConfig.ConnectGeneratorToInput = 1;
-  SndConfig.GeneratorChannelMask = 0;
-  SndConfig.StartDigitalFilter = 0;
-  SndConfig.DigitalFilterBypass = 3;
-  SndConfig.FreqMixerEnabled = false;
+  HalvedToneInputSettings();
   SndConfig.ComplexFFT = 0;
-  InitPreciseClock();
-  InitSoundThdGlobals();  // the start-up: no thread, no device opened
-  g_pSound.store(new CSound);
-  struct ThreadGuard {  // ends the thread before the recorder goes
-    ~ThreadGuard() {
-      TerminateSoundThread();
-      CleanupSoundThread();
-    }
-  } guard;
+  SoundThreadRun thread(f.rec);  // the start-up: no thread, no device opened
   const std::string path = dir.file("early.wav");
   ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, path));
-  g_pSoundThread = new TSoundThread(true);  // "Start Sound Thread"
-  g_pSoundThread->Resume();
-  const uint32_t start = g_SndThdLoopCount;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (g_SndThdLoopCount - start < 4 && std::chrono::steady_clock::now() < end) {
-    CheckSynchronize(5);
-    f.rec.FlushWaveRecordBuffers();
-  }
-  ASSERT_GE(g_SndThdLoopCount - start, 4u);
+  thread.Start();
+  ASSERT_TRUE(thread.RunPasses(4));
   f.rec.StopWaveRecording();
   EXPECT_EQ(SoxInfo("-r", path), "5512");
   EXPECT_GE(std::atoi(SoxInfo("-s", path).c_str()), 3 * 2048);

@@ -62,18 +62,21 @@ struct Window {
   QAction* Item(const char* name) { return main.findChild<QAction*>(name); }
 };
 
+// Writes a mono 16-bit wave file at 11,025 Hz holding an 800 Hz tone for the given seconds.
+void WriteToneFile(const std::string& path, int seconds) {
+  C_WaveIO out;
+  ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
+  std::vector<int16_t> s(11025 * seconds);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(5000 * std::sin(2 * M_PI * 800 * i / 11025.0));
+  out.WriteSamples(s.data(), int(s.size() * 2));
+  out.CloseFile();
+}
+
 TEST(SpecMainWave, AnalysisFromTheMenuStoppedByTheProgressButton) {
   vt_test::TempDir dir;
   Window w;
   const std::string path = dir.file("tone.WAV");
-  {
-    C_WaveIO out;
-    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
-    std::vector<int16_t> s(11025 * 3);
-    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(5000 * std::sin(2 * M_PI * 800 * i / 11025.0));
-    out.WriteSamples(s.data(), int(s.size() * 2));
-    out.CloseFile();
-  }
+  ASSERT_NO_FATAL_FAILURE(WriteToneFile(path, 3));
   for (const char* n : {"AnalyzeInputFile", "AnalyzeAndPlayWAV", "LogToWavFile", "LogOutputToWAV",
                         "Menu_LogDecimatedIQ"})
     ASSERT_NE(w.Item(n), nullptr) << n;
@@ -159,14 +162,7 @@ TEST(SpecMainWave, IqRecordingFromTheMenuKeepsUpWithTheOffLineAnalysis) {
   Window w;
   SndConfig.ComplexFFT = 1;
   const std::string path = dir.file("tone.wav");
-  {
-    C_WaveIO out;
-    ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
-    std::vector<int16_t> s(11025 * 20);
-    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(5000 * std::sin(2 * M_PI * 800 * i / 11025.0));
-    out.WriteSamples(s.data(), int(s.size() * 2));
-    out.CloseFile();
-  }
+  ASSERT_NO_FATAL_FAILURE(WriteToneFile(path, 20));
   const QString iq = QString::fromStdString(dir.file("iq.wav"));
   w.chosen = iq;
   w.Item("Menu_LogDecimatedIQ")->trigger();
