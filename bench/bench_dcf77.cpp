@@ -23,6 +23,35 @@
 #include "digimode/Dcf77Decoder.h"
 #include "tests/digimode/TimeSignalGen.h"
 
+namespace {
+
+// Decodes the given seconds of the signal from a reset decoder and prints its line:
+//   <dcf77|msf> <label> first_valid_after=<minutes> min, wrong=<k>
+void DecodeAndReport(const TimeSignalOptions& o, double seconds, const char* label)
+{
+  CTimeSignalGen gen(o);
+  static Dcf77DecoderState dec;
+  Dcf77Dec_ResetNow(dec);
+  const auto minutes = RunTimeSignal(gen, dec, o.rate, seconds, {4096});
+  double first = -1;
+  int wrong = 0;
+  for (const DecodedMinute& m : minutes) {
+    if (!m.snap.Valid) continue;
+    if (first < 0) first = m.atSeconds / 60;
+    if (m.decodedUtc != m.truthUtc) ++wrong;
+  }
+  char firstText[16];
+  if (first >= 0)
+    std::snprintf(firstText, sizeof firstText, "%.1f", first);
+  else
+    std::snprintf(firstText, sizeof firstText, "none");
+  std::printf("%s %s first_valid_after=%s min, wrong=%d\n",
+              o.station == TimeStation::Dcf77 ? "dcf77" : "msf", label, firstText, wrong);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
 int main()
 {
   const double levels[] = {std::numeric_limits<double>::infinity(), 20, 10, 6, 3, 0, -3, -6};
@@ -47,30 +76,12 @@ int main()
       o.seed = rng();
       // A random second of 2026, at a random point within it.
       o.startUtc = CalendarToUnixSeconds(2026, 1, 1, 0, 0, 0) + second(rng) + (rng() % 1000) / 1000.0;
-      CTimeSignalGen gen(o);
-      static Dcf77DecoderState dec;
-      Dcf77Dec_ResetNow(dec);
-      const auto minutes = RunTimeSignal(gen, dec, o.rate, 3600, {4096});
-      double first = -1;
-      int wrong = 0;
-      for (const DecodedMinute& m : minutes) {
-        if (!m.snap.Valid) continue;
-        if (first < 0) first = m.atSeconds / 60;
-        if (m.decodedUtc != m.truthUtc) ++wrong;
-      }
-      char snrText[16], firstText[16];
+      char label[48];
       if (std::isfinite(snr))
-        std::snprintf(snrText, sizeof snrText, "%g", snr);
+        std::snprintf(label, sizeof label, "snr=%g%s", snr, run.fade > 0 ? " fading=30%" : "");
       else
-        std::snprintf(snrText, sizeof snrText, "inf");
-      if (first >= 0)
-        std::snprintf(firstText, sizeof firstText, "%.1f", first);
-      else
-        std::snprintf(firstText, sizeof firstText, "none");
-      std::printf("%s snr=%s%s first_valid_after=%s min, wrong=%d\n",
-                  st == TimeStation::Dcf77 ? "dcf77" : "msf", snrText,
-                  run.fade > 0 ? " fading=30%" : "", firstText, wrong);
-      std::fflush(stdout);
+        std::snprintf(label, sizeof label, "snr=inf%s", run.fade > 0 ? " fading=30%" : "");
+      DecodeAndReport(o, 3600, label);
     }
   }
   struct HardRun {
@@ -108,25 +119,7 @@ int main()
       std::mt19937 startRng(run.seed * 7919 + 13);
       o.startUtc = CalendarToUnixSeconds(2026, 1, 1, 0, 0, 0) + startRng() % (365 * 86400) +
                    (startRng() % 1000) / 1000.0;
-      CTimeSignalGen gen(o);
-      static Dcf77DecoderState dec;
-      Dcf77Dec_ResetNow(dec);
-      const auto minutes = RunTimeSignal(gen, dec, o.rate, 600, {4096});
-      double first = -1;
-      int wrong = 0;
-      for (const DecodedMinute& m : minutes) {
-        if (!m.snap.Valid) continue;
-        if (first < 0) first = m.atSeconds / 60;
-        if (m.decodedUtc != m.truthUtc) ++wrong;
-      }
-      char firstText[16];
-      if (first >= 0)
-        std::snprintf(firstText, sizeof firstText, "%.1f", first);
-      else
-        std::snprintf(firstText, sizeof firstText, "none");
-      std::printf("%s %s first_valid_after=%s min, wrong=%d\n",
-                  st == TimeStation::Dcf77 ? "dcf77" : "msf", run.label, firstText, wrong);
-      std::fflush(stdout);
+      DecodeAndReport(o, 600, run.label);
     }
   }
   {

@@ -520,6 +520,15 @@ bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing
   return true;
 }
 
+// 7. At a minute mark the bits count from 0 again, and the minute begins at the second mark
+// that lies at most 700 ms before this sample (the expected mark moves on only 700 ms after it).
+void BeginMinute(Dcf77DecoderState& s, const Timing& k)
+{
+  s.BitIndex = 0;
+  while (s.SampleCounter - s.SecondPhase > k.k700) s.SecondPhase += k.R;
+  s.MinuteMarkPos = s.SecondPhase;
+}
+
 // Steps 5 to 9 for one sample whose carrier presence is known; i is its index in the block.
 void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFirst, int i)
 {
@@ -569,9 +578,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         DecideStation(s, DCF77_STATION_MSF);
         e = 'm';
         minute = true;
-        s.BitIndex = 0;
-        while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
-        s.MinuteMarkPos = s.SecondPhase;
+        BeginMinute(s, k);
       } else if (dcfLayout || s.StateDuration < 3 * k150) {
         e = '1';
         StoreBit(s, 1);
@@ -580,9 +587,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
       } else if (s.StateDuration <= k700) {
         e = 'm';  // MSF minute mark: 500 ms off
         minute = true;
-        s.BitIndex = 0;
-        while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
-        s.MinuteMarkPos = s.SecondPhase;
+        BeginMinute(s, k);
         // Only a mark that began at the locked second decides the station.
         if (station == DCF77_STATION_UNKNOWN && s.SampleCounter > 100000 && MarkOnLockedSecond(s))
           DecideStation(s, DCF77_STATION_MSF);
@@ -648,9 +653,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
             DecideStation(s, DCF77_STATION_DCF77);
           e = 'm';
           minute = true;
-          s.BitIndex = 0;
-          while (s.SampleCounter - s.SecondPhase > k700) s.SecondPhase += R;  // 7.
-          s.MinuteMarkPos = s.SecondPhase;
+          BeginMinute(s, k);
         }
       }
     }
