@@ -1,6 +1,8 @@
 #include "engine/WaveLogDecimator.h"
 
 #include <algorithm>
+#include <cmath>
+#include <mutex>
 
 #include "engine/BigSampleBuffer.h"
 #include "engine/SampleRates.h"
@@ -76,9 +78,14 @@ double InitWaveLogDecimator(WaveLogDecimator* d) {
 }
 
 double InitWaveLogPassThrough(WaveLogDecimator* d) {
-  BigSampleBuffer* ring = &g_BigBuffers[0];
-  if (ring->DecimationRatio < 1) ring->DecimationRatio = 1;
-  const double rate = g_ProcessingSampleRate / ring->DecimationRatio;
+  // The pairs come at the rate ring 0 was last set up for: the card's processing rate live,
+  // the file's rate during an off-line analysis, each divided by the ring's decimation.
+  double rate;
+  {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    rate = g_BigBuffers[0].OutputRate;
+  }
+  if (!std::isfinite(rate) || rate <= 0.0) rate = g_ProcessingSampleRate;
   if (!d) return rate;
   const bool active = d->Active.exchange(false);
   d->Ratio = 1;

@@ -42,7 +42,8 @@ void ResetWaveLogDecimator(WaveLogDecimator* d);
 double InitWaveLogDecimator(WaveLogDecimator* d);
 
 // Set up for logging ring 0's I/Q pairs unchanged. Capacity is 10 s of values, clamped to
-// 512 .. 16,384 and made even so that no pair is split between the buffers. Returns the rate.
+// 512 .. 16,384 and made even so that no pair is split between the buffers. Returns the rate of
+// the pairs: ring 0's OutputRate (the rate the ring was last set up with).
 double InitWaveLogPassThrough(WaveLogDecimator* d);
 
 // Feeds n values (at most 4,096; n < 1 nothing). Outputs are limited to +-32,767 and truncated.

@@ -276,6 +276,10 @@ bool CWaveAnalysis::OpenWaveFileForAnalysis(const std::string& fileName) {
   double ratio = target > 1.0 ? std::trunc(Params.SampleRate / target) : 1.0;
   Decimation = static_cast<int>(std::clamp(ratio, 1.0, double(kMaxDecimation)));
   BigSampleBuffer* ring = &g_BigBuffers[0];
+  // The audio thread lets go of ring 0 before the ring is set up for the file: pairs it hands
+  // to a running I/Q recording all come at the rate the ring had.
+  ring->FeedSource.store(2, std::memory_order_release);
+  if (Recorder && Recorder->IsRecording()) Recorder->WaitForDecimatorIdle();
   InitBigBufferDecimation(ring, Params.SampleRate, Decimation, m_Host->DisplayCenterFreq());
   ring->FeedSource.store(2, std::memory_order_release);
   {
@@ -371,6 +375,9 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
     std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
     rate = ring->OutputRate;
   }
+  // An I/Q recording begun at another pair rate (live, before the analysis) ends before the
+  // file's pairs reach it.
+  if (Recorder) Recorder->EndIqRecordingAtNewPairRate();
   int lines = 0;
   bool ended = false;
   for (int pass = 0; pass < maxLines && !ended; ++pass) {
@@ -413,6 +420,8 @@ void CWaveAnalysis::StopWaveFileAnalysis() {
   InitBigBufferDecimation(ring, g_ProcessingSampleRate, SndConfig.RateDivisor,
                           m_Host->DisplayCenterFreq());
   g_BigBufferResetCount = g_BigBufferResetCount + 1;
+  // An I/Q recording of the file's pairs ends before the live pairs come at another rate.
+  if (Recorder) Recorder->EndIqRecordingAtNewPairRate();
   ring->FeedSource.store(1, std::memory_order_release);
   m_Host->ResetHistoryView();
   {

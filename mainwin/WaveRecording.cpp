@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <chrono>
+#include <mutex>
 #include <new>
 #include <thread>
 
+#include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
@@ -137,6 +140,7 @@ bool CWaveRecorder::StartWaveRecording(int mode, const std::string& fileName,
       m_Host->ShowMessage(msg.c_str());
     return false;
   }
+  m_RecordRate = rate;
   BufferNumber = 0;
   LastWritten = -1;
   EndNote.clear();
@@ -268,6 +272,30 @@ void CWaveRecorder::EndRecording() {
                       ("Stopped recording to wave file \"" + RecordFileName + "\"").c_str());
   m_Host->SetLogMenuCaption("Log input as *.WAV-file");
   m_Host->ShowStatus();
+}
+
+bool CWaveRecorder::EndIqRecordingAtNewPairRate() {
+  if (!IsRecording() || g_WaveLogState.load(std::memory_order_acquire) != WAVE_LOG_IQ)
+    return false;
+  double rate;
+  {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    rate = g_BigBuffers[0].OutputRate;
+  }
+  if (std::fabs(rate - m_RecordRate) <= 1e-9 * std::fabs(m_RecordRate)) return false;
+  char text[96];
+  std::snprintf(text, sizeof text, "from %u to %u samples/sec",
+                static_cast<unsigned>(C_WaveIO::HeaderSampleRate(m_RecordRate)),
+                static_cast<unsigned>(C_WaveIO::HeaderSampleRate(rate)));
+  const std::string msg = "I/Q recording to \"" + RecordFileName +
+                          "\" stopped: the rate of the I/Q samples changed " + text +
+                          ", and a wave file holds only one rate.";
+  m_Host->Log(10, msg.c_str());
+  StopWaveRecording();
+  EndNote = "Logging stopped: I/Q rate changed";
+  m_Host->ShowStatus();
+  m_Host->ShowMessage(msg.c_str());
+  return true;
 }
 
 void CWaveRecorder::FlushWaveRecordBuffers() {

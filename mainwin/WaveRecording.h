@@ -49,6 +49,14 @@ public:
   // The rate the recording in `mode` will have (prepares decimator 0 for it).
   double PrepareDecimator(int mode);
 
+  // An I/Q recording holds pairs at one rate, the one its header states. When ring 0 has been
+  // set up anew for another pair rate (an off-line analysis began or ended), a running I/Q
+  // recording ends here with the pairs it holds, and a message says why. True when it ended.
+  bool EndIqRecordingAtNewPairRate();
+  // Returns once the audio thread has finished the block it may be handing to ring 0 and the
+  // decimator (at once without a running thread).
+  void WaitForDecimatorIdle();
+
   bool IsRecording() const;
   // Bytes of the file so far (its write offset); 0 without a file.
   int64_t FileOffset() const;
@@ -71,8 +79,8 @@ private:
   // Ends the recording after a write failure or at the size limit: the file is closed with
   // its header, the menu caption and the status follow.
   void EndRecording();
-  void WaitForDecimatorIdle();
 
+  double m_RecordRate = 0.0;  // samples (pairs) per second the open recording's header states
   IWaveFileHost m_NoHost;
   IWaveFileHost* m_Host;
 };

@@ -357,7 +357,8 @@ TEST_F(WaveLogDecimatorTest, PingPongBuffersFillInTurnAndDropWhenBothAreFull) {
 
 TEST_F(WaveLogDecimatorTest, PassThroughCapacityHoldsWholePairs) {
   g_ProcessingSampleRate = 11025.0;
-  g_BigBuffers[0].DecimationRatio = 8;  // 1,378.125 Hz: 10 s would be 13,781 values
+  // Pairs at 1,378.125 Hz: 10 s would be 13,781 values.
+  InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, 8, 0.0);
   const double rate = InitWaveLogPassThrough(d.get());
   EXPECT_DOUBLE_EQ(rate, 11025.0 / 8);
   EXPECT_EQ(d->Capacity, 13780);
@@ -370,8 +371,8 @@ TEST_F(WaveLogDecimatorTest, PassThroughCapacityHoldsWholePairs) {
   ASSERT_EQ(d->StateA.load(), kWaveLogFull);
   EXPECT_EQ(d->BufferA[d->Capacity - 1], -100);  // A ends with a Q value
   EXPECT_EQ(d->BufferB[0], 100);                  // B starts with an I value
-  g_BigBuffers[0].DecimationRatio = 1;
   g_ProcessingSampleRate = 44100.0;
+  InitBigBufferDecimation(&g_BigBuffers[0], 44100.0, 1, 0.0);
   InitWaveLogPassThrough(d.get());
   EXPECT_EQ(d->Capacity, 16384);
 }

@@ -19,6 +19,7 @@
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/WaveLogDecimator.h"
 #include "platform/Threads.h"
+#include "mainwin/SpectrumLines.h"
 #include "mainwin/WaveAnalysis.h"
 #include "mainwin/WaveRecording.h"
 #include "WaveTestUtil.h"
@@ -45,6 +46,11 @@ struct Fixture {
       g_pRecordWaveFile->CloseFile();
       delete g_pRecordWaveFile;
       g_pRecordWaveFile = nullptr;
+    }
+    if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
+      w->CloseFile();
+      delete w;
+      g_pAnalysisWaveFile = nullptr;
     }
   }
 };
@@ -521,6 +527,161 @@ TEST(WaveRecording, RecordingStartedBeforeTheThreadGetsItsSamplesAtItsRate) {
   EXPECT_EQ(SoxInfo("-r", path), "5512");
   EXPECT_GE(std::atoi(SoxInfo("-s", path).c_str()), 3 * 2048);
   EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+}
+
+// Pairs of a live input (a real tone mixed at 0 Hz: I carries it) written into ring 0 as the
+// audio thread does, the recorder emptying its buffers before each block.
+void FeedLivePairs(const std::vector<int16_t>& s, CWaveRecorder& rec) {
+  double block[4096];
+  for (size_t at = 0; at < s.size(); at += 4096) {
+    const int n = int(std::min<size_t>(4096, s.size() - at));
+    for (int i = 0; i < n; ++i) block[i] = s[at + i];
+    rec.WriteFullBuffers();
+    BigBufferWrite(&g_BigBuffers[0], true, true, 0.0, block, n);
+  }
+}
+
+// Runs the off-line analysis of `in` to its end (the recorder keeps up with its pairs).
+void AnalyseToEnd(CWaveAnalysis& analysis, CWaveRecorder& rec) {
+  int steps = 0;
+  while (analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines) && ++steps < 10000)
+    rec.FlushWaveRecordBuffers();
+}
+
+// An I/Q recording started during the off-line analysis of a file whose rate differs from the
+// card's holds the file's pairs (the file's rate over the analysis' decimation): its header
+// states that rate and a 500 Hz tone of the file reads as 500 Hz in sox. Stopped by the user
+// during the analysis it ends quietly; when the analysis ends first and the live pairs come at
+// another rate, the recording ends there with a message.
+TEST(WaveRecording, IqRecordingStartedDuringAnAnalysisStatesTheRateOfItsPairs) {
+  const struct {
+    const char* what;
+    double fileRate;
+    int rateDivisor;       // ring 0's decimation at the card's 11,025 Hz
+    const char* header;    // the rate sox reads
+    bool analysisEndsIt;   // the analysis ends while the recording runs
+    bool endsWithMessage;  // ... at another pair rate than the file's
+  } cases[] = {
+      {"44100 Hz file, decimation 4, stopped by the user", 44100, 1, "11025", false, false},
+      {"44100 Hz file, decimation 4, analysis ends: live pairs at the same rate", 44100, 1,
+       "11025", true, false},
+      {"44100 Hz file, ring decimation 2: file decimated by 8", 44100, 2, "5512", false, false},
+      {"8000 Hz file, no decimation, analysis ends: live pairs at 11025 Hz", 8000, 1, "8000",
+       true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir dir;
+    Fixture f;
+    SndConfig.SampleRate = 11025;
+    SndConfig.RateDivisor = c.rateDivisor;
+    SndConfig.ComplexFFT = 1;
+    SndConfig.FftInputAntiAlias = 1;
+    SndConfig.MaxFileSize = 0;
+    CSpectrumLineProducer lines(nullptr, &g_BigBuffers[0]);
+    lines.History.Allocate(200);
+    CWaveAnalysis analysis(&f.host, &lines);
+    analysis.Recorder = &f.rec;
+    InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, c.rateDivisor, 0.0);
+
+    const std::string in = dir.file("in.wav"), path = dir.file("iq.wav");
+    ASSERT_TRUE(WriteWave(in, c.fileRate, 1, Tones(c.fileRate, 6.0, {500.0}, 9000.0)));
+    f.host.openAnswer = in;
+    analysis.ChooseFileForAnalysis(false);
+    ASSERT_TRUE(analysis.IsAnalyzingWaveFile());
+    ASSERT_TRUE(analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+    ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path));
+    if (c.analysisEndsIt) {
+      AnalyseToEnd(analysis, f.rec);
+      analysis.StopWaveFileAnalysis();
+      EXPECT_EQ(f.rec.IsRecording(), !c.endsWithMessage);
+      f.rec.StopWaveRecording();
+    } else {
+      for (int i = 0; i < 5; ++i) {  // 2.5 s of the file's 6 s
+        ASSERT_TRUE(analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+        f.rec.FlushWaveRecordBuffers();
+      }
+      f.rec.StopWaveRecording();
+      analysis.StopWaveFileAnalysis();
+    }
+    analysis.Recorder = nullptr;
+    EXPECT_EQ(SoxInfo("-r", path), c.header);
+    EXPECT_EQ(SoxInfo("-c", path), "2");
+    EXPECT_GE(std::atof(SoxInfo("-D", path).c_str()), 1.0);
+    EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+    if (c.endsWithMessage) {
+      ASSERT_EQ(f.host.messages.size(), 1u);
+      EXPECT_NE(f.host.messages[0].find("from 8000 to 11025 samples/sec"), std::string::npos)
+          << f.host.messages[0];
+      EXPECT_EQ(f.rec.EndNote, "Logging stopped: I/Q rate changed");
+    } else {
+      EXPECT_TRUE(f.host.messages.empty()) << f.host.messages.front();
+    }
+  }
+  SndConfig.ComplexFFT = 0;
+}
+
+// An I/Q recording of live pairs (11,025 Hz, a 500 Hz tone) running when an off-line analysis
+// starts: at the same pair rate it goes on with the file's pairs; at another rate it ends with
+// the live pairs and a message, so its header never misstates what it holds.
+TEST(WaveRecording, IqRecordingRunningWhenAnAnalysisStartsKeepsOneRate) {
+  const struct {
+    const char* what;
+    double fileRate;
+    bool continues;
+  } cases[] = {
+      {"44100 Hz file decimated by 4: pairs at 11025 Hz as live", 44100, true},
+      {"8000 Hz file: pairs at 8000 Hz", 8000, false},
+      {"33075 Hz file decimated by 3: pairs at 11025 Hz as live", 33075, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir dir;
+    Fixture f;
+    SndConfig.SampleRate = 11025;
+    SndConfig.ComplexFFT = 1;
+    SndConfig.FftInputAntiAlias = 1;
+    SndConfig.MaxFileSize = 0;
+    CSpectrumLineProducer lines(nullptr, &g_BigBuffers[0]);
+    lines.History.Allocate(200);
+    CWaveAnalysis analysis(&f.host, &lines);
+    analysis.Recorder = &f.rec;
+    InitBigBufferDecimation(&g_BigBuffers[0], 11025.0, 1, 0.0);
+
+    const std::string in = dir.file("in.wav"), path = dir.file("iq.wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_IQ, path));
+    const auto live = Tones(11025.0, 3.0, {500.0}, 9000.0);
+    FeedLivePairs(live, f.rec);
+    const int64_t livePairs = int64_t(g_BigBuffers[0].TotalCount.load() / 2);
+    ASSERT_EQ(livePairs, int64_t(live.size()));
+
+    ASSERT_TRUE(WriteWave(in, c.fileRate, 1, Tones(c.fileRate, 3.0, {500.0}, 9000.0)));
+    f.host.openAnswer = in;
+    analysis.ChooseFileForAnalysis(false);
+    ASSERT_TRUE(analysis.IsAnalyzingWaveFile());
+    AnalyseToEnd(analysis, f.rec);
+    const int64_t filePairs = int64_t(g_BigBuffers[0].TotalCount.load() / 2);
+    ASSERT_GT(filePairs, 0);
+    EXPECT_EQ(f.rec.IsRecording(), c.continues);
+    analysis.StopWaveFileAnalysis();
+    f.rec.StopWaveRecording();
+    analysis.Recorder = nullptr;
+
+    EXPECT_EQ(SoxInfo("-r", path), "11025");
+    EXPECT_EQ(std::atoll(SoxInfo("-s", path).c_str()), livePairs + (c.continues ? filePairs : 0));
+    EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+    if (c.continues) {
+      EXPECT_TRUE(f.host.messages.empty()) << f.host.messages.front();
+    } else {
+      ASSERT_EQ(f.host.messages.size(), 1u);
+      EXPECT_NE(f.host.messages[0].find("I/Q recording to \"" + path + "\" stopped"),
+                std::string::npos)
+          << f.host.messages[0];
+      EXPECT_NE(f.host.messages[0].find("from 11025 to"), std::string::npos)
+          << f.host.messages[0];
+    }
+  }
+  SndConfig.ComplexFFT = 0;
 }
 
 }  // namespace
