@@ -50,7 +50,7 @@ bool ParseKey(const std::string& line, std::string_view& key, std::string_view& 
 }
 
 // Names and values are single lines: CR and LF become blanks, blanks around are dropped.
-std::string OneLine(const std::string& s)
+std::string OneLine(std::string_view s)
 {
   std::string r;
   r.reserve(s.size());
@@ -71,14 +71,12 @@ std::string ResolveFullPath(const std::string& fileName)
 
 
 // The one form in which section and key names are compared, for names read from the file and
-// names handed to the reads and writes alike: CR and LF count as blanks (a written name is
-// one line, see OneLine), blanks around are dropped and ASCII letters fold to lower case.
+// names handed to the reads and writes alike: the name as a write puts it on its line
+// (OneLine: CR and LF become blanks, blanks around are dropped), ASCII letters folded to
+// lower case.
 std::string NameKey(std::string_view s)
 {
-  std::string r;
-  r.reserve(s.size());
-  for (char c : s) r.push_back((c == '\r' || c == '\n') ? ' ' : c);
-  r = std::string(Trim(r));
+  std::string r = OneLine(s);
   for (char& c : r)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return r;

@@ -5,7 +5,12 @@
 // - A file that is not a regular file (a device, a FIFO, a directory) or is larger than
 //   kMaxFileSize is refused: it reads as empty, LoadError() says why, and UpdateFile() never
 //   replaces it (it throws EIniFileError as for any failed write), so its contents survive.
-// - Section and key names match without regard to case; the first match wins.
+// - Section and key names match without regard to case; the first match wins. Reads, writes
+//   and the index of the names read all compare them in one form (CR and LF as blanks, blanks
+//   around dropped, ASCII case folded), so a write finds every key a read finds. A replaced
+//   key keeps its line's own spelling when the caller's would read back as something else; a
+//   new name whose line would not read back as that name (a key "[x]", ";x" or "a=b", a
+//   section "a]b") is not written.
 // - A present but empty key reads ""; a missing key gives the default.
 // - Integers in decimal or hex ("0x1F", "$1F"), whole text only, within int32, else the default.
 //   Booleans are integers (0 false, anything else true).

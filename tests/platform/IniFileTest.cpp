@@ -407,9 +407,12 @@ TEST(IniFile, NewNamesThatWouldNotReadBackAreNotWritten)
     f.WriteString("S", "a=b", "1");
     f.WriteString("T]U", "k", "1");
     f.WriteString("S", "\r\nok", "1");  // one line: a blank, trimmed
+    f.WriteString("S", "a\r\nb", "1");  // "a b"
+    EXPECT_EQ(f.ReadString("S", "a\r\nb", ""), "1");
     f.UpdateFile();
   }
-  EXPECT_EQ(ReadWholeFile(path), "[S]\r\nk=1\r\nok=1\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "[S]\r\nk=1\r\nok=1\r\na b=1\r\n");
+  EXPECT_EQ(IniFile(path).ReadString("S", "a\r\nb", ""), "1");
 }
 
 }  // namespace
