@@ -42,7 +42,6 @@ struct ByteHost : IWaveFileHost {
 struct State {
   ByteHost host;
   CSpectrumLineProducer lines{nullptr, &g_BigBuffers[0]};
-  CWaveAnalysis analysis{&host, &lines};
   State() {
     SetDefaultSettings();
     lines.History.Allocate(64);
@@ -70,18 +69,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
 
   s->host.answers = size ? data[size - 1] : 0;
-  s->analysis.AnalysisFileName = path;
-  if (s->analysis.OpenWaveFileForAnalysis(path)) {
-    s->analysis.OffLine = true;
+  // A fresh analysis object for each input: its read buffer is sized by this file alone, so a
+  // read beyond it is caught by AddressSanitizer.
+  CWaveAnalysis analysis{&s->host, &s->lines};
+  analysis.AnalysisFileName = path;
+  if (analysis.OpenWaveFileForAnalysis(path)) {
+    analysis.OffLine = true;
     const uint64_t before = s->lines.LinesMade;
     int steps = 0;
-    while (s->analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines) && ++steps < 1000) {
+    while (analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines) && ++steps < 1000) {
     }
     // A line takes at least 64 frames of at least one byte each.
     VT_FUZZ_CHECK(s->lines.LinesMade - before <= size / 64 + 1);
-    VT_FUZZ_CHECK(s->analysis.ReadPosition >= 0 && s->analysis.ReadPosition <= int64_t(size));
+    VT_FUZZ_CHECK(analysis.ReadPosition >= 0 && analysis.ReadPosition <= int64_t(size));
   }
-  s->analysis.StopWaveFileAnalysis();
-  VT_FUZZ_CHECK(!s->analysis.IsFileOpen());
+  analysis.StopWaveFileAnalysis();
+  VT_FUZZ_CHECK(!analysis.IsFileOpen());
   return 0;
 }
