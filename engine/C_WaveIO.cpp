@@ -159,7 +159,18 @@ int C_WaveIO::InOpen(const char* fileName) {
     } else {
       SampleRate = Format.nSamplesPerSec;
     }
-    if (Format.nBlockAlign == 0 || Format.nBlockAlign > 4) {
+    // A 16-bit file that declares block align 1 gets the frame size its channels need.
+    if (Format.wBitsPerSample == 16 && Format.nBlockAlign == 1 &&
+        (Format.nChannels == 1 || Format.nChannels == 2))
+      Format.nBlockAlign = static_cast<uint16_t>(Format.nChannels * 2);
+    // The frame must hold exactly its channels' samples (checked where channels and bits are
+    // valid; otherwise their own checks report): a shorter frame would make every reader take
+    // samples beyond it, a longer one would shift the channels.
+    const bool shapeValid = (Format.nChannels == 1 || Format.nChannels == 2) &&
+                            Format.wBitsPerSample <= 16;
+    if (Format.nBlockAlign == 0 || Format.nBlockAlign > 4 ||
+        (shapeValid &&
+         Format.nBlockAlign != PcmFrameBytes(Format.nChannels, Format.wBitsPerSample))) {
       SetError("bad BlockAlign");
       failed = true;
     }
@@ -167,8 +178,6 @@ int C_WaveIO::InOpen(const char* fileName) {
       SetError("bad BitsPerSample");
       failed = true;
     }
-    if (Format.wBitsPerSample == 16 && Format.nBlockAlign == 1)
-      Format.nBlockAlign = static_cast<uint16_t>(Format.nChannels * 2);
     DataStart = CurrentOffset = pos;
     if (pos < 1) {
       SetError("ftell failed");

@@ -44,6 +44,11 @@ public:
   // below 192,000.5 (NaN included).
   static uint32_t HeaderSampleRate(double rate);
 
+  // Bytes of one sample frame of PCM with `channels` channels of `bits` bits each: channels x
+  // whole bytes per sample. A file whose block align differs is refused ("bad BlockAlign"):
+  // readers step by the block align but take channel c from bytes c x bytes per sample on.
+  static constexpr int PcmFrameBytes(int channels, int bits) { return channels * ((bits + 7) / 8); }
+
   // Creates a file for writing: fileFormat FORMAT_RAW or FORMAT_RIFF, bits 8 or 16, channels
   // 1 or 2, rate 1 .. 192,000 Hz (as HeaderSampleRate rounds it). 1 created, 0 failed (refused
   // arguments create no file and set no error text).

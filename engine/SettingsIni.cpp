@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
 #include "engine/RedrawRequest.h"
 #include "engine/SettingsLimits.h"
@@ -422,6 +423,15 @@ void LoadSettingsFromIni(const std::string& fileName, int parts)
   // Number text is read with "." whatever the locale (platform/NumText.h), so there is no
   // process-wide decimal separator to set here.
   const IniFile ini(FullPath(fileName));
+  if (ini.Refused()) {
+    // Nothing is read from it and nothing is written to it (IniFile never replaces a file it
+    // refused), so the user's file survives; the settings keep their values.
+    const std::string text = "Settings file not read: " + ini.LoadError() +
+                             ". The settings keep their values (the defaults at start-up); "
+                             "the file is not written.";
+    std::fprintf(stderr, "vartumo: %s\n", text.c_str());
+    DebugPrintf(0, 0.0, "%s", text.c_str());
+  }
   FieldTable t;
   if (parts & SETTINGS_PART_MACHINE) AddMachineFields(t);
   if (parts & SETTINGS_PART_PROCESS) AddProcessFields(t);

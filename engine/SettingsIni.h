@@ -35,7 +35,9 @@ const char* QuickSettingsMenuText(int preset);
 // Reads the parts of the mask from the INI file (relative names are taken from the working
 // directory). A missing or unreadable file reads as a file without keys; an absent key or a
 // value that does not convert keeps the field's value, except the keys with a fixed value when
-// missing (see SndConfig.h / MachineConfig.h). Clears g_RedrawRequestMask at the end.
+// missing (see SndConfig.h / MachineConfig.h). A file that IniFile refuses (not a regular
+// file, or too large) is reported on stderr and in the debug window's error history and reads
+// as a file without keys; it is never written afterwards. Clears g_RedrawRequestMask at the end.
 void LoadSettingsFromIni(const std::string& fileName, int parts);
 
 // Writes the parts of the mask into the INI file, keeping every other section and key of it.

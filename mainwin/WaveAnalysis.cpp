@@ -52,8 +52,17 @@ bool ValidParams(const AudioFileParams& p) {
          (p.BitsPerSample == 8 || p.BitsPerSample == 16) && std::isfinite(p.FreqOffset);
 }
 
+// True when the file's frames hold exactly its channels' samples of 1 to 16 bits, the layout
+// ConvertFrames indexes. The open operations refuse every other header; this keeps a format
+// changed behind their back from sending the conversion beyond its buffer.
+bool FrameLayoutValid(const C_WaveIO& w) {
+  const int channels = w.Format.nChannels, bits = w.Format.wBitsPerSample;
+  return (channels == 1 || channels == 2) && bits >= 1 && bits <= 16 &&
+         w.Format.nBlockAlign == C_WaveIO::PcmFrameBytes(channels, bits);
+}
+
 // Converts frames of raw PCM bytes into doubles on the 16-bit scale: channel 0 only, or both
-// channels as I/Q pairs when `pairs`.
+// channels as I/Q pairs when `pairs`. The frames must have FrameLayoutValid's layout.
 int ConvertFrames(const unsigned char* raw, int frames, const C_WaveIO& w, bool pairs,
                   double* out) {
   const int align = w.Format.nBlockAlign;
@@ -324,11 +333,11 @@ bool CWaveAnalysis::ReadLine(int64_t target, bool* ended) {
     int frames;
     {
       WaveInputGuard lock;
-      if (!w || !w->IsOpenForRead() || !IsAnalyzingWaveFile()) {
+      if (!w || !w->IsOpenForRead() || !IsAnalyzingWaveFile() || !FrameLayoutValid(*w)) {
         *ended = true;
         return false;
       }
-      raw.resize(size_t(want) * std::max<int>(1, w->Format.nBlockAlign));
+      raw.resize(size_t(want) * w->Format.nBlockAlign);
       frames = w->ReadRawBlocks(raw.data(), static_cast<int>(raw.size()));
       if (frames > 0) frames = ConvertFrames(raw.data(), std::min(frames, want), *w, pairs, values) /
                                (pairs ? 2 : 1);

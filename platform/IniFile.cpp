@@ -4,12 +4,11 @@
 
 #include "platform/NumText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <cstddef>
 #include <string_view>
 
@@ -51,7 +50,7 @@ bool ParseKey(const std::string& line, std::string_view& key, std::string_view& 
 }
 
 // Names and values are single lines: CR and LF become blanks, blanks around are dropped.
-std::string OneLine(const std::string& s)
+std::string OneLine(std::string_view s)
 {
   std::string r;
   r.reserve(s.size());
@@ -71,14 +70,23 @@ std::string ResolveFullPath(const std::string& fileName)
 }
 
 
-// Names compare without regard to ASCII case after trimming; the index holds them folded.
-std::string FoldName(std::string_view s)
+// The one form in which section and key names are compared, for names read from the file and
+// names handed to the reads and writes alike: the name as a write puts it on its line
+// (OneLine: CR and LF become blanks, blanks around are dropped), ASCII letters folded to
+// lower case.
+std::string NameKey(std::string_view s)
 {
-  s = Trim(s);
-  std::string r(s);
+  std::string r = OneLine(s);
   for (char& c : r)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return r;
+}
+
+// True when the line reads back as a key line of that name (folded by NameKey).
+bool ReadsBackAsKey(const std::string& line, const std::string& name)
+{
+  std::string_view header, k, v;
+  return !ParseHeader(line, header) && ParseKey(line, k, v) && NameKey(k) == name;
 }
 
 }  // namespace
@@ -88,7 +96,7 @@ void IniFile::Section::Reindex()
   keyIndex.clear();
   std::string_view k, v;
   for (size_t i = 0; i < lines.size(); ++i)
-    if (ParseKey(lines[i], k, v)) keyIndex.try_emplace(FoldName(k), i);
+    if (ParseKey(lines[i], k, v)) keyIndex.try_emplace(NameKey(k), i);
 }
 
 void IniFile::AddLine(std::string line)
@@ -96,14 +104,14 @@ void IniFile::AddLine(std::string line)
   std::string_view name;
   if (ParseHeader(line, name)) {
     Section sec;
-    sec.key = FoldName(name);
+    sec.key = NameKey(name);
     sec.header = std::move(line);
     m_sections.push_back(std::move(sec));
     return;
   }
   Section& sec = m_sections.back();
   std::string_view k, v;
-  if (ParseKey(line, k, v)) sec.keyIndex.try_emplace(FoldName(k), sec.lines.size());
+  if (ParseKey(line, k, v)) sec.keyIndex.try_emplace(NameKey(k), sec.lines.size());
   sec.lines.push_back(std::move(line));
 }
 
@@ -116,12 +124,8 @@ void IniFile::ReindexSections()
 IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileName))
 {
   m_sections.emplace_back();  // the lines before the first header
-  std::ifstream f(m_fileName, std::ios::binary);
-  if (!f) return;
-  std::ostringstream ss;
-  ss << f.rdbuf();
-  std::string data = ss.str();
-  if (f.bad()) return;
+  std::string data;
+  if (!ReadWholeFile(data)) return;
   if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     m_bom = true;
     data.erase(0, 3);
@@ -146,6 +150,50 @@ IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileN
   ReindexSections();
 }
 
+bool IniFile::ReadWholeFile(std::string& data)
+{
+  // Non-blocking, so that a FIFO in the file's place cannot stop the program in open().
+  const int fd = ::open(m_fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;  // missing or unreadable: reads as empty
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    m_loadError = m_fileName + " is not a regular file";
+  } else if (st.st_size > kMaxFileSize) {
+    m_loadError = m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
+  } else {
+    // At most one byte beyond the limit, in case the file grows while it is read.
+    data.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    bool failed = false;
+    for (;;) {
+      if (got == data.size()) {
+        if (data.size() > static_cast<size_t>(kMaxFileSize)) break;
+        data.resize(std::min<size_t>(data.size() * 2 + 4096, static_cast<size_t>(kMaxFileSize) + 1));
+      }
+      const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) failed = true;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    data.resize(got);
+    if (got > static_cast<size_t>(kMaxFileSize))
+      m_loadError = m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
+    else if (failed)
+      data.clear();  // an unreadable file reads as empty
+  }
+  ::close(fd);
+  if (!m_loadError.empty()) {
+    data.clear();
+    return false;
+  }
+  return true;
+}
+
 IniFile::~IniFile()
 {
   try {
@@ -157,13 +205,13 @@ IniFile::~IniFile()
 
 const IniFile::Section* IniFile::FindSection(const std::string& section) const
 {
-  auto it = m_sectionIndex.find(FoldName(section));
+  auto it = m_sectionIndex.find(NameKey(section));
   return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
 IniFile::Section* IniFile::FindSection(const std::string& section)
 {
-  auto it = m_sectionIndex.find(FoldName(section));
+  auto it = m_sectionIndex.find(NameKey(section));
   return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
@@ -171,7 +219,7 @@ const std::string* IniFile::FindKeyLine(const std::string& section, const std::s
 {
   const Section* sec = FindSection(section);
   if (!sec) return nullptr;
-  auto it = sec->keyIndex.find(FoldName(key));
+  auto it = sec->keyIndex.find(NameKey(key));
   return it == sec->keyIndex.end() ? nullptr : &sec->lines[it->second];
 }
 
@@ -213,22 +261,37 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
 {
   const std::string sec = OneLine(section);
   const std::string k = OneLine(key);
-  const std::string newLine = k + "=" + OneLine(value);
+  const std::string name = NameKey(key);
+  std::string newLine = k + "=" + OneLine(value);
   Section* s = FindSection(sec);
   if (!s) {
+    // A name that would not read back as itself (a "]" in the section name, a key that would
+    // read as a header, a comment or another key) is not written: the line would corrupt the
+    // file's structure.
     Section added;
     added.header = "[" + sec + "]";
-    added.key = FoldName(sec);
+    added.key = NameKey(sec);
+    std::string_view readBack;
+    if (!ParseHeader(added.header, readBack) || NameKey(readBack) != added.key ||
+        !ReadsBackAsKey(newLine, name))
+      return;
     added.lines.push_back(newLine);
-    added.keyIndex.emplace(FoldName(k), 0);
+    added.keyIndex.emplace(name, 0);
     m_sections.push_back(std::move(added));
     m_sectionIndex.try_emplace(m_sections.back().key, m_sections.size() - 1);
     m_dirty = true;
     return;
   }
-  auto it = s->keyIndex.find(FoldName(k));
+  auto it = s->keyIndex.find(name);
   if (it != s->keyIndex.end()) {
     std::string& old = s->lines[it->second];
+    if (!ReadsBackAsKey(newLine, name)) {
+      // The caller's spelling would not read back as this key (a key read with a leading
+      // CR, "\r[x]", written as "[x]" would read as a section header): keep the line's own.
+      std::string_view oldKey, oldValue;
+      ParseKey(old, oldKey, oldValue);
+      newLine = std::string(oldKey) + "=" + OneLine(value);
+    }
     if (old != newLine) {
       old = newLine;
       m_dirty = true;
@@ -238,10 +301,11 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
   // After the last non-blank line of the section, so blank lines that separate it from the
   // next section stay where they are. Only blank lines follow that place, so no key's index
   // moves.
+  if (!ReadsBackAsKey(newLine, name)) return;
   size_t pos = s->lines.size();
   while (pos > 0 && Trim(s->lines[pos - 1]).empty()) --pos;
   s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos), newLine);
-  s->keyIndex.emplace(FoldName(k), pos);
+  s->keyIndex.emplace(name, pos);
   m_dirty = true;
 }
 
@@ -288,7 +352,7 @@ std::vector<std::string> IniFile::ReadSection(const std::string& section) const
   std::string_view k, v;
   for (size_t i = 0; i < s->lines.size(); ++i) {
     if (!ParseKey(s->lines[i], k, v)) continue;
-    if (s->keyIndex.at(FoldName(k)) == i) out.emplace_back(k);  // first of each name
+    if (s->keyIndex.at(NameKey(k)) == i) out.emplace_back(k);  // first of each name
   }
   return out;
 }
@@ -296,7 +360,7 @@ std::vector<std::string> IniFile::ReadSection(const std::string& section) const
 void IniFile::EraseSection(const std::string& section)
 {
   // Every section of that name goes, so that nothing of it can be read afterwards.
-  const std::string key = FoldName(section);
+  const std::string key = NameKey(section);
   const size_t before = m_sections.size();
   for (size_t i = m_sections.size(); i-- > 1;)
     if (m_sections[i].key == key) m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(i));
@@ -310,11 +374,11 @@ void IniFile::DeleteKey(const std::string& section, const std::string& key)
 {
   Section* s = FindSection(section);
   if (!s) return;
-  const std::string want = FoldName(key);
+  const std::string want = NameKey(key);
   std::string_view k, v;
   const size_t before = s->lines.size();
   for (size_t i = s->lines.size(); i-- > 0;)
-    if (ParseKey(s->lines[i], k, v) && FoldName(k) == want)
+    if (ParseKey(s->lines[i], k, v) && NameKey(k) == want)
       s->lines.erase(s->lines.begin() + static_cast<std::ptrdiff_t>(i));
   if (s->lines.size() != before) {
     s->Reindex();
@@ -326,6 +390,9 @@ void IniFile::UpdateFile()
 {
   if (!m_dirty) return;
   const std::string failure = "Unable to write to " + m_fileName;
+  // A file refused on reading is never replaced: its contents were not read, so writing
+  // would lose them (and a device in its place must not be written at all).
+  if (Refused()) throw EIniFileError(failure);
 
   // Write through a symbolic link to its target rather than replacing the link.
   std::string target = m_fileName;

@@ -2,7 +2,15 @@
 // INI file with Windows profile semantics.
 //
 // - A missing or unreadable file reads as empty.
-// - Section and key names match without regard to case; the first match wins.
+// - A file that is not a regular file (a device, a FIFO, a directory) or is larger than
+//   kMaxFileSize is refused: it reads as empty, LoadError() says why, and UpdateFile() never
+//   replaces it (it throws EIniFileError as for any failed write), so its contents survive.
+// - Section and key names match without regard to case; the first match wins. Reads, writes
+//   and the index of the names read all compare them in one form (CR and LF as blanks, blanks
+//   around dropped, ASCII case folded), so a write finds every key a read finds. A replaced
+//   key keeps its line's own spelling when the caller's would read back as something else; a
+//   new name whose line would not read back as that name (a key "[x]", ";x" or "a=b", a
+//   section "a]b") is not written.
 // - A present but empty key reads ""; a missing key gives the default.
 // - Integers in decimal or hex ("0x1F", "$1F"), whole text only, within int32, else the default.
 //   Booleans are integers (0 false, anything else true).
@@ -37,8 +45,15 @@ public:
   IniFile(const IniFile&) = delete;
   IniFile& operator=(const IniFile&) = delete;
 
+  // Largest file read (bytes); every settings file of the program is a few kB.
+  static constexpr long long kMaxFileSize = 16LL << 20;
+
   // The full path of the file.
   const std::string& FileName() const { return m_fileName; }
+  // Why the file was refused ("<full path> is not a regular file", "<full path> is larger
+  // than 16 MB"); empty when it was read (or is missing or unreadable).
+  const std::string& LoadError() const { return m_loadError; }
+  bool Refused() const { return !m_loadError.empty(); }
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& def) const;
@@ -76,6 +91,7 @@ private:
   };
 
   std::string m_fileName;
+  std::string m_loadError;  // set when the file was refused (see LoadError)
   std::vector<Section> m_sections;
   // Folded section name -> index of the first section of that name. Lookups are constant
   // time, so loading a settings file of n keys takes time linear in n.
@@ -84,6 +100,9 @@ private:
   bool m_crlf = true;   // line end to write: the file's own (LF only if it had no CR LF)
   bool m_bom = false;   // the file started with a UTF-8 byte order mark (kept on write)
 
+  // Reads the whole file into data; false when there is nothing to parse (missing,
+  // unreadable or refused; m_loadError is set for a refused file).
+  bool ReadWholeFile(std::string& data);
   void AddLine(std::string line);
   void ReindexSections();
   const Section* FindSection(const std::string& section) const;

@@ -227,13 +227,61 @@ TEST(C_WaveIO, ChunkWalkAndSampleConversion) {
   EXPECT_EQ(d[0], 2);
   EXPECT_EQ(d[1], 4);
 
-  // Frames shorter than the channel count needs (stereo, block align 2): channel 1 is not read
-  // from beyond the frame (nor beyond the buffer on the last frame).
+  // Frames shorter than the channel count needs (stereo, block align 2) are refused.
   WriteWholeFile(file, Riff(Chunk("fmt ", Fmt(1, 2, 8000, 2, 16)) + Chunk("data", Pcm16({7, 8, 9}))));
-  ASSERT_EQ(r.InOpen(file.c_str()), 1);
-  EXPECT_EQ(r.ReadSampleBlocks(1, 4, d), 3);
-  EXPECT_EQ(d[2], 9);
+  EXPECT_EQ(r.InOpen(file.c_str()), 0);
+  EXPECT_STREQ(r.GetErrorText(), "bad BlockAlign");
+  EXPECT_EQ(r.ReadSampleBlocks(1, 4, d), -1);
   r.CloseFile();
+}
+
+// The block align must be channels x whole bytes per sample: readers step from frame to frame
+// by it but find channel c at c x bytes per sample, so any other value makes them read the
+// wrong samples or beyond the frame (and beyond the buffer on the last one).
+TEST(C_WaveIO, BlockAlignMustMatchChannelsAndBits) {
+  vt_test::TempDir dir;
+  const std::string data = Chunk("data", Pcm16({1, 2, 3, 4, 5, 6, 7, 8}));  // 16 bytes
+  const struct {
+    unsigned channels, bits, blockAlign;
+    int frames;  // frames of the 16 data bytes; 0: refused with "bad BlockAlign"
+  } cases[] = {
+      {2, 16, 2, 0},  // half a frame: channel 1 lies beyond it
+      {2, 16, 3, 0},
+      {1, 16, 4, 0},  // every other sample skipped
+      {1, 16, 3, 0},
+      {2, 8, 1, 0},
+      {2, 8, 3, 0},
+      {2, 8, 4, 0},
+      {1, 8, 2, 0},
+      {1, 12, 1, 0},  // 12 bits take 2 bytes
+      {2, 0, 2, 0},   // no bits: no frame size
+      {1, 0, 1, 0},
+      {2, 16, 4, 4},
+      {1, 16, 2, 8},
+      {2, 8, 2, 8},
+      {1, 8, 1, 16},
+      {2, 12, 4, 4},
+      {2, 16, 1, 4},  // 16 bits with block align 1: taken as channels x 2
+      {1, 16, 1, 8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.bits << " bits, block align "
+                                    << c.blockAlign);
+    const std::string file = dir.file("align.wav");
+    WriteWholeFile(file, Riff(Chunk("fmt ", Fmt(1, c.channels, 8000, c.blockAlign, c.bits)) + data));
+    C_WaveIO r;
+    const int opened = r.InOpen(file.c_str());
+    if (c.frames == 0) {
+      EXPECT_EQ(opened, 0);
+      EXPECT_STREQ(r.GetErrorText(), "bad BlockAlign");
+      EXPECT_FALSE(r.IsOpenForRead());
+      continue;
+    }
+    ASSERT_EQ(opened, 1) << r.GetErrorText();
+    std::vector<char> buf(64);
+    EXPECT_EQ(r.ReadRawBlocks(buf.data(), 64), c.frames);
+    r.CloseFile();
+  }
 }
 
 TEST(C_WaveIO, BrokenFilesGiveTheirErrorText) {

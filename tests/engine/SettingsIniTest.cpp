@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "common/TestUtil.h"
+#include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
 #include "engine/ProgramInstance.h"
 #include "engine/RedrawRequest.h"
@@ -565,6 +568,64 @@ TEST_F(SettingsIniTest, SaveFailureNamesTheFullPath)
   } catch (const EIniFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + bad);
   }
+}
+
+// A settings file that is no regular file of sane size is not read: the settings start from
+// their defaults, the refusal is reported, and a later save leaves the file as it is.
+TEST_F(SettingsIniTest, FileThatIsNoRegularFileOfSaneSizeIsNotReadNorWritten)
+{
+  // What a load from no file at all gives (the keys with a fixed value when missing included).
+  LoadSettingsFromIni(dir.file("none.ini"), 7);
+  const Bytes noFileMachine = Snapshot(MachineConfig), noFileSnd = Snapshot(SndConfig);
+
+  std::vector<std::string> debugLines;
+  SetDebugSink([&](const std::string& line) { debugLines.push_back(line); });
+  const struct {
+    const char* what;
+    bool link;           // a link to /dev/zero, else a settings file made larger than the limit
+    const char* reason;  // after the full path
+  } cases[] = {
+      {"larger than the limit", false, " is larger than 16 MB"},
+      {"link to /dev/zero", true, " is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.file(c.link ? "link.ini" : "large.ini");
+    std::uintmax_t size = 0;
+    std::string head;
+    if (c.link) {
+      std::filesystem::create_symlink("/dev/zero", path);
+    } else {
+      SetEveryFieldNonDefault();
+      SaveSettingsToIni(path, 7);
+      ASSERT_EQ(::truncate(path.c_str(), IniFile::kMaxFileSize + 1), 0);
+      size = std::filesystem::file_size(path);
+      head = vt_test::ReadWholeFile(path).substr(0, 4096);
+    }
+    SetDefaultSettings();
+    debugLines.clear();
+    LoadSettingsFromIni(path, 7);
+    ASSERT_EQ(FirstDifference(Snapshot(MachineConfig), noFileMachine), -1);
+    ASSERT_EQ(FirstDifference(Snapshot(SndConfig), noFileSnd), -1);
+    ASSERT_EQ(debugLines.size(), 1u);
+    EXPECT_EQ(debugLines[0], "Settings file not read: " + path + c.reason +
+                                 ". The settings keep their values (the defaults at start-up); "
+                                 "the file is not written.");
+    try {
+      SaveSettingsToIni(path, 7);
+      ADD_FAILURE() << "the save should fail";
+    } catch (const EIniFileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    if (c.link) {
+      EXPECT_TRUE(std::filesystem::is_symlink(path));
+      EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/zero");
+    } else {
+      EXPECT_EQ(std::filesystem::file_size(path), size);
+      EXPECT_EQ(vt_test::ReadWholeFile(path).substr(0, 4096), head);
+    }
+  }
+  SetDebugSink(nullptr);
 }
 
 TEST_F(SettingsIniTest, RelativeNamesAreTakenFromTheWorkingDirectory)

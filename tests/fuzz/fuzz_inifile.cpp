@@ -57,7 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   }
   IniFile again(path);
   VT_FUZZ_CHECK(again.ReadString("FuzzSection", "FuzzKey", "") == "fuzz value");
-  (void)ReadAll(again);
+  const Content second = ReadAll(again);
+  // No section appears that was not there (a written line never reads as a header).
+  for (const auto& [sec, keys] : second) {
+    bool known = Folded(sec) == "fuzzsection";
+    for (const auto& [oldSec, oldKeys] : first) known = known || Folded(oldSec) == Folded(sec);
+    VT_FUZZ_CHECK(known);
+    (void)keys;
+  }
   for (const auto& [sec, keys] : first) {
     for (const auto& [key, value] : keys) {
       if (Folded(sec) == "fuzzsection" && Folded(key) == "fuzzkey") continue;

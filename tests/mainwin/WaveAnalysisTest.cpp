@@ -311,6 +311,58 @@ TEST(WaveAnalysis, OpenFailuresAreReported) {
   }
 }
 
+// A RIFF PCM header of the given shape over `dataBytes` bytes of a ramp.
+std::string RiffPcm(unsigned channels, unsigned bits, unsigned blockAlign, size_t dataBytes) {
+  auto le16 = [](unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; };
+  auto le32 = [](uint32_t v) {
+    return std::string{char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+  };
+  std::string data(dataBytes, '\0');
+  for (size_t i = 0; i < dataBytes; ++i) data[i] = char(i * 7);
+  const std::string fmt = le16(1) + le16(channels) + le32(11025) + le32(11025 * blockAlign) +
+                          le16(blockAlign) + le16(bits);
+  const std::string body = "WAVEfmt " + le32(16) + fmt + "data" + le32(uint32_t(dataBytes)) + data;
+  return "RIFF" + le32(uint32_t(body.size())) + body;
+}
+
+// Off-line analysis of a header whose block align does not fit its channels and bits: the file
+// is refused with the reader's error before a sample is read (the I/Q conversion used to take
+// channel 1 from beyond each short frame and beyond its buffer).
+TEST(WaveAnalysis, WrongBlockAlignIsRefusedBeforeAnySampleIsRead) {
+  vt_test::TempDir dir;
+  const struct {
+    unsigned channels, bits, blockAlign;
+  } cases[] = {{2, 16, 2}, {2, 16, 3}, {1, 16, 4}, {2, 8, 1}, {1, 8, 2}, {2, 0, 2}, {2, 8, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.bits << " bits, block align "
+                                    << c.blockAlign);
+    const std::string path = dir.file("align.wav");
+    vt_test::WriteWholeFile(path, RiffPcm(c.channels, c.bits, c.blockAlign, 40000));
+    Fixture f;
+    f.host.yesNo = WAVE_ANSWER_YES;  // "complex": both channels as I/Q pairs
+    f.host.openAnswer = path;
+    f.analysis.ChooseFileForAnalysis(false);
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{"Problem:\r\nCould not open \"" + path +
+                                                        "\"\r for analysis. Possibly wrong file "
+                                                        "format ? (bad BlockAlign)"});
+    EXPECT_FALSE(f.analysis.IsFileOpen());
+    EXPECT_FALSE(f.analysis.IsAnalyzingWaveFile());
+    // The timer's step, as it runs after an opened file: nothing to read.
+    EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+    EXPECT_EQ(f.lines.LinesMade, 0u);
+  }
+  // The same layout with the right block align is analysed.
+  const std::string path = dir.file("good.wav");
+  vt_test::WriteWholeFile(path, RiffPcm(2, 16, 4, 40000));
+  Fixture f;
+  f.host.yesNo = WAVE_ANSWER_YES;
+  f.host.openAnswer = path;
+  f.analysis.ChooseFileForAnalysis(false);
+  EXPECT_TRUE(f.host.messages.empty());
+  ASSERT_TRUE(f.analysis.IsAnalyzingWaveFile());
+  EXPECT_TRUE(f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+}
+
 TEST(WaveAnalysis, MenuDuringAnalysisStopsItAndPlayWithoutThreadRunsOffLine) {
   vt_test::TempDir dir;
   Fixture f;

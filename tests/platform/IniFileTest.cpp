@@ -6,6 +6,7 @@
 #include "common/TestUtil.h"
 
 #include <clocale>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,8 @@
 #include <string>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -270,6 +273,146 @@ TEST(IniFile, DestructorWritesPendingChanges)
     f.WriteInteger("S", "n", 0x10);
   }
   EXPECT_EQ(IniFile(dir.file("a.ini")).ReadInteger("s", "N", 0), 16);
+}
+
+// Files that are no regular file of sane size are refused: they read as empty, say why, and
+// are never replaced by a write (the user's file survives; a device is never written).
+TEST(IniFile, FilesThatAreNoRegularFileOfSaneSizeAreRefused)
+{
+  vt_test::TempDir dir;
+  const std::string head = "[A]\r\nx=1\r\n";
+  auto Head = [](const std::string& path, size_t n) {
+    std::string s(n, '\0');
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::string();
+    s.resize(std::fread(s.data(), 1, n, f));
+    std::fclose(f);
+    return s;
+  };
+  auto sparse = [&](const std::string& path, long long size) {
+    WriteWholeFile(path, head);
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);
+  };
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    const char* error;  // after the full path; nullptr: read as usual
+  } cases[] = {
+      {"larger than the limit", [&](const std::string& p) { sparse(p, IniFile::kMaxFileSize + 1); },
+       " is larger than 16 MB"},
+      {"far larger", [&](const std::string& p) { sparse(p, 8LL << 30); }, " is larger than 16 MB"},
+      {"exactly the limit", [&](const std::string& p) { sparse(p, IniFile::kMaxFileSize); }, nullptr},
+      {"link to /dev/zero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+       " is not a regular file"},
+      {"FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       " is not a regular file"},
+      {"directory", [](const std::string& p) { fs::create_directory(p); }, " is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.file("refused.ini");
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    c.make(path);
+    const bool wasLink = fs::is_symlink(path);
+    const auto sizeBefore = fs::is_regular_file(path) ? fs::file_size(path) : 0;
+    IniFile f(path);
+    if (!c.error) {
+      EXPECT_FALSE(f.Refused());
+      EXPECT_EQ(f.LoadError(), "");
+      EXPECT_EQ(f.ReadInteger("A", "x", 0), 1);
+      continue;
+    }
+    EXPECT_TRUE(f.Refused());
+    EXPECT_EQ(f.LoadError(), path + c.error);
+    EXPECT_EQ(f.ReadInteger("A", "x", 0), 0) << "nothing is read from a refused file";
+    EXPECT_TRUE(f.ReadSections().empty());
+    f.WriteString("A", "x", "2");
+    EXPECT_EQ(f.ReadInteger("A", "x", 0), 2);  // kept in memory
+    std::string error;
+    try {
+      f.UpdateFile();
+    } catch (const EIniFileError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, "Unable to write to " + path);
+    // Untouched: the same kind of file, the same size and the same first bytes.
+    EXPECT_EQ(fs::is_symlink(path), wasLink);
+    if (wasLink) {
+      EXPECT_EQ(fs::read_symlink(path), "/dev/zero");
+    }
+    if (sizeBefore > 0) {
+      EXPECT_EQ(fs::file_size(path), sizeBefore);
+      EXPECT_EQ(Head(path, head.size()), head);
+    }
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+  }
+}
+
+// A key or section name read with a carriage return in front of it (a lone CR is no line end)
+// is found again by the writer: the write replaces that line instead of appending a second
+// copy, and the written file reads back with the same sections and keys.
+TEST(IniFile, NamesReadWithACarriageReturnAreFoundByTheWriter)
+{
+  const struct {
+    const char* what;
+    const char* initial;
+    const char* section;  // as ReadSections gives it
+    const char* key;      // as ReadSection gives it
+    const char* expected;
+  } cases[] = {
+      {"key with CR", "[S]\r\n\rKey=1\r\n", "S", "\rKey", "[S]\r\nKey=2\r\n"},
+      {"key that would read as a header", "[S]\r\n\r[X]=1\r\ny=1\r\n", "S", "\r[X]",
+       "[S]\r\n\r[X]=2\r\ny=1\r\n"},
+      {"key that would read as a comment", "[S]\r\n\r;c=1\r\n", "S", "\r;c", "[S]\r\n\r;c=2\r\n"},
+      {"key of CRs only", "[S]\r\n\r\r=1\r\n", "S", "\r\r", "[S]\r\n=2\r\n"},
+      {"section with CR", "[\rS]\r\nk=1\r\n", "\rS", "k", "[\rS]\r\nk=2\r\n"},
+      {"LF file", "[S]\n\r[X]=1\n", "S", "\r[X]", "[S]\n\r[X]=2\n"},
+  };
+  vt_test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.file("cr.ini");
+    WriteWholeFile(path, c.initial);
+    {
+      IniFile f(path);
+      ASSERT_EQ(Join(f.ReadSections()), std::string(c.section) + "|");
+      const auto keys = f.ReadSection(c.section);
+      ASSERT_FALSE(keys.empty());
+      ASSERT_EQ(keys.front(), c.key);
+      EXPECT_EQ(f.ReadString(c.section, c.key, "none"), "1");
+      f.WriteString(c.section, c.key, "2");
+      EXPECT_EQ(f.ReadString(c.section, c.key, "none"), "2");
+      f.UpdateFile();
+    }
+    EXPECT_EQ(ReadWholeFile(path), c.expected);
+    IniFile again(path);
+    EXPECT_EQ(Join(again.ReadSections()), std::string(c.section) + "|");
+    EXPECT_EQ(again.ReadString(c.section, c.key, "none"), "2");
+  }
+}
+
+// A new name whose line would read back as something else is not written: the line would
+// add a section or hide the keys after it.
+TEST(IniFile, NewNamesThatWouldNotReadBackAreNotWritten)
+{
+  vt_test::TempDir dir;
+  const std::string path = dir.file("new.ini");
+  WriteWholeFile(path, "[S]\r\nk=1\r\n");
+  {
+    IniFile f(path);
+    f.WriteString("S", "[X]", "1");
+    f.WriteString("S", ";c", "1");
+    f.WriteString("S", "a=b", "1");
+    f.WriteString("T]U", "k", "1");
+    f.WriteString("S", "\r\nok", "1");  // one line: a blank, trimmed
+    f.WriteString("S", "a\r\nb", "1");  // "a b"
+    EXPECT_EQ(f.ReadString("S", "a\r\nb", ""), "1");
+    f.UpdateFile();
+  }
+  EXPECT_EQ(ReadWholeFile(path), "[S]\r\nk=1\r\nok=1\r\na b=1\r\n");
+  EXPECT_EQ(IniFile(path).ReadString("S", "a\r\nb", ""), "1");
 }
 
 }  // namespace
