@@ -165,6 +165,18 @@ void TSoundThread::Execute()
   if (!Terminated()) TThread::Synchronize(SoundThd_NotifyOutputStopped);
 }
 
+namespace {
+
+// The blocks come at another rate from here on: a running wave recording gets none of them.
+// The GUI ends the recording (its header states the old rate) or, at the same rate after all,
+// lets it go on (WaveRecording). An atomic store: nothing here waits for the GUI.
+void PauseWaveLogAtNewRate()
+{
+  if (g_WaveLogState.load() != 0) g_WaveLogDecimator[0].Active.store(false);
+}
+
+}  // namespace
+
 void TSoundThread::RunPass(int64_t /*passStart*/)
 {
   bool waited = false;
@@ -183,7 +195,9 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   RetryWantedDevices();
   if (g_SoundReopenRequest || (sound->IsInputOpen() != 0) != g_SoundInputWanted ||
       (sound->IsOutputOpen() != 0) != g_SoundOutputWanted) {
+    const double rateBefore = g_ProcessingSampleRate;
     UpdateDevicesFromThread();
+    if (g_ProcessingSampleRate != rateBefore) PauseWaveLogAtNewRate();
   }
   sound = g_pSound.load();
   if (!sound) return;
@@ -192,7 +206,9 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   // Compared as set, not as clamped: a setting outside 1..64 is no change on every pass.
   if (divisor != m_divisorSetting) {
     m_divisorSetting = divisor;
-    m_stages = InputHalvingStages(ClampDivisor(divisor));
+    const int stages = InputHalvingStages(ClampDivisor(divisor));
+    if (stages != m_stages) PauseWaveLogAtNewRate();
+    m_stages = stages;
     g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
     g_BigBufferResetCount++;
   }

@@ -386,7 +386,7 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
   }
   // An I/Q recording begun at another pair rate (live, before the analysis) ends before the
   // file's pairs reach it.
-  if (Recorder) Recorder->EndIqRecordingAtNewPairRate();
+  if (Recorder) Recorder->EndRecordingAtNewRate();
   int lines = 0;
   bool ended = false;
   for (int pass = 0; pass < maxLines && !ended; ++pass) {
@@ -430,7 +430,7 @@ void CWaveAnalysis::StopWaveFileAnalysis() {
                           m_Host->DisplayCenterFreq());
   g_BigBufferResetCount = g_BigBufferResetCount + 1;
   // An I/Q recording of the file's pairs ends before the live pairs come at another rate.
-  if (Recorder) Recorder->EndIqRecordingAtNewPairRate();
+  if (Recorder) Recorder->EndRecordingAtNewRate();
   ring->FeedSource.store(1, std::memory_order_release);
   m_Host->ResetHistoryView();
   {

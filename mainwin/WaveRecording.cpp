@@ -14,6 +14,7 @@
 
 #include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
+#include "engine/SampleRates.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
 #include "engine/WaveLogDecimator.h"
@@ -274,25 +275,41 @@ void CWaveRecorder::EndRecording() {
   m_Host->ShowStatus();
 }
 
-bool CWaveRecorder::EndIqRecordingAtNewPairRate() {
-  if (!IsRecording() || g_WaveLogState.load(std::memory_order_acquire) != WAVE_LOG_IQ)
-    return false;
-  double rate;
-  {
+double CWaveRecorder::CurrentRecordRate() const {
+  const int mode = g_WaveLogState.load(std::memory_order_acquire);
+  if (mode == WAVE_LOG_IQ) {
     std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
-    rate = g_BigBuffers[0].OutputRate;
+    return g_BigBuffers[0].OutputRate;
   }
-  if (std::fabs(rate - m_RecordRate) <= 1e-9 * std::fabs(m_RecordRate)) return false;
+  // The decimator keeps the ratio it was set up with for the whole recording.
+  return g_ProcessingSampleRate / std::max(1, Decimator()->Ratio);
+}
+
+bool CWaveRecorder::EndRecordingAtNewRate() {
+  if (!IsRecording()) return false;
+  const int mode = g_WaveLogState.load(std::memory_order_acquire);
+  const double rate = CurrentRecordRate();
+  const unsigned was = C_WaveIO::HeaderSampleRate(m_RecordRate);
+  const unsigned now = C_WaveIO::HeaderSampleRate(rate);
+  // An unknown new rate, or one the header states alike, leaves the recording as it is. The
+  // audio thread may have paused the feeding when it saw the rate change: it goes on.
+  if (!(rate > 0.0) || now == 0 || now == was) {
+    Decimator()->Active.store(true, std::memory_order_release);
+    return false;
+  }
   char text[96];
-  std::snprintf(text, sizeof text, "from %u to %u samples/sec",
-                static_cast<unsigned>(C_WaveIO::HeaderSampleRate(m_RecordRate)),
-                static_cast<unsigned>(C_WaveIO::HeaderSampleRate(rate)));
-  const std::string msg = "I/Q recording to \"" + RecordFileName +
-                          "\" stopped: the rate of the I/Q samples changed " + text +
-                          ", and a wave file holds only one rate.";
+  std::snprintf(text, sizeof text, "from %u to %u samples/sec", was, now);
+  const std::string msg =
+      mode == WAVE_LOG_IQ
+          ? "I/Q recording to \"" + RecordFileName +
+                "\" stopped: the rate of the I/Q samples changed " + text +
+                ", and a wave file holds only one rate."
+          : "Recording to \"" + RecordFileName + "\" stopped: the sample rate changed " + text +
+                ", and a wave file holds only one rate.";
   m_Host->Log(10, msg.c_str());
   StopWaveRecording();
-  EndNote = "Logging stopped: I/Q rate changed";
+  EndNote = mode == WAVE_LOG_IQ ? "Logging stopped: I/Q rate changed"
+                                : "Logging stopped: sample rate changed";
   m_Host->ShowStatus();
   m_Host->ShowMessage(msg.c_str());
   return true;

@@ -49,10 +49,13 @@ public:
   // The rate the recording in `mode` will have (prepares decimator 0 for it).
   double PrepareDecimator(int mode);
 
-  // An I/Q recording holds pairs at one rate, the one its header states. When ring 0 has been
-  // set up anew for another pair rate (an off-line analysis began or ended), a running I/Q
-  // recording ends here with the pairs it holds, and a message says why. True when it ended.
-  bool EndIqRecordingAtNewPairRate();
+  // A recording holds samples at one rate, the one its header states. Called wherever the
+  // processing rate or ring 0's pair rate is set anew (the configuration applied, a device
+  // reopened, an off-line analysis began or ended): a running recording whose samples now
+  // come at another rate (the processing rate over the decimator's ratio for the input and
+  // the output, ring 0's pair rate for I/Q) ends here with the samples it holds, and a
+  // message says why. True when it ended; at the same rate it goes on.
+  bool EndRecordingAtNewRate();
   // Returns once the audio thread has finished the block it may be handing to ring 0 and the
   // decimator (at once without a running thread).
   void WaitForDecimatorIdle();
@@ -76,6 +79,8 @@ public:
 
 private:
   bool WriteBuffer(int which);
+  // The rate the samples of the running recording come at now.
+  double CurrentRecordRate() const;
   // Ends the recording after a write failure or at the size limit: the file is closed with
   // its header, the menu caption and the status follow.
   void EndRecording();

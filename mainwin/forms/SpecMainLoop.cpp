@@ -158,6 +158,7 @@ void TSndMainLoopHost::ReinitRingForThread()
   InitBigBufferDecimation(&g_BigBuffers[0], g_ProcessingSampleRate, SndConfig.RateDivisor,
                           m_Form->GetDisplayCenterFreq());
   g_BigBufferResetCount += 1;
+  EndRecordingAtNewRate();
 }
 
 bool TSndMainLoopHost::ConfigurationChanged()
@@ -189,6 +190,8 @@ bool TSndMainLoopHost::ConfigurationChanged()
     changed = true;
   }
   m_Form->UpdateSampleRateInfo();
+  // With the new rates and ring 0 set up: a recording at another rate ends here.
+  if (changed) EndRecordingAtNewRate();
   m_SeenProcessingRate = g_ProcessingSampleRate;
   m_Form->SeenRingResets = g_BigBufferResetCount;
   // Edits, layout (when orientation or areas changed), scales, colours; the displays restart.
@@ -207,7 +210,13 @@ void TSndMainLoopHost::ProcessingRateCheck()
     m_AppliedDivisor = SndConfig.SampleRateDivisor;
     m_AppliedRateDivisor = SndConfig.RateDivisor;
     m_AppliedChannels = SndConfig.StereoProcessing ? 2 : 1;
+    EndRecordingAtNewRate();
   }
+}
+
+void TSndMainLoopHost::EndRecordingAtNewRate()
+{
+  if (m_Form->WaveFiles) m_Form->WaveFiles->Recorder.EndRecordingAtNewRate();
 }
 
 void TSndMainLoopHost::ToolWindowRefresh(uint32_t tick)

@@ -39,6 +39,8 @@ public:
   void ReinitRingForThread() override;
   bool ConfigurationChanged() override;
   void ProcessingRateCheck() override;
+  // Ends a running recording whose samples now come at another rate than its header states.
+  void EndRecordingAtNewRate();
   void ToolWindowRefresh(uint32_t tick) override;
   void AlertBellStep() override;
   // Wave files (defined in SpecMain_Wave.cpp).

@@ -684,4 +684,100 @@ TEST(WaveRecording, IqRecordingRunningWhenAnAnalysisStartsKeepsOneRate) {
   SndConfig.ComplexFFT = 0;
 }
 
+// The values a recording holds so far: in its file and in the decimator's two buffers.
+int64_t LoggedValues(const CWaveRecorder& rec) {
+  const WaveLogDecimator& d = g_WaveLogDecimator[0];
+  return (rec.FileOffset() - 44) / 2 + d.FillA.load() + d.FillB.load();
+}
+
+// A live recording while the input divisor goes from 1 to 2 (11,025 Hz to 5,512.5 Hz), as
+// Apply in the configuration dialog writes it: the audio thread runs at the new rate for some
+// passes before the main window takes the change in (new processing rate, ring 0 set up anew)
+// and asks the recorder. The audio thread adds none of its blocks at the new rate meanwhile;
+// the recording then ends with a message, its header stating the rate of what it holds.
+TEST(WaveRecording, LiveRecordingEndsWhenTheInputDivisorChanges) {
+  for (int mode : {WAVE_LOG_INPUT, WAVE_LOG_IQ}) {
+    SCOPED_TRACE(mode);
+    vt_test::TempDir dir;
+    Fixture f;
+    HalvedToneInputSettings();
+    SndConfig.SampleRateDivisor = 1;
+    SndConfig.RateDivisor = 1;
+    SndConfig.Gain[0] = 1.0;
+    SndConfig.ComplexFFT = mode == WAVE_LOG_IQ;
+    SndConfig.ConnectSpectrumToInput = 1;
+    SndConfig.FreqMin = 0;
+    SndConfig.FreqMax = 0;
+    SndConfig.FreqOffset = 0;
+    SndConfig.MaxFileSize = 0;
+    SoundThreadRun thread(f.rec);
+    thread.Start();
+    ASSERT_TRUE(thread.RunPasses(1));
+    ASSERT_EQ(g_ProcessingSampleRate.load(), 11025.0);
+
+    const std::string path = dir.file("rec.wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(mode, path));
+    ASSERT_TRUE(thread.RunPasses(4));
+    SndConfig.SampleRateDivisor = 2;
+    // Passes at the new rate before the main window sees the change: they add nothing.
+    ASSERT_TRUE(thread.RunPasses(2));
+    const int64_t held = LoggedValues(f.rec);
+    ASSERT_TRUE(thread.RunPasses(10));
+    EXPECT_EQ(LoggedValues(f.rec), held);
+    EXPECT_TRUE(f.host.messages.empty());
+    // What the main window does with the applied configuration.
+    ASSERT_EQ(CalcEffectiveSampleRates(), 5512.5);
+    InitBigBufferDecimation(&g_BigBuffers[0], g_ProcessingSampleRate, SndConfig.RateDivisor, 0.0);
+    EXPECT_TRUE(f.rec.EndRecordingAtNewRate());
+    EXPECT_FALSE(f.rec.IsRecording());
+    const std::string size = SoxInfo("-s", path);
+    ASSERT_TRUE(thread.RunPasses(2));
+    EXPECT_EQ(SoxInfo("-s", path), size);
+
+    EXPECT_EQ(SoxInfo("-r", path), "11025");
+    EXPECT_GE(std::atoi(size.c_str()), 2 * 4096);
+    EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_NE(f.host.messages[0].find("from 11025 to 5512 samples/sec"), std::string::npos)
+        << f.host.messages[0];
+    EXPECT_NE(f.host.messages[0].find("\"" + path + "\" stopped"), std::string::npos)
+        << f.host.messages[0];
+    EXPECT_EQ(f.rec.EndNote, mode == WAVE_LOG_IQ ? "Logging stopped: I/Q rate changed"
+                                                 : "Logging stopped: sample rate changed");
+  }
+  SndConfig.ComplexFFT = 0;
+}
+
+// The same with the divisor set back before the main window looks (Apply with no change of
+// rate in the end): the audio thread paused the recording; at the unchanged rate it goes on.
+TEST(WaveRecording, LiveRecordingGoesOnWhenTheRateIsTheSame) {
+  vt_test::TempDir dir;
+  Fixture f;
+  HalvedToneInputSettings();
+  SndConfig.SampleRateDivisor = 1;
+  SndConfig.ComplexFFT = 0;
+  SndConfig.MaxFileSize = 0;
+  SoundThreadRun thread(f.rec);
+  thread.Start();
+  ASSERT_TRUE(thread.RunPasses(1));
+  const std::string path = dir.file("rec.wav");
+  ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, path));
+  ASSERT_TRUE(thread.RunPasses(2));
+  EXPECT_FALSE(f.rec.EndRecordingAtNewRate());  // nothing changed
+  SndConfig.SampleRateDivisor = 2;
+  ASSERT_TRUE(thread.RunPasses(2));
+  SndConfig.SampleRateDivisor = 1;
+  ASSERT_TRUE(thread.RunPasses(2));
+  ASSERT_EQ(CalcEffectiveSampleRates(), 11025.0);
+  EXPECT_FALSE(f.rec.EndRecordingAtNewRate());
+  EXPECT_TRUE(f.rec.IsRecording());
+  const int64_t before = f.rec.FileOffset();
+  ASSERT_TRUE(thread.RunPasses(12));
+  f.rec.StopWaveRecording();
+  EXPECT_GT(std::atoll(SoxInfo("-s", path).c_str()) * 2, before - 44 + 4 * 4096 * 2);
+  EXPECT_EQ(SoxInfo("-r", path), "11025");
+  EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+  EXPECT_TRUE(f.host.messages.empty()) << f.host.messages.front();
+}
+
 }  // namespace
