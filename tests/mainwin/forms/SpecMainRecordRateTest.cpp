@@ -58,14 +58,17 @@ TEST_F(RecordRateTest, ApplyAtAnotherRateEndsTheRecordingAndAtTheSameRateItGoesO
   const struct {
     const char* what;
     int mode;
-    int nominal, divisor;  // applied while the recording runs
-    const char* newRate;   // in the message; nullptr: the recording goes on
+    int nominal, divisor, rateDivisor;  // applied while the recording runs
+    const char* newRate;  // in the message; nullptr: the recording goes on
   } cases[] = {
-      {"input, divisor 1 -> 2", WAVE_LOG_INPUT, 11025, 2, "5512"},
-      {"input, 11025 -> 22050 Hz", WAVE_LOG_INPUT, 22050, 1, "22050"},
-      {"input, applied without a change", WAVE_LOG_INPUT, 11025, 1, nullptr},
-      {"I/Q, divisor 1 -> 2", WAVE_LOG_IQ, 11025, 2, "5512"},
-      {"I/Q, applied without a change", WAVE_LOG_IQ, 11025, 1, nullptr},
+      {"input, divisor 1 -> 2", WAVE_LOG_INPUT, 11025, 2, 1, "5512"},
+      {"input, 11025 -> 22050 Hz", WAVE_LOG_INPUT, 22050, 1, 1, "22050"},
+      {"input, applied without a change", WAVE_LOG_INPUT, 11025, 1, 1, nullptr},
+      {"input, ring 0's decimation 1 -> 2: the input rate stays", WAVE_LOG_INPUT, 11025, 1, 2,
+       nullptr},
+      {"I/Q, divisor 1 -> 2", WAVE_LOG_IQ, 11025, 2, 1, "5512"},
+      {"I/Q, ring 0's decimation 1 -> 2", WAVE_LOG_IQ, 11025, 1, 2, "5512"},
+      {"I/Q, applied without a change", WAVE_LOG_IQ, 11025, 1, 1, nullptr},
   };
   InstallSoundEngineLink();
   Make();
@@ -97,6 +100,7 @@ TEST_F(RecordRateTest, ApplyAtAnotherRateEndsTheRecordingAndAtTheSameRateItGoesO
     // Apply: the dialog has written the settings; the main loop takes them in.
     SndConfig.SampleRate = c.nominal;
     SndConfig.SampleRateDivisor = c.divisor;
+    SndConfig.RateDivisor = c.rateDivisor;
     form->LoopHost->ConfigurationChanged();
     if (c.newRate) {
       EXPECT_FALSE(rec.IsRecording());
