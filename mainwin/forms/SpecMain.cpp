@@ -243,7 +243,10 @@ void TSndMainForm::ShowMessage(const QString& text)
     MessageHook(text);
     return;
   }
-  QMessageBox::information(this, windowTitle(), text);
+  // Over the window the user works in: a box under a tool window (the configuration dialog
+  // above the main window) would wait unseen and block every window.
+  QWidget* active = QApplication::activeWindow();
+  QMessageBox::information(active ? active : this, windowTitle(), text);
 }
 
 bool TSndMainForm::AppHelp(int command, int data)

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <memory>
@@ -72,7 +73,9 @@ void CQtWaveFileHost::ShowMessage(const char* text) {
     OnMessage(t);
     return;
   }
-  QMessageBox::warning(m_Parent, "Vartumo", t);
+  // Over the window the user works in, so the box is never hidden under a tool window.
+  QWidget* active = QApplication::activeWindow();
+  QMessageBox::warning(active ? active : m_Parent, "Vartumo", t);
 }
 
 void CQtWaveFileHost::Log(int level, const char* text) {

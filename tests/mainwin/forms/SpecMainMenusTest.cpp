@@ -3,14 +3,17 @@
 // bits, the spectrum and sound-output switches, the control panel and the reference items; one
 // table triggers every item with all windows in place, and the opening handlers' marks.
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -887,6 +890,39 @@ TEST_F(MenuWindowsTest, ReopenedWindowsComeForward)
     EXPECT_EQ(QApplication::activeWindow(), it.window);
     it.window->hide();
   }
+}
+
+// A message box of the main window opened while the configuration dialog is the active window
+// (a recording ended by an applied rate change) opens over that dialog: under it the modal box
+// would wait unseen and block every window.
+TEST_F(MenusTest, MessageBoxOpensOverTheActiveWindow)
+{
+  form->show();
+  ConfigDlg->show();
+  ConfigDlg->activateWindow();
+  for (int i = 0; i < 200 && QApplication::activeWindow() != ConfigDlg; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(5);
+  }
+  ASSERT_EQ(QApplication::activeWindow(), ConfigDlg);
+  TSndMainForm::MessageHook = nullptr;
+  QWidget* parent = nullptr;
+  QString shown;
+  QTimer closer;  // answers the box as soon as it is up
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        parent = box->parentWidget();
+        shown = box->text();
+        box->accept();
+      }
+  });
+  closer.start(10);
+  form->ShowMessage("Recording stopped");
+  closer.stop();
+  EXPECT_EQ(shown, "Recording stopped");
+  EXPECT_EQ(parent, ConfigDlg);
+  ConfigDlg->hide();
 }
 
 }  // namespace
