@@ -33,16 +33,7 @@ struct CentredHost : wave_test::ScriptedHost {
 class IqRoundTrip : public LinesFixture {
 protected:
   void TearDown() override {
-    if (g_pRecordWaveFile) {
-      g_pRecordWaveFile->CloseFile();
-      delete g_pRecordWaveFile;
-      g_pRecordWaveFile = nullptr;
-    }
-    if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
-      w->CloseFile();
-      delete w;
-      g_pAnalysisWaveFile = nullptr;
-    }
+    wave_test::CloseRecordAndAnalysisFiles();
     g_WaveLogState = 0;
     LinesFixture::TearDown();
   }

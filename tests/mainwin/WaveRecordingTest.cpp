@@ -42,16 +42,7 @@ struct Fixture {
     g_WaveLogState = 0;
   }
   ~Fixture() {
-    if (g_pRecordWaveFile) {
-      g_pRecordWaveFile->CloseFile();
-      delete g_pRecordWaveFile;
-      g_pRecordWaveFile = nullptr;
-    }
-    if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
-      w->CloseFile();
-      delete w;
-      g_pAnalysisWaveFile = nullptr;
-    }
+    wave_test::CloseRecordAndAnalysisFiles();
   }
 };
 
@@ -447,6 +438,26 @@ void HalvedToneInputSettings() {
   SndConfig.FreqMixerEnabled = false;
 }
 
+// An 11,025 Hz card with the complex FFT (anti-aliased input) and ring 0 decimated by the
+// divisor, recordings without a size limit: the set-up of the off-line I/Q recording tests.
+void IqAnalysisSettings(int rateDivisor) {
+  SndConfig.SampleRate = 11025;
+  SndConfig.RateDivisor = rateDivisor;
+  SndConfig.ComplexFFT = 1;
+  SndConfig.FftInputAntiAlias = 1;
+  SndConfig.MaxFileSize = 0;
+}
+
+// The spectrum on the input at full gain, from 0 Hz with no offset (ring 0 mixed at 0 Hz, so
+// an I/Q recording's I carries the tone).
+void SpectrumOfTheInputSettings() {
+  SndConfig.Gain[0] = 1.0;
+  SndConfig.ConnectSpectrumToInput = 1;
+  SndConfig.FreqMin = 0;
+  SndConfig.FreqMax = 0;
+  SndConfig.FreqOffset = 0;
+}
+
 // The audio thread's globals as at start-up (no thread, no device opened); Start() starts the
 // thread. Declared after the recorder's fixture, so the thread ends before the recorder goes.
 struct SoundThreadRun {
@@ -486,12 +497,8 @@ TEST(WaveRecording, RecordingsWithInputDecimationStateTheRateOfTheirSamples) {
   vt_test::TempDir dir;
   Fixture f;
   HalvedToneInputSettings();
-  SndConfig.Gain[0] = 1.0;
+  SpectrumOfTheInputSettings();
   SndConfig.ComplexFFT = 1;
-  SndConfig.ConnectSpectrumToInput = 1;
-  SndConfig.FreqMin = 0;
-  SndConfig.FreqMax = 0;
-  SndConfig.FreqOffset = 0;
   SoundThreadRun thread(f.rec);
   thread.Start();
   ASSERT_TRUE(thread.RunPasses(1));
@@ -573,11 +580,7 @@ TEST(WaveRecording, IqRecordingStartedDuringAnAnalysisStatesTheRateOfItsPairs) {
     SCOPED_TRACE(c.what);
     vt_test::TempDir dir;
     Fixture f;
-    SndConfig.SampleRate = 11025;
-    SndConfig.RateDivisor = c.rateDivisor;
-    SndConfig.ComplexFFT = 1;
-    SndConfig.FftInputAntiAlias = 1;
-    SndConfig.MaxFileSize = 0;
+    IqAnalysisSettings(c.rateDivisor);
     CSpectrumLineProducer lines(nullptr, &g_BigBuffers[0]);
     lines.History.Allocate(200);
     CWaveAnalysis analysis(&f.host, &lines);
@@ -638,10 +641,7 @@ TEST(WaveRecording, IqRecordingRunningWhenAnAnalysisStartsKeepsOneRate) {
     SCOPED_TRACE(c.what);
     vt_test::TempDir dir;
     Fixture f;
-    SndConfig.SampleRate = 11025;
-    SndConfig.ComplexFFT = 1;
-    SndConfig.FftInputAntiAlias = 1;
-    SndConfig.MaxFileSize = 0;
+    IqAnalysisSettings(1);
     CSpectrumLineProducer lines(nullptr, &g_BigBuffers[0]);
     lines.History.Allocate(200);
     CWaveAnalysis analysis(&f.host, &lines);
@@ -703,12 +703,8 @@ TEST(WaveRecording, LiveRecordingEndsWhenTheInputDivisorChanges) {
     HalvedToneInputSettings();
     SndConfig.SampleRateDivisor = 1;
     SndConfig.RateDivisor = 1;
-    SndConfig.Gain[0] = 1.0;
+    SpectrumOfTheInputSettings();
     SndConfig.ComplexFFT = mode == WAVE_LOG_IQ;
-    SndConfig.ConnectSpectrumToInput = 1;
-    SndConfig.FreqMin = 0;
-    SndConfig.FreqMax = 0;
-    SndConfig.FreqOffset = 0;
     SndConfig.MaxFileSize = 0;
     SoundThreadRun thread(f.rec);
     thread.Start();

@@ -8,7 +8,9 @@
 #include "engine/C_WaveIO.h"
 #include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
+#include "engine/SoundThd.h"
 #include "mainwin/WaveFileHost.h"
+#include "mainwin/WaveRecording.h"
 
 namespace wave_test {
 
@@ -92,6 +94,20 @@ struct ScriptedHost : IWaveFileHost {
   void Log(int, const char* text) override { logs.push_back(text); }
   void UpdateWaterfall(int lines) override { waterfallLines += lines; }
 };
+
+// Closes and frees the recording and the analysed wave file a test left open.
+inline void CloseRecordAndAnalysisFiles() {
+  if (g_pRecordWaveFile) {
+    g_pRecordWaveFile->CloseFile();
+    delete g_pRecordWaveFile;
+    g_pRecordWaveFile = nullptr;
+  }
+  if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
+    w->CloseFile();
+    delete w;
+    g_pAnalysisWaveFile = nullptr;
+  }
+}
 
 inline void BaseSettings() {
   SetDefaultSettings();
