@@ -370,11 +370,10 @@ int C_WaveIO::WriteSamples(const void* data, int byteCount) {
   if (!WriteAll(data, byteCount)) {
     // A write cut short (a full disk, the process's file-size limit) may have left part of the
     // block behind the samples counted: it is cut off, so the file ends where its header says.
+    // Should the cut fail, the header still counts only the whole blocks; a reader stops there.
     if (CurrentOffset == DataStart + DataSize) {
       const int saved = errno;  // the caller reports the write's error, not this one's
-      if (::ftruncate(FileHandle, CurrentOffset) != 0) {
-        // The header still counts only the whole blocks; a reader stops there.
-      }
+      [[maybe_unused]] const int cut = ::ftruncate(FileHandle, CurrentOffset);
       errno = saved;
     }
     CloseFile();

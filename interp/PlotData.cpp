@@ -531,13 +531,9 @@ bool PlotData_OpenFile(T_PlotData* pd, const T_WatchList* wl, const char* fileNa
       ok = MappedCopy(pd, pd->View + pd->FileSizeAtOpen, nullptr,
                       pd->Header.DataOffset - pd->FileSizeAtOpen);
     if (!ok) {
-      // Cut short by someone else the moment it was mapped.
-      munmap(pd->View, pd->MappingSize);
-      pd->View = nullptr;
-      pd->Data = nullptr;
-      pd->DataBytes = 0;
-      pd->RecordStride = 0;
-      DropFile(pd);
+      // Cut short by someone else the moment it was mapped: closed without a header written.
+      pd->HeaderDirty = 0;
+      PlotData_CloseFile(pd);
       DebugPrintf(kLevelError, 0.0, "Could not map view of file \"%s\".", fileName);
       return false;
     }

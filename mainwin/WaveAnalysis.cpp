@@ -290,7 +290,6 @@ bool CWaveAnalysis::OpenWaveFileForAnalysis(const std::string& fileName) {
   ring->FeedSource.store(2, std::memory_order_release);
   if (Recorder && Recorder->IsRecording()) Recorder->WaitForDecimatorIdle();
   InitBigBufferDecimation(ring, Params.SampleRate, Decimation, m_Host->DisplayCenterFreq());
-  ring->FeedSource.store(2, std::memory_order_release);
   {
     std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
     Decimation = ring->DecimationRatio;  // the ratio the ring realised (anti-alias plan)

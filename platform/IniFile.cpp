@@ -160,10 +160,12 @@ bool IniFile::ReadWholeFile(std::string& data)
     ::close(fd);
     return false;
   }
+  const std::string tooLarge =
+      m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
   if (!S_ISREG(st.st_mode)) {
     m_loadError = m_fileName + " is not a regular file";
   } else if (st.st_size > kMaxFileSize) {
-    m_loadError = m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
+    m_loadError = tooLarge;
   } else {
     // At most one byte beyond the limit, in case the file grows while it is read.
     data.resize(static_cast<size_t>(st.st_size) + 1);
@@ -182,7 +184,7 @@ bool IniFile::ReadWholeFile(std::string& data)
     }
     data.resize(got);
     if (got > static_cast<size_t>(kMaxFileSize))
-      m_loadError = m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
+      m_loadError = tooLarge;
     else if (failed)
       data.clear();  // an unreadable file reads as empty
   }

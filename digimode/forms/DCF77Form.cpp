@@ -123,14 +123,13 @@ void TDCF77Form::FormCreate()
   // screens, so a first start or a place on a monitor that is gone leaves its title bar where
   // it can be grabbed.
   adjustSize();
-  QPoint at = pos();
   try {
     IniFile ini(UserSettingsFullPath());
-    at = QPoint(ini.ReadInteger(kSection, "Left", at.x()), ini.ReadInteger(kSection, "Top", at.y()));
+    ReadFormBounds(this, ini, kSection, false);
   } catch (const EIniFileError&) {
-    // An unreadable settings file leaves the default position.
+    // An unreadable settings file leaves the default position, fitted onto the screens.
+    PlaceWindowOnScreens(this, pos(), size());
   }
-  PlaceWindowOnScreens(this, at, size());
 }
 
 void TDCF77Form::FormShow()

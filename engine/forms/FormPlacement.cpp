@@ -93,19 +93,25 @@ void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size)
   w->move(placed.topLeft());
 }
 
-void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize)
+TWindowBounds ReadStoredFormBounds(const QWidget* w, const IniFile& ini, const std::string& section,
+                                   bool withSize)
 {
   const QPoint at = w->pos();
-  const int left = ini.ReadInteger(section, "Left", at.x());
-  const int top = ini.ReadInteger(section, "Top", at.y());
-  int width = w->width(), height = w->height();
+  TWindowBounds b{ini.ReadInteger(section, "Left", at.x()), ini.ReadInteger(section, "Top", at.y()),
+                  w->width(), w->height()};
   if (withSize) {
-    width = ini.ReadInteger(section, "Width", width);
-    height = ini.ReadInteger(section, "Height", height);
+    b.Width = ini.ReadInteger(section, "Width", b.Width);
+    b.Height = ini.ReadInteger(section, "Height", b.Height);
   }
+  return b;
+}
+
+void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize)
+{
   // A damaged file must not make the window vanish, explode or overflow: the placement limits
   // the values before it fits the window onto the screens.
-  PlaceWindowOnScreens(w, QPoint(left, top), QSize(width, height));
+  const TWindowBounds b = ReadStoredFormBounds(w, ini, section, withSize);
+  PlaceWindowOnScreens(w, QPoint(b.Left, b.Top), QSize(b.Width, b.Height));
 }
 
 void BringWindowToFront(QWidget* w)

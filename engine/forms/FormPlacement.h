@@ -24,6 +24,10 @@ constexpr int FORM_STYLE_STAY_ON_TOP = 3;
 // fitted onto the screens (PlaceFrameOnScreens), so a stored place on a monitor that is gone, or
 // a first start, never leaves the title bar where it cannot be grabbed.
 void ReadFormBounds(QWidget* w, const IniFile& ini, const std::string& section, bool withSize);
+// The values stored in the section as they stand (each defaults to the window's current one;
+// without withSize the current size): not yet limited, not yet placed.
+TWindowBounds ReadStoredFormBounds(const QWidget* w, const IniFile& ini, const std::string& section,
+                                   bool withSize);
 // Writes them when the window is in its normal state; returns whether it wrote.
 bool WriteFormBounds(const QWidget* w, IniFile& ini, const std::string& section, bool withSize);
 bool IsNormalWindowState(const QWidget* w);

@@ -156,11 +156,7 @@ void TSndMainForm::FormCreate()
 
   {
     IniFile ini(UserSettingsFullPath());
-    const QPoint at = pos();
-    m_storedBounds = {ini.ReadInteger("MAIN_WINDOW", "Left", at.x()),
-                      ini.ReadInteger("MAIN_WINDOW", "Top", at.y()),
-                      ini.ReadInteger("MAIN_WINDOW", "Width", width()),
-                      ini.ReadInteger("MAIN_WINDOW", "Height", height())};
+    m_storedBounds = ReadStoredFormBounds(this, ini, "MAIN_WINDOW", true);
     // A first placement, so the window has sane bounds before it is shown; the first show
     // places it again at the size its arranged displays need.
     PlaceWindowOnScreens(this, QPoint(m_storedBounds.Left, m_storedBounds.Top),

@@ -233,6 +233,18 @@ bool WaitForFile(const std::filesystem::path& file, int tries)
 
 // Sends SIGTERM to the running program: it ends within 60 s, exits with 0 and has written
 // its settings with the main window's section. One that does not end is killed.
+// Ends a child program that a failed check left running (one already reaped is left alone).
+struct KillIfStillRunning {
+  pid_t pid;
+  ~KillIfStillRunning()
+  {
+    if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
 void ExpectOrderlyEndOnSigterm(pid_t pid, const vt_test::TempDir& dir)
 {
   ::kill(pid, SIGTERM);
@@ -312,6 +324,7 @@ TEST_F(ProgramTest, RecordingAtTheFileSizeLimitEndsTheRecordingNotTheProgram)
     ::execve(program.c_str(), argv, environ);
     _exit(121);
   }
+  const KillIfStillRunning reaper{pid};
   int status = 0;
   const bool started = WaitForInstance(pid, dir.path() / "run" / "Vartumo1", &status);
   ASSERT_TRUE(started) << "the program ended on its own, status " << status;

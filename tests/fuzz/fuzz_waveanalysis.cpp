@@ -9,12 +9,12 @@
 #include "engine/BigSampleBuffer.h"
 #include "engine/C_WaveIO.h"
 #include "engine/SampleRates.h"
-#include "engine/SettingsIni.h"
 #include "engine/SndConfig.h"
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/WaveAnalysis.h"
 #include "mainwin/WaveFileHost.h"
 #include "tests/fuzz/FuzzUtil.h"
+#include "tests/mainwin/WaveTestUtil.h"
 
 namespace {
 
@@ -23,7 +23,6 @@ namespace {
 // properties dialog.
 struct ByteHost : IWaveFileHost {
   uint8_t answers = 0;
-  int messages = 0;
   bool AskAudioFileProperties(AudioFileParams& p) override {
     if (answers & 1) {
       static const double kRates[] = {8000.0, 11025.0, 44100.0, 192000.0};
@@ -36,16 +35,13 @@ struct ByteHost : IWaveFileHost {
   int AskYesNo(const char*, const char*) override {
     return (answers & 8) ? WAVE_ANSWER_YES : WAVE_ANSWER_NO;
   }
-  void ShowMessage(const char*) override { ++messages; }
+  void ShowMessage(const char*) override {}
 };
 
 struct State {
   ByteHost host;
   CSpectrumLineProducer lines{nullptr, &g_BigBuffers[0]};
-  State() {
-    SetDefaultSettings();
-    lines.History.Allocate(64);
-  }
+  State() { lines.History.Allocate(64); }
 };
 
 }  // namespace
@@ -55,16 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   static State* s = new State;  // lives for the whole run
   const std::string path = vt_fuzz::WriteInput("input.wav", data, size);
 
-  SndConfig.SampleRate = 11025;
-  SndConfig.RateDivisor = 1;
-  SndConfig.SampleRateDivisor = 1;
+  wave_test::BaseSettings();
   SndConfig.NrOfSamples = 512;
   SndConfig.WaterScrollTime = 20;
-  SndConfig.ComplexFFT = 0;
-  SndConfig.LogSpectrum = 1;
-  SndConfig.Average = 1;
   SndConfig.FftInputAntiAlias = (size & 1) ? 1 : 0;
-  SndConfig.MsgDisplay = 0;
   g_ProcessingSampleRate = 11025.0;
   ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
 

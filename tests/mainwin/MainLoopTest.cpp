@@ -14,6 +14,7 @@
 #include "mainwin/MainLoop.h"
 #include "mainwin/WaveRecording.h"
 #include "mainwin/WindowWords.h"
+#include "WaveTestUtil.h"
 
 using namespace vt_lines_test;
 
@@ -539,10 +540,6 @@ TEST_F(MainLoop, PeriodAndLowPriorityBudget) {
 // fills its buffers in real time meanwhile, and the timer writes them as it does without an
 // analysis, so the file holds every sample of the ten seconds.
 TEST_F(MainLoop, InputAndOutputRecordingsKeepEverySampleDuringAnOffLineAnalysis) {
-  struct RecordingHost : IWaveFileHost {
-    std::vector<std::string> logs;
-    void Log(int, const char* text) override { logs.emplace_back(text); }
-  };
   struct AnalysingHost : LoopHost {
     CWaveRecorder* recorder = nullptr;
     bool analysing = false;
@@ -560,7 +557,7 @@ TEST_F(MainLoop, InputAndOutputRecordingsKeepEverySampleDuringAnOffLineAnalysis)
     SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
     ResetWaveLogDecimator(&g_WaveLogDecimator[0]);
     g_WaveLogState = 0;
-    RecordingHost fileHost;
+    wave_test::ScriptedHost fileHost;
     CWaveRecorder rec(&fileHost);
     AnalysingHost host;
     host.recorder = &rec;
@@ -593,8 +590,7 @@ TEST_F(MainLoop, InputAndOutputRecordingsKeepEverySampleDuringAnOffLineAnalysis)
     for (int i = 0; i < frames; ++i) wrong += got[size_t(i)] != (i % 2000) - 1000;
     EXPECT_EQ(wrong, 0);
     back.CloseFile();
-    delete g_pRecordWaveFile;
-    g_pRecordWaveFile = nullptr;
+    wave_test::CloseRecordAndAnalysisFiles();
   }
   g_WaveLogState = 0;
 }

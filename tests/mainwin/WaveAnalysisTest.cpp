@@ -35,13 +35,7 @@ struct Fixture {
     ClearBigBuffer(&g_BigBuffers[0], 11025.0, 0.0);
     lines.History.Allocate(200);
   }
-  ~Fixture() {
-    if (C_WaveIO* w = g_pAnalysisWaveFile.load()) {
-      w->CloseFile();
-      delete w;
-      g_pAnalysisWaveFile = nullptr;
-    }
-  }
+  ~Fixture() { CloseRecordAndAnalysisFiles(); }
   // Runs the timer's steps until one reports nothing more; returns the lines made.
   int RunToEnd() {
     int steps = 0;

@@ -21,6 +21,7 @@
 #include "engine/WaveLogDecimator.h"
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/forms/SpecMainWave.h"
+#include "tests/mainwin/WaveTestUtil.h"
 
 namespace {
 
@@ -63,13 +64,8 @@ struct Window {
 };
 
 // Writes a mono 16-bit wave file at 11,025 Hz holding an 800 Hz tone for the given seconds.
-void WriteToneFile(const std::string& path, int seconds) {
-  C_WaveIO out;
-  ASSERT_TRUE(out.OutOpen(path.c_str(), C_WaveIO::FORMAT_RIFF, 16, 1, 11025));
-  std::vector<int16_t> s(11025 * seconds);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(5000 * std::sin(2 * M_PI * 800 * i / 11025.0));
-  out.WriteSamples(s.data(), int(s.size() * 2));
-  out.CloseFile();
+void WriteToneFile(const std::string& path, double seconds) {
+  ASSERT_TRUE(wave_test::WriteWave(path, 11025, 1, wave_test::Tones(11025, seconds, {800.0}, 5000.0)));
 }
 
 TEST(SpecMainWave, AnalysisFromTheMenuStoppedByTheProgressButton) {

@@ -111,13 +111,13 @@ TEST_F(StatusButton, ClickByOwner) {
 // messages say why (no message box), the file stays within the limit with a valid header;
 // the note stays through refreshes until the button is clicked.
 TEST_F(StatusButton, RecordingEndedAtTheSizeLimitSaysSo) {
-  std::vector<std::string> debugLines;
-  SetDebugSink([&](const std::string& line) { debugLines.push_back(line); });
   SndConfig.MaxFileSize = 40;
   SndConfig.WaveSaveDownsampled = 0;
   SndConfig.WaveFileFormat = C_WaveIO::FORMAT_RIFF;
   const std::string path = dir.file("limit.wav");
   ASSERT_TRUE(form->StartWaveRecording(WAVE_LOG_INPUT, path));
+  std::vector<std::string> debugLines;
+  SetDebugSink([&](const std::string& line) { debugLines.push_back(line); });
   std::vector<double> block(4096, 1234.0);
   for (int b = 0; b < 12 && g_WaveLogState.load() != WAVE_LOG_OFF; ++b) {
     WaveLogDecimate(&g_WaveLogDecimator[0], block.data(), 4096);
