@@ -25,11 +25,31 @@ std::mutex g_InstallMutex;
 struct sigaction g_Previous {};  // what was in place before our handler; written under the mutex
 std::atomic<bool> g_HavePrevious{false};
 
+// Whether the signal is a memory fault of the interrupted instruction: returning from the
+// handler runs the access again. Everything else (kill(), raise(), sigqueue(), an asynchronous
+// machine-check report) carries no faulting address of this thread.
+bool IsFault(const siginfo_t* info)
+{
+  if (!info) return false;
+  switch (info->si_code) {
+  case BUS_ADRALN:
+  case BUS_ADRERR:
+  case BUS_OBJERR:
+#ifdef BUS_MCEERR_AR
+  case BUS_MCEERR_AR:
+#endif
+    return true;
+  default:
+    return false;
+  }
+}
+
 void OnSigbus(int sig, siginfo_t* info, void* context)
 {
   Guard* g = t_Guard;
-  const uintptr_t addr = info ? reinterpret_cast<uintptr_t>(info->si_addr) : 0;
-  if (g && addr >= g->begin && addr < g->end) {
+  const bool fault = IsFault(info);
+  const uintptr_t addr = fault ? reinterpret_cast<uintptr_t>(info->si_addr) : 0;
+  if (g && fault && addr >= g->begin && addr < g->end) {
     t_Guard = nullptr;
     // The jump does not restore the signal mask (the guard saves none, to stay cheap): SIGBUS,
     // blocked while this handler runs, is unblocked again so the next fault is caught too.
@@ -41,10 +61,14 @@ void OnSigbus(int sig, siginfo_t* info, void* context)
   }
   // Not ours: as it would have gone without this handler.
   const struct sigaction prev = g_Previous;
-  if (!g_HavePrevious.load() || prev.sa_handler == SIG_DFL || prev.sa_handler == SIG_IGN) {
-    // The default action: the faulting access runs again on return and ends the program.
+  const bool ignored = g_HavePrevious.load() && prev.sa_handler == SIG_IGN;
+  if (!g_HavePrevious.load() || prev.sa_handler == SIG_DFL || ignored) {
+    // An ignored SIGBUS that is no fault is dropped, and this handler stays in place.
+    if (ignored && !fault) return;
+    // The default action. A fault ends the program even when the signal is ignored (the kernel
+    // does the same): the access runs again on return and faults with the default action.
     signal(sig, SIG_DFL);
-    if (!info || info->si_code <= 0) raise(sig);  // sent by kill(), not by a fault
+    if (!fault) raise(sig);  // delivered, with the default action, once this handler returns
     return;
   }
   if (prev.sa_flags & SA_SIGINFO)

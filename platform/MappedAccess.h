@@ -4,7 +4,9 @@
 // copy runs under a per-thread guard; a SIGBUS inside the guarded region jumps back out of the
 // copy (sigsetjmp/siglongjmp) and the copy reports failure. Any other SIGBUS (another address,
 // another thread, no copy running) goes on to the handler that was in place before (the
-// sanitizer's, or the default action), so real faults still end the program as before.
+// sanitizer's, or the default action), so real faults still end the program as before. A
+// SIGBUS that was ignored before stays ignored when it is no fault (kill(), raise(), sigqueue());
+// a real fault outside a guarded copy ends the program even then, as without the guard.
 //
 // The handler is installed with sigaction on the first guarded copy and again whenever someone
 // has replaced it since (MappedAccess_Prepare, called when a mapping is made). Any thread.

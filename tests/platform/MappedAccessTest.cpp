@@ -118,4 +118,46 @@ TEST_F(MappedAccessTest, PrepareInstallsTheGuardAgainAfterAnotherHandlerTookOver
       ::testing::ExitedWithCode(0), "");
 }
 
+// A SIGBUS that was ignored before the guard came stays ignored for every SIGBUS that is not a
+// fault inside a guarded copy: sent by kill(), raise() or sigqueue() the process goes on, and the
+// guard still catches the next fault in a copy. A real fault outside a copy ends the process all
+// the same, as the kernel does for a fault whose signal is ignored. (In child processes: the
+// signal dispositions of this one stay as they are.)
+TEST_F(MappedAccessTest, AnIgnoredSigbusStaysIgnoredOutsideAGuardedCopy)
+{
+  EXPECT_EXIT(
+      {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGBUS, &ignore, nullptr);
+        if (!MappedAccess_Prepare()) std::_Exit(2);
+        ::kill(::getpid(), SIGBUS);
+        ::raise(SIGBUS);
+        union sigval value {};
+        ::sigqueue(::getpid(), SIGBUS, value);
+        unsigned char b = 0;
+        const bool inFile = MappedAccess_Copy(&b, map, 1, map, kSize);
+        (void)!::ftruncate(fd, 0);
+        const bool copied = MappedAccess_Copy(&b, map, 1, map, kSize);
+        ::kill(::getpid(), SIGBUS);
+        struct sigaction now {};
+        ::sigaction(SIGBUS, nullptr, &now);
+        const bool stillGuarded = (now.sa_flags & SA_SIGINFO) != 0;
+        std::_Exit(inFile && !copied && stillGuarded ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_DEATH(
+      {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGBUS, &ignore, nullptr);
+        MappedAccess_Prepare();
+        (void)!::ftruncate(fd, 0);
+        volatile unsigned char* p = map + kSize / 2;
+        *p = 1;
+        std::fprintf(stderr, "survived\n");
+      },
+      "");
+}
+
 }  // namespace
