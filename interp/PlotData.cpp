@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,19 @@ const char PLOT_CHANNEL_MAGIC[] = "T_PlotDataChannelInfo";
 T_PlotData g_PlotData;
 
 namespace {
+
+std::atomic<long long> g_SizeChecks{0};
+
+// The size of the open plot file (fstat); false when it cannot be read. Every size check of a
+// plot file goes through here and is counted.
+bool PlotFileSize(int fd, uint64_t* size)
+{
+  g_SizeChecks.fetch_add(1, std::memory_order_relaxed);
+  struct stat st{};
+  if (fstat(fd, &st) != 0) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
 
 constexpr int kLevelError = 20;
 constexpr int kLevelWarning = 10;
@@ -65,9 +79,9 @@ bool WriteAt(int fd, const void* buf, size_t len, off_t offset)
 bool MappingShrank(const T_PlotData* pd, uint64_t* fileSize)
 {
   if (pd->State != PLOT_STATE_FILE || !pd->View || pd->FileHandle < 0) return false;
-  struct stat st{};
-  if (fstat(pd->FileHandle, &st) != 0 || static_cast<uint64_t>(st.st_size) >= pd->MappingSize) return false;
-  if (fileSize) *fileSize = static_cast<uint64_t>(st.st_size);
+  uint64_t size = 0;
+  if (!PlotFileSize(pd->FileHandle, &size) || size >= pd->MappingSize) return false;
+  if (fileSize) *fileSize = size;
   return true;
 }
 
@@ -289,15 +303,19 @@ void GoOnInMemory(T_PlotData* pd, uint64_t readable, const uint64_t* shrunkTo)
 }
 
 // After a guarded access to the mapping failed: what is still inside the file goes on in
-// memory.
+// memory. The fault is where the size is checked between the ticks: a file found shorter than
+// its mapping is reported with its new size, as by the tick.
 void GoOnAfterFault(T_PlotData* pd)
 {
   if (pd->State != PLOT_STATE_FILE) return;
   uint64_t readable = pd->DataBytes;
-  struct stat st{};
-  if (pd->FileHandle >= 0 && fstat(pd->FileHandle, &st) == 0) {
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
+  uint64_t size = 0;
+  if (pd->FileHandle >= 0 && PlotFileSize(pd->FileHandle, &size)) {
     readable = size > pd->Header.DataOffset ? size - pd->Header.DataOffset : 0;
+    if (size < pd->MappingSize) {
+      GoOnInMemory(pd, readable, &size);
+      return;
+    }
   }
   GoOnInMemory(pd, readable, nullptr);
 }
@@ -345,7 +363,6 @@ bool PutRecordChecked(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
 
 bool PlotData_GetRecord(T_PlotData* pd, int index, T_PlotDataRecord* rec)
 {
-  PlotData_CheckMapping(pd);
   if (!CopyRecord(pd, index, rec, nullptr)) {
     PlotData_ClearRecord(rec);
     return false;
@@ -355,13 +372,11 @@ bool PlotData_GetRecord(T_PlotData* pd, int index, T_PlotDataRecord* rec)
 
 bool PlotData_PutRecord(T_PlotData* pd, int index, const T_PlotDataRecord* rec)
 {
-  PlotData_CheckMapping(pd);
   return PutRecordChecked(pd, index, rec);
 }
 
 bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool advance)
 {
-  PlotData_CheckMapping(pd);
   T_PlotFileHeader& h = pd->Header;
   int index = h.WriteIndex < h.MaxRecords ? static_cast<int>(h.WriteIndex) : 0;
   if (advance && h.MaxRecords > 0) {
@@ -381,6 +396,8 @@ bool PlotData_StoreRecord(T_PlotData* pd, const T_PlotDataRecord* rec, bool adva
   }
   return ok;
 }
+
+long long PlotData_SizeChecks() { return g_SizeChecks.load(std::memory_order_relaxed); }
 
 int PlotData_IndexFromAge(const T_PlotData* pd, int age)
 {
@@ -452,8 +469,8 @@ bool PlotData_OpenFile(T_PlotData* pd, const T_WatchList* wl, const char* fileNa
     return false;
   }
 
-  struct stat st{};
-  const off_t size = fstat(fd, &st) == 0 ? st.st_size : 0;
+  uint64_t fileSize = 0;
+  const off_t size = PlotFileSize(fd, &fileSize) ? static_cast<off_t>(fileSize) : 0;
   pd->FileSizeAtOpen = size > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
 
   bool newFile = false;

@@ -17,11 +17,12 @@
 // record, so a killed program loses neither records nor indices.
 //
 // A plot file that another program cuts short while it is mapped would fault (SIGBUS) at the
-// next access of a page beyond its new end: every record access and store checks the size
-// first (PlotData_CheckMapping) and, when the file shrank, goes on with a memory history. The
-// file may still be cut between that check and the access, so every access to the mapping runs
-// under a SIGBUS guard (platform/MappedAccess.h); an access that faults goes on in memory the
-// same way.
+// next access of a page beyond its new end. Every access to the mapping runs under a SIGBUS
+// guard (platform/MappedAccess.h): an access that faults checks the size and goes on with a
+// memory history. Record accesses and stores make no system call: the size is checked only at
+// open, on a fault, at close, and once per timer tick of the caller (PlotData_CheckMapping), which
+// finds a file cut short where no access faults (the records stored meanwhile went into the
+// part still in the file).
 //
 // Files are opened O_RDWR | O_CREAT and locked with flock(LOCK_EX | LOCK_NB): a second open, by
 // this or another process, fails. Only an empty file is taken as new; a non-empty file without
@@ -133,9 +134,14 @@ void Plot_ClampInt(int* value, int lower, int upper);
 // State 2 only: when the file has become shorter than the mapping, unmaps and closes it and
 // goes on in memory (state 1) with the same ring state, the whole records still inside the file
 // and the other slots cleared; reports it at level 20. False when it switched (or, out of memory,
-// closed), true otherwise. Get, put and store call it before they touch the mapping; a close
-// leaves the header of such a file alone.
+// closed), true otherwise. One fstat: the watch window calls it once per timer tick, before it
+// stores and draws; get, put and store do not (a fault brings them to memory on their own). A
+// close leaves the header of such a file alone.
 bool PlotData_CheckMapping(T_PlotData* pd);
+
+// How many times the size of a plot file was read (fstat) since the program started, for tests
+// and the benchmark: storing and reading records must not add to it.
+long long PlotData_SizeChecks();
 
 // The store of every writer (recording step, import, benchmark): the ring rule, then the record
 // at the new index, then the ring indices (the whole header image) into the mapped file header

@@ -219,6 +219,9 @@ void TWatchForm::PeriodicUpdate()
   }
   const bool newStep = Watch_StepChange(&g_WatchList, m_TickTime);
   if (Watch_GridPassDue(&m_Sampler, &m_Fields, m_TickTime)) UpdateWatchGrid(false);
+  // A plot file cut short by another program where no access faults is found here, once per
+  // tick: the records and reads below make no system call.
+  PlotData_CheckMapping(&g_PlotData);
   if (m_Fields.Running) RecordSample(&m_Sampler, &g_WatchList, &g_PlotData, &m_Grid, g_WatchValues, m_TickTime, newStep);
   if (m_Fields.ShowSettings) {
     {

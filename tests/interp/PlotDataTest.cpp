@@ -423,6 +423,8 @@ TEST_F(PlotDataTest, ShrunkFileGoesOnInMemory)
     ASSERT_EQ(truncate(path.c_str(), c.size), 0);
     lines.clear();
 
+    // The timer tick finds it (reading slot 2 need not fault: it may still be inside the file).
+    EXPECT_FALSE(PlotData_CheckMapping(&pd));
     T_PlotDataRecord got;
     ASSERT_TRUE(PlotData_GetRecord(&pd, 2, &got));
     EXPECT_EQ(pd.State, PLOT_STATE_MEMORY);
@@ -461,6 +463,97 @@ TEST_F(PlotDataTest, ShrunkFileGoesOnInMemory)
   PlotData_CloseFile(&pd);
   EXPECT_EQ(pd.State, PLOT_STATE_CLOSED);
   EXPECT_EQ(std::filesystem::file_size(path), 40u);
+}
+
+// Storing and reading records costs no system call: the size of the file is checked at open, on
+// a fault and by the caller's timer tick (PlotData_CheckMapping), never per record. A file cut
+// short where no record access faults goes on being written until the tick finds it shorter;
+// then the history goes on in memory with every record stored so far, reported as before.
+TEST_F(PlotDataTest, RecordsAreStoredWithoutASizeCheckTheTickFindsTheFileCutShort)
+{
+  const std::string path = dir.file("p.tmp");
+  ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 2000, 2, 1));
+  const uint32_t dataOffset = 96 + 200 * 2 + 1024;
+  const uint32_t stride = 8 + 24 * 2;
+  const off_t full = static_cast<off_t>(std::filesystem::file_size(path));
+  // The file is sized for 20-channel records: the cut leaves the header and every record of 2
+  // channels inside the file, so no access faults.
+  const off_t cut = full - 100;
+  ASSERT_EQ(truncate(path.c_str(), cut), 0);
+  lines.clear();
+
+  const long long checks = PlotData_SizeChecks();
+  for (int i = 1; i <= 1000; ++i) {
+    const T_PlotDataRecord r = Sample(i);
+    ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+    ASSERT_TRUE(PlotData_PutRecord(&pd, i, &r));
+    T_PlotDataRecord got;
+    ASSERT_TRUE(PlotData_GetRecord(&pd, PlotData_IndexFromAge(&pd, 0), &got));
+    ASSERT_EQ(got.Time, r.Time);
+  }
+  EXPECT_EQ(PlotData_SizeChecks(), checks);
+  EXPECT_EQ(pd.State, PLOT_STATE_FILE);
+  EXPECT_TRUE(lines.empty());
+  const std::string bytes = vt_test::ReadWholeFile(path);
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(cut));
+  EXPECT_EQ(U32At(bytes, 92), 1000u);
+  EXPECT_EQ(DoubleAt(bytes, dataOffset + 1000 * stride), 1.0e9 + 1000);
+
+  // The tick: one size check, and the history goes on in memory with all of it.
+  EXPECT_FALSE(PlotData_CheckMapping(&pd));
+  EXPECT_EQ(PlotData_SizeChecks(), checks + 1);
+  EXPECT_EQ(pd.State, PLOT_STATE_MEMORY);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(Logged("The plot file shrank to " + std::to_string(cut) + " bytes while in use")) << lines[0];
+  EXPECT_TRUE(Logged("(2000 records kept)")) << lines[0];
+  EXPECT_EQ(pd.Header.WriteIndex, 1000u);
+  for (int i = 1; i <= 1000; ++i) {
+    T_PlotDataRecord got;
+    ASSERT_TRUE(PlotData_GetRecord(&pd, i, &got));
+    EXPECT_EQ(got.Time, 1.0e9 + i);
+    EXPECT_EQ(got.Channel[1].Max, i + 0.5);
+  }
+  EXPECT_TRUE(PlotData_CheckMapping(&pd));  // in memory: nothing to check
+  EXPECT_EQ(PlotData_SizeChecks(), checks + 1);
+}
+
+// A file cut short where the next access faults needs no tick: the guard catches the fault, the
+// size is checked then, and it is reported with the file's new size as by the tick.
+TEST_F(PlotDataTest, AFileCutShortIsCaughtByTheFaultOfTheNextAccess)
+{
+  struct Case {
+    const char* what;
+    int access;  // 0 store, 1 put, 2 get
+  } cases[] = {{"store", 0}, {"put", 1}, {"get", 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.file(std::string(c.what) + ".tmp");
+    ASSERT_TRUE(PlotData_OpenFile(&pd, &wl, path.c_str(), 100, 2, 1));
+    for (int i = 1; i <= 5; ++i) {
+      const T_PlotDataRecord r = Sample(i);
+      ASSERT_TRUE(PlotData_StoreRecord(&pd, &r));
+    }
+    ASSERT_EQ(truncate(path.c_str(), 0), 0);
+    lines.clear();
+    const long long checks = PlotData_SizeChecks();
+    const T_PlotDataRecord r = Sample(6);
+    T_PlotDataRecord got;
+    bool ok = false;
+    if (c.access == 0) ok = PlotData_StoreRecord(&pd, &r);
+    if (c.access == 1) ok = PlotData_PutRecord(&pd, 6, &r);
+    if (c.access == 2) ok = PlotData_GetRecord(&pd, 3, &got);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(pd.State, PLOT_STATE_MEMORY);
+    EXPECT_EQ(PlotData_SizeChecks(), checks + 1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(Logged("The plot file shrank to 0 bytes while in use; the plot history goes on in memory (0 records kept).")) << lines[0];
+    if (c.access != 2) {
+      ASSERT_TRUE(PlotData_GetRecord(&pd, 6, &got));
+      EXPECT_EQ(got.Time, 1.0e9 + 6);
+    }
+    PlotData_FreeMemory(&pd);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  }
 }
 
 // Another program cuts the plot file short and restores it, over and over, while records are
