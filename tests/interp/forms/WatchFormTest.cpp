@@ -531,10 +531,12 @@ TEST_F(WatchFormTest, NeverWrittenSlotIsNotDrawn)
   EXPECT_LE(lowest, top + 1) << "whole history";
 }
 
-// Another program cuts the mapped plot file short: the window goes on with a memory history
-// (no SIGBUS), reports it, keeps recording and drawing, and closes normally with its settings.
+// Another program cuts the mapped plot file short (to the given size) while the window records:
+// the window goes on with a memory history (no SIGBUS), reports it, keeps recording and drawing,
+// and closes normally with its settings.
 TEST_F(WatchFormTest, ShrunkPlotFileGoesOnInMemory)
 {
+  // Cut to nothing: the next access faults.
   CreateAndShow();
   SetCell(1, 1, "50");
   Find<QAction>("Menu_RunStop")->trigger();
@@ -553,6 +555,35 @@ TEST_F(WatchFormTest, ShrunkPlotFileGoesOnInMemory)
   EXPECT_EQ(g_PlotData.State, PLOT_STATE_CLOSED);
   EXPECT_EQ(std::filesystem::file_size(dir.file("plotter0.tmp")), 0u);
   EXPECT_EQ(IniFile(dir.file("SETTINGS.INI")).ReadString("WatchList", "Expr1", ""), "50");
+}
+
+// Cut by a few bytes, every record still lies inside the file (it is sized for 20-channel
+// records), so no access faults: the window's timer tick finds the file shorter and the history
+// goes on in memory all the same, with every record kept.
+TEST_F(WatchFormTest, PlotFileCutShortWhereNoAccessFaultsIsFoundByTheTick)
+{
+  CreateAndShow();
+  SetCell(1, 1, "50");
+  Find<QAction>("Menu_RunStop")->trigger();
+  Ticks(25);
+  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
+  const uint32_t written = g_PlotData.Header.WriteIndex;
+  ASSERT_GT(written, 1u);
+  const std::string path = dir.file("plotter0.tmp");
+  const uintmax_t cut = std::filesystem::file_size(path) - 1000;
+  ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+  Ticks(1);
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
+  EXPECT_TRUE(Logged("The plot file shrank to " + std::to_string(cut) +
+                     " bytes while in use; the plot history goes on in memory (2000 records kept)."));
+  T_PlotDataRecord rec;
+  ASSERT_TRUE(PlotData_GetRecord(&g_PlotData, static_cast<int>(written) - 1, &rec));
+  EXPECT_NE(rec.Time, 0.0);
+  Ticks(25);
+  EXPECT_GT(g_PlotData.Header.WriteIndex, written);
+  form->close();
+  EXPECT_EQ(g_PlotData.State, PLOT_STATE_CLOSED);
+  EXPECT_EQ(std::filesystem::file_size(path), cut);
 }
 
 }  // namespace
