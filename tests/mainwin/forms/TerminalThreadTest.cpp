@@ -293,7 +293,7 @@ TEST_F(TerminalThreadTest, WithTheSoundThreadStoppedNoClickKeysAndEachSaysWhy)
     status->setText("Stopped");
     for (int i = 0; i < clicks; ++i) Click(panel);
     EXPECT_EQ(refusals(), before + clicks);
-    EXPECT_EQ(status->text(), "No transmit: sound thread stopped");
+    EXPECT_EQ(status->text().toStdString(), "No transmit: sound thread stopped");
     EXPECT_EQ(g_DigimodeDllParams.TxRequest.load(), 0) << "no transmit left pending";
     ExpectReceivingUnkeyed();
     EXPECT_EQ(refusals(), before + clicks) << "said once a click, not every tick";
