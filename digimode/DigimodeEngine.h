@@ -46,7 +46,8 @@ extern std::atomic<bool> g_FskFiltersValid;  // false when the last design was r
 void Digimode_Exit();
 // Rebuilds the coders for operMode and the current settings; nothing while not ready.
 void Digimode_SetMode(int operMode);
-// 1 receive, 2 transmit, other values off; returns true. A switch to receive while a PSK
+// 1 receive, 2 transmit, other values off; returns true unless a switch to transmit is
+// refused (below). A switch to receive while a PSK
 // transmission runs lets the transmit ring and the postamble go out first: transmit stays on
 // and Digimode_IsTxBufferFull answers true until Digimode_PollDll sees the end and completes
 // the switch; a second switch to receive meanwhile completes it at once (and so does any
