@@ -14,7 +14,9 @@
 #include "digimode/DigimodeSettings.h"
 #include "digimode/DigimodeShared.h"
 #include "engine/CDec2FIR.h"
+#include "engine/DebugU1.h"
 #include "engine/PortIO.h"
+#include "engine/PreciseClock.h"
 #include "engine/SampleRates.h"
 #include "engine/SoundThd.h"
 #include "interp/CliCommands.h"
@@ -36,6 +38,12 @@ namespace {
 // A switch to receive waits for the running transmission (GUI thread only).
 bool g_RxSwitchPending = false;
 std::atomic<bool> g_RxSwitchPendingShown{false};
+
+DigimodeOutputCheck g_OutputCheck;
+DigimodeStatusHook g_StatusHook;
+
+// No check installed: the hooks are fed by whoever tests the engine.
+bool SoundOutputRuns() { return !g_OutputCheck || g_OutputCheck(); }
 
 // Holds g_DigimodeLock for a scope (GUI thread; waits for a running hook to leave).
 class HookExclusion {
@@ -87,6 +95,35 @@ void EnterReceive()
 }  // namespace
 
 bool Digimode_IsRxSwitchPending() { return g_RxSwitchPendingShown.load(); }
+
+DigimodeOutputCheck Digimode_SetSoundOutputCheck(DigimodeOutputCheck check)
+{
+  DigimodeOutputCheck old = std::move(g_OutputCheck);
+  g_OutputCheck = std::move(check);
+  return old;
+}
+
+DigimodeStatusHook Digimode_SetStatusHook(DigimodeStatusHook hook)
+{
+  DigimodeStatusHook old = std::move(g_StatusHook);
+  g_StatusHook = std::move(hook);
+  return old;
+}
+
+bool Digimode_RefuseTransmitWithoutOutput()
+{
+  if (SoundOutputRuns()) return false;
+  // Keying a transmitter with nothing to carry the signal would put a dead carrier (or
+  // nothing) on the air, and the switch back would wait for blocks no one makes.
+  DigimodeDllParams& p = g_DigimodeDllParams;
+  if (p.TxRequest.load() == 2) p.TxRequest.store(0);
+  if (g_DigimodeDllStatus.SwitchRequest.load() == 2) g_DigimodeDllStatus.SwitchRequest.store(0);
+  DebugPrintf(20, GetPreciseUnixTime(true),
+              "Digimode: no transmit, the sound thread is stopped: no sound output would carry "
+              "the signal, so the transmitter is not keyed (Analysis > Start Sound Thread)");
+  if (g_StatusHook) g_StatusHook("No transmit: sound thread stopped");
+  return true;
+}
 
 void Digimode_Init()
 {
@@ -181,7 +218,8 @@ bool Digimode_SwitchRxTx(int mode)
     if (p.TxRequest.load() == 2) p.TxRequest.store(0);
     // A second request while the first still waits for the end of the transmission switches
     // at once: the operator wants the keyer off now.
-    const bool forced = g_RxSwitchPending;
+    // Without a sound output nothing plays the rest: the switch is immediate as well.
+    const bool forced = g_RxSwitchPending || !SoundOutputRuns();
     bool transmitting = false;
     if (p.TxState.load() == 2 && !g_DigimodeDllLoaded.load() && !forced) {
       HookExclusion guard;
@@ -202,6 +240,7 @@ bool Digimode_SwitchRxTx(int mode)
     }
     EnterReceive();
   } else if (mode == 2) {
+    if (Digimode_RefuseTransmitWithoutOutput()) return false;
     if (p.TxRequest.load() == 1) p.TxRequest.store(0);
     SetRxSwitchPending(false);
     ComPort_SetKeyingOutput(true);
@@ -284,10 +323,12 @@ void Digimode_PollDll()
   DigimodeDllParams& p = g_DigimodeDllParams;
   if (g_RxSwitchPending) {
     bool ended = true;
+    // Without a sound output no tail block is counted: nothing is left to wait for.
+    const bool outputRuns = SoundOutputRuns();
     {
       HookExclusion guard;
       // Ended when the carrier is off and the card has had time to play the last blocks.
-      if (g_pPSKMod && g_DigimodeTxActive.load() != 0)
+      if (g_pPSKMod && g_DigimodeTxActive.load() != 0 && outputRuns)
         ended = g_pPSKMod->IsTxFinished() && g_DigimodeTxTailBlocks.load() >= kDigimodeTxTailBlocks;
     }
     if (ended) {

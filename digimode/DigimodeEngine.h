@@ -9,7 +9,9 @@
 // hooks try-enter the lock and skip their block meanwhile.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "digimode/DigimodeHooks.h"
 #include "engine/DigiFilter.h"
@@ -44,11 +46,31 @@ extern std::atomic<bool> g_FskFiltersValid;  // false when the last design was r
 void Digimode_Exit();
 // Rebuilds the coders for operMode and the current settings; nothing while not ready.
 void Digimode_SetMode(int operMode);
-// 1 receive, 2 transmit, other values off; returns true. A switch to receive while a PSK
+// 1 receive, 2 transmit, other values off; returns true unless a switch to transmit is
+// refused (below). A switch to receive while a PSK
 // transmission runs lets the transmit ring and the postamble go out first: transmit stays on
 // and Digimode_IsTxBufferFull answers true until Digimode_PollDll sees the end and completes
-// the switch; a second switch to receive meanwhile completes it at once. Off is immediate.
+// the switch; a second switch to receive meanwhile completes it at once (and so does any
+// switch to receive while no sound output runs). Off is immediate.
+// A switch to transmit while no sound output runs (Digimode_SetSoundOutputCheck) is refused
+// as Digimode_RefuseTransmitWithoutOutput says: the keyer stays off, the station as it was,
+// and the result is false.
 bool Digimode_SwitchRxTx(int mode);
+
+// Whether a sound output runs, or opens when transmit wants it, to carry a transmission: the
+// main window installs the audio thread's answer. Without a check (engine tests that feed the
+// hooks themselves) every switch to transmit goes ahead. Returns the check it replaced.
+using DigimodeOutputCheck = std::function<bool()>;
+DigimodeOutputCheck Digimode_SetSoundOutputCheck(DigimodeOutputCheck check);
+// The main window's status line, for engine texts the operator must see at once; without a
+// hook they go to the Errors page only. Returns the hook it replaced.
+using DigimodeStatusHook = std::function<void(const std::string& text)>;
+DigimodeStatusHook Digimode_SetStatusHook(DigimodeStatusHook hook);
+// When no sound output runs: cancels the transmit request (TxRequest 2 and SwitchRequest 2),
+// says why on the status line and the Errors page, and returns true; the keyer is not
+// touched. Otherwise false and nothing changes. The terminal asks it on a click that wants
+// transmit, so the click answers at once.
+bool Digimode_RefuseTransmitWithoutOutput();
 // fc_rx and g_DigimodeRxFreq := f (Hz).
 void Digimode_SetDecoderFreq(double f);
 // Designs the FSK filter pair at fc_rx (10-pole Chebyshev, 10 % ripple); the receive gate is

@@ -4,8 +4,13 @@
 #include <sys/ioctl.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
+#include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
+#include "engine/PreciseClock.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "platform/SerialLines.h"
 #include "platform/Speaker.h"
@@ -18,6 +23,24 @@ namespace {
 // The speaker is looked for on first use; without one this is said once.
 bool g_SpeakerSearched = false;
 bool g_NoSpeakerSaid = false;
+
+// The open port: "COM<n> (<device>)" for messages, and whether a line of it has failed yet.
+std::string g_ComPortName;
+bool g_LineFailureSaid = false;
+
+// A line that could not be set is said once per opened port on the Errors page, with the
+// system's reason: a device that is no serial line (a pseudo-terminal, some adapters) refuses
+// every modem-control call, and without the message it looks exactly like a port that keys.
+// Later calls still try; the message does not repeat.
+bool CheckLine(bool ok, const char* line, bool on)
+{
+  if (ok || g_ComPortHandle < 0 || g_LineFailureSaid) return ok;
+  const int err = errno;
+  g_LineFailureSaid = true;
+  DebugPrintf(20, GetPreciseUnixTime(true), "%s: cannot %s %s: %s", g_ComPortName.c_str(),
+              on ? "set" : "clear", line, std::strerror(err));
+  return ok;
+}
 
 }  // namespace
 
@@ -35,6 +58,8 @@ bool ComPort_Open()
   g_ComPortBaseAddress = static_cast<unsigned short>(port);
   if (port == 0) return false;
   const std::string device = SerialLines_DeviceName(port);
+  g_ComPortName = "COM" + std::to_string(port) + " (" + device + ")";
+  g_LineFailureSaid = false;
   g_ComPortHandle = SerialLines_Open(device);
   if (g_ComPortHandle < 0) {
     PutSoundThdMessage(("Cannot open COM" + std::to_string(port) + " (" + device + ")").c_str());
@@ -59,19 +84,19 @@ void ComPort_CloseIfOpen()
 bool ComPort_SetRTS(bool on)
 {
   if (g_ComPortBaseAddress == 0) return false;
-  return SerialLines_SetModemLine(g_ComPortHandle, TIOCM_RTS, on);
+  return CheckLine(SerialLines_SetModemLine(g_ComPortHandle, TIOCM_RTS, on), "RTS", on);
 }
 
 bool ComPort_SetDTR(bool on)
 {
   if (g_ComPortBaseAddress == 0) return false;
-  return SerialLines_SetModemLine(g_ComPortHandle, TIOCM_DTR, on);
+  return CheckLine(SerialLines_SetModemLine(g_ComPortHandle, TIOCM_DTR, on), "DTR", on);
 }
 
 bool ComPort_SetTXD(bool on)
 {
   if (g_ComPortBaseAddress == 0) return false;
-  return SerialLines_SetBreak(g_ComPortHandle, on);
+  return CheckLine(SerialLines_SetBreak(g_ComPortHandle, on), "TXD (break)", on);
 }
 
 void ComPort_SetKeyingOutput(bool on)

@@ -21,7 +21,9 @@ bool ComPort_Open();
 // Switches RTS and DTR off and closes the port; false when none was open.
 bool ComPort_Close();
 void ComPort_CloseIfOpen();
-// Set or clear one line; false when no port is open or the device refuses.
+// Set or clear one line; false when no port is open or the device refuses. The first refusal
+// of an opened port goes to the Errors page (DebugPrintf) with the port's name and the
+// system's reason, once; every later call tries again without repeating it.
 bool ComPort_SetRTS(bool on);
 bool ComPort_SetDTR(bool on);
 bool ComPort_SetTXD(bool on);

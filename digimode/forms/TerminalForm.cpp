@@ -711,6 +711,8 @@ void TTerminalForm::Pnl_RxTxOffClick()
   switch (p.TxState.load()) {
     case 0: Digimode_SwitchRxTx(1); break;
     case 1:
+      // No sound output to carry a transmission: the click says why and stays in receive.
+      if (Digimode_RefuseTransmitWithoutOutput()) break;
       if (p.TxRequest.load() == 2) Digimode_SwitchRxTx(2);  // a second click forces transmit
       else p.TxRequest.store(2);
       break;

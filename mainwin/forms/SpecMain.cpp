@@ -22,6 +22,7 @@
 #include "engine/SettingsFileNames.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
+#include "digimode/DigimodeEngine.h"
 #include "engine/forms/FormPlacement.h"
 #include "interp/ProfileSeam.h"
 #include "interp/SpectrumBuffer.h"
@@ -78,6 +79,8 @@ TSndMainForm::~TSndMainForm()
   }
   FreeSpectrumHistory();  // normally done by FormClose already
   Profile_InstallHandlers({}, {});
+  Digimode_SetStatusHook(nullptr);
+  Digimode_SetSoundOutputCheck(nullptr);
   if (GetWindowWordsHost() == this) SetWindowWordsHost(nullptr);
   if (SndMainForm == this) SndMainForm = nullptr;
 }

@@ -22,6 +22,7 @@
 #include "engine/SndConfig.h"
 #include "engine/SoundThreadLink.h"
 #include "engine/forms/FormPlacement.h"
+#include "digimode/DigimodeEngine.h"
 #include "digimode/DigimodeHooks.h"
 #include "digimode/forms/DCF77Form.h"
 #include "interp/ExportEngine.h"
@@ -137,6 +138,15 @@ void TSndMainForm::FormCreate()
   FftWindowInUse = SndConfig.WindowFunc;
 
   Digimode_Init();
+  // The digimode engine keys the transmitter only while the audio thread runs to carry the
+  // signal; when it refuses, the status line says why.
+  Digimode_SetSoundOutputCheck([] {
+    const CSoundThreadLink& thread = SoundThreadLink();
+    return thread.ThreadExists() && !thread.ThreadFinished();
+  });
+  Digimode_SetStatusHook([this](const std::string& text) {
+    if (ProgressButton) ProgressButton->setText(QString::fromStdString(text));
+  });
 
   if (SndConfig.StartSoundThread && !link.ThreadExists()) link.CreateThread();
 

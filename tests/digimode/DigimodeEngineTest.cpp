@@ -71,6 +71,8 @@ protected:
   }
   void TearDown() override
   {
+    Digimode_SetSoundOutputCheck(nullptr);
+    Digimode_SetStatusHook(nullptr);
     Digimode_Exit();
     ComPort_CloseIfOpen();
     SerialLines_SetIoctlHook(nullptr);
@@ -324,6 +326,63 @@ TEST_F(DigimodeEngineTest, StoppedOutputOrSecondReceiveRequestDropsTheKeyerAtOnc
   hooks->OutputStopped();
   EXPECT_EQ(p.TxState.load(), 0);
   EXPECT_FALSE(g_DigimodeRxEnabled.load());
+}
+
+// No sound output to carry a transmission: the switch to transmit that the poll asks for is
+// refused with the keyer untouched, says why once, and leaves the station receiving with no
+// transmit pending. A switch to receive that waits for the end of a transmission completes at
+// the next poll once the output is gone, as no tail block will be counted.
+TEST_F(DigimodeEngineTest, NoKeyingWithoutASoundOutputAndNoWaitForItsBlocks)
+{
+  DigimodeDllParams& p = g_DigimodeDllParams;
+  bool outputRuns = false;
+  Digimode_SetSoundOutputCheck([&] { return outputRuns; });
+  std::vector<std::string> status;
+  Digimode_SetStatusHook([&](const std::string& text) { status.push_back(text); });
+  std::vector<double> y(1024);
+
+  Digimode_SwitchRxTx(1);
+  p.TxRequest = 2;
+  for (char ch : std::string("cq cq de vt vt")) Digimode_PutTxChar(ch);
+  Digimode_PollDll();
+  ASSERT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 2);
+  EXPECT_FALSE(Digimode_SwitchRxTx(2));
+  EXPECT_FALSE(FakeRts::Keyed());
+  EXPECT_EQ(p.TxState.load(), 1);
+  EXPECT_EQ(p.TxRequest.load(), 0);
+  EXPECT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 0);
+  EXPECT_TRUE(g_DigimodeRxEnabled.load());
+  EXPECT_FALSE(g_DigimodeTxEnabled.load());
+  EXPECT_FALSE(Digimode_GenerateTxAudio(y.data(), 1024, 0.0));
+  ASSERT_EQ(status.size(), 1u);
+  EXPECT_NE(status[0].find("sound thread stopped"), std::string::npos) << status[0];
+  for (int tick = 0; tick < 3; ++tick) Digimode_PollDll();
+  EXPECT_EQ(g_DigimodeDllStatus.SwitchRequest.load(), 0) << "asked again by itself";
+  EXPECT_EQ(status.size(), 1u);
+  // A forced switch (the terminal's second click) is refused the same way.
+  EXPECT_FALSE(Digimode_SwitchRxTx(2));
+  EXPECT_FALSE(FakeRts::Keyed());
+  EXPECT_EQ(status.size(), 2u);
+
+  // Nothing to refuse while the output runs.
+  outputRuns = true;
+  EXPECT_FALSE(Digimode_RefuseTransmitWithoutOutput());
+  p.TxRequest = 2;
+  Digimode_PollDll();
+  EXPECT_TRUE(Digimode_SwitchRxTx(2));
+  EXPECT_TRUE(FakeRts::Keyed());
+  for (int block = 0; block < 4; ++block)
+    ASSERT_TRUE(Digimode_GenerateTxAudio(y.data(), 1024, 0.0));
+  Digimode_SwitchRxTx(1);
+  ASSERT_TRUE(Digimode_IsRxSwitchPending()) << "the rest of the text goes out first";
+  Digimode_PollDll();
+  ASSERT_TRUE(FakeRts::Keyed());
+  outputRuns = false;
+  Digimode_PollDll();
+  EXPECT_FALSE(FakeRts::Keyed());
+  EXPECT_FALSE(Digimode_IsRxSwitchPending());
+  EXPECT_EQ(p.TxState.load(), 1);
+  EXPECT_EQ(status.size(), 2u);
 }
 
 TEST_F(DigimodeEngineTest, FskFiltersFeedTheScope)

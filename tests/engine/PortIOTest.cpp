@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/TestUtil.h"
+#include "engine/DebugU1.h"
 #include "engine/MachineConfig.h"
 #include "engine/PortIO.h"
 #include "interp/CliCommands.h"
@@ -131,6 +132,55 @@ TEST_F(PortIOTest, PortNumbersDevicesAndFailuresAreReportedNotPretended)
   EXPECT_FALSE(ComPort_SetDTR(true));
   EXPECT_FALSE(ComPort_SetTXD(true));
   unsetenv("VARTUMO_COM3");
+}
+
+// The system's own ioctl, with the modem-control calls counted.
+struct CountedLines {
+  static inline int modemCalls = 0;
+  static int Ioctl(int fd, unsigned long request, void* arg)
+  {
+    if (request == TIOCMBIS || request == TIOCMBIC) ++modemCalls;
+    return ::ioctl(fd, request, arg);
+  }
+};
+
+// A port that cannot key: a pseudo-terminal answers every modem-control call with ENOTTY. The
+// first failure of the opened port is said on the Errors page with the port's name and the
+// system's reason, once; keying goes on being tried. Opening the port again says it again, and
+// a port whose lines work says nothing.
+TEST_F(PortIOTest, ALineThatCannotBeSetIsSaidOnceWithThePortAndTheReason)
+{
+  SerialLines_SetIoctlHook(CountedLines::Ioctl);
+  std::vector<std::string> said;
+  SetDebugSink([&](const std::string& line) {
+    if (line.find(m_pty.slave) != std::string::npos) said.push_back(line);
+  });
+  MachineConfig.PttLineNr = 2;  // RTS
+  ASSERT_TRUE(ComPort_Open());
+  CountedLines::modemCalls = 0;
+  for (int i = 0; i < 3; ++i) {
+    ComPort_SetKeyingOutput(true);
+    ComPort_SetKeyingOutput(false);
+  }
+  EXPECT_EQ(CountedLines::modemCalls, 6) << "every keying is tried";
+  EXPECT_FALSE(ComPort_SetDTR(true)) << "a refused line is not reported as set";
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find("COM2"), std::string::npos) << said[0];
+  EXPECT_NE(said[0].find("RTS"), std::string::npos) << said[0];
+  EXPECT_NE(said[0].find(std::strerror(ENOTTY)), std::string::npos) << said[0];
+
+  ASSERT_TRUE(ComPort_Open());
+  EXPECT_FALSE(ComPort_SetDTR(true));
+  EXPECT_FALSE(ComPort_SetRTS(true));
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_NE(said[1].find("DTR"), std::string::npos) << said[1];
+
+  SerialLines_SetIoctlHook(FakeLines::Ioctl);
+  ASSERT_TRUE(ComPort_Open());
+  EXPECT_TRUE(ComPort_SetRTS(true));
+  EXPECT_TRUE(ComPort_SetRTS(false));
+  EXPECT_EQ(said.size(), 2u);
+  SetDebugSink(nullptr);
 }
 
 TEST(SerialLines, BreakOnAPseudoTerminal)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTextEdit>
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "digimode/DigimodeDll.h"
 #include "digimode/DigimodeEngine.h"
@@ -22,6 +24,7 @@
 #include "digimode/DigimodeShared.h"
 #include "digimode/PskTables.h"
 #include "digimode/forms/TerminalForm.h"
+#include "engine/DebugU1.h"
 #include "engine/PortIO.h"
 #include "engine/SndConfig.h"
 #include "engine/SoundThd.h"
@@ -39,11 +42,13 @@ using Clock = std::chrono::steady_clock;
 struct KeyLine {
   static inline std::atomic<bool> keyed{false};
   static inline std::atomic<int64_t> changedNs{0};
+  static inline std::atomic<int> raised{0};  // TIOCMBIS calls on the line
   static int Ioctl(int fd, unsigned long request, void* arg)
   {
     if (request == TIOCMBIS || request == TIOCMBIC) {
       if (*static_cast<int*>(arg) & TIOCM_RTS) {
         keyed.store(request == TIOCMBIS);
+        if (request == TIOCMBIS) raised.fetch_add(1);
         changedNs.store(Clock::now().time_since_epoch().count());
       }
       return 0;
@@ -75,6 +80,7 @@ struct TerminalThreadTest : MainWindowTest {
     ASSERT_EQ(::unlockpt(m_master), 0);
     setenv("VARTUMO_COM2", ::ptsname(m_master), 1);
     KeyLine::keyed.store(false);
+    KeyLine::raised.store(0);
     SerialLines_SetIoctlHook(KeyLine::Ioctl);
     const int in = waveInGetNumDevs() - 1, out = waveOutGetNumDevs() - 1;
     vt_test::WriteWholeFile(dir.file("SETTINGS.INI"),
@@ -250,6 +256,51 @@ TEST_F(TerminalThreadTest, SecondClickWhileTheSwitchWaitsSwitchesAtOnce)
   EXPECT_TRUE(Until([] { return SoundThreadLink().Stats().blockStats[SNDTHD_FLAG_DIGI_TX] == 0; },
                     2.0))
       << "transmit blocks still made";
+}
+
+// Analysis > "Stop Sound Thread", then the clicks that want transmit with text to send: no
+// sound output would carry the signal, so the keyer stays off, each click says why on the status
+// line and the Errors page, and the station stays in receive. (The keyer used to go on within
+// a tick, and the click back to receive then waited for blocks no thread would ever make.)
+TEST_F(TerminalThreadTest, WithTheSoundThreadStoppedNoClickKeysAndEachSaysWhy)
+{
+  std::vector<std::string> logged;
+  SetDebugSink([&](const std::string& line) { logged.push_back(line); });
+  auto* status = form->findChild<QPushButton*>("ProgressButton");
+  ASSERT_NE(status, nullptr);
+  form->findChild<QAction*>("Stop1")->trigger();
+  ASSERT_EQ(g_pSoundThread, nullptr);
+  ASSERT_TRUE(Until([&] { return status->text() == "Stopped"; }, 5.0))
+      << status->text().toStdString();
+
+  form->Menu_DigimodeTerminalClick();
+  ASSERT_TRUE(TerminalForm->isVisible());
+  TerminalForm->RichEd_Transmit->setPlainText("cq de vt k");
+  auto* panel = TerminalForm->Pnl_RxTxOff;
+  Click(panel);  // off -> receive
+  ASSERT_TRUE(Until([&] { return TerminalForm->PanelCaption() == " RX"; }, 2.0));
+  auto refusals = [&] {
+    int n = 0;
+    for (const std::string& line : logged)
+      n += line.find("no transmit, the sound thread is stopped") != std::string::npos;
+    return n;
+  };
+  // One click (transmit when there is something to send), then two at once (the second one
+  // forces transmit): each is refused and says so.
+  for (int clicks : {1, 2}) {
+    SCOPED_TRACE(clicks);
+    const int before = refusals();
+    status->setText("Stopped");
+    for (int i = 0; i < clicks; ++i) Click(panel);
+    EXPECT_EQ(refusals(), before + clicks);
+    EXPECT_EQ(status->text().toStdString(), "No transmit: sound thread stopped");
+    EXPECT_EQ(g_DigimodeDllParams.TxRequest.load(), 0) << "no transmit left pending";
+    ExpectReceivingUnkeyed();
+    EXPECT_EQ(refusals(), before + clicks) << "said once a click, not every tick";
+  }
+  EXPECT_FALSE(KeyLine::keyed.load());
+  EXPECT_EQ(KeyLine::raised.load(), 0) << "the keying line was raised at some time";
+  SetDebugSink(nullptr);
 }
 
 }  // namespace
