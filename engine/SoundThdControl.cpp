@@ -326,11 +326,12 @@ bool TerminateSoundThread()
 {
   TSoundThread* thread = g_pSoundThread;
   if (!thread) return true;
+  // No block made from here on will be played: a keyed transmitter drops now, before the
+  // thread is told to end, so it is heard while the thread still runs and not after the join
+  // (the output may still be open then, or not open yet).
+  SoundThd_NotifyOutputStopped();
   thread->Terminate();
   thread->Wake();
-  // No block made from here on will be played: a keyed transmitter drops now, not after the
-  // join (the output may still be open then, or not open yet).
-  SoundThd_NotifyOutputStopped();
   // A pass blocked in a device wait (up to 2 s) returns at once; the devices stay open until
   // the thread has been joined.
   if (CSound* sound = g_pSound.load()) sound->WakeWaiters();
