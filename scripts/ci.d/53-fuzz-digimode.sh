@@ -17,7 +17,7 @@ common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$src" -fno-sanitize-recover
         -fsanitize=fuzzer,address,undefined)
 
 "$cxx" "${common[@]}" "$src/tests/digimode/fuzz/FuzzDigimodeIni.cpp" "$src/digimode/DigimodeSettings.cpp" \
-  "$src/platform/IniFile.cpp" "$src/platform/NumText.cpp" -o "$out/fuzz-ini"
+  "$src/platform/IniFile.cpp" "$src/platform/BoundedFile.cpp" "$src/platform/NumText.cpp" -o "$out/fuzz-ini"
 
 printf '[MODES]\r\nOperMode=1\r\nModulation=8\r\nCodesetNr=5\r\nScopeMode=3\r\n[AUDIO_FREQUENCIES]\r\nfc_rx=2200\r\nfc_tx=1000.5\r\nf_shift=170\r\n[MODULATION]\r\nsymbol_rate=31.25\r\nrev_keying=0\r\npulse_shaping=1\r\nshape_percent=100\r\noutput_level=100\r\n[DETECTOR]\r\nsquelch_thrsh=25\r\nuse_afc=1\r\nnarrow_afc=0\r\nafc_tune_range=100\r\n[MODE_DLL]\r\nname=DemoDll.dll\r\nuse_it=0\r\n[HELL_FONT]\r\nname=Courier New\r\nheight=-8\r\nstyle=5\r\ncut_top=2\r\n' \
   > "$out/seeds-ini/full.ini"
