@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes the digimode readers with libFuzzer (clang, AddressSanitizer, UBSan) for a short while
-# each: the DIGIMODE.INI reader, from seed files made here. Exits non-zero on any crash, leak,
-# sanitizer report or failed round trip.
+# each: the DIGIMODE.INI reader and what the terminal window does with the values it reads,
+# from seed files made here. Exits non-zero on any crash, leak, sanitizer report, value out of
+# its range or failed round trip.
 # Arguments: source directory, build directory. FUZZ_SECONDS overrides the time per target.
 set -euo pipefail
 src="$(cd "$1" && pwd)"
@@ -23,6 +24,8 @@ printf '[MODES]\r\nOperMode=1\r\nModulation=8\r\nCodesetNr=5\r\nScopeMode=3\r\n[
   > "$out/seeds-ini/full.ini"
 printf '[modes]\nopermode=$1F\n[AUDIO_FREQUENCIES]\nfc_rx=1e308\nfc_tx=-0\n[MODULATION]\nrev_keying=5\nsymbol_rate=abc\n' \
   > "$out/seeds-ini/odd.ini"
+printf '[MODES]\nOperMode=-2147483648\nScopeMode=2147483647\n[MODULATION]\nsymbol_rate=-1e308\noutput_level=1e308\n[HELL_FONT]\nheight=-2147483648\ncut_top=2147483647\n' \
+  > "$out/seeds-ini/extremes.ini"
 
 echo "fuzz-digimode: DIGIMODE.INI reader, ${seconds} s"
 if ! ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
