@@ -11,20 +11,17 @@
 #include <QTest>
 #include <QTextBlock>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/FifoWatchdog.h"
 #include "common/TestUtil.h"
 #include "engine/DebugU1.h"
 #include "engine/ProgramInstance.h"
@@ -348,42 +345,6 @@ std::string Describe(const std::string& path)
   return "other";
 }
 
-// Frees a reader that waits in open() on the FIFO (the test fails then rather than hang).
-class FifoWatchdog {
-public:
-  explicit FifoWatchdog(std::string path) : m_path(std::move(path))
-  {
-    m_thread = std::thread([this] {
-      std::unique_lock<std::mutex> lock(m_mutex);
-      auto done = [this] { return m_done; };
-      if (m_cv.wait_for(lock, std::chrono::seconds(30), done)) return;
-      m_fired = true;
-      do {  // every reader that waits gets its end of file
-        const int fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) ::close(fd);
-      } while (!m_cv.wait_for(lock, std::chrono::milliseconds(200), done));
-    });
-  }
-  ~FifoWatchdog()
-  {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_done = true;
-    }
-    m_cv.notify_all();
-    m_thread.join();
-  }
-  bool Fired() const { return m_fired.load(); }
-
-private:
-  std::string m_path;
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  bool m_done = false;
-  std::atomic<bool> m_fired{false};
-  std::thread m_thread;
-};
-
 }  // namespace
 
 // A FIFO, a device, a directory or a huge file in the place of "curr_cmd.txt" when the window
@@ -410,7 +371,7 @@ TEST_F(CommandFormTest, FilesThatAreNoRegularFileOfSaneSizeAreRefusedWithoutWait
       c.make(path);
       const std::string before = Describe(path);
       said.clear();
-      FifoWatchdog watchdog(path);
+      vt_test::FifoWatchdog watchdog(path);
       {
         TCommandForm f;
         f.show();
