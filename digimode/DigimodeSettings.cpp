@@ -34,9 +34,10 @@ void DigimodeSettings_SetDefaults(T_DigimodeSettings& s)
 
 namespace {
 
-void ReadInt(const IniFile& ini, const char* sec, const char* key, AtomicField<int>& field)
+void ReadInt(const IniFile& ini, const char* sec, const char* key, AtomicField<int>& field, int lo,
+             int hi)
 {
-  field = ini.ReadInteger(sec, key, field);
+  field = std::clamp(ini.ReadInteger(sec, key, field), lo, hi);
 }
 
 void ReadFlag(const IniFile& ini, const char* sec, const char* key, AtomicField<bool>& field)
@@ -45,10 +46,11 @@ void ReadFlag(const IniFile& ini, const char* sec, const char* key, AtomicField<
 }
 
 // Text to number; empty, unconvertible or non-finite text keeps the current value.
-void ReadDouble(const IniFile& ini, const char* sec, const char* key, AtomicField<double>& field)
+void ReadDouble(const IniFile& ini, const char* sec, const char* key, AtomicField<double>& field,
+                double lo, double hi)
 {
   double v = 0.0;
-  if (TryStrToFloat(ini.ReadString(sec, key, ""), v) && std::isfinite(v)) field = v;
+  if (TryStrToFloat(ini.ReadString(sec, key, ""), v) && std::isfinite(v)) field = std::clamp(v, lo, hi);
 }
 
 }  // namespace
@@ -57,33 +59,46 @@ void DigimodeSettings_LoadFromIni(const std::string& fileName, T_DigimodeSetting
                                   T_DigimodeHellFont* font)
 {
   const IniFile ini(fileName);
-  ReadInt(ini, "MODES", "OperMode", s.OperMode);
-  ReadInt(ini, "MODES", "Modulation", s.Modulation);
-  ReadInt(ini, "MODES", "CodesetNr", s.CodesetNr);
-  ReadInt(ini, "MODES", "ScopeMode", s.ScopeMode);
-  ReadDouble(ini, "AUDIO_FREQUENCIES", "fc_rx", s.fc_rx);
-  ReadDouble(ini, "AUDIO_FREQUENCIES", "fc_tx", s.fc_tx);
-  ReadDouble(ini, "AUDIO_FREQUENCIES", "f_shift", s.f_shift);
-  ReadDouble(ini, "MODULATION", "symbol_rate", s.symbol_rate);
+  constexpr double kMaxF = kDigimodeMaxAudioFreq;
+  constexpr int kPct = kDigimodeMaxPercent;
+  constexpr double kPctF = kDigimodeMaxPercent;
+  ReadInt(ini, "MODES", "OperMode", s.OperMode, 0, kDigimodeMaxOperMode);
+  ReadInt(ini, "MODES", "Modulation", s.Modulation, 0, kDigimodeMaxModulation);
+  ReadInt(ini, "MODES", "CodesetNr", s.CodesetNr, 0, kDigimodeMaxCodeset);
+  ReadInt(ini, "MODES", "ScopeMode", s.ScopeMode, 0, kDigimodeMaxScopeMode);
+  ReadDouble(ini, "AUDIO_FREQUENCIES", "fc_rx", s.fc_rx, 0.0, kMaxF);
+  ReadDouble(ini, "AUDIO_FREQUENCIES", "fc_tx", s.fc_tx, 0.0, kMaxF);
+  ReadDouble(ini, "AUDIO_FREQUENCIES", "f_shift", s.f_shift, 0.0, kMaxF);
+  ReadDouble(ini, "MODULATION", "symbol_rate", s.symbol_rate, kDigimodeMinSymbolRate,
+             kDigimodeMaxSymbolRate);
   ReadFlag(ini, "MODULATION", "rev_keying", s.rev_keying);
-  ReadInt(ini, "MODULATION", "pulse_shaping", s.pulse_shaping);
-  ReadDouble(ini, "MODULATION", "shape_percent", s.shape_percent);
-  ReadDouble(ini, "MODULATION", "output_level", s.output_level);
-  ReadInt(ini, "DETECTOR", "squelch_thrsh", s.squelch_thrsh);
+  ReadInt(ini, "MODULATION", "pulse_shaping", s.pulse_shaping, 0, kDigimodeMaxPulseShaping);
+  ReadDouble(ini, "MODULATION", "shape_percent", s.shape_percent, 0.0, kPctF);
+  ReadDouble(ini, "MODULATION", "output_level", s.output_level, 0.0, kPctF);
+  ReadInt(ini, "DETECTOR", "squelch_thrsh", s.squelch_thrsh, 0, kPct);
   ReadFlag(ini, "DETECTOR", "use_afc", s.use_afc);
   ReadFlag(ini, "DETECTOR", "narrow_afc", s.narrow_afc);
-  ReadDouble(ini, "DETECTOR", "afc_tune_range", s.afc_tune_range);
+  ReadDouble(ini, "DETECTOR", "afc_tune_range", s.afc_tune_range, 0.0, kMaxF);
   const std::string name = ini.ReadString("MODE_DLL", "name", "");
   std::memset(s.name, 0, sizeof(s.name));
   std::memcpy(s.name, name.data(), std::min(name.size(), sizeof(s.name) - 1));
   s.use_it = ini.ReadInteger("MODE_DLL", "use_it", 0) != 0;
   if (font) {
     font->name = ini.ReadString("HELL_FONT", "name", font->name);
-    font->height = ini.ReadInteger("HELL_FONT", "height", font->height);
+    font->height = std::clamp(ini.ReadInteger("HELL_FONT", "height", font->height),
+                              -kHellFontMaxPixels, kHellFontMaxPixels);
     // Each set bit adds its style, each clear bit removes it: the stored bits replace the style.
     font->style = ini.ReadInteger("HELL_FONT", "style", 0) & 7;
   }
-  s.cut_top = ini.ReadInteger("HELL_FONT", "cut_top", 0);
+  s.cut_top = std::clamp(ini.ReadInteger("HELL_FONT", "cut_top", 0), -kDigimodeMaxCutTop,
+                         kDigimodeMaxCutTop);
+}
+
+int HellFontPixelSize(int height)
+{
+  // Widened before the sign is dropped: the most negative int has no positive counterpart.
+  const long long size = height < 0 ? -static_cast<long long>(height) : height;
+  return static_cast<int>(std::min<long long>(size, kHellFontMaxPixels));
 }
 
 bool DigimodeSettings_SaveToIni(const std::string& fileName, const T_DigimodeSettings& s,

@@ -62,14 +62,35 @@ struct T_DigimodeHellFont {
 // Every field to its start value, one by one (name "DemoDll.dll", use_it off).
 void DigimodeSettings_SetDefaults(T_DigimodeSettings& s);
 
+// Sane ranges of the values read from DIGIMODE.INI; a value beyond its range is read as the
+// nearest end of it (the file is the user's to edit, and nothing downstream has to guard).
+inline constexpr int kDigimodeMaxOperMode = 6;      // 0..6 (4-6 reserved)
+inline constexpr int kDigimodeMaxModulation = 15;   // 0..15, the modulation codes
+inline constexpr int kDigimodeMaxCodeset = 5;       // 0..5
+inline constexpr int kDigimodeMaxScopeMode = 4;     // 0..4
+inline constexpr int kDigimodeMaxPulseShaping = 2;  // 0..2
+inline constexpr double kDigimodeMaxAudioFreq = 100000.0;  // fc_rx, fc_tx, f_shift,
+                                                           // afc_tune_range: 0..100 kHz
+inline constexpr double kDigimodeMinSymbolRate = 0.1;      // symbols per second
+inline constexpr double kDigimodeMaxSymbolRate = 10000.0;
+inline constexpr int kDigimodeMaxPercent = 100;     // shape_percent, output_level, squelch_thrsh
+inline constexpr int kDigimodeMaxCutTop = 32;       // cut_top: -32..32 rows (the image's height)
+inline constexpr int kHellFontMaxPixels = 256;      // [HELL_FONT] height: -256..256
+
 // Reads DIGIMODE.INI-style keys into s and, when font is not null, section [HELL_FONT] into
 // *font. Absent or unreadable integers and doubles keep the current value (doubles also keep
-// it for non-finite text); the booleans rev_keying, use_afc and narrow_afc are true for any
-// non-zero integer; use_it is off when absent; an absent name leaves the name empty, a longer
-// one is cut to 255 characters. A missing file reads as all keys absent.
+// it for non-finite text); every value read is clamped to its range above; the booleans
+// rev_keying, use_afc and narrow_afc are true for any non-zero integer; use_it is off when
+// absent; an absent name leaves the name empty, a longer one is cut to 255 characters. A
+// missing file reads as all keys absent.
 // Font: "name" and "height" default to the font's current values, "style" to 0; cut_top to 0.
 void DigimodeSettings_LoadFromIni(const std::string& fileName, T_DigimodeSettings& s,
                                   T_DigimodeHellFont* font);
+
+// The pixel size of the Hellschreiber transmit image's font for the height [HELL_FONT] stores
+// (negative: the character height, positive: the cell height, both in pixels):
+// 1..kHellFontMaxPixels, or 0 when the height says nothing (0: the font keeps its size).
+int HellFontPixelSize(int height);
 
 // Writes the same sections and keys in the same order (booleans as 0 or 1, doubles with up to
 // 15 significant digits). Section [HELL_FONT] only when font is not null, except cut_top, which

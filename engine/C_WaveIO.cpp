@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "engine/PreciseClock.h"
+#include "platform/BoundedFile.h"
 
 namespace {
 
@@ -70,10 +71,11 @@ int C_WaveIO::InOpen(const char* fileName) {
   SampleRate = 0.0;
   DataStart = CurrentOffset = DataSize = 0;
 
-  FileHandle = fileName ? ::open(fileName, O_RDONLY | O_CLOEXEC) : -1;
+  // A FIFO or a device in the file's place is refused without waiting in open().
+  FileHandle = fileName ? OpenRegularFileForReading(fileName) : -1;
   if (FileHandle < 0) {
+    SetError(fileName && errno == ENXIO ? "not a regular file" : "_open failed");
     FileHandle = -1;
-    SetError("_open failed");
     return 0;
   }
   struct stat st {};

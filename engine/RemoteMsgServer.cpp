@@ -16,12 +16,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
 
+#include "engine/DebugU1.h"
+#include "engine/PreciseClock.h"
 #include "engine/RemoteMsg.h"
-#include "engine/SoundThdMsgQueue.h"
 #include "platform/LocalSocket.h"
 #include "platform/Threads.h"
 
@@ -228,29 +230,47 @@ CRemoteMsgServer* g_RemoteMsgServer = nullptr;
 
 }  // namespace
 
+namespace {
+
+// Why there is no socket for other programs, on the Errors page and on stderr: the program runs
+// on without it, and a user who misses the messages of other programs must learn why.
+void SayNoSocket(const std::string& why)
+{
+  const std::string text = "No socket for other programs: " + why;
+  DebugPrintf(20, GetPreciseUnixTime(true), "%s", text.c_str());
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace
+
 bool RemoteMsg_StartServer(int instanceIndex)
 {
   RemoteMsg_StopServer();
   std::string error;
   const std::string dir = LocalSocket_RuntimeDir(&error);
   if (dir.empty()) {
-    PutSoundThdMessage(("No socket for other programs: " + error).c_str());
+    SayNoSocket(error);
     return false;
   }
   const std::string base = dir + "/vartumo" + std::to_string(instanceIndex + 1);
   std::string path = base + ".sock";
   int fd = LocalSocket_Listen(path, 8);
-  if (fd < 0 && errno == EADDRINUSE) {
+  std::string failures;
+  if (fd < 0) {
+    // The instance's name is served by another copy, taken by something that is no socket (a
+    // file, a directory; never removed) or cannot be used at all: the name with the process id.
+    failures = "cannot listen on " + path + ": " + std::strerror(errno);
     path = base + "-" + std::to_string(::getpid()) + ".sock";
     fd = LocalSocket_Listen(path, 8);
   }
   if (fd < 0) {
-    PutSoundThdMessage(("Cannot listen on " + path + ": " + std::strerror(errno)).c_str());
+    SayNoSocket(failures + "; cannot listen on " + path + ": " + std::strerror(errno));
     return false;
   }
   auto* server = new CRemoteMsgServer(fd, path);
   if (!server->Ok()) {
     delete server;
+    SayNoSocket("cannot serve " + path + " (no wake-up pipe for its thread)");
     return false;
   }
   g_RemoteMsgServer = server;

@@ -12,6 +12,7 @@
 
 #include "interp/CliEval.h"
 #include "interp/CliSpectrum.h"
+#include "platform/BoundedFile.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ namespace {
 // opened for writing is emptied only once it is ours.
 int OpenExclusive(const char* fileName, int flags)
 {
-  const int fd = open(fileName, flags | O_CLOEXEC, 0666);
+  // A file to read must be a regular one, opened without waiting on a FIFO.
+  const int fd = (flags & O_ACCMODE) == O_RDONLY ? OpenRegularFileForReading(fileName)
+                                                 : open(fileName, flags | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   struct stat st;
   const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -17,6 +17,7 @@
 #include "engine/TimeUtils.h"
 #include "interp/CliEval.h"
 #include "interp/CliSpectrum.h"
+#include "platform/BoundedFile.h"
 
 char g_PlotImportErrorText[256];
 
@@ -110,7 +111,7 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
   CLI_FileReaderInit(&reader);
   char fileName[256];
   Watch_CopyText(fileName, sizeof fileName, params->FileName, 255);
-  reader.handle = open(fileName, O_RDONLY | O_CLOEXEC);
+  reader.handle = OpenRegularFileForReading(fileName);  // a FIFO or a device is refused at once
   if (reader.handle >= 0 && flock(reader.handle, LOCK_SH | LOCK_NB) != 0) {
     const int err = errno;
     close(reader.handle);
@@ -118,7 +119,7 @@ int ImportTextFile(PlotImportParams* params, T_PlotData* pd)
     errno = err;
   }
   if (reader.handle < 0) {
-    const char* reason = GetWinErrorText(errno);
+    const char* reason = errno == ENXIO ? "not a regular file" : GetWinErrorText(errno);
     Watch_CopyText(g_PlotImportErrorText, sizeof g_PlotImportErrorText, reason, 255);
     DebugPrintf(20, 0.0, "Can't open imported file, Windoze says \"%s\".", g_PlotImportErrorText);
     if (!g_PlotImportErrorText[0])

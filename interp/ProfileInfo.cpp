@@ -1,7 +1,8 @@
 #include "interp/ProfileInfo.h"
 
 #include <filesystem>
-#include <fstream>
+
+#include <unistd.h>
 
 #include "platform/IniFile.h"
 
@@ -22,10 +23,11 @@ std::string ProfileNameOfFile(const std::string& fileName)
 
 bool ProfileFileReadable(const std::string& fileName)
 {
+  // Asked, not opened: the file itself is read by the settings reader, which refuses what is
+  // not a regular file of sane size.
   std::error_code ec;
   if (fileName.empty() || !std::filesystem::is_regular_file(fileName, ec)) return false;
-  std::ifstream f(fileName, std::ios::binary);
-  return f.good();
+  return ::access(fileName.c_str(), R_OK) == 0;
 }
 
 bool ReadProfileInfoFile(const std::string& fileName, TProfileInfo* info)

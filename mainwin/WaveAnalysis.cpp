@@ -22,6 +22,7 @@
 #include "interp/ExportSeam.h"
 #include "mainwin/SpectrumLines.h"
 #include "mainwin/WaveRecording.h"
+#include "platform/BoundedFile.h"
 
 namespace {
 
@@ -85,14 +86,12 @@ int ConvertFrames(const unsigned char* raw, int frames, const C_WaveIO& w, bool 
 
 // True for a readable regular file that does not start with "RIFF": headerless PCM.
 bool StartsWithoutRiffId(const char* fileName) {
-  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFileForReading(fileName);  // never waits on a FIFO
   if (fd < 0) return false;
-  struct stat st {};
   char id[4] = {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  const ssize_t got = regular ? ::read(fd, id, 4) : -1;
+  const ssize_t got = ::read(fd, id, 4);
   ::close(fd);
-  return regular && got >= 0 && !(got == 4 && std::memcmp(id, "RIFF", 4) == 0);
+  return got >= 0 && !(got == 4 && std::memcmp(id, "RIFF", 4) == 0);
 }
 
 }  // namespace
@@ -104,15 +103,15 @@ int OpenRawWaveFileForReading(C_WaveIO* w, const char* fileName, const AudioFile
     std::snprintf(w->ErrorText, sizeof w->ErrorText, "bad audio file parameters");
     return 0;
   }
-  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFileForReading(fileName);  // never waits on a FIFO
   if (fd < 0) {
-    std::snprintf(w->ErrorText, sizeof w->ErrorText, "_open failed");
+    std::snprintf(w->ErrorText, sizeof w->ErrorText, errno == ENXIO ? "not a regular file" : "_open failed");
     return 0;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
-    std::snprintf(w->ErrorText, sizeof w->ErrorText, "not a regular file");
+    std::snprintf(w->ErrorText, sizeof w->ErrorText, "_open failed");
     return 0;
   }
   const int bytesPerSample = (p.BitsPerSample + 7) / 8;

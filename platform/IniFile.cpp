@@ -2,6 +2,7 @@
 // whole file (temporary file in the same directory, then rename).
 #include "platform/IniFile.h"
 
+#include "platform/BoundedFile.h"
 #include "platform/NumText.h"
 
 #include <algorithm>
@@ -89,6 +90,28 @@ bool ReadsBackAsKey(const std::string& line, const std::string& name)
   return !ParseHeader(line, header) && ParseKey(line, k, v) && NameKey(k) == name;
 }
 
+// The file a write of path goes to: path itself, or when it is a symbolic link the end of its
+// chain of links, whether that exists or not (a dangling link is written through, never
+// replaced by a file). A relative link is taken from the link's own directory. False for a
+// chain that loops or is longer than the system follows, or a link that cannot be read.
+bool WriteTarget(const std::string& path, std::string& target)
+{
+  namespace fs = std::filesystem;
+  constexpr int kMaxLinks = 40;  // as many as the system itself follows
+  fs::path p = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    std::error_code ec;
+    if (!fs::is_symlink(p, ec)) {
+      target = p.lexically_normal().string();
+      return true;
+    }
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec) return false;
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  return false;
+}
+
 }  // namespace
 
 void IniFile::Section::Reindex()
@@ -152,48 +175,15 @@ IniFile::IniFile(const std::string& fileName) : m_fileName(ResolveFullPath(fileN
 
 bool IniFile::ReadWholeFile(std::string& data)
 {
-  // Non-blocking, so that a FIFO in the file's place cannot stop the program in open().
-  const int fd = ::open(m_fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;  // missing or unreadable: reads as empty
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return false;
+  // A missing or unreadable file reads as empty; a refused one says why.
+  std::string why;
+  switch (ReadBoundedFile(m_fileName, data, &why, kMaxFileSize)) {
+    case BoundedReadResult::Read: return true;
+    case BoundedReadResult::Refused: m_loadError = why; break;
+    case BoundedReadResult::Unreadable: break;
   }
-  const std::string tooLarge =
-      m_fileName + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MB";
-  if (!S_ISREG(st.st_mode)) {
-    m_loadError = m_fileName + " is not a regular file";
-  } else if (st.st_size > kMaxFileSize) {
-    m_loadError = tooLarge;
-  } else {
-    // At most one byte beyond the limit, in case the file grows while it is read.
-    data.resize(static_cast<size_t>(st.st_size) + 1);
-    size_t got = 0;
-    bool failed = false;
-    for (;;) {
-      if (got == data.size()) {
-        if (data.size() > static_cast<size_t>(kMaxFileSize)) break;
-        data.resize(std::min<size_t>(data.size() * 2 + 4096, static_cast<size_t>(kMaxFileSize) + 1));
-      }
-      const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) failed = true;
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    data.resize(got);
-    if (got > static_cast<size_t>(kMaxFileSize))
-      m_loadError = tooLarge;
-    else if (failed)
-      data.clear();  // an unreadable file reads as empty
-  }
-  ::close(fd);
-  if (!m_loadError.empty()) {
-    data.clear();
-    return false;
-  }
-  return true;
+  data.clear();
+  return false;
 }
 
 IniFile::~IniFile()
@@ -396,14 +386,10 @@ void IniFile::UpdateFile()
   // would lose them (and a device in its place must not be written at all).
   if (Refused()) throw EIniFileError(failure);
 
-  // Write through a symbolic link to its target rather than replacing the link.
-  std::string target = m_fileName;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    std::filesystem::path t = std::filesystem::weakly_canonical(target, ec);
-    if (ec) throw EIniFileError(failure);
-    target = t.string();
-  }
+  // Write through a symbolic link to its target rather than replacing the link, also when
+  // the target does not exist yet.
+  std::string target;
+  if (!WriteTarget(m_fileName, target)) throw EIniFileError(failure);
 
   // A file the user made read-only stays as it is.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)

@@ -33,6 +33,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/BoundedFile.h"
+
 class EIniFileError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
@@ -46,7 +48,7 @@ public:
   IniFile& operator=(const IniFile&) = delete;
 
   // Largest file read (bytes); every settings file of the program is a few kB.
-  static constexpr long long kMaxFileSize = 16LL << 20;
+  static constexpr long long kMaxFileSize = kMaxReadFileSize;
 
   // The full path of the file.
   const std::string& FileName() const { return m_fileName; }

@@ -134,8 +134,8 @@ void THellTxImage::SetHellFont(const T_DigimodeHellFont& font)
 {
   QFont f = m_Font;
   if (!font.name.empty()) f.setFamily(QString::fromStdString(font.name));
-  const int size = std::abs(font.height);
-  if (size > 0) f.setPixelSize(std::min(size, 256));
+  const int size = HellFontPixelSize(font.height);
+  if (size > 0) f.setPixelSize(size);
   f.setBold((font.style & 1) != 0);
   f.setItalic((font.style & 2) != 0);
   f.setUnderline((font.style & 4) != 0);

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,6 +51,7 @@
 #include "engine/forms/FormPlacement.h"
 #include "engine/forms/HelpHook.h"
 #include "interp/CmdWinMsg.h"
+#include "platform/BoundedFile.h"
 #include "platform/IniFile.h"
 #include "platform/NumText.h"
 #include "platform/TextFileCodec.h"
@@ -949,13 +951,15 @@ void TTerminalForm::LoadTxText1Click()
                    "TXT", HELP_CONTEXT))
     return;
   TxFileName = name;
-  QFile f(name);
-  if (!f.open(QIODevice::ReadOnly)) {
-    ShowMessage("Could not read " + name + ":\r\n" + f.errorString());
+  // Through the bounded reader: a FIFO, a device or a huge file is refused, nothing waits.
+  std::string bytes, why;
+  if (ReadBoundedFile(QFile::encodeName(QFileInfo(name).absoluteFilePath()).toStdString(), bytes,
+                      &why) != BoundedReadResult::Read) {
+    ShowMessage(QFile::decodeName(QByteArray::fromStdString(why)));
     return;  // the transmit text stays as it was
   }
   // UTF-8 when the file is valid UTF-8, otherwise Latin-1 (the bytes this station sends).
-  RichEd_Transmit->setPlainText(DecodeTextFile(f.readAll(), nullptr));
+  RichEd_Transmit->setPlainText(DecodeTextFile(QByteArray::fromStdString(bytes), nullptr));
   ResetTxTextColour();
 }
 

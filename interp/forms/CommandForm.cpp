@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,7 +26,12 @@
 #include "interp/CliCommands.h"
 #include "interp/CmdWinMsg.h"
 #include "interp/forms/FormText.h"
+#include "platform/BoundedFile.h"
 #include "platform/IniFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
 
 TCommandForm* CommandForm = nullptr;
 
@@ -74,17 +80,24 @@ QString CursorText(const QPlainTextEdit* ed)
 
 }  // namespace
 
-bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName, TextFileFormat* format,
-                        bool* finalLineBreak)
+BoundedReadResult LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName,
+                                     TextFileFormat* format, bool* finalLineBreak, QString* error)
 {
-  QFile f(fileName);
-  if (!f.open(QIODevice::ReadOnly)) return false;
-  QString text = DecodeTextFile(f.readAll(), format);
+  std::string bytes, why;
+  // By its full path, so that a message names the file whatever the current directory.
+  const std::string path = QFile::encodeName(QFileInfo(fileName).absoluteFilePath()).toStdString();
+  const BoundedReadResult result = ReadBoundedFile(path, bytes, &why);
+  if (result != BoundedReadResult::Read) {
+    if (error) *error = QFile::decodeName(QByteArray::fromStdString(why));
+    return result;
+  }
+  if (error) error->clear();
+  QString text = DecodeTextFile(QByteArray::fromStdString(bytes), format);
   const bool lineBreak = text.isEmpty() || text.endsWith('\n');
   if (text.endsWith('\n')) text.chop(1);
   editor->setPlainText(text);
   if (finalLineBreak) *finalLineBreak = lineBreak;
-  return true;
+  return BoundedReadResult::Read;
 }
 
 bool SavePlainTextLines(const QPlainTextEdit* editor, const QString& fileName,
@@ -242,10 +255,24 @@ void TCommandForm::showEvent(QShowEvent* e)
 
 void TCommandForm::FormShow()
 {
-  LoadPlainTextLines(Ed_Commands, kWorkFileName, &m_EditorFormat, &m_EditorFinalLineBreak);
+  QString error;
+  const BoundedReadResult read =
+      LoadPlainTextLines(Ed_Commands, kWorkFileName, &m_EditorFormat, &m_EditorFinalLineBreak, &error);
+  struct stat st {};
+  // A missing file is an empty one; a file that is there but was not read (a FIFO, a device,
+  // a huge file, one without permission) is said and never written over on closing.
+  m_WorkFileKnown = read == BoundedReadResult::Read ||
+                    (::lstat(kWorkFileName, &st) != 0 && errno == ENOENT);
   m_WorkFileText = Ed_Commands->toPlainText();
-  m_WorkFileKnown = true;
   CmdWin_SetShown(true);
+  if (!m_WorkFileKnown) ReportReadError(error);
+}
+
+void TCommandForm::ReportReadError(const QString& error)
+{
+  const QByteArray msg = error.toLocal8Bit();
+  DebugPrintf(20, 0, "%s", msg.constData());
+  CmdWin_AddTimedMessage(CLI_SRC_CMDWIN, CMDWIN_MSG_ERROR, msg.constData());
 }
 
 void TCommandForm::closeEvent(QCloseEvent* e)
@@ -342,7 +369,11 @@ void TCommandForm::Menu_LoadCommandsClick()
   if (!AskFileName(this, false, "Open a command file", kFileFilter, name, "txt", kOpenHelpContext))
     return;
   CopyTextToField(SndConfig.CommandFileName, name, 255);
-  if (QFile::exists(name)) LoadPlainTextLines(Ed_Commands, name, &m_EditorFormat, &m_EditorFinalLineBreak);
+  if (!QFile::exists(name)) return;
+  QString error;
+  if (LoadPlainTextLines(Ed_Commands, name, &m_EditorFormat, &m_EditorFinalLineBreak, &error) !=
+      BoundedReadResult::Read)
+    ReportReadError(error);
 }
 
 void TCommandForm::Menu_SaveCommandsClick()

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/BoundedFile.h"
 #include "platform/TextFileCodec.h"
 
 class QAction;
@@ -82,24 +83,30 @@ private:
   void ToggleFilterBit(int bit);
   void SyncFilterChecks();
   void AppendMessage(const QString& line);
+  // Why a file was not read (naming it) on the Errors page and among the window's errors.
+  void ReportReadError(const QString& error);
 
   // How the editor's lines were stored in the file they came from last; a save writes them
   // the same way.
   TextFileFormat m_EditorFormat;
   bool m_EditorFinalLineBreak = true;
-  // The lines "curr_cmd.txt" holds (known once the window was shown): closing writes the file
-  // only when the editor's lines differ, so a file nobody edited keeps its bytes.
+  // The lines "curr_cmd.txt" holds (known once the window was shown and the file was read or
+  // is missing): closing writes the file only when the editor's lines differ, so a file nobody
+  // edited keeps its bytes and one that could not be read is never written over.
   bool m_WorkFileKnown = false;
   QString m_WorkFileText;
 };
 
 extern TCommandForm* CommandForm;
 
-// Reads a text file's lines (CR LF, CR or LF; UTF-8, else Latin-1) into the editor; false when
-// it cannot be read. *format and *finalLineBreak (may be null) get how the file was stored and
-// whether its last line ended with a line break.
-bool LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName,
-                        TextFileFormat* format = nullptr, bool* finalLineBreak = nullptr);
+// Reads a text file's lines (CR LF, CR or LF; UTF-8, else Latin-1) into the editor through the
+// bounded reader (platform/BoundedFile.h): a FIFO, a device, a directory or a file larger than
+// its limit is refused and nothing waits. *format and *finalLineBreak (may be null) get how the
+// file was stored and whether its last line ended with a line break. When the file is not read
+// the editor is left alone and *error (may be null) says why, naming the file.
+BoundedReadResult LoadPlainTextLines(QPlainTextEdit* editor, const QString& fileName,
+                                     TextFileFormat* format = nullptr,
+                                     bool* finalLineBreak = nullptr, QString* error = nullptr);
 // Writes the editor's lines in the format (encoding, byte-order mark, line break; a line break
 // after the last line when finalLineBreak is set) to a temporary file and renames it over the
 // file, so a failed write leaves the old file whole; false (and the reason in *error) on failure.

@@ -22,7 +22,7 @@ srcs=("$src"/interp/PlotData.cpp "$src"/interp/PlotImport.cpp "$src"/interp/Watc
       "$src"/interp/CliNumbers.cpp "$src"/interp/CliRefFile.cpp "$src"/interp/CliServices.cpp
       "$src"/engine/DebugU1.cpp "$src"/engine/MiscUtils.cpp "$src"/engine/TimeUtils.cpp
       "$src"/engine/PreciseClock.cpp "$src"/engine/SettingsGlobals.cpp "$src"/platform/PerfCounter.cpp
-      "$src"/platform/NumText.cpp "$src"/platform/MappedAccess.cpp)
+      "$src"/platform/NumText.cpp "$src"/platform/MappedAccess.cpp "$src"/platform/BoundedFile.cpp)
 objs=()
 for f in "${srcs[@]}"; do
   o="$out/obj/$(basename "${f%.cpp}").o"

@@ -20,7 +20,7 @@ srcs=("$src"/interp/Cli*.cpp "$src"/interp/CmdWinMsg.cpp "$src"/interp/ExportEng
       "$src"/interp/ExportSeam.cpp
       "$src"/engine/DebugU1.cpp "$src"/engine/MiscUtils.cpp "$src"/engine/TimeUtils.cpp
       "$src"/engine/PreciseClock.cpp "$src"/engine/SettingsGlobals.cpp "$src"/platform/PerfCounter.cpp
-      "$src"/platform/NumText.cpp "$src"/platform/IniFile.cpp "$src"/platform/SerialLines.cpp)
+      "$src"/platform/NumText.cpp "$src"/platform/IniFile.cpp "$src"/platform/BoundedFile.cpp "$src"/platform/SerialLines.cpp)
 objs=()
 for f in "${srcs[@]}"; do
   o="$out/obj/$(basename "${f%.cpp}").o"

@@ -18,7 +18,7 @@ common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$src" -fno-sanitize-recover
 # Only the sources without Qt that the readers can reach.
 srcs=("$src"/control/FilterFiles.cpp "$src"/control/FilterHandover.cpp "$src"/control/IIRChain.cpp
       "$src"/control/Chebyshev.cpp "$src"/engine/DigiFilter.cpp "$src"/engine/DigiFilterHandover.cpp
-      "$src"/platform/IniFile.cpp "$src"/platform/NumText.cpp)
+      "$src"/platform/IniFile.cpp "$src"/platform/BoundedFile.cpp "$src"/platform/NumText.cpp)
 objs=()
 for f in "${srcs[@]}"; do
   o="$out/obj/$(basename "${f%.cpp}").o"

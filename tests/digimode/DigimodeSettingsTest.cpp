@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "common/TestUtil.h"
@@ -170,4 +171,64 @@ TEST(DigimodeSettingsTest, UnwritableFileIsReported)
 {
   vt_test::TempDir dir;
   EXPECT_FALSE(DigimodeSettings_SaveToIni(dir.file("missing/DIGIMODE.INI"), Defaults(), nullptr));
+}
+
+// Every value read is clamped to its sane range where it is read, at both ends and at the
+// extremes of an int and a double, so that nothing downstream (the font of the Hellschreiber
+// image, the coders, the tuning scope) ever sees a value it would overflow on. A value within
+// its range is read as it stands.
+TEST(DigimodeSettingsTest, EveryValueIsClampedToItsRange)
+{
+  const struct {
+    const char* section;
+    const char* key;
+    const char* text;
+    double expected;
+  } cases[] = {
+      {"MODES", "OperMode", "-2147483648", 0},        {"MODES", "OperMode", "2147483647", 6},
+      {"MODES", "OperMode", "3", 3},                  {"MODES", "Modulation", "-1", 0},
+      {"MODES", "Modulation", "16", 15},              {"MODES", "CodesetNr", "-5", 0},
+      {"MODES", "CodesetNr", "99", 5},                {"MODES", "ScopeMode", "0x7FFFFFFF", 4},
+      {"MODES", "ScopeMode", "-1", 0},                {"AUDIO_FREQUENCIES", "fc_rx", "-1e300", 0},
+      {"AUDIO_FREQUENCIES", "fc_rx", "1e300", 100000}, {"AUDIO_FREQUENCIES", "fc_rx", "1500.5", 1500.5},
+      {"AUDIO_FREQUENCIES", "fc_tx", "-0.5", 0},      {"AUDIO_FREQUENCIES", "fc_tx", "2e5", 100000},
+      {"AUDIO_FREQUENCIES", "f_shift", "-170", 0},    {"AUDIO_FREQUENCIES", "f_shift", "1e308", 100000},
+      {"MODULATION", "symbol_rate", "0", 0.1},        {"MODULATION", "symbol_rate", "-31.25", 0.1},
+      {"MODULATION", "symbol_rate", "1e9", 10000},    {"MODULATION", "pulse_shaping", "-2147483648", 0},
+      {"MODULATION", "pulse_shaping", "3", 2},        {"MODULATION", "shape_percent", "-1", 0},
+      {"MODULATION", "shape_percent", "100.5", 100},  {"MODULATION", "output_level", "-1e300", 0},
+      {"MODULATION", "output_level", "250", 100},     {"DETECTOR", "squelch_thrsh", "-1", 0},
+      {"DETECTOR", "squelch_thrsh", "2147483647", 100}, {"DETECTOR", "afc_tune_range", "-5", 0},
+      {"DETECTOR", "afc_tune_range", "1e300", 100000}, {"HELL_FONT", "cut_top", "-2147483648", -32},
+      {"HELL_FONT", "cut_top", "2147483647", 32},     {"HELL_FONT", "cut_top", "-3", -3},
+      {"HELL_FONT", "height", "-2147483648", -256},   {"HELL_FONT", "height", "2147483647", 256},
+      {"HELL_FONT", "height", "-12", -12},
+  };
+  vt_test::TempDir dir;
+  const std::string file = dir.file("DIGIMODE.INI");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + " " + c.key + "=" + c.text);
+    vt_test::WriteWholeFile(file, std::string("[") + c.section + "]\r\n" + c.key + "=" + c.text + "\r\n");
+    T_DigimodeSettings s = Defaults();
+    T_DigimodeHellFont font{"Courier New", -8, 0};
+    DigimodeSettings_LoadFromIni(file, s, &font);
+    const std::map<std::string, double> read = {
+        {"OperMode", s.OperMode},         {"Modulation", s.Modulation},
+        {"CodesetNr", s.CodesetNr},       {"ScopeMode", s.ScopeMode},
+        {"fc_rx", s.fc_rx},               {"fc_tx", s.fc_tx},
+        {"f_shift", s.f_shift},           {"symbol_rate", s.symbol_rate},
+        {"pulse_shaping", s.pulse_shaping}, {"shape_percent", s.shape_percent},
+        {"output_level", s.output_level}, {"squelch_thrsh", s.squelch_thrsh},
+        {"afc_tune_range", s.afc_tune_range}, {"cut_top", s.cut_top},
+        {"height", font.height},
+    };
+    const double got = read.at(c.key);
+    EXPECT_EQ(got, c.expected);
+  }
+  // The font's pixel size follows the height read, whatever its sign, never beyond 256.
+  EXPECT_EQ(HellFontPixelSize(-8), 8);
+  EXPECT_EQ(HellFontPixelSize(14), 14);
+  EXPECT_EQ(HellFontPixelSize(0), 0);
+  EXPECT_EQ(HellFontPixelSize(-2147483647 - 1), 256);
+  EXPECT_EQ(HellFontPixelSize(2147483647), 256);
 }

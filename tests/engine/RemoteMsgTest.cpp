@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "common/TestUtil.h"
+#include "engine/DebugU1.h"
 #include "engine/RemoteMsg.h"
 #include "engine/SndServer.h"
 #include "platform/LocalSocket.h"
@@ -363,6 +365,76 @@ TEST(SndServer, NewClientReplacesTheLongestIdleConnectionWhenBothAreTaken)
     for (int fd : {a, b, late, silent1, silent2, third}) ::close(fd);
   }
   unsetenv("XDG_RUNTIME_DIR");
+}
+
+// The instance's socket name taken by something that is no socket (a file, a directory, left
+// by a user or another program) is never removed: the server takes the name with its process
+// id, as for a name another copy serves. A runtime directory whose path is too long for any
+// socket name leaves the program without a socket, and that is said on the Errors page and on
+// stderr with the path and the system's reason.
+TEST(RemoteMsgSocketName, TakenOrTooLongNamesFallBackOrAreSaid)
+{
+  namespace fs = std::filesystem;
+  SetMainThread();
+  const struct {
+    const char* what;
+    bool longDir;        // the runtime directory's path is too long for a socket name
+    bool file;           // a regular file in the socket's place (else a directory, if any)
+    bool dir;
+  } cases[] = {
+      {"regular file", false, true, false},
+      {"directory", false, false, true},
+      {"runtime directory's path too long", true, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir temp;
+    std::string runtime = temp.path().string();
+    if (c.longDir) {
+      runtime += "/" + std::string(120, 'r');
+      ASSERT_TRUE(fs::create_directory(runtime));
+      fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    }
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const std::string name = runtime + "/vartumo1.sock";
+    if (c.file) vt_test::WriteWholeFile(name, "not a socket");
+    if (c.dir) {
+      ASSERT_TRUE(fs::create_directory(name));
+    }
+    std::vector<std::string> said;
+    SetDebugSink([&](const std::string& line) { said.push_back(line); });
+    ::testing::internal::CaptureStderr();
+    const bool started = RemoteMsg_StartServer(0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    SetDebugSink(nullptr);
+    const std::string fallback = runtime + "/vartumo1-" + std::to_string(::getpid()) + ".sock";
+    if (!c.longDir) {
+      EXPECT_TRUE(started);
+      EXPECT_EQ(RemoteMsg_SocketPath(), fallback);
+      EXPECT_TRUE(LocalSocket_IsServed(fallback));
+      EXPECT_TRUE(said.empty()) << ::testing::PrintToString(said);
+      // The thing in the socket's place is left as it was.
+      if (c.file) {
+        EXPECT_EQ(vt_test::ReadWholeFile(name), "not a socket");
+      }
+      if (c.dir) {
+        EXPECT_TRUE(fs::is_directory(name));
+      }
+    } else {
+      EXPECT_FALSE(started);
+      EXPECT_EQ(RemoteMsg_SocketPath(), "");
+      ASSERT_EQ(said.size(), 1u);
+      for (const std::string& text : {said[0], err}) {
+        EXPECT_NE(text.find("No socket for other programs"), std::string::npos) << text;
+        EXPECT_NE(text.find(name), std::string::npos) << text;
+        EXPECT_NE(text.find(fallback), std::string::npos) << text;
+        EXPECT_NE(text.find(std::strerror(ENAMETOOLONG)), std::string::npos) << text;
+      }
+    }
+    RemoteMsg_StopServer();
+    EXPECT_FALSE(fs::exists(fallback));
+    unsetenv("XDG_RUNTIME_DIR");
+  }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -413,6 +415,63 @@ TEST(IniFile, NewNamesThatWouldNotReadBackAreNotWritten)
   }
   EXPECT_EQ(ReadWholeFile(path), "[S]\r\nk=1\r\nok=1\r\na b=1\r\n");
   EXPECT_EQ(IniFile(path).ReadString("S", "a\r\nb", ""), "1");
+}
+
+// A write goes through a symbolic link to the end of its chain, also when that file does not
+// exist yet (a dangling link, as a user may leave one in place of a settings file to keep it
+// elsewhere): the link stays a link and the file appears where it points. A chain that loops
+// is not written at all and stays as it was.
+TEST(IniFile, WritesThroughSymbolicLinksEvenWhenTheTargetIsMissing)
+{
+  const struct {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> links;  // link name -> where it points
+    const char* target;  // the file written, under the test's directory; nullptr: no write
+    bool exists = false; // the target is there before the write
+  } cases[] = {
+      {"dangling, absolute", {{"s.ini", "@/real/s.ini"}}, "real/s.ini"},
+      {"dangling, relative", {{"s.ini", "real/s.ini"}}, "real/s.ini"},
+      {"dangling, relative to the link's own directory",
+       {{"s.ini", "links/a.ini"}, {"links/a.ini", "../real/s.ini"}}, "real/s.ini"},
+      {"chain of links", {{"s.ini", "b.ini"}, {"b.ini", "@/real/c.ini"}}, "real/c.ini"},
+      {"link to an existing file", {{"s.ini", "real/e.ini"}}, "real/e.ini", true},
+      {"loop", {{"s.ini", "b.ini"}, {"b.ini", "s.ini"}}, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir dir;
+    fs::create_directories(dir.file("real"));
+    fs::create_directories(dir.file("links"));
+    if (c.exists) WriteWholeFile(dir.file(c.target), "[A]\r\nx=1\r\n");
+    for (const auto& [name, to] : c.links) {
+      const std::string where = to[0] == '@' ? dir.file(to + 2) : std::string(to);
+      fs::create_symlink(where, dir.file(name));
+    }
+    const std::string path = dir.file("s.ini");
+    std::string error;
+    try {
+      IniFile f(path);
+      f.WriteInteger("A", "x", 2);
+      f.UpdateFile();
+    } catch (const EIniFileError& e) {
+      error = e.what();
+    }
+    // Every link is still the link it was.
+    for (const auto& [name, to] : c.links) {
+      ASSERT_TRUE(fs::is_symlink(dir.file(name))) << name;
+      EXPECT_EQ(fs::read_symlink(dir.file(name)).string(),
+                to[0] == '@' ? dir.file(to + 2) : std::string(to));
+    }
+    if (!c.target) {
+      EXPECT_EQ(error, "Unable to write to " + path);
+    } else {
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(ReadWholeFile(dir.file(c.target)), "[A]\r\nx=2\r\n");
+      EXPECT_EQ(IniFile(path).ReadInteger("A", "x", 0), 2);
+    }
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace

@@ -22,10 +22,15 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/FifoWatchdog.h"
 #include "common/TestUtil.h"
 #include "digimode/Dcf77Dec.h"
 #include "digimode/Dcf77Decoder.h"
@@ -44,6 +49,7 @@
 #include "engine/forms/DialogHooks.h"
 #include "engine/forms/HelpHook.h"
 #include "interp/CmdWinMsg.h"
+#include "platform/BoundedFile.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -587,6 +593,82 @@ TEST_F(TerminalFormTest, FileCommandsGoThroughTheFileDialog)
   form->findChild<QAction*>("SaveRxText1")->trigger();
   EXPECT_EQ(asked, "Save text from Rx window|rcvd.txt");
   EXPECT_EQ(vt_test::ReadWholeFile(dir.file("rx.txt")), "h\xC3\xA9\nx\n");
+}
+
+// A transmit text picked that is no regular file of sane size (a FIFO, a device, a directory, a
+// huge file) is refused at once with a message naming it, and the transmit text stays.
+TEST_F(TerminalFormTest, TransmitTextsThatAreNoRegularFileOfSaneSizeAreRefusedAtOnce)
+{
+  MakeShown();
+  SetTxText("kept");
+  QString answer;
+  TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& name) {
+    name = answer;
+    return true;
+  };
+  QString shown;
+  TDialogHooks::DialogExecHook = [&](QDialog* d) {
+    if (auto* box = qobject_cast<QMessageBox*>(d)) shown = box->text();
+    return int(QDialog::Accepted);
+  };
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    const char* said;
+  } cases[] = {
+      {"FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       " is not a regular file"},
+      {"directory", [](const std::string& p) { std::filesystem::create_directory(p); },
+       " is not a regular file"},
+      {"larger than the limit",
+       [](const std::string& p) {
+         vt_test::WriteWholeFile(p, "text");
+         ASSERT_EQ(::truncate(p.c_str(), kMaxReadFileSize + 1), 0);
+       },
+       " is larger than 16 MB"},
+  };
+  bool waited = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.file(std::string("odd-") + c.what);
+    c.make(path);
+    answer = QString::fromStdString(path);
+    shown.clear();
+    {
+      vt_test::FifoWatchdog watchdog(path);
+      form->findChild<QAction*>("LoadTxText1")->trigger();
+      waited = waited || watchdog.Fired();
+    }
+    EXPECT_FALSE(waited) << "the reader waited in open()";
+    EXPECT_EQ(shown.toStdString(), path + c.said);
+    EXPECT_EQ(form->TransmitText(), "kept");
+  }
+  // A link to /dev/zero: only tried when nothing waited, as a reader that waits on a FIFO
+  // would read this without end.
+  ASSERT_FALSE(waited);
+  const std::string zero = dir.file("zero.txt");
+  std::filesystem::create_symlink("/dev/zero", zero);
+  answer = QString::fromStdString(zero);
+  form->findChild<QAction*>("LoadTxText1")->trigger();
+  EXPECT_EQ(shown.toStdString(), zero + " is not a regular file");
+  EXPECT_EQ(form->TransmitText(), "kept");
+}
+
+// A Hellschreiber font height at the very end of an int in DIGIMODE.INI (once undefined
+// behaviour when its sign was dropped) opens the window with the largest font the image takes.
+TEST_F(TerminalFormTest, AnExtremeHellFontHeightIsClampedWhenTheWindowOpens)
+{
+  for (const char* height : {"-2147483648", "2147483647"}) {
+    SCOPED_TRACE(height);
+    vt_test::WriteWholeFile(dir.file("DIGIMODE.INI"),
+                            std::string("[HELL_FONT]\r\nheight=") + height + "\r\ncut_top=-2147483648\r\n");
+    MakeShown();
+    const QFont& font = form->findChild<THellTxImage*>()->HellQFont();
+    EXPECT_EQ(font.pixelSize(), kHellFontMaxPixels);
+    EXPECT_EQ(DigimodeSettings.cut_top, -kDigimodeMaxCutTop);
+    form.reset();
+    Digimode_Exit();
+  }
 }
 
 TEST_F(TerminalFormTest, HelpScopeMenuAndDialogs)

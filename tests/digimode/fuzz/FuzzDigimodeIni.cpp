@@ -1,5 +1,7 @@
-// libFuzzer target: the DIGIMODE.INI reader on arbitrary file contents. Whatever it reads must
-// be written and read back unchanged (doubles to the 15 digits the file holds).
+// libFuzzer target: the DIGIMODE.INI reader on arbitrary file contents, and what the terminal
+// window does with what it reads (every value within its range, the Hellschreiber font's pixel
+// size from its height). Whatever it reads must be written and read back unchanged (doubles to
+// the 15 digits the file holds).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -38,8 +40,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   T_DigimodeHellFont font{"Courier New", -8, 0};
   DigimodeSettings_LoadFromIni(in, s, &font);
   Check(std::strlen(s.name) < sizeof(s.name), "name length");
-  Check(std::isfinite(s.fc_rx) && std::isfinite(s.symbol_rate) && std::isfinite(s.output_level),
-        "finite doubles");
+  // What the terminal window does with the values when it loads the file: every value within
+  // its range, the font's height turned into the image's pixel size.
+  auto in_range = [](double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; };
+  Check(in_range(s.OperMode, 0, kDigimodeMaxOperMode) &&
+            in_range(s.Modulation, 0, kDigimodeMaxModulation) &&
+            in_range(s.CodesetNr, 0, kDigimodeMaxCodeset) &&
+            in_range(s.ScopeMode, 0, kDigimodeMaxScopeMode) &&
+            in_range(s.pulse_shaping, 0, kDigimodeMaxPulseShaping) &&
+            in_range(s.squelch_thrsh, 0, kDigimodeMaxPercent) &&
+            in_range(s.cut_top, -kDigimodeMaxCutTop, kDigimodeMaxCutTop),
+        "integers in range");
+  Check(in_range(s.fc_rx, 0, kDigimodeMaxAudioFreq) && in_range(s.fc_tx, 0, kDigimodeMaxAudioFreq) &&
+            in_range(s.f_shift, 0, kDigimodeMaxAudioFreq) &&
+            in_range(s.afc_tune_range, 0, kDigimodeMaxAudioFreq) &&
+            in_range(s.symbol_rate, kDigimodeMinSymbolRate, kDigimodeMaxSymbolRate) &&
+            in_range(s.shape_percent, 0, kDigimodeMaxPercent) &&
+            in_range(s.output_level, 0, kDigimodeMaxPercent),
+        "doubles in range");
+  Check(in_range(font.height, -kHellFontMaxPixels, kHellFontMaxPixels) &&
+            font.style == (font.style & 7),
+        "font in range");
+  const int pixels = HellFontPixelSize(font.height);
+  Check(pixels >= 0 && pixels <= kHellFontMaxPixels && (pixels == 0) == (font.height == 0),
+        "font pixel size");
 
   std::remove(out.c_str());
   if (DigimodeSettings_SaveToIni(out, s, &font)) {

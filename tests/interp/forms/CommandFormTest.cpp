@@ -10,15 +10,26 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/FifoWatchdog.h"
 #include "common/TestUtil.h"
+#include "engine/DebugU1.h"
 #include "engine/ProgramInstance.h"
 #include "engine/SndConfig.h"
 #include "engine/forms/DialogHooks.h"
 #include "interp/Interpreter.h"
 #include "interp/forms/CommandForm.h"
+#include "platform/BoundedFile.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -294,3 +305,103 @@ TEST_F(CommandFormTest, MessageListIsBounded)
 }
 
 }  // namespace
+
+namespace {
+
+// Something in the place of a text file the command window reads, as a hostile or careless
+// environment leaves it.
+struct OddFile {
+  const char* what;
+  std::function<void(const std::string& path)> make;
+  const char* said;  // after the file's full path in the message
+  bool endless;      // a reader without a size limit would never finish with it
+};
+
+const OddFile kOddFiles[] = {
+    {"directory", [](const std::string& p) { std::filesystem::create_directory(p); },
+     " is not a regular file", false},
+    {"larger than the limit",
+     [](const std::string& p) {
+       vt_test::WriteWholeFile(p, "print 1\n");
+       ASSERT_EQ(::truncate(p.c_str(), kMaxReadFileSize + 1), 0);
+     },
+     " is larger than 16 MB", false},
+    {"FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+     " is not a regular file", false},
+    {"link to /dev/zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+     " is not a regular file", true},
+};
+
+// What the file is, so that the test can tell it was not written over.
+std::string Describe(const std::string& path)
+{
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::is_symlink(path, ec)) return "link to " + fs::read_symlink(path, ec).string();
+  const auto st = fs::status(path, ec);
+  if (fs::is_fifo(st)) return "FIFO";
+  if (fs::is_directory(st)) return "directory";
+  if (fs::is_regular_file(st)) return "file of " + std::to_string(fs::file_size(path, ec)) + " bytes";
+  return "other";
+}
+
+}  // namespace
+
+// A FIFO, a device, a directory or a huge file in the place of "curr_cmd.txt" when the window
+// opens at start, or picked as a command file: nothing waits or reads without limit, the file
+// is named on the Errors page and among the window's errors, the editor is left alone, and the
+// thing in the file's place is not written over when the window closes after an edit.
+TEST_F(CommandFormTest, FilesThatAreNoRegularFileOfSaneSizeAreRefusedWithoutWaiting)
+{
+  std::vector<std::string> said;
+  SetDebugSink([&](const std::string& line) { said.push_back(line); });
+  bool waited = false;
+  for (const OddFile& c : kOddFiles) {
+    SCOPED_TRACE(c.what);
+    if (waited && c.endless) {
+      ADD_FAILURE() << "not tried: the reader waits on a FIFO, so it would read this without end";
+      continue;
+    }
+    for (const bool picked : {false, true}) {
+      SCOPED_TRACE(picked ? "picked as a command file" : "the working file at start");
+      const std::string path = dir.file(picked ? "odd.txt" : "curr_cmd.txt");
+      std::error_code ec;
+      std::filesystem::remove_all(dir.file("curr_cmd.txt"), ec);
+      std::filesystem::remove_all(dir.file("odd.txt"), ec);
+      c.make(path);
+      const std::string before = Describe(path);
+      said.clear();
+      vt_test::FifoWatchdog watchdog(path);
+      {
+        TCommandForm f;
+        f.show();
+        if (picked) {
+          f.Ed_Commands->setPlainText("kept");
+          TDialogHooks::FileDialogHook = [&](bool, const QString&, const QString&, QString& name) {
+            name = QString::fromStdString(path);
+            return true;
+          };
+          f.Menu_LoadCommandsClick();
+        }
+        EXPECT_FALSE(watchdog.Fired()) << "the reader waited in open()";
+        EXPECT_EQ(f.Ed_Commands->toPlainText(), picked ? "kept" : "");
+        const std::string message = path + c.said;
+        EXPECT_TRUE(std::find(said.begin(), said.end(), message) != said.end())
+            << "Errors page: " << ::testing::PrintToString(said);
+        EXPECT_TRUE(f.Ed_Messages->toPlainText().contains(QString::fromStdString(message)))
+            << f.Ed_Messages->toPlainText().toStdString();
+        f.Ed_Commands->setPlainText("print 2");
+        f.close();
+        EXPECT_EQ(Describe(path), before);
+      }
+      if (!picked) {
+        TCommandForm again;  // shown at the next start: the same refusal, still not written
+        again.Ed_Commands->setPlainText("print 3");
+        again.close();
+        EXPECT_EQ(Describe(path), before);
+      }
+      waited = waited || watchdog.Fired();
+    }
+  }
+  SetDebugSink(nullptr);
+}
