@@ -575,8 +575,9 @@ public:
   QAction* Menu_HelpWatch;
   QAction* About1;
 
+  void setVisible(bool visible) override;
+
 protected:
-  void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
 private:
