@@ -392,10 +392,14 @@ void CSpectrumLineProducer::InitFFT(int length) {
   }
   if (FftLength >= CfftSizeFor(SndConfig.NrOfSamples) &&
       (WaitFullResolution || StatusOwner == STATUS_RESOLUTION)) {
-    // The growing FFT has reached its size: the button is free again.
-    m_Host->SetProgressText("Full Resolution");
+    // The growing FFT has reached its size: the button is free again and says how the audio
+    // thread runs ("Running", or on the loop-back device in place of a missing sound device).
+    // A text of another owner (a recording, an alarm, an audio error) stays.
     WaitFullResolution = false;
-    if (StatusOwner == STATUS_RESOLUTION) StatusOwner = STATUS_NONE;
+    if (StatusOwner == STATUS_RESOLUTION || StatusOwner == STATUS_NONE) {
+      StatusOwner = STATUS_NONE;
+      m_Host->ShowIdleStatus();
+    }
   }
   SeenRingResets = m_Host->RingResetCount();
 }

@@ -59,6 +59,9 @@ public:
   virtual void Log(int level, double time, const char* text) { (void)level, (void)time, (void)text; }
   // ProgressButton caption.
   virtual void SetProgressText(const char* text) { (void)text; }
+  // The button is free again (StatusOwner 0): it shows what it shows when nothing else holds
+  // it, how the audio thread runs (UpdateWaveFileStatus).
+  virtual void ShowIdleStatus() {}
   // The debug window's Lab_WaterAvrgCount.
   virtual void ShowAvrgCount(int count) { (void)count; }
   // Once per line pass: the audio thread's wave-input state (refresh the wave status; stop the

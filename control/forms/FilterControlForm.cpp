@@ -718,15 +718,12 @@ void TFilterControlForm::UpdateStatusDisplay()
     Btn_StartStop->setText("Off!");
     return;
   }
-  if (running) {
-    Btn_StartStop->setText("Started");
-    Btn_Bypass->setEnabled(true);
-    Btn_Bypass->setText((SndConfig.DigitalFilterBypass & (1 << c)) ? "Bypassed" : "Bypass");
-  } else {
-    Btn_StartStop->setText("Stopped");
-    Btn_Bypass->setEnabled(false);
-    Btn_Bypass->setText("Bypass");
-  }
+  Btn_StartStop->setText(running ? "Started" : "Stopped");
+  // The bypass can be switched only while the filter runs, but it is in force (the audio thread
+  // passes the input with the channel's gain) whether the filter runs or not: the caption shows
+  // it either way, also on the disabled button.
+  Btn_Bypass->setEnabled(running);
+  Btn_Bypass->setText((SndConfig.DigitalFilterBypass & (1 << c)) ? "Bypassed" : "Bypass");
 }
 
 void TFilterControlForm::Btn_StartStopClick()

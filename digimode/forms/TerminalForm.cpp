@@ -28,6 +28,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextOption>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -334,6 +335,12 @@ void TTerminalForm::BuildTextColumn()
   auto* rl = new QVBoxLayout(Grp_Receive);
   rl->setContentsMargins(2, 2, 2, 2);
   RichEd_Receive = NewEditor(Grp_Receive, "RichEd_Receive");
+  // Received text wraps at the editor's width (also a run of time-signal events without a
+  // blank): the newest character is then always on the last line, where the text scrolls to,
+  // and never beyond the right edge.
+  RichEd_Receive->setLineWrapMode(QTextEdit::WidgetWidth);
+  RichEd_Receive->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  RichEd_Receive->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   rl->addWidget(RichEd_Receive);
   // The splitter may make the receive part small (a stored RxHeight is kept as it is).
   RichEd_Receive->setMinimumHeight(8);
@@ -763,6 +770,7 @@ void TTerminalForm::AddRxLine(const QString& line)
   cur.insertText(line, QTextCharFormat());
   cur.insertBlock();
   RichEd_Receive->moveCursor(QTextCursor::End);
+  RichEd_Receive->ensureCursorVisible();
 }
 
 QString TTerminalForm::ReceivedText() const { return RichEd_Receive->toPlainText(); }

@@ -1,6 +1,7 @@
 #include "engine/forms/FormPlacement.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QScreen>
 #include <algorithm>
 
@@ -82,8 +83,17 @@ void PlaceWindowOnScreens(QWidget* w, QPoint frameTopLeft, QSize size)
   // Limited first: a QRect of a corner near the integer limits could not hold its far edge.
   const TWindowBounds b = LimitWindowBounds(
       {frameTopLeft.x(), frameTopLeft.y(), size.width(), size.height()}, TWindowBounds{});
-  // Never below what the window's layout needs: growing it at the first show would place the
-  // window anew, by its client area.
+  // Never below what the window's layout needs when it is shown. A window that grows after its
+  // native window exists, before the window manager has framed it, is placed by its client area
+  // on X11: one border left and one title bar up, at every start. So the minimum is taken as the
+  // show will find it: with the style's sizes (a window is polished when first shown) and with
+  // every inner layout brought up to date, innermost first (a hidden widget's layout defers
+  // that to its show, so a minimum raised inside it would not yet have reached the window's).
+  w->ensurePolished();
+  const QList<QWidget*> inner = w->findChildren<QWidget*>();  // parents before their children
+  for (auto it = inner.crbegin(); it != inner.crend(); ++it)
+    if (!(*it)->isWindow() && (*it)->layout()) (*it)->layout()->activate();
+  if (QLayout* layout = w->layout()) layout->activate();
   const QSize wanted =
       QSize(b.Width, b.Height).expandedTo(w->minimumSizeHint()).expandedTo(w->minimumSize());
   const QRect placed = PlaceFrameOnScreens(QRect(QPoint(b.Left, b.Top), wanted),

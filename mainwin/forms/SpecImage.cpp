@@ -85,8 +85,10 @@ void TMarkerImage::paintEvent(QPaintEvent*)
   f.setBold(true);
   p.setFont(f);
   p.setPen(Qt::white);
-  p.drawText(rect(), Qt::AlignCenter, QString::number(m_Index));
+  p.drawText(rect(), Qt::AlignCenter, Label());
 }
+
+QString TMarkerImage::Label() const { return QString::number(m_Index + 1); }
 
 void TSpecGroup::resizeEvent(QResizeEvent* e)
 {

@@ -38,8 +38,11 @@ protected:
 class TMarkerImage : public TSpecImage {
   Q_OBJECT
 public:
-  // index: 0..2, chooses the colour and the digit drawn.
+  // index: 0..2, chooses the colour and the number drawn.
   TMarkerImage(const char* name, int index, QWidget* parent = nullptr);
+  // The number drawn in the diamond: 1..3 for index 0..2, as the scale's pop-up menu ("Set
+  // Marker 1"), the configuration dialog's marker grid and the messages count the markers.
+  QString Label() const;
 
 protected:
   void paintEvent(QPaintEvent* e) override;

@@ -267,21 +267,21 @@ int TSndMainForm::HelpContextAt(const QWidget* w) const
   return 200;
 }
 
-void TSndMainForm::showEvent(QShowEvent* e)
+void TSndMainForm::setVisible(bool visible)
 {
-  QMainWindow::showEvent(e);
-  if (!m_shownOnce) {
+  // The first show arranges the displays (FormShow), which sets the layout's minimum size, and
+  // places the stored bounds again at that size, unless the window was moved, resized, maximised
+  // or minimised since its creation. Both happen before the window system gets the window: a
+  // window that grows after its native window exists but before the window manager has framed
+  // it is placed by its client area on X11, one frame's width left and one title bar up.
+  if (visible && !m_shownOnce) {
     m_shownOnce = true;
     FormShow();
-    // The displays are arranged now, so the layout's minimum size is known: the stored bounds
-    // are placed again at that size, before the window reaches the screen, unless the window
-    // was moved, resized, maximised or minimised since its creation.
-    if (IsNormalWindowState(this) && QRect(pos(), size()) == m_createdBounds) {
-      if (layout()) layout()->activate();
+    if (IsNormalWindowState(this) && QRect(pos(), size()) == m_createdBounds)
       PlaceWindowOnScreens(this, QPoint(m_storedBounds.Left, m_storedBounds.Top),
                            QSize(m_storedBounds.Width, m_storedBounds.Height));
-    }
   }
+  QMainWindow::setVisible(visible);
 }
 
 void TSndMainForm::closeEvent(QCloseEvent* e)

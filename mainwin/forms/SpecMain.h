@@ -575,8 +575,9 @@ public:
   QAction* Menu_HelpWatch;
   QAction* About1;
 
+  void setVisible(bool visible) override;
+
 protected:
-  void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -603,8 +604,11 @@ private:
 
 extern TSndMainForm* SndMainForm;
 
-// What the idle status button says about the audio thread: "Running", "Starting" (created,
-// not yet resumed) or "Stopped" (none, or it has ended).
+// What the idle status button says about the audio thread: "Running" ("Running on loop-back:
+// no sound device" while the loop-back device stands in for a missing one), "Starting"
+// (created, not yet resumed) or "Stopped" (none, or it has ended). It comes back whenever the
+// button is free: after the growing FFT has reached its size, a file has ended, an alarm or
+// an error was clicked away.
 QString SoundThreadStateText();
 
 // Context numbers of the main window's areas (the help pages by number, see HelpBrowser.h).

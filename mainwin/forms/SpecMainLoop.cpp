@@ -126,6 +126,8 @@ void TSndMainLoopHost::UpdateWaveFileStatus()
   m_Form->UpdateWaveFileStatus();
 }
 
+void TSndMainLoopHost::ShowIdleStatus() { m_Form->UpdateWaveFileStatus(); }
+
 void TSndMainLoopHost::ShowWaterUpdateLoops(const char* text)
 {
   if (DebugForm && DebugForm->isVisible() && DebugForm->Lab_WaterUpdateLoops)

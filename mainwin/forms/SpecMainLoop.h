@@ -50,6 +50,7 @@ public:
   void StopWaveFileAnalysis() override;
 
   // ---- ISpectrumLineHost ----
+  void ShowIdleStatus() override;
   void ShowAvrgCount(int count) override;
   bool IsLiveView() override;
   double DisplayCenterFreq() override;

@@ -46,7 +46,7 @@ void ReportMarkerError(int n, int rc, const char* what)
 {
   if (!(SndConfig.MsgDisplay & (MSGDISP_ERRORS | MSGDISP_WARNINGS))) return;
   std::string msg = CLI_ErrorCodeToString(rc);
-  msg += " in marker #" + std::to_string(n) + " " + what;
+  msg += " in marker #" + std::to_string(n + 1) + " " + what;  // counted 1..3, as in the menus
   CmdWin_AddTimedMessage(kInterpSourceMarkers, CMDWIN_MSG_ERROR, msg.c_str());
 }
 
@@ -63,7 +63,7 @@ void TSndMainForm::CreateMarkerControls()
   for (int n = 0; n < CLI_NR_FREQ_MARKERS; ++n) {
     const std::string name = "Img_FreqMarker" + std::to_string(n);
     auto* img = new TMarkerImage(name.c_str(), n, Grp_Spectra);
-    img->setToolTip(QString("#%1").arg(n));
+    img->setToolTip("#" + img->Label());
     img->OnMouseDown = [this, n](int x, int y, int button) {
       if (n == 0) Img_FreqMarker0MouseDown(x, y, button);
       else if (n == 1) Img_FreqMarker1MouseDown(x, y, button);
@@ -138,7 +138,7 @@ void TSndMainForm::PlaceMarkerLabels(bool force)
     img->raise();
     if (force) {
       const char* name = SndConfig.FreqMarker[n].Name;
-      img->setToolTip(MarkerTextEmpty(name) ? QString("#%1").arg(n)
+      img->setToolTip(MarkerTextEmpty(name) ? "#" + img->Label()
                                             : QString::fromLocal8Bit(name, strnlen(name, 80)));
     }
     m.changed = false;

@@ -31,8 +31,10 @@ struct RecordingHost : ISpectrumLineHost {
   int graphDraws = 0;
   int waterfallLines = 0;
   int resets = 0;
+  int idleStatusShown = 0;
   void Log(int, double, const char* text) override { logs.emplace_back(text); }
   void SetProgressText(const char* text) override { progress.emplace_back(text); }
+  void ShowIdleStatus() override { ++idleStatusShown; }
   void DrawSpectrumGraph(const SpectrumBuffer*, const SpectrumBuffer*) override { ++graphDraws; }
   void DrawWaterfall(int lines, const SpectrumBuffer*) override { waterfallLines += lines; }
   int RingResetCount() override { return resets; }

@@ -247,7 +247,7 @@ TEST_F(FilterFormTest, StartStopAndBypassShowStateWithAndWithoutThread)
   form->Menu_FilterRunning->trigger();  // same as the button
   EXPECT_EQ(start->text(), "Stopped");
   EXPECT_FALSE(bypass->isEnabled());
-  EXPECT_EQ(bypass->text(), "Bypass");
+  EXPECT_EQ(bypass->text(), "Bypassed");        // still in force
   EXPECT_EQ(SndConfig.DigitalFilterBypass, 1);  // stays set
   g_FilterEditChannel = 1;
   start->click();
@@ -257,6 +257,51 @@ TEST_F(FilterFormTest, StartStopAndBypassShowStateWithAndWithoutThread)
   EXPECT_EQ(g_FilterEditChannel, 1);
   EXPECT_EQ(start->text(), "Started");
   EXPECT_EQ(bypass->text(), "Bypass");
+}
+
+// The bypass button shows the state in force for the edited channel, also while it is disabled
+// (a stopped filter): the audio thread passes a bypassed channel's input whether its filter
+// runs or not, and silences a channel that is neither running nor bypassed.
+TEST_F(FilterFormTest, BypassCaptionShowsTheStateInForce)
+{
+  Make();
+  link.exists = true;
+  Tick(3);
+  QPushButton* start = Get<QPushButton>("Btn_StartStop");
+  QPushButton* bypass = Get<QPushButton>("Btn_Bypass");
+  struct Case {
+    int running, bypassed;  // channel bit masks
+    int channel;
+    const char* startText;
+    bool bypassEnabled;
+    const char* bypassText;
+  } cases[] = {
+      {0, 0, 0, "Stopped", false, "Bypass"},   {0, 1, 0, "Stopped", false, "Bypassed"},
+      {1, 0, 0, "Started", true, "Bypass"},    {1, 1, 0, "Started", true, "Bypassed"},
+      {1, 2, 1, "Stopped", false, "Bypassed"}, {2, 1, 1, "Started", true, "Bypass"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "running " << c.running << " bypassed " << c.bypassed
+                                    << " channel " << c.channel);
+    SndConfig.StartDigitalFilter = c.running;
+    SndConfig.DigitalFilterBypass = c.bypassed;
+    g_FilterEditChannel = c.channel;
+    Tick();
+    EXPECT_EQ(start->text().toStdString(), c.startText);
+    EXPECT_EQ(bypass->isEnabled(), c.bypassEnabled);
+    EXPECT_EQ(bypass->text().toStdString(), c.bypassText);
+  }
+  // The steps: "Stopped" -> "Started", "Bypass" -> "Bypassed", "Started" -> "Stopped".
+  g_FilterEditChannel = 0;
+  SndConfig.StartDigitalFilter = 0;
+  SndConfig.DigitalFilterBypass = 0;
+  Tick();
+  start->click();
+  bypass->click();
+  start->click();
+  EXPECT_EQ(start->text().toStdString(), "Stopped");
+  EXPECT_FALSE(bypass->isEnabled());
+  EXPECT_EQ(bypass->text().toStdString(), "Bypassed");
 }
 
 TEST_F(FilterFormTest, CaptionFollowsChannelCountChannelAndInstance)

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTextCursor>
 #include <QLabel>
@@ -235,6 +236,58 @@ TEST_F(TerminalFormTest, FullRingsEmptyInOneTick)
   EXPECT_EQ(form->ReceivedText(), QString("abcdefg..\nm.-"));
   EXPECT_EQ(Digimode_GetRxChar(), 0);
   EXPECT_EQ(Dcf77Dec_GetEventChar(), 0);
+}
+
+// The newest received character is always in view: a decoded PSK line that follows a long
+// line of time-signal events (one character a second, a line a minute) is not left beyond the
+// editor's right edge (the received text wraps at the editor's width, so no line reaches
+// beyond it), and lines below the last one shown bring the view down to them.
+TEST_F(TerminalFormTest, NewestReceivedCharacterStaysInView)
+{
+  Make();
+  form->resize(420, 320);
+  QTextEdit* rx = form->RichEd_Receive;
+  SndConfig.Dcf77Active = 1;
+  Dcf77DecoderState& d = g_Dcf77Decoder;
+  // The newest character's place, in the viewport's coordinates, is within the viewport.
+  const auto newestInView = [rx](const char* when) {
+    QApplication::processEvents();
+    QTextCursor end(rx->document());
+    end.movePosition(QTextCursor::End);
+    const QRect r = rx->cursorRect(end);
+    EXPECT_TRUE(rx->viewport()->rect().contains(r.center()))
+        << when << ": cursor at " << r.x() << "," << r.y() << ", viewport "
+        << rx->viewport()->width() << "x" << rx->viewport()->height();
+    EXPECT_EQ(rx->horizontalScrollBar()->maximum(), 0) << when << ": a line reaches beyond";
+    EXPECT_EQ(rx->horizontalScrollBar()->value(), 0) << when;
+  };
+  // Three minutes of events: a minute mark starts each line of 60 seconds' characters.
+  for (int minute = 0; minute < 3; ++minute) {
+    for (int sec = 0; sec < 60; sec += 5) {
+      for (int i = 0; i < 5; ++i) {
+        const int head = d.EventHead.load();
+        d.EventRing[head].store(sec + i == 0 ? 'm' : (i % 2 ? '.' : '-'));
+        d.EventHead.store((head + 1) % DCF77_EVENT_RING_SIZE);
+      }
+      form->Timer1Timer();
+    }
+  }
+  form->show();
+  newestInView("after the events");
+  // A decoded PSK line right behind them.
+  for (const char* text = "CQ CQ DE DL1ABC"; *text; text += 5) {
+    for (int i = 0; i < 5 && text[i]; ++i) Digimode_PutRxChar(text[i]);
+    form->Timer1Timer();
+    newestInView("PSK text");
+  }
+  EXPECT_TRUE(form->ReceivedText().endsWith("CQ CQ DE DL1ABC"));
+  // Many lines: the view follows them down.
+  for (int line = 0; line < 40; ++line) {
+    Digimode_PutRxChar(13);
+    Digimode_PutRxChar('a' + line % 26);
+    form->Timer1Timer();
+  }
+  newestInView("after many lines");
 }
 
 // The 11025 and decimation warnings on every show, also to the command window when its

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <climits>
+#include <string>
 
 #include "common/TestUtil.h"
 #include "engine/forms/FormPlacement.h"
@@ -100,6 +104,62 @@ TEST_F(PlacementTest, StoredPlacesAreReadBackOntoTheScreen)
     const QRect frame(lost.pos(), lost.size().grownBy(WindowFrameMargins()));
     EXPECT_TRUE(screen.contains(frame)) << frame.x() << "," << frame.y();
     EXPECT_EQ(lost.size(), QSize(200, 150));
+  }
+}
+
+std::string SizeText(QSize s)
+{
+  return std::to_string(s.width()) + "x" + std::to_string(s.height());
+}
+
+// The size a window has when its native window is created (the first show creates it).
+struct SizeAtCreation : QObject {
+  QSize size;
+  bool eventFilter(QObject* o, QEvent* e) override
+  {
+    if (e->type() == QEvent::WinIdChange && size.isEmpty()) size = static_cast<QWidget*>(o)->size();
+    return false;
+  }
+};
+
+// A window placed before its first show already has the size the show gives it, even when a
+// minimum inside a nested layout was raised while it was hidden (as the main window's display
+// arrangement does): on X11 a window that grows after its native window exists, before the
+// window manager has framed it, is placed by its client area, one border left and one title
+// bar up, at every start.
+TEST(PlaceWindowOnScreensTest, WindowIsAtItsShownSizeBeforeItIsCreated)
+{
+  struct Case {
+    const char* what;
+    QSize stored;
+  } cases[] = {
+      {"stored smaller than the layout's minimum", QSize(60, 40)},
+      {"stored narrower only", QSize(60, 900)},
+      {"stored larger", QSize(700, 800)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QWidget w;
+    auto* outer = new QVBoxLayout(&w);
+    auto* area = new QWidget;
+    outer->addWidget(new QLabel("Caption"));
+    outer->addWidget(area);
+    auto* inner = new QVBoxLayout(area);
+    auto* display = new QWidget;
+    inner->addWidget(display);
+    w.layout()->activate();     // the window's layout has taken the area's size once
+    display->setMinimumSize(400, 300);  // raised while the window is hidden
+    SizeAtCreation created;
+    w.installEventFilter(&created);
+    PlaceWindowOnScreens(&w, QPoint(20, 30), c.stored);
+    const QSize placed = w.size();
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(created.size, placed) << SizeText(created.size) << " / " << SizeText(placed);
+    EXPECT_EQ(w.size(), placed) << SizeText(w.size());
+    EXPECT_GE(w.width(), std::max(400, c.stored.width()));
+    EXPECT_GE(w.height(), std::max(300, c.stored.height()));
+    EXPECT_EQ(w.pos(), QPoint(20, 30));
   }
 }
 

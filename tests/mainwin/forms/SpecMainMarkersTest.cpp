@@ -179,7 +179,7 @@ TEST_F(MarkerWindowTest, ControlTabsAndCursorGroup)
     auto* img = form->findChild<TMarkerImage*>(QString("Img_FreqMarker%1").arg(n));
     ASSERT_NE(img, nullptr);
     EXPECT_EQ(img->size(), QSize(16, 16));
-    EXPECT_EQ(img->toolTip(), QString("#%1").arg(n));
+    EXPECT_EQ(img->toolTip(), QString("#%1").arg(n + 1));
   }
 }
 
@@ -437,6 +437,60 @@ TEST_F(MarkerWindowTest, DoubleClickOpensTheMarkerPage)
   EXPECT_EQ(ConfigDlg->Sg_Markers->currentRow(), 3);
 }
 
+// The markers are counted 1..3 everywhere the user meets them: the number drawn in the
+// diamond, its tool tip, the pop-up entry that moves it ("Set Marker 1" moves the diamond
+// labelled 1), the configuration dialog's row that its double-click opens, and the message of
+// its failing command.
+TEST_F(MarkerWindowTest, OneNumberingForDiamondsMenusDialogAndMessages)
+{
+  ConfigDlg = new TConfigDlg;
+  QAction* const setters[3] = {form->Pop_SetMarker1, form->Pop_SetMarker2, form->Pop_SetMarker3};
+  for (int n = 0; n < 3; ++n) {
+    SetText(SndConfig.FreqMarker[n].Name, "M");
+    SetText(SndConfig.FreqMarker[n].SetProc, "nosuchcommand");
+    form->SetFreqMarker(n, 100.0 * (n + 1));
+  }
+  form->PlaceMarkerLabels(true);
+  for (int entry = 0; entry < 3; ++entry) {
+    const QString number = QString::number(entry + 1);
+    SCOPED_TRACE(number.toStdString());
+    // The pop-up entry and the diamond it moves.
+    QPoint before[3];
+    for (int n = 0; n < 3; ++n) before[n] = MarkerCentre(n);
+    lines.clear();
+    RightClickScale(300 + 100 * entry);
+    ASSERT_TRUE(setters[entry]->isEnabled());
+    EXPECT_TRUE(setters[entry]->text().startsWith("Set Marker " + number + " (M)"))
+        << setters[entry]->text().toStdString();
+    setters[entry]->trigger();
+    form->Popup_FreqScale->hide();
+    TMarkerImage* moved = nullptr;
+    for (int n = 0; n < 3; ++n)
+      if (MarkerCentre(n) != before[n]) {
+        EXPECT_EQ(moved, nullptr);
+        moved = form->Img_FreqMarker[n];
+      }
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->Label().toStdString(), number.toStdString());
+    // Its failing command.
+    const std::vector<std::string> errors = Texts(CMDWIN_MSG_ERROR);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(" in marker #" + number.toStdString() + " command"),
+              std::string::npos)
+        << errors[0];
+    // Its tool tip without a name.
+    SetText(SndConfig.FreqMarker[entry].Name, "");
+    form->PlaceMarkerLabels(true);
+    EXPECT_EQ(moved->toolTip().toStdString(), "#" + number.toStdString());
+    SetText(SndConfig.FreqMarker[entry].Name, "M");
+    // Its double-click opens the dialog's row numbered the same.
+    QTest::mouseDClick(moved, Qt::LeftButton, {}, QPoint(8, 8));
+    const QTableWidgetItem* nr = ConfigDlg->Sg_Markers->item(ConfigDlg->Sg_Markers->currentRow(), 0);
+    ASSERT_NE(nr, nullptr);
+    EXPECT_EQ(nr->text().toStdString(), number.toStdString());
+  }
+}
+
 // The offset: the scale shows display frequencies, markers and the digimode receiver take
 // signal frequencies.
 TEST_F(MarkerWindowTest, OffsetIsTakenOff)
@@ -481,7 +535,7 @@ TEST_F(MarkerWindowTest, FailuresReportedOnce)
   EXPECT_DOUBLE_EQ(g_FreqMarkers[0].freqNew, 321);
   std::vector<std::string> errors = Texts(CMDWIN_MSG_ERROR);
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].find(" in marker #0 expression"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find(" in marker #1 expression"), std::string::npos) << errors[0];
   for (const auto& l : lines) EXPECT_EQ(l.source, 7);
 
   SetText(SndConfig.FreqMarker[0].GetFunc, "nosuchword+1");  // changed: reported again
@@ -507,7 +561,7 @@ TEST_F(MarkerWindowTest, FailuresReportedOnce)
     QTest::mouseRelease(img, Qt::LeftButton, {}, OnMarker(1, 109 + 50 * drag));
     errors = Texts(CMDWIN_MSG_ERROR);
     ASSERT_EQ(errors.size(), static_cast<size_t>(drag + 1));
-    EXPECT_NE(errors.back().find(" in marker #1 command"), std::string::npos) << errors.back();
+    EXPECT_NE(errors.back().find(" in marker #2 command"), std::string::npos) << errors.back();
   }
   EXPECT_DOUBLE_EQ(g_FreqMarkers[1].freq, ScaleFreq(159));  // the failing command moves nothing back
 
@@ -521,7 +575,8 @@ TEST_F(MarkerWindowTest, FailuresReportedOnce)
 }
 
 // An expression whose value is not a finite number is a failure that leaves the marker; a named
-// marker shows its name as tool tip from the next forced placement on, "#n" again without one.
+// marker shows its name as tool tip from the next forced placement on, "#n" (n = 1..3) again
+// without one.
 TEST_F(MarkerWindowTest, NonFiniteValueAndNamedToolTip)
 {
   form->SetFreqMarker(2, 123);
@@ -537,10 +592,10 @@ TEST_F(MarkerWindowTest, NonFiniteValueAndNamedToolTip)
   SetText(SndConfig.FreqMarker[2].Name, "Carrier");
   form->PlaceMarkerLabels(true);
   EXPECT_EQ(form->Img_FreqMarker[2]->toolTip(), "Carrier");
-  EXPECT_EQ(form->Img_FreqMarker[1]->toolTip(), "#1");
+  EXPECT_EQ(form->Img_FreqMarker[1]->toolTip(), "#2");
   SetText(SndConfig.FreqMarker[2].Name, "");
   form->PlaceMarkerLabels(true);
-  EXPECT_EQ(form->Img_FreqMarker[2]->toolTip(), "#2");
+  EXPECT_EQ(form->Img_FreqMarker[2]->toolTip(), "#3");
 }
 
 // Read-outs over known history lines: frequency of the bin, its level, the line's time.

@@ -1,4 +1,5 @@
 // Main window: instance numbers, command line, spectrum history, closing and restoring.
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
@@ -222,6 +223,56 @@ TEST_F(MainWindowTest, DamagedBoundsPlaceTheWholeWindowAtItsLayoutSize)
     EXPECT_GE(form->height(), needed.height());
     form->close();
     form.reset();
+  }
+}
+
+// The main window stored smaller than its arranged layout's minimum (or with a negative top
+// and a height of 1) already has the size its first show gives it when its native window is
+// created: on X11 a window that grows after that, before the window manager has framed it, is
+// placed by its client area, which moved it one border left and one title bar up at every start
+// and put its title bar above the screen. Started twice, it stores the same bounds.
+TEST_F(MainWindowTest, StoredBoundsBelowTheLayoutMinimumDoNotGrowAfterCreationNorDrift)
+{
+  struct SizeAtCreation : QObject {
+    QSize size;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+      if (e->type() == QEvent::WinIdChange && size.isEmpty())
+        size = static_cast<QWidget*>(o)->size();
+      return false;
+    }
+  };
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const char* cases[] = {
+      "Left=100\r\nTop=100\r\nWidth=300\r\nHeight=200\r\n",
+      "Left=100\r\nTop=-20\r\nWidth=300\r\nHeight=1\r\n",
+  };
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    vt_test::WriteWholeFile(dir.file("SETTINGS.INI"), std::string("[MAIN_WINDOW]\r\n") + c);
+    QRect stored[2];
+    for (QRect& bounds : stored) {
+      Make();
+      form->Timer1->stop();
+      SizeAtCreation created;
+      form->installEventFilter(&created);
+      form->show();
+      QApplication::processEvents();
+      EXPECT_EQ(created.size, form->size())
+          << created.size.width() << "x" << created.size.height() << " grew to "
+          << form->width() << "x" << form->height();
+      EXPECT_GE(form->pos().y(), screen.y());  // the title bar on the screen
+      form->close();
+      form.reset();
+      const IniFile ini(dir.file("SETTINGS.INI"));
+      bounds = QRect(ini.ReadInteger("MAIN_WINDOW", "Left", -1),
+                     ini.ReadInteger("MAIN_WINDOW", "Top", -1),
+                     ini.ReadInteger("MAIN_WINDOW", "Width", -1),
+                     ini.ReadInteger("MAIN_WINDOW", "Height", -1));
+    }
+    EXPECT_EQ(stored[0], stored[1]);
+    EXPECT_EQ(stored[0].x(), 100);
+    EXPECT_GE(stored[0].y(), screen.y());
   }
 }
 
