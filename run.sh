@@ -19,8 +19,8 @@ case "$bench" in ON|on|1) bench=ON; "$src/scripts/setup.sh" bench ;; *) bench=OF
 
 build="$src/build/release"
 if [ ! -f "$build/app/vartumo" ]; then
-  echo "First build of Vartumo: about 12 minutes of compiling on one core, so about 3 to 4"
-  echo "minutes on four cores; later runs compile only what changed."
+  echo "First build of Vartumo: about 4 minutes of compiling on one core, so 1 to 2 minutes"
+  echo "on four cores; later runs compile only what changed."
   echo "Compile jobs: ${jobs:-cores + 2} (./run.sh -j N to choose)."
 fi
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
