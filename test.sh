@@ -28,7 +28,8 @@ export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # A test that fails is run once more: socket and thread tests can miss a deadline on a loaded
 # machine; a real fault fails both runs.
-ctest --test-dir "$build" --output-on-failure -j"${vt_jobs:-$(nproc)}" --timeout 300 --repeat until-pass:2
+ctest --test-dir "$build" --output-on-failure -j"${vt_jobs:-$(nproc)}" --timeout 300 \
+      --repeat until-pass:2
 
 # Further checks that are not unit tests (fuzzing runs and the like), one script each.
 for extra in "$src"/scripts/ci.d/*.sh; do
