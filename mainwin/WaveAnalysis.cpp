@@ -462,6 +462,12 @@ void CWaveAnalysis::StopWaveFileAnalysis() {
   InitBigBufferDecimation(ring, g_ProcessingSampleRate, SndConfig.RateDivisor,
                           m_Host->DisplayCenterFreq());
   g_BigBufferResetCount = g_BigBufferResetCount + 1;
+  if (m_Lines) {
+    // The live lines start again at the newest samples: a position kept from before the
+    // analysis could lie among what the file left in the ring, read at the live rate.
+    m_Lines->RingReadIndex = -1;
+    m_Lines->FftRestart = true;
+  }
   // An I/Q recording of the file's pairs ends before the live pairs come at another rate.
   if (Recorder) Recorder->EndRecordingAtNewRate();
   ring->FeedSource.store(1, std::memory_order_release);
