@@ -65,13 +65,13 @@ double GetDecimatedSampleRate(BigSampleBuffer* b);
 
 // Adds up to 4,096 inputs (n < 1: nothing). complexMode: the ring holds I/Q pairs. A change of
 // mode, or of SndConfig.FftInputAntiAlias in real mode, that changes the way the ring decimates
-// restarts the ring at 0 with DecimationRatio and OutputRate restated for it. mixToComplex: real inputs are mixed with the oscillator at
-// MixerCenterFreq into pairs; otherwise x holds I/Q pairs in the usual convention (n / 2 pairs,
-// an odd last value is ignored; a tone above the centre at a positive frequency). The ring keeps
-// the conjugate pairs (I = x cos, Q = x sin of the mixer); pairs handed to the I/Q recording
-// (g_WaveLogState 3) are turned back into the usual convention. Real mode: ratio 1 copies, else
-// averaging or the anti-alias stages (SndConfig.FftInputAntiAlias). blockTime is stored in
-// LastBlockTime.
+// restarts the ring at 0 with DecimationRatio and OutputRate restated for it. mixToComplex: real
+// inputs are mixed with the oscillator at MixerCenterFreq into pairs; otherwise x holds I/Q
+// pairs in the usual convention (n / 2 pairs, an odd last value is ignored; a tone above the
+// centre at a positive frequency). The ring keeps the conjugate pairs (I = x cos, Q = x sin of
+// the mixer); pairs handed to the I/Q recording (g_WaveLogState 3) are turned back into the
+// usual convention. Real mode: ratio 1 copies, else averaging or the anti-alias stages
+// (SndConfig.FftInputAntiAlias). blockTime is stored in LastBlockTime.
 void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, double blockTime,
                     const double* x, int n);
 

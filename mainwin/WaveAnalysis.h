@@ -79,7 +79,7 @@ private:
   IWaveFileHost* m_Host;
   CSpectrumLineProducer* m_Lines;
   std::vector<unsigned char> m_Raw;  // frame bytes of one read
-  std::string m_StopReason;          // why the reading ended before the file's end (empty: it did not)
+  std::string m_StopReason;          // why reading ended before the file's end (empty: it did not)
 };
 
 // Opens a headerless PCM file for reading with the given parameters (8 or 16 bits, 1 or 2
