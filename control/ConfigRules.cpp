@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/BigSampleBuffer.h"
 #include "platform/NumText.h"
 
 TShownInterval TimeGridToControls(int seconds)
@@ -43,7 +44,11 @@ TRateInfoTexts CalcRateInfo(const TRateInfoInput& in)
   const double fs = in.sampleRate;
   double d = in.inputDivisor;
   if (d > 0) t.inputInfo = "input rate w/o decimation = " + FormatFloat("####0.#", fs / d) + " Hz";
-  d *= in.fftRateDivisor;
+  // The ratio the sample ring makes of the FFT rate divisor: its stages of 2 and 3, which
+  // I/Q pairs and anti-aliased samples run through, make 3 of 5 and 12 of 44.
+  d *= in.fftRateDivisor > 0
+           ? RealisedDecimationRatio(in.fftRateDivisor, in.complex, in.antiAlias)
+           : in.fftRateDivisor;
   double r = in.fftSize > 64 ? fs / in.fftSize : 0.0;
   if (d > 0) r /= d;
   t.resolution = FormatFloat("00.0000", r) + " Hz";

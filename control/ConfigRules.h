@@ -35,6 +35,7 @@ struct TRateInfoInput {
   int fftSize;           // N
   bool complex;          // complex FFT
   double centreFreq;     // ring 0's mixer centre + the display offset (Hz), complex FFT only
+  bool antiAlias = false;  // the FFT input's anti-alias stages (SndConfig.FftInputAntiAlias)
 };
 struct TRateInfoTexts {
   std::string inputInfo;   // "input rate w/o decimation = ... Hz", empty when the divisor <= 0

@@ -39,6 +39,8 @@ void ClearBigBuffer(BigSampleBuffer* b, double rate, double centreFreq) {
   b->LastAdded = kBigBufferMaxWrite;
   b->IsComplex.store(false);
   b->InputRate = rate;
+  b->AskedRatio = 1;
+  b->ThroughStages = false;
   b->DecimationRatio = 1;
   b->OutputRate = rate;
   b->MixerCenterFreq = centreFreq;
@@ -48,6 +50,33 @@ void ClearBigBuffer(BigSampleBuffer* b, double rate, double centreFreq) {
   PlanDecimationChain(b->Stages, 8, 1);
 }
 
+namespace {
+
+int ClampRatio(int ratio) {
+  return ratio < 1 ? 1 : (ratio > kBigBufferMaxRatio ? kBigBufferMaxRatio : ratio);
+}
+
+// Plans the stages for the ring's asked ratio and states the ratio and rate of the samples it
+// keeps: I/Q pairs always run through the stages, real samples only with the anti-alias option
+// (else they are averaged over the asked ratio). Called under g_BigBufferLock.
+void StateRatio(BigSampleBuffer* b, bool complex, bool antiAlias) {
+  const int product = PlanDecimationChain(b->Stages, 8, b->AskedRatio);
+  b->ThroughStages = complex || antiAlias;
+  b->DecimationRatio = b->ThroughStages ? product : b->AskedRatio;
+  b->OutputRate = b->InputRate / b->DecimationRatio;
+  b->AvgSum = 0.0;
+  b->AvgCounter = 0;
+}
+
+}  // namespace
+
+int RealisedDecimationRatio(int ratio, bool complex, bool antiAlias) {
+  ratio = ClampRatio(ratio);
+  if (!complex && !antiAlias) return ratio;
+  DecimStage stages[8];
+  return PlanDecimationChain(stages, 8, ratio);
+}
+
 void InitBigBufferDecimation(BigSampleBuffer* b, double inputRate, int ratio, double centreFreq) {
   if (!b) return;
   // The writer holds the same lock for a whole write, so it never sees a half-set-up ring.
@@ -55,16 +84,13 @@ void InitBigBufferDecimation(BigSampleBuffer* b, double inputRate, int ratio, do
   const int32_t feed = b->FeedSource.exchange(0);
   b->InputRate = inputRate;
   b->MixerCenterFreq = centreFreq;
-  b->DecimationRatio = ratio < 1 ? 1 : (ratio > kBigBufferMaxRatio ? kBigBufferMaxRatio : ratio);
-  const int product = PlanDecimationChain(b->Stages, 8, b->DecimationRatio);
-  if (SndConfig.FftInputAntiAlias) b->DecimationRatio = product;
+  b->AskedRatio = ClampRatio(ratio);
+  const bool complex = SndConfig.ComplexFFT != 0;
+  StateRatio(b, complex, SndConfig.FftInputAntiAlias != 0);
   b->MixerPhase = 0.0;
-  b->AvgSum = 0.0;
-  b->AvgCounter = 0;
-  b->OutputRate = b->InputRate / b->DecimationRatio;
   b->LastBlockTime = 0.0;
   b->TotalCount.store(0, std::memory_order_release);
-  b->IsComplex.store(SndConfig.ComplexFFT != 0);
+  b->IsComplex.store(complex);
   b->FeedSource.store(feed);
 }
 
@@ -88,8 +114,12 @@ void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, dou
 
   uint64_t total = b->TotalCount.load(std::memory_order_relaxed);
   int pos = static_cast<int>(total % kBigBufferSize);
-  if (complexMode != b->IsComplex.load()) {
+  const bool antiAlias = SndConfig.FftInputAntiAlias != 0;
+  if (complexMode != b->IsComplex.load() || (complexMode || antiAlias) != b->ThroughStages) {
+    // The samples change their kind or the way they are decimated before the ring is set up
+    // anew: the ring restarts with the ratio and rate of what comes now.
     b->IsComplex.store(complexMode);
+    StateRatio(b, complexMode, antiAlias);
     pos = 0;
     total = 0;
     b->TotalCount.store(0, std::memory_order_release);
@@ -145,7 +175,7 @@ void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, dou
     total += n;
     publish();
     added = n;
-  } else if (!SndConfig.FftInputAntiAlias) {
+  } else if (!b->ThroughStages) {
     const int ratio = b->DecimationRatio;
     for (int i = 0; i < n; ++i) {
       b->AvgSum += x[i];

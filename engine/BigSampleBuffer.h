@@ -28,8 +28,11 @@ struct BigSampleBuffer {
   int32_t LastAdded;            // doubles added by the last write
   std::atomic<bool> IsComplex;  // I/Q mode
   double InputRate;             // Hz of the samples handed to the writer
-  int32_t DecimationRatio;      // 1 .. 6,561
-  double OutputRate;            // InputRate / DecimationRatio
+  int32_t AskedRatio;           // the ratio the ring was set up for, 1 .. 6,561
+  bool ThroughStages;           // samples run through Stages (complex mode or anti-alias), else
+                                // real samples are averaged over AskedRatio
+  int32_t DecimationRatio;      // the ratio the ring makes: the stages' product, or AskedRatio
+  double OutputRate;            // InputRate / DecimationRatio: the rate of the ring's samples
   double MixerCenterFreq;       // Hz, oscillator of the complex mode
   double MixerPhase;            // radians, 0 .. 2 pi
   int32_t AvgCounter;           // averaging mode: inputs summed so far
@@ -45,23 +48,30 @@ extern CCriticalSection g_BigBufferLock;
 // rate, centre = centreFreq, FeedSource 0, complex mode off.
 void ClearBigBuffer(BigSampleBuffer* b, double rate, double centreFreq);
 
+// The ratio a ring set up for `ratio` (clamped to 1..6,561) decimates by. I/Q pairs (complex)
+// and, with the anti-alias option, real samples run through the stages of 2 and 3, which make
+// the planned product (5 -> 3, 7 -> 3, 11 -> 3, 44 -> 12); other real samples are averaged over
+// the ratio itself. Whatever shows or records the ring's rate uses this ratio.
+int RealisedDecimationRatio(int ratio, bool complex, bool antiAlias);
+
 // Sets the ring up for a new input rate, ratio (clamped to 1..6,561) and mixer centre; reads
-// SndConfig.FftInputAntiAlias (ratio becomes the planned product of 2s and 3s) and
-// SndConfig.ComplexFFT. Clears TotalCount and the time stamp. Holds g_BigBufferLock; FeedSource
-// is 0 meanwhile and restored afterwards.
+// SndConfig.ComplexFFT and SndConfig.FftInputAntiAlias: DecimationRatio and OutputRate are what
+// RealisedDecimationRatio says. Clears TotalCount and the time stamp. Holds g_BigBufferLock;
+// FeedSource is 0 meanwhile and restored afterwards.
 void InitBigBufferDecimation(BigSampleBuffer* b, double inputRate, int ratio, double centreFreq);
 
 // g_ProcessingSampleRate divided by every planned stage factor above 1.
 double GetDecimatedSampleRate(BigSampleBuffer* b);
 
-// Adds up to 4,096 inputs (n < 1: nothing). complexMode: the ring holds I/Q pairs (a change of
-// mode restarts the ring at 0). mixToComplex: real inputs are mixed with the oscillator at
-// MixerCenterFreq into pairs; otherwise x holds I/Q pairs in the usual convention (n / 2 pairs,
-// an odd last value is ignored; a tone above the centre at a positive frequency). The ring keeps
-// the conjugate pairs (I = x cos, Q = x sin of the mixer); pairs handed to the I/Q recording
-// (g_WaveLogState 3) are turned back into the usual convention. Real mode: ratio 1 copies, else
-// averaging or the anti-alias stages (SndConfig.FftInputAntiAlias). blockTime is stored in
-// LastBlockTime.
+// Adds up to 4,096 inputs (n < 1: nothing). complexMode: the ring holds I/Q pairs. A change of
+// mode, or of SndConfig.FftInputAntiAlias in real mode, that changes the way the ring decimates
+// restarts the ring at 0 with DecimationRatio and OutputRate restated for it. mixToComplex: real
+// inputs are mixed with the oscillator at MixerCenterFreq into pairs; otherwise x holds I/Q
+// pairs in the usual convention (n / 2 pairs, an odd last value is ignored; a tone above the
+// centre at a positive frequency). The ring keeps the conjugate pairs (I = x cos, Q = x sin of
+// the mixer); pairs handed to the I/Q recording (g_WaveLogState 3) are turned back into the
+// usual convention. Real mode: ratio 1 copies, else averaging or the anti-alias stages
+// (SndConfig.FftInputAntiAlias). blockTime is stored in LastBlockTime.
 void BigBufferWrite(BigSampleBuffer* b, bool mixToComplex, bool complexMode, double blockTime,
                     const double* x, int n);
 

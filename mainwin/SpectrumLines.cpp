@@ -49,13 +49,15 @@ void MergeTiming(std::atomic<int64_t>& figure, int64_t value, int k) {
 struct RingGeometry {
   double outputRate;  // samples (pairs) per second leaving the decimation
   double inputRate;
-  int ratio;
+  int ratio;          // the ratio the ring makes
+  int askedRatio;     // the ratio it was set up for
   double centre;
 };
 
 RingGeometry ReadGeometry(BigSampleBuffer* ring) {
   std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
-  return {ring->OutputRate, ring->InputRate, ring->DecimationRatio, ring->MixerCenterFreq};
+  return {ring->OutputRate, ring->InputRate, ring->DecimationRatio, ring->AskedRatio,
+          ring->MixerCenterFreq};
 }
 
 }  // namespace
@@ -365,9 +367,10 @@ void CSpectrumLineProducer::InitFFT(int length) {
   if (FftObject && (FftObject->GetSize() != size || FftObject->IsComplex() != complex ||
                     FftWindowInUse != window)) {
     if (FftObject->IsComplex() != complex) {
-      // The ring must change between real samples and I/Q pairs.
+      // The ring must change between real samples and I/Q pairs (and may make another ratio of
+      // the one it was set up for).
       const RingGeometry geo = ReadGeometry(m_Ring);
-      InitBigBufferDecimation(m_Ring, geo.inputRate, geo.ratio, m_Host->DisplayCenterFreq());
+      InitBigBufferDecimation(m_Ring, geo.inputRate, geo.askedRatio, m_Host->DisplayCenterFreq());
       m_Host->RingWasReset();
       FftRestart = true;
       AvrgCount = 0;

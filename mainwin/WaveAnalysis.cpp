@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kReadChunk = 4096;      // values per ring write
+constexpr int kMinLineFft = 512;      // the shortest FFT a line of a file is made with
 
 // Holds the audio thread's wave-input lock while the thread exists. Without a thread nothing
 // else touches the analysis file.
@@ -288,11 +289,9 @@ bool CWaveAnalysis::OpenWaveFileForAnalysis(const std::string& fileName) {
   // to a running I/Q recording all come at the rate the ring had.
   ring->FeedSource.store(2, std::memory_order_release);
   if (Recorder && Recorder->IsRecording()) Recorder->WaitForDecimatorIdle();
+  // The ring states the ratio its stages make of it (RealisedDecimationRatio) and the rate of
+  // its samples; the lines, the displays and an I/Q recording take that rate from the ring.
   InitBigBufferDecimation(ring, Params.SampleRate, Decimation, m_Host->DisplayCenterFreq());
-  {
-    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
-    Decimation = ring->DecimationRatio;  // the ratio the ring realised (anti-alias plan)
-  }
   g_BigBufferResetCount = g_BigBufferResetCount + 1;
 
   if (m_Lines) {
@@ -329,18 +328,28 @@ bool CWaveAnalysis::ReadLine(int64_t target, bool* ended) {
   while (ReadPosition < target) {
     const int want = static_cast<int>(std::min<int64_t>(target - ReadPosition, maxFrames));
     int frames;
+    int64_t fileFrames = 0;
     {
       WaveInputGuard lock;
-      if (!w || !w->IsOpenForRead() || !IsAnalyzingWaveFile() || !FrameLayoutValid(*w)) {
+      if (!w || !w->IsOpenForRead() || !IsAnalyzingWaveFile()) {
+        *ended = true;  // closed or switched off meanwhile: nothing to say
+        return false;
+      }
+      if (!FrameLayoutValid(*w)) {
+        m_StopReason = "its sample format is not one the analysis reads";
         *ended = true;
         return false;
       }
+      fileFrames = w->GetDataSize() / w->Format.nBlockAlign;
       raw.resize(size_t(want) * w->Format.nBlockAlign);
       frames = w->ReadRawBlocks(raw.data(), static_cast<int>(raw.size()));
       if (frames > 0) frames = ConvertFrames(raw.data(), std::min(frames, want), *w, pairs, values) /
                                (pairs ? 2 : 1);
     }
     if (frames <= 0) {
+      // The end of the file, or a read that failed before it.
+      if (ReadPosition < fileFrames)
+        m_StopReason = "it could not be read beyond sample " + std::to_string(ReadPosition);
       *ended = true;
       return false;
     }
@@ -357,12 +366,30 @@ bool CWaveAnalysis::ReadLine(int64_t target, bool* ended) {
   return true;
 }
 
+bool CWaveAnalysis::StopStep(const std::string& reason) {
+  const std::string msg = "The analysis of \"" + AnalysisFileName +
+                          "\" stopped before the end of the file: " + reason + ".";
+  m_Host->Log(10, msg.c_str());
+  m_Host->ShowMessage(msg.c_str());
+  return false;
+}
+
 bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
   CSpectrumLineProducer* L = m_Lines;
-  if (!(Params.SampleRate >= 0.1) || Decimation < 1 || !L || !L->History.SpectrumHistory ||
-      !IsAnalyzingWaveFile() || ReadPosition < 0)
-    return false;
-  if (int64_t(SndConfig.NrOfSamples) * Decimation < 64) return false;
+  if (!IsAnalyzingWaveFile()) return false;
+  // An analysis ends by itself only at the end of the file; any other end says why.
+  if (!(Params.SampleRate >= 0.1) || Decimation < 1 || ReadPosition < 0)
+    return StopStep("its sample rate or read position is not valid");
+  if (!L || !L->History.SpectrumHistory)
+    return StopStep("there is no spectrum history to keep the lines in");
+  // A line of a file takes at least 512 samples (which also covers the 64 input samples that
+  // the FFT length times the decimation must reach); a shorter FFT would read the whole file
+  // and make nothing of it.
+  if (SndConfig.NrOfSamples < kMinLineFft)
+    return StopStep("its lines need an FFT of at least " + std::to_string(kMinLineFft) +
+                    " samples, and the FFT length is " +
+                    std::to_string(SndConfig.NrOfSamples.load()));
+  m_StopReason.clear();
 
   // Samples per line, in 64 bits: a long line interval at a high file rate leaves the int range.
   const double exact = std::trunc(SndConfig.WaterScrollTime * 0.001 * Params.SampleRate + 0.5);
@@ -387,6 +414,7 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
   if (Recorder) Recorder->EndRecordingAtNewRate();
   int lines = 0;
   bool ended = false;
+  const int64_t start = ReadPosition;
   for (int pass = 0; pass < maxLines && !ended; ++pass) {
     const int64_t before = ReadPosition;
     if (!ReadLine(ReadPosition + spl, &ended)) {
@@ -398,7 +426,7 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
     int64_t got;
     while ((got = BigBufferRead(ring, len * vps, -1, L->FftInput.data())) < 0 && len >= 1024)
       len /= 2;
-    if (got < 0 || len < 512) continue;
+    if (got < 0 || len < kMinLineFft) continue;
     L->FftLength = len;
     L->InitFFT(len);
     if (!L->FftObject) continue;
@@ -415,7 +443,13 @@ bool CWaveAnalysis::AnalyzeWaveFileStep(int maxLines) {
     ++lines;
   }
   if (lines > 0 && m_Host->IsLiveView()) m_Host->UpdateWaterfall(lines);
-  return lines > 0;
+  if (!m_StopReason.empty()) {
+    if (lines > 0) return true;  // the lines made are shown; the next step says why it ends
+    return StopStep(m_StopReason);
+  }
+  // A step that read samples but made no line (the ring does not yet hold what the FFT needs)
+  // goes on; only the end of the file ends it.
+  return lines > 0 || (ReadPosition > start && !ended);
 }
 
 void CWaveAnalysis::StopWaveFileAnalysis() {
@@ -427,6 +461,12 @@ void CWaveAnalysis::StopWaveFileAnalysis() {
   InitBigBufferDecimation(ring, g_ProcessingSampleRate, SndConfig.RateDivisor,
                           m_Host->DisplayCenterFreq());
   g_BigBufferResetCount = g_BigBufferResetCount + 1;
+  if (m_Lines) {
+    // The live lines start again at the newest samples: a position kept from before the
+    // analysis could lie among what the file left in the ring, read at the live rate.
+    m_Lines->RingReadIndex = -1;
+    m_Lines->FftRestart = true;
+  }
   // An I/Q recording of the file's pairs ends before the live pairs come at another rate.
   if (Recorder) Recorder->EndRecordingAtNewRate();
   ring->FeedSource.store(1, std::memory_order_release);

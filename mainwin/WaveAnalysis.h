@@ -37,8 +37,10 @@ public:
   // for a stereo file under a real FFT) and sets ring 0 up for it. False when it was not
   // opened or the user cancelled (the file is then closed).
   bool OpenWaveFileForAnalysis(const std::string& fileName);
-  // One off-line step of up to maxLines lines. False when no line was made (the caller then
-  // stops the analysis: end of file, error, or nothing to do).
+  // One off-line step of up to maxLines lines. True while the analysis goes on: it made lines,
+  // or read samples that no line needed yet. False at the end of the file, when no analysis
+  // runs, or after an error; the caller then stops the analysis. An analysis that cannot go on
+  // before the end of its file says why (message and debug log).
   bool AnalyzeWaveFileStep(int maxLines);
   // Ends an analysis (off-line or played): ring 0 back to the audio thread, the file closed.
   void StopWaveFileAnalysis();
@@ -58,7 +60,8 @@ public:
   std::string AnalysisFileName = "test1.wav";
   bool OffLine = false;
   AudioFileParams Params;     // rate, channels, bits and frequency offset of the file
-  int Decimation = 1;         // ring 0's decimation ratio for the file (>= 1)
+  int Decimation = 1;         // the ratio ring 0 is set up for with the file (>= 1); the ring
+                              // makes RealisedDecimationRatio of it
   int64_t ReadPosition = 0;   // file frames read so far by the off-line step
   double StartTime = 0.0;     // Unix seconds of the file's first sample (its time stamp)
   // The recording that the off-line step keeps up with (null: none). The step feeds ring 0
@@ -69,11 +72,14 @@ public:
 
 private:
   bool ReadLine(int64_t target, bool* ended);
+  // Tells why the analysis cannot go on; returns false.
+  bool StopStep(const std::string& reason);
 
   IWaveFileHost m_NoHost;
   IWaveFileHost* m_Host;
   CSpectrumLineProducer* m_Lines;
   std::vector<unsigned char> m_Raw;  // frame bytes of one read
+  std::string m_StopReason;          // why reading ended before the file's end (empty: it did not)
 };
 
 // Opens a headerless PCM file for reading with the given parameters (8 or 16 bits, 1 or 2

@@ -205,6 +205,7 @@ void TConfigDlg::UpdateRateInfo()
       IntDef(Combo_InputSampleRateDivisor->currentText(), SndConfig.SampleRateDivisor);
   in.fftRateDivisor = IntDef(Combo_FftRateDivisor->currentText(), SndConfig.RateDivisor);
   in.complex = SndConfig.ComplexFFT != 0;
+  in.antiAlias = SndConfig.FftInputAntiAlias != 0;
   in.centreFreq = g_BigBuffers[0].MixerCenterFreq + SndConfig.FreqOffset;
   const TRateInfoTexts t = CalcRateInfo(in);
   if (!t.inputInfo.empty()) Lab_FftInputInfo->setText(QString::fromStdString(t.inputInfo));

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "engine/BigSampleBuffer.h"
 #include "engine/ProgramInstance.h"
 #include "engine/RedrawRequest.h"
 #include "engine/RemoteMsg.h"
@@ -225,15 +226,19 @@ void TSndMainForm::CalcWaterfallPalette()
 
 void TSndMainForm::UpdateSampleRateInfo()
 {
+  // The divisor is the one ring 0 makes of the asked ratio: its stages of 2 and 3 make another
+  // ratio than asked for I/Q pairs and with the anti-alias option (5 -> 3, 44 -> 12).
+  const bool complex = SndConfig.ComplexFFT != 0;
+  const bool antiAlias = SndConfig.FftInputAntiAlias != 0;
   if (IsAnalyzingWaveFile()) {
     // Off-line analysis: the lines come from the file at its rate and decimation.
     const CWaveAnalysis& a = WaveFiles->Analysis;
     NominalSampleRate = a.Params.SampleRate;
     ProcessingSampleRate = a.Params.SampleRate;
-    SampleRateDivisor = a.Decimation;
+    SampleRateDivisor = RealisedDecimationRatio(a.Decimation, complex, antiAlias);
   } else {
     NominalSampleRate = SndConfig.SampleRate;
-    SampleRateDivisor = SndConfig.RateDivisor;
+    SampleRateDivisor = RealisedDecimationRatio(SndConfig.RateDivisor, complex, antiAlias);
     ProcessingSampleRate = SoundThreadLink().CalcEffectiveSampleRates();
   }
   EffectiveSampleRate =

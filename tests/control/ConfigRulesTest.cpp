@@ -77,6 +77,25 @@ TEST(ConfigRules, RateTextsForRealAndComplexFft)
   EXPECT_EQ(t.inputInfo, "");
   EXPECT_EQ(t.resolution, "31.2500 Hz");
   EXPECT_EQ(t.band, "0000.00 Hz .. 4000.00 Hz");
+  // The ratio the sample ring makes of the divisor: its stages of 2 and 3, which I/Q pairs
+  // and anti-aliased samples run through, make 3 of 5; plain averaging keeps 5.
+  const struct {
+    bool complex, antiAlias;
+    const char *resolution, *band;
+  } ratios[] = {
+      {false, false, "02.1533 Hz", "0000.00 Hz .. 1102.50 Hz"},  // 11,025 / 5
+      {false, true, "03.5889 Hz", "0000.00 Hz .. 1837.50 Hz"},   // 11,025 / 3
+      {true, false, "03.5889 Hz", "0081.25 Hz .. 1918.75 Hz"},
+      {true, true, "03.5889 Hz", "0081.25 Hz .. 1918.75 Hz"},
+  };
+  for (const auto& r : ratios) {
+    SCOPED_TRACE(testing::Message() << "complex " << r.complex << ", anti-alias " << r.antiAlias);
+    TRateInfoInput five{11025, 1, 5, 1024, r.complex, 1000};
+    five.antiAlias = r.antiAlias;
+    t = CalcRateInfo(five);
+    EXPECT_EQ(t.resolution, r.resolution);
+    EXPECT_EQ(t.band, r.band);
+  }
 }
 
 TEST(ConfigRules, CalibrationRatioAndReset)

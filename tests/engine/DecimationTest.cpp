@@ -230,6 +230,35 @@ TEST_F(BigSampleBufferTest, BlockWiseEqualsSampleWise) {
   }
 }
 
+// The FFT type or the anti-alias option can change between two set-ups of the ring (the audio
+// thread writes with the current settings). The ring then decimates another way, and the ratio
+// and rate it states follow: the samples it holds are always as many as its stated rate makes
+// of the inputs. Set up for 5: averaging makes 5, the stages of 2 and 3 make 3.
+TEST_F(BigSampleBufferTest, StatedRatioFollowsAChangeOfTheWayTheRingDecimates) {
+  InitBigBufferDecimation(ring.get(), 8000.0, 5, 0.0);
+  std::vector<double> x(4096);
+  for (int i = 0; i < 4096; ++i) x[i] = 1000.0 * std::sin(i * 0.1);
+  const struct {
+    bool complex;
+    int antiAlias, ratio;
+  } steps[] = {
+      {false, 0, 5}, {false, 1, 3}, {true, 0, 3}, {true, 1, 3}, {false, 0, 5}, {true, 0, 3},
+  };
+  for (const auto& c : steps) {
+    SCOPED_TRACE(testing::Message() << (c.complex ? "complex" : "real") << ", anti-alias "
+                                    << c.antiAlias);
+    SndConfig.FftInputAntiAlias = c.antiAlias;
+    const uint64_t before = ring->TotalCount.load();
+    const bool restarts = ring->DecimationRatio != c.ratio || ring->IsComplex.load() != c.complex;
+    for (int block = 0; block < 3; ++block)
+      BigBufferWrite(ring.get(), c.complex, c.complex, 1.0, x.data(), 4096);
+    EXPECT_EQ(ring->DecimationRatio, c.ratio);
+    EXPECT_DOUBLE_EQ(ring->OutputRate, 8000.0 / c.ratio);
+    const uint64_t written = ring->TotalCount.load() - (restarts ? 0 : before);
+    EXPECT_NEAR(double(written) / (c.complex ? 2 : 1), 3 * 4096.0 / c.ratio, 1.0);
+  }
+}
+
 TEST_F(BigSampleBufferTest, ComplexPairsStayWholeAndAModeChangeRestarts) {
   SndConfig.ComplexFFT = 1;
   InitBigBufferDecimation(ring.get(), 8000.0, 1, 0.0);

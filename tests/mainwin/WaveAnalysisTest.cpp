@@ -141,6 +141,126 @@ TEST(WaveAnalysis, FasterFileIsDecimatedToTheProcessingRate) {
   }
 }
 
+// The ring's stages of 2 and 3 cannot make every ratio (5, 7 and 11 become 3, 44 becomes 12).
+// I/Q pairs always run through them, real samples with the anti-alias option, else real samples
+// are averaged over the full ratio. Whichever it is, the rate the ring states is the rate its
+// samples come at, so a tone shows at its own frequency and the ring holds as many samples as
+// that rate makes of the frames read.
+TEST(WaveAnalysis, ToneAtItsFrequencyWhateverRatioTheStagesMake) {
+  vt_test::TempDir dir;
+  const struct {
+    int fileRate, nominal, rateDivisor, asked, staged;  // staged: the ratio the stages make
+  } rows[] = {
+      {44100, 8000, 1, 5, 3},     // target 8,000 Hz: 5.5
+      {22050, 22050, 7, 7, 3},    // target 3,150 Hz
+      {44100, 8000, 2, 11, 3},    // target 4,000 Hz: 11.0
+      {44100, 8000, 8, 44, 12},   // target 1,000 Hz: 44.1; 2 x 2 x 3
+      {48000, 8000, 8, 48, 48},   // target 1,000 Hz: 3 x 2^4, made exactly either way
+  };
+  for (const auto& r : rows) {
+    for (int complex = 0; complex < 2; ++complex) {
+      // Real FFT: a tone at 300 Hz; complex: 100 Hz above a centre of 3,000 Hz (inside the
+      // quarter of the pair rate shown each side of the centre), so that the mirror that the
+      // real-to-I/Q mixing makes, 6,100 Hz below the centre, lies outside what is shown.
+      const double tone = complex ? 3100.0 : 300.0;
+      const std::string path = dir.file("tone" + std::to_string(r.fileRate) + "_" +
+                                        std::to_string(complex) + ".wav");
+      ASSERT_TRUE(WriteWave(path, r.fileRate, 1, Tones(r.fileRate, 2.0, {tone}, 6000.0)));
+      for (int antiAlias = 0; antiAlias < 2; ++antiAlias) {
+        SCOPED_TRACE(testing::Message() << r.fileRate << " Hz file, ratio " << r.asked
+                                        << (complex ? ", complex" : ", real") << ", anti-alias "
+                                        << antiAlias);
+        Fixture f;
+        f.host.centre = 3000.0;
+        SndConfig.SampleRate = r.nominal;
+        SndConfig.RateDivisor = r.rateDivisor;
+        SndConfig.ComplexFFT = complex;
+        SndConfig.FftInputAntiAlias = antiAlias;
+        SndConfig.WaterScrollTime = 200;  // every step makes a line, also at 1,002 Hz
+        ASSERT_TRUE(f.analysis.OpenWaveFileForAnalysis(path));
+        f.analysis.OffLine = true;
+        const int made = complex || antiAlias ? r.staged : r.asked;
+        EXPECT_EQ(g_BigBuffers[0].DecimationRatio, made);
+        const double rate = double(r.fileRate) / made;
+        EXPECT_DOUBLE_EQ(g_BigBuffers[0].OutputRate, rate);
+        const int n = f.RunToEnd();
+        EXPECT_GT(n, 0);
+        if (n == 0) continue;
+        // Samples (pairs) in the ring: what the stated rate makes of the frames read.
+        const double held = double(g_BigBuffers[0].TotalCount.load()) / (complex ? 2 : 1);
+        EXPECT_NEAR(held, double(f.analysis.ReadPosition) * rate / r.fileRate, 2.0);
+        const SpectrumBuffer* s = f.lines.History.Line(0);
+        ASSERT_NE(s, nullptr);
+        EXPECT_DOUBLE_EQ(s->bin_width_hz, rate / 1024);
+        const int peak = int(std::max_element(s->bins, s->bins + s->nr_of_bins) - s->bins);
+        const double shown = s->offset_hz + peak * s->bin_width_hz;
+        EXPECT_NEAR(shown, tone, s->bin_width_hz);
+        f.analysis.StopWaveFileAnalysis();
+      }
+    }
+  }
+}
+
+// An off-line analysis goes on while it reads samples, also through timer steps that make no
+// line (the ring does not yet hold what the FFT needs), and ends at the end of the file. One
+// that cannot go on before the end says why.
+TEST(WaveAnalysis, GoesOnThroughStepsWithoutALineAndSaysWhyItEndsEarly) {
+  vt_test::TempDir dir;
+  const std::string path = dir.file("slow.wav");
+  const int frames = 3 * 44100;
+  ASSERT_TRUE(WriteWave(path, 44100, 1, Tones(44100, 3.0, {2700.0}, 6000.0)));
+  const struct {
+    int nominal, rateDivisor, complex, fftLength, scrollTime, minLines;
+  } cases[] = {
+      // 11,025 / 8: ratio 32, one step of five 50 ms lines reads 11,025 frames = 344 pairs, the
+      // FFT needs at least 512: the first step makes no line, the second does.
+      {11025, 8, 1, 1024, 50, 40},
+      // The same for real samples and a longer FFT: 344 samples a step, 512 needed.
+      {11025, 8, 0, 2048, 50, 40},
+      // 8,000 / 16: ratio 88 (the stages make 24), 20 ms lines: 183 pairs a step, three steps
+      // to the first line.
+      {8000, 16, 1, 512, 20, 50},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.nominal << "/" << c.rateDivisor
+                                    << (c.complex ? " complex" : " real"));
+    Fixture f;
+    f.host.centre = 2500.0;
+    SndConfig.SampleRate = c.nominal;
+    SndConfig.RateDivisor = c.rateDivisor;
+    SndConfig.ComplexFFT = c.complex;
+    SndConfig.NrOfSamples = c.fftLength;
+    SndConfig.WaterScrollTime = c.scrollTime;
+    f.host.openAnswer = path;
+    f.analysis.ChooseFileForAnalysis(false);
+    ASSERT_TRUE(f.analysis.IsAnalyzingWaveFile());
+    // The first step reads samples but makes no line; the analysis goes on.
+    EXPECT_TRUE(f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+    EXPECT_EQ(f.lines.LinesMade, 0u);
+    EXPECT_GT(f.analysis.ReadPosition, 0);
+    const int n = f.RunToEnd();
+    EXPECT_EQ(f.analysis.ReadPosition, frames);  // the whole file was read
+    EXPECT_GE(n, c.minLines);
+    EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+    EXPECT_TRUE(f.host.messages.empty());  // the end of the file needs no word
+  }
+
+  // An FFT of 256 samples (the shortest the configuration offers) is too short for a line of
+  // a file: the analysis would read the whole file and show nothing. It stops and says why.
+  Fixture f;
+  SndConfig.SampleRate = 44100;
+  SndConfig.NrOfSamples = 256;
+  f.host.openAnswer = path;
+  f.analysis.ChooseFileForAnalysis(false);
+  ASSERT_TRUE(f.analysis.IsAnalyzingWaveFile());
+  EXPECT_FALSE(f.analysis.AnalyzeWaveFileStep(CWaveAnalysis::kStepLines));
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0], "The analysis of \"" + path +
+                                    "\" stopped before the end of the file: its lines need an "
+                                    "FFT of at least 512 samples, and the FFT length is 256.");
+  EXPECT_EQ(f.analysis.ReadPosition, 0);
+}
+
 // Divisors and a line interval from a settings file that no dialog would store: the load clamps
 // them to the dialog's ranges, and the analysis computes its target rate and its samples per
 // line in 64 bits (65,536 x 65,536 and 2^31 - 1 ms x 48,000 Hz leave the int range).

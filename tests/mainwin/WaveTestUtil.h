@@ -60,6 +60,7 @@ struct ScriptedHost : IWaveFileHost {
   AudioFileParams propsAnswer{};
   bool propsEdit = false;  // replace the shown values by propsAnswer
   int yesNo = WAVE_ANSWER_NO;
+  double centre = 0.0;  // display centre frequency: the complex mixer's oscillator
   int propsAsked = 0, yesNoAsked = 0, opensAsked = 0, savesAsked = 0, waterfallLines = 0;
   AudioFileParams propsShown{};
   std::string lastTitle, lastQuestion;
@@ -93,6 +94,7 @@ struct ScriptedHost : IWaveFileHost {
   void ShowMessage(const char* text) override { messages.push_back(text); }
   void Log(int, const char* text) override { logs.push_back(text); }
   void UpdateWaterfall(int lines) override { waterfallLines += lines; }
+  double DisplayCenterFreq() override { return centre; }
 };
 
 // Closes and frees the recording and the analysed wave file a test left open.
