@@ -31,6 +31,22 @@ bool Dcf77Dec_GetDecodedTime(double* t)
   return true;
 }
 
+double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now)
+{
+  return d.ValidMinuteUtc + (now - d.ValidMarkTime);
+}
+
+bool Dcf77Dec_GetValidTime(double* t, double* ageSeconds, Dcf77DecodedTime* snap)
+{
+  const double now = PerfCounterToUnixTime(QueryPerformanceCounter());
+  const Dcf77DecodedTime d = Dcf77Dec_ReadSnapshot(g_Dcf77Decoder);
+  if (snap) *snap = d;
+  if (!d.HasValidTime) return false;
+  if (t) *t = Dcf77Dec_ValidTime(d, now);
+  if (ageSeconds) *ageSeconds = now - d.ValidMarkTime;
+  return true;
+}
+
 bool Dcf77Dec_IsTimeValid() { return Dcf77Dec_ReadSnapshot(g_Dcf77Decoder).Valid; }
 
 char Dcf77Dec_GetEventChar() { return Dcf77Dec_PopEvent(g_Dcf77Decoder); }

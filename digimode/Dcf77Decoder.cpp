@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "engine/TimeUtils.h"
+
 namespace {
 
 constexpr double kMaxRate = 1e6;
@@ -135,7 +137,8 @@ bool MinuteComplete(const Dcf77DecoderState& s, bool msf)
 }
 
 // Step 8: decode the minute that just ended, publish the snapshot and open the next minute.
-void DecodeMinute(Dcf77DecoderState& s)
+// markTime: the time of the first sample of the minute mark just seen (the decoded time's).
+void DecodeMinute(Dcf77DecoderState& s, double markTime)
 {
   const int station = s.Station.load(std::memory_order_relaxed);
   BeginWrite(s);
@@ -153,7 +156,17 @@ void DecodeMinute(Dcf77DecoderState& s)
     Put(s.Month, d.month);
     Put(s.Year, d.year);
     s.SnapValid.store(d.ok, std::memory_order_relaxed);
-    if (d.ok) s.ValidSinceDecision = true;
+    if (d.ok) {
+      s.SnapHasValidTime.store(true, std::memory_order_relaxed);
+      s.SnapValidMinuteUtc.store(
+          CalendarToUnixSeconds(d.year, d.month, d.day, d.hour - d.zone, d.minute, 0.0),
+          std::memory_order_relaxed);
+      s.SnapValidMarkTime.store(markTime, std::memory_order_relaxed);
+      Put(s.SnapValidZoneHours, d.zone);
+      Put(s.SnapValidStation, station);
+      s.ValidSinceDecision = true;
+      s.OtherMarkPos = s.OtherChainStart = 0;  // the decided station is being received
+    }
   }
   s.SnapStation.store(station, std::memory_order_relaxed);
   s.SnapMinuteSerial.store(s.SnapMinuteSerial.load(std::memory_order_relaxed) + 1,
@@ -206,6 +219,9 @@ void SetB(Dcf77DecoderState& s)
 }
 
 constexpr int32_t kLockedCount = 3, kMaxOnPhaseCount = 10;
+// Minutes for which the other station's marks must keep fitting before a station that has
+// given valid minutes gives way to it.
+constexpr int64_t kGiveWayMinutes = 3;
 
 // The drop that just began started on the expected second mark of a locked phase.
 bool MarkOnLockedSecond(const Dcf77DecoderState& s)
@@ -217,25 +233,30 @@ void DecideStation(Dcf77DecoderState& s, int station)
 {
   s.Station.store(station, std::memory_order_relaxed);
   s.ValidSinceDecision = false;
-  s.OtherMarkPos = 0;
+  s.OtherMarkPos = s.OtherChainStart = 0;
 }
 
-// A minute mark of the station not decided, on the locked second, while the decided one has
-// not given a valid minute: true when the previous such mark lies a whole number of minutes
-// (one to five, within 40 ms) before it; otherwise it is remembered.
+// A minute mark of the station not decided, on the locked second: true when the decided
+// station is to give way. Such marks form a chain while each lies a whole number of minutes
+// (one to five, within 40 ms) after the one before; a valid minute of the decided station
+// breaks the chain (DecodeMinute). While the decided station has given no valid minute, the
+// second mark of a chain is enough; once it has (a receiver retuned to the other station),
+// the chain must have run for three minutes.
 bool OtherStationFits(Dcf77DecoderState& s, int64_t R)
 {
-  if (s.ValidSinceDecision || !MarkOnLockedSecond(s)) return false;
+  if (!MarkOnLockedSecond(s)) return false;
   const int64_t pos = s.DropStartPos;
+  const int64_t minute = 60 * R;
+  const int64_t k40 = R * 40 / 1000;
   bool fits = false;
   if (s.OtherMarkPos > 0) {
     const int64_t gap = pos - s.OtherMarkPos;
-    const int64_t minute = 60 * R;
-    const int64_t k40 = R * 40 / 1000;
     for (int64_t m = 1; m <= 5 && !fits; ++m) fits = std::llabs(gap - m * minute) < k40;
   }
+  if (!fits) s.OtherChainStart = pos;
   s.OtherMarkPos = pos;
-  return fits;
+  if (!fits) return false;
+  return !s.ValidSinceDecision || pos - s.OtherChainStart > kGiveWayMinutes * minute - k40;
 }
 
 // Tone search: transform length, range and the test for a clear line.
@@ -444,7 +465,7 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.DropOnPhase = false;
   s.OnPhaseCount = 0;
   s.ValidSinceDecision = false;
-  s.OtherMarkPos = 0;
+  s.OtherMarkPos = s.OtherChainStart = 0;
   s.DropStartPos = 0;
   s.SearchesFound = 0;
   s.BitIndex = 0;
@@ -455,6 +476,7 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   BeginWrite(s);
   s.SnapSecondTime.store(0.0, std::memory_order_relaxed);
   s.SnapValid.store(false, std::memory_order_relaxed);
+  s.SnapHasValidTime.store(false, std::memory_order_relaxed);
   EndWrite(s);
 }
 
@@ -480,6 +502,11 @@ Dcf77DecodedTime Dcf77Dec_ReadSnapshot(const Dcf77DecoderState& s)
     t.Station = s.SnapStation.load(std::memory_order_relaxed);
     t.Valid = s.SnapValid.load(std::memory_order_relaxed);
     t.MinuteSerial = s.SnapMinuteSerial.load(std::memory_order_relaxed);
+    t.HasValidTime = s.SnapHasValidTime.load(std::memory_order_relaxed);
+    t.ValidMinuteUtc = s.SnapValidMinuteUtc.load(std::memory_order_relaxed);
+    t.ValidMarkTime = s.SnapValidMarkTime.load(std::memory_order_relaxed);
+    t.ValidZoneHours = s.SnapValidZoneHours.load(std::memory_order_relaxed);
+    t.ValidStation = s.SnapValidStation.load(std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_acquire);
     const uint32_t s2 = s.Seq.load(std::memory_order_relaxed);
     if (s1 == s2 && (s1 & 1u) == 0) return t;
@@ -659,7 +686,9 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
     }
     s.StateDuration = 0;
     if (minute) {
-      DecodeMinute(s);
+      // The mark's first sample lies SampleCounter - MinuteMarkPos samples back.
+      const int64_t back = s.SampleCounter - s.MinuteMarkPos;
+      DecodeMinute(s, tFirst + static_cast<double>(i - back) / k.rate);
       s.TimeState.store(2, std::memory_order_relaxed);
       s.MinutesDecoded.fetch_add(1, std::memory_order_relaxed);
     }

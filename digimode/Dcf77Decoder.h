@@ -30,7 +30,9 @@
 // lock down, and with no lock left the next drop seeds the phase anew. The station is decided
 // by the first minute mark after 100,000 samples that begins on the locked second; when the
 // decided station gives no valid minute while marks of the other one arrive on the locked
-// second a whole number of minutes apart, it changes to the other.
+// second a whole number of minutes apart, it changes to the other; when it has given valid
+// minutes but none while the other station's marks kept fitting for three minutes (the
+// receiver was retuned), too.
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -53,6 +55,14 @@ struct Dcf77DecodedTime {
   int Station = 0;            // station whose layout decoded the fields
   bool Valid = false;         // the fields come from a complete minute that passed every check
   int MinuteSerial = 0;       // counts decoded minutes since program start (new minute: changes)
+  // The last minute that passed every check since the reset, to run on from while later ones
+  // fail: its UTC (the time of its minute mark), the time of that mark on the clock of
+  // LastSecondTime, its zone hours and station. HasValidTime false: none since the reset.
+  bool HasValidTime = false;
+  double ValidMinuteUtc = 0;
+  double ValidMarkTime = 0;
+  int ValidZoneHours = 0;
+  int ValidStation = 0;
 };
 
 struct Dcf77DecoderState {
@@ -105,6 +115,7 @@ struct Dcf77DecoderState {
   bool ValidSinceDecision = false;  // a valid minute was decoded since the station was decided
   int64_t DropStartPos = 0;  // LastDropPos when the running (or last) drop began
   int64_t OtherMarkPos = 0;  // last mark that fits the other station (0: none)
+  int64_t OtherChainStart = 0;  // first of the other station's marks fitting one after another
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
@@ -122,6 +133,9 @@ struct Dcf77DecoderState {
   std::atomic<int> SnapStation{0};
   std::atomic<bool> SnapValid{false};
   std::atomic<int> SnapMinuteSerial{0};
+  std::atomic<bool> SnapHasValidTime{false};
+  std::atomic<double> SnapValidMinuteUtc{0.0}, SnapValidMarkTime{0.0};
+  std::atomic<int> SnapValidZoneHours{0}, SnapValidStation{0};
 
   Dcf77DecoderState();  // sizes the search buffers once: processing never allocates
 };
@@ -137,7 +151,8 @@ void Dcf77Dec_ProcessKeying(Dcf77DecoderState& s, const uint8_t* present, int n,
                             double rate);
 
 // Back to the initial state (audio thread, or a state no other thread uses). Keeps the decoded
-// fields and TimeState readable but marks them not valid (the running time base is gone).
+// fields and TimeState readable but marks them not valid and forgets the last valid minute
+// (the running time base is gone).
 void Dcf77Dec_ResetNow(Dcf77DecoderState& s);
 
 // Asks the writer to reset before its next block (any thread).

@@ -341,6 +341,56 @@ INSTANTIATE_TEST_SUITE_P(
                       StationCase{"msf_lost_pulse_revised", TimeStation::Msf, 10, 0, 0, 12, 260}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct RetuneCase {
+  const char* name;
+  TimeStation from, to;
+  double toCarrierHz;  // the beat note of the station tuned to
+};
+
+class Dcf77RetuneTest : public ::testing::TestWithParam<RetuneCase> {};
+
+// The receiver is retuned to the other station after the first has given valid minutes: once
+// the other station's marks have kept fitting on the locked second for about three minutes
+// with no valid minute of the first, the decision follows them without a reset, and the new
+// station's minutes decode.
+TEST_P(Dcf77RetuneTest, AStationWithValidMinutesGivesWayWhenTheOtherOneKeepsComing)
+{
+  const RetuneCase& c = GetParam();
+  TimeSignalOptions a = BeatNote(c.from, 10, 5);
+  a.startUtc = kYearStart + 4674687.933;
+  CTimeSignalGen genA(a);
+  Dcf77DecoderState dec;
+  HardSignalResult before;
+  before.minutes = RunTimeSignal(genA, dec, a.rate, 240, {4096});
+  ASSERT_GE(CheckValidMinutes(before, c.from), 2);
+  ASSERT_EQ(dec.Station.load(), c.from == TimeStation::Dcf77 ? 1 : 3);
+
+  TimeSignalOptions b = BeatNote(c.to, 10, 6);
+  b.carrierHz = c.toCarrierHz;
+  b.startUtc = genA.Now();
+  CTimeSignalGen genB(b);
+  HardSignalResult after;
+  after.minutes = RunTimeSignal(genB, dec, b.rate, 540, {4096}, [&] {
+    const int st = dec.Station.load();
+    if (after.stations.empty() || after.stations.back() != st) after.stations.push_back(st);
+  });
+  const int want = c.to == TimeStation::Dcf77 ? 1 : 3;
+  EXPECT_EQ(after.stations, (std::vector<int>{c.from == TimeStation::Dcf77 ? 1 : 3, want}));
+  double first = -1;
+  EXPECT_GE(CheckValidMinutes(after, c.to, &first), 3);
+  // Three minutes of fitting marks begin with the first whole minute after the change; the
+  // minute after the one that turns the station is the first to decode.
+  EXPECT_GE(first, 0);
+  EXPECT_LE(first, 6 * 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Retune, Dcf77RetuneTest,
+    ::testing::Values(RetuneCase{"dcf_to_msf", TimeStation::Dcf77, TimeStation::Msf, 1000},
+                      RetuneCase{"msf_to_dcf", TimeStation::Msf, TimeStation::Dcf77, 1000},
+                      RetuneCase{"dcf_to_msf_other_note", TimeStation::Dcf77, TimeStation::Msf, 800}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct InterfererCase {
   const char* name;
   TimeStation station;
