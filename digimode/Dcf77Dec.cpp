@@ -31,9 +31,12 @@ bool Dcf77Dec_GetDecodedTime(double* t)
   return true;
 }
 
-double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now)
+double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now, double* ageSeconds)
 {
-  return d.ValidMinuteUtc + (now - d.ValidMarkTime);
+  double dt = now - d.LastSecondTime;
+  if (dt < 0) dt = 0;
+  if (ageSeconds) *ageSeconds = d.ValidOffset + dt;
+  return d.ValidMinuteUtc + d.ValidOffset + dt;
 }
 
 bool Dcf77Dec_GetValidTime(double* t, double* ageSeconds, Dcf77DecodedTime* snap)
@@ -42,8 +45,8 @@ bool Dcf77Dec_GetValidTime(double* t, double* ageSeconds, Dcf77DecodedTime* snap
   const Dcf77DecodedTime d = Dcf77Dec_ReadSnapshot(g_Dcf77Decoder);
   if (snap) *snap = d;
   if (!d.HasValidTime) return false;
-  if (t) *t = Dcf77Dec_ValidTime(d, now);
-  if (ageSeconds) *ageSeconds = now - d.ValidMarkTime;
+  const double v = Dcf77Dec_ValidTime(d, now, ageSeconds);
+  if (t) *t = v;
   return true;
 }
 

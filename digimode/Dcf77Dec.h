@@ -15,8 +15,9 @@ bool Dcf77Dec_GetDecodedTime(double* t);
 double Dcf77Dec_SnapshotTime(const Dcf77DecodedTime& d, double now);
 
 // The time of the last valid minute since the reset, run on to `now` (seconds on the clock of
-// its ValidMarkTime); meaningful only when d.HasValidTime.
-double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now);
+// LastSecondTime); meaningful only when d.HasValidTime. *ageSeconds (may be null): the seconds
+// from that minute's mark to now.
+double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now, double* ageSeconds);
 
 // The decoded time of the last minute that passed every check, run on to the precise clock's
 // now, and its age: seconds since that minute's mark. False, leaving *t and *ageSeconds as

@@ -137,8 +137,9 @@ bool MinuteComplete(const Dcf77DecoderState& s, bool msf)
 }
 
 // Step 8: decode the minute that just ended, publish the snapshot and open the next minute.
-// markTime: the time of the first sample of the minute mark just seen (the decoded time's).
-void DecodeMinute(Dcf77DecoderState& s, double markTime)
+// A valid minute is kept as the one to run on from; it is published with the second that
+// follows (the tail of the same sample), so its time base is never seen without it.
+void DecodeMinute(Dcf77DecoderState& s)
 {
   const int station = s.Station.load(std::memory_order_relaxed);
   BeginWrite(s);
@@ -157,13 +158,12 @@ void DecodeMinute(Dcf77DecoderState& s, double markTime)
     Put(s.Year, d.year);
     s.SnapValid.store(d.ok, std::memory_order_relaxed);
     if (d.ok) {
-      s.SnapHasValidTime.store(true, std::memory_order_relaxed);
-      s.SnapValidMinuteUtc.store(
-          CalendarToUnixSeconds(d.year, d.month, d.day, d.hour - d.zone, d.minute, 0.0),
-          std::memory_order_relaxed);
-      s.SnapValidMarkTime.store(markTime, std::memory_order_relaxed);
-      Put(s.SnapValidZoneHours, d.zone);
-      Put(s.SnapValidStation, station);
+      s.ValidPending = true;
+      s.PendingMinuteUtc =
+          CalendarToUnixSeconds(d.year, d.month, d.day, d.hour - d.zone, d.minute, 0.0);
+      s.PendingZoneHours = d.zone;
+      s.PendingStation = station;
+      s.ValidMarkPos = s.MinuteMarkPos;
       s.ValidSinceDecision = true;
       s.OtherMarkPos = s.OtherChainStart = 0;  // the decided station is being received
     }
@@ -478,6 +478,8 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.SnapValid.store(false, std::memory_order_relaxed);
   s.SnapHasValidTime.store(false, std::memory_order_relaxed);
   EndWrite(s);
+  s.ValidPending = s.HasValidTime = false;
+  s.ValidMarkPos = 0;
 }
 
 void Dcf77Dec_RequestReset(Dcf77DecoderState& s)
@@ -504,7 +506,7 @@ Dcf77DecodedTime Dcf77Dec_ReadSnapshot(const Dcf77DecoderState& s)
     t.MinuteSerial = s.SnapMinuteSerial.load(std::memory_order_relaxed);
     t.HasValidTime = s.SnapHasValidTime.load(std::memory_order_relaxed);
     t.ValidMinuteUtc = s.SnapValidMinuteUtc.load(std::memory_order_relaxed);
-    t.ValidMarkTime = s.SnapValidMarkTime.load(std::memory_order_relaxed);
+    t.ValidOffset = s.SnapValidOffset.load(std::memory_order_relaxed);
     t.ValidZoneHours = s.SnapValidZoneHours.load(std::memory_order_relaxed);
     t.ValidStation = s.SnapValidStation.load(std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_acquire);
@@ -686,9 +688,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
     }
     s.StateDuration = 0;
     if (minute) {
-      // The mark's first sample lies SampleCounter - MinuteMarkPos samples back.
-      const int64_t back = s.SampleCounter - s.MinuteMarkPos;
-      DecodeMinute(s, tFirst + static_cast<double>(i - back) / k.rate);
+      DecodeMinute(s);
       s.TimeState.store(2, std::memory_order_relaxed);
       s.MinutesDecoded.fetch_add(1, std::memory_order_relaxed);
     }
@@ -703,7 +703,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
   // confirmed (the threshold crossing plus the debounce), so a DCF77 minute mark resets it
   // before it could reach 60; the second's time stays that of its first sample.
   const int64_t sec = (s.SampleCounter - 2 * k20 - k.edgeDelay - s.MinuteMarkPos) / R;
-  if (sec != s.Second.load(std::memory_order_relaxed)) {
+  if (sec != s.Second.load(std::memory_order_relaxed) || s.ValidPending) {
     // The time of the second's first sample; after a minute mark found late (the debounce,
     // or the end of the MSF mark) that lies some samples back.
     const int64_t back = s.SampleCounter - (s.MinuteMarkPos + sec * R);
@@ -711,6 +711,18 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
     BeginWrite(s);
     Put(s.Second, static_cast<int>(sec));
     s.SnapSecondTime.store(s.LastSecondTime, std::memory_order_relaxed);
+    if (s.ValidPending) {
+      s.ValidPending = false;
+      s.HasValidTime = true;
+      s.SnapHasValidTime.store(true, std::memory_order_relaxed);
+      s.SnapValidMinuteUtc.store(s.PendingMinuteUtc, std::memory_order_relaxed);
+      Put(s.SnapValidZoneHours, s.PendingZoneHours);
+      Put(s.SnapValidStation, s.PendingStation);
+    }
+    if (s.HasValidTime)
+      s.SnapValidOffset.store(
+          static_cast<double>(s.MinuteMarkPos + sec * R - s.ValidMarkPos) / k.rate,
+          std::memory_order_relaxed);
     EndWrite(s);
     if (s.MinutesDecoded.load(std::memory_order_relaxed) > 0)
       s.TimeState.store(2, std::memory_order_relaxed);

@@ -56,11 +56,12 @@ struct Dcf77DecodedTime {
   bool Valid = false;         // the fields come from a complete minute that passed every check
   int MinuteSerial = 0;       // counts decoded minutes since program start (new minute: changes)
   // The last minute that passed every check since the reset, to run on from while later ones
-  // fail: its UTC (the time of its minute mark), the time of that mark on the clock of
-  // LastSecondTime, its zone hours and station. HasValidTime false: none since the reset.
+  // fail: its UTC (the time of its minute mark), the seconds (counted in samples) from that
+  // mark to the first sample of the current second (whose time is LastSecondTime), its zone
+  // hours and station. HasValidTime false: none since the reset.
   bool HasValidTime = false;
   double ValidMinuteUtc = 0;
-  double ValidMarkTime = 0;
+  double ValidOffset = 0;
   int ValidZoneHours = 0;
   int ValidStation = 0;
 };
@@ -116,6 +117,12 @@ struct Dcf77DecoderState {
   int64_t DropStartPos = 0;  // LastDropPos when the running (or last) drop began
   int64_t OtherMarkPos = 0;  // last mark that fits the other station (0: none)
   int64_t OtherChainStart = 0;  // first of the other station's marks fitting one after another
+  // The last valid minute: decoded at a minute mark, published with the second that follows
+  // (ValidPending until then); ValidMarkPos is the position of its mark.
+  bool ValidPending = false, HasValidTime = false;
+  double PendingMinuteUtc = 0;
+  int32_t PendingZoneHours = 0, PendingStation = 0;
+  int64_t ValidMarkPos = 0;
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
@@ -134,7 +141,7 @@ struct Dcf77DecoderState {
   std::atomic<bool> SnapValid{false};
   std::atomic<int> SnapMinuteSerial{0};
   std::atomic<bool> SnapHasValidTime{false};
-  std::atomic<double> SnapValidMinuteUtc{0.0}, SnapValidMarkTime{0.0};
+  std::atomic<double> SnapValidMinuteUtc{0.0}, SnapValidOffset{0.0};
   std::atomic<int> SnapValidZoneHours{0}, SnapValidStation{0};
 
   Dcf77DecoderState();  // sizes the search buffers once: processing never allocates
