@@ -9,7 +9,8 @@
 // reader never sees half of two minutes; the event ring has one writer (head) and one reader
 // (tail). The GUI never writes decoder state except for clearing TimeState and SecondMarkSeen
 // and for the reset request, which the next block carries out before it processes samples.
-// Nothing here locks or throws; only the constructor allocates.
+// Nothing here locks or throws; only the constructor allocates (the envelope delay for rates up
+// to 1 MHz, about 3 MB).
 //
 // Sample positions are 64-bit sample counts at the rate of the samples passed in; durations are
 // counted at that rate: R = the rate truncated to whole samples, k20 = R*20/1000,
@@ -23,8 +24,14 @@
 // note beside it; the strongest line only while none has dropped yet (unless CarrierHzSetting
 // fixes the frequency). Per sample a complex mixer at CarrierHz and a two-stage low-pass give
 // the envelope; the carrier counts as present while the envelope lies above the middle between
-// its recent high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop
-// (silence, a lost signal) is no event and spoils the running minute.
+// the carrier's level around the sample and the drop level (a ratio to it). Once the phase is
+// locked, the carrier's level is taken in the same second outside its drop window (before the
+// mark and after the longest drop), so fading and shallow keying both hold; this needs the
+// envelope up to 0.85 s after the sample, so the state machine runs that far behind the input
+// (times are computed for the sample judged; the second-mark flash follows the input at
+// once). Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a lost signal)
+// is no event and spoils the running minute. A short drop off the locked second is noise and
+// no pulse.
 //
 // Phase and station: drops on the expected second mark lock the phase, drops off it wear the
 // lock down, and with no lock left the next drop seeds the phase anew. The station is decided
@@ -78,7 +85,19 @@ struct Dcf77DecoderState {
   double MixRe = 1, MixIm = 0;
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
-  double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
+  double EnvHigh = 0;     // the carrier's level around the judged sample
+  double EnvLow = 0.3;   // the drop level as a fraction of the carrier's (0 .. 1)
+  double EnvHighNow = 0;  // the carrier's level before the newest sample (second-mark flash)
+  bool QuickPresent = false;  // the newest sample lies above the threshold
+  // The envelope of the last DelayLen samples (the sample judged is the oldest) and its means
+  // over bins of BinLen samples (a ring; BinCount bins completed since EnvStart).
+  std::vector<float> EnvDelay;
+  std::vector<double> BinMean;
+  double EnvRate = 0;  // the rate the bins and the delay were set up for
+  int32_t BinLen = 1, DelayLen = 0, DelayPos = 0, BinFill = 0;
+  double BinSum = 0;
+  int64_t BinCount = 0;
+  int64_t EnvStart = 0;  // SampleCounter when they were set up
   double EnvHz = 0;          // CarrierHz when the levels were started
   // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
   // power spectrum of all searches since the reset or the last rate change.
@@ -109,6 +128,7 @@ struct Dcf77DecoderState {
   bool MinuteOpen = false;    // the running minute began at a minute mark
   bool BDrop = false;         // the running drop is an MSF B bit (not a second pulse)
   bool DropOnPhase = false;   // the running drop began at the expected second mark
+  bool DropWhileLocked = false;  // the running drop began while the phase was locked
   // Drops that began on the expected second mark, less those that did not (0 .. 10). Only a
   // locked phase (3 or more) opens the window of the MSF B bit and decides the station; at 0
   // the next drop off the mark re-seeds the phase.

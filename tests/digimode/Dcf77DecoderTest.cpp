@@ -465,6 +465,51 @@ INSTANTIATE_TEST_SUITE_P(
                       FadingCase{"msf_2s", TimeStation::Msf, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct CarrierLevelCase {
+  const char* name;
+  TimeStation station;
+  double snrDb;
+  double fadeDepth;    // the carrier times 1 + fadeDepth sin(2 pi t / fadePeriod)
+  double fadePeriod;
+  double keyedLevel;   // the carrier's level in a drop (below 0: the station's own)
+  double seconds;
+  uint32_t seed;
+};
+
+class Dcf77CarrierLevelTest : public ::testing::TestWithParam<CarrierLevelCase> {};
+
+// Each drop is judged against the carrier's level around it in the same second: 12 dB deep
+// fading of a few seconds' period gives its first valid minute within three minutes, and a
+// carrier keyed down only to 50 % at 0 dB gives at least 80 % of its complete minutes.
+TEST_P(Dcf77CarrierLevelTest, DropsAreJudgedAgainstTheCarrierAroundThem)
+{
+  const CarrierLevelCase& c = GetParam();
+  TimeSignalOptions o = BeatNote(c.station, c.snrDb, c.seed);
+  o.fadeDepth = c.fadeDepth;
+  o.fadePeriod = c.fadePeriod;
+  o.keyedLevel = c.keyedLevel;
+  o.startUtc = kYearStart + 4674687.933;
+  const HardSignalResult r = RunHardSignal(o, c.seconds);
+  double first = -1;
+  const int valid = CheckValidMinutes(r, c.station, &first);
+  // Minute marks at about 32 s and every minute after it; a minute ends at its next mark.
+  const int complete = static_cast<int>((c.seconds - 32 - 61) / 60) + 1;
+  EXPECT_GE(first, 0);
+  EXPECT_LE(first, 180);
+  EXPECT_GE(valid, complete * 0.8) << valid << " of " << complete;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CarrierLevel, Dcf77CarrierLevelTest,
+    ::testing::Values(CarrierLevelCase{"dcf_fading_5s", TimeStation::Dcf77, 10, 0.6, 5, -1, 400, 1},
+                      CarrierLevelCase{"dcf_fading_3s", TimeStation::Dcf77, 10, 0.6, 3, -1, 400, 1},
+                      CarrierLevelCase{"dcf_fading_2s", TimeStation::Dcf77, 10, 0.6, 2, -1, 400, 1},
+                      CarrierLevelCase{"msf_fading_3s", TimeStation::Msf, 10, 0.6, 3, -1, 400, 1},
+                      CarrierLevelCase{"msf_fading_2s", TimeStation::Msf, 10, 0.6, 2, -1, 400, 1},
+                      CarrierLevelCase{"dcf_shallow_0db", TimeStation::Dcf77, 0, 0, 20, 0.5, 900, 2},
+                      CarrierLevelCase{"msf_shallow_0db", TimeStation::Msf, 0, 0, 20, 0.5, 900, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct FaultCase {
   const char* name;
   TimeStation station;

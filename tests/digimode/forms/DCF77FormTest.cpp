@@ -263,7 +263,7 @@ TEST_F(DCF77FormTest, DeviationIsSmoothedBelowOneSecondAndReplacedAboveIt)
   o.startUtc = kJune30 + 3600 + 20.4;
   CTimeSignalGen gen(o);
   pcError = 2.0;
-  RunUntil(gen, o.startUtc + 100);
+  RunUntil(gen, o.startUtc + 101.5);  // the first full minute ends at 99.6 s; judged 0.85 s later
   ASSERT_TRUE(Dcf77Dec_IsTimeValid());
   EXPECT_NEAR(form->SmoothedDeviation, 2.0, 0.01);
   // Each display tick (about every 300 ms) moves 10 % of the way to a deviation within 1 s.
