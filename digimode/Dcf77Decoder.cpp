@@ -271,23 +271,24 @@ constexpr int kMaxLines = 4, kLineGap = 6, kSubFrames = 16;
 constexpr double kDipRatio = 0.2, kKeyedEvidence = 0.15;
 // Envelope: corner of each low-pass stage. Each sample is judged against the carrier's level
 // around it outside any drop window, so fading of a few seconds' period, 12 dB deep, and
-// shallow keying are both held: the envelope is averaged in bins of kBinS; the level before a
-// sample is the strongest of three windows of kWindowBins bins that end 0.2, 0.35 and 0.55 s
-// before it, the level after it the strongest of three that begin as far after it (a drop
-// lasts at most 0.5 s, so on each side one window lies outside it), and the carrier's level is
-// the smaller of the two (the nearer side of a fade). The judgement therefore runs
-// kDelayBins bins behind the input. The threshold lies half-way between the carrier's level
-// and the drop level, kept as a ratio to the carrier's (averaged over the samples found in
-// drops, so it holds when the carrier fades).
+// shallow keying are both held. The envelope is averaged in bins of kBinS. Once the phase is
+// locked, the carrier's level for a sample is the smallest of the means over its second's
+// windows where every second has the carrier present: kBeforeFrom .. kBeforeTo bins before its
+// mark (late in the second: before the next mark), kAfterFrom .. kAfterTo bins after it (after
+// the longest drop, the MSF minute mark), and kNearFrom .. kNearTo bins after it (after the bit
+// drops; left out when it lies at the drop level, as in the MSF minute mark). Before the lock,
+// on each side of the sample the nearest of the windows of kWindowBins bins kWindowOffsets
+// away whose mean is not that of a drop (at least kClearWindow x (1 + low) / 2 of the
+// strongest one) gives the level of that side, and the carrier's level is the smaller side
+// (the nearer side of a fade). The judgement therefore runs kDelayBins bins behind the input.
+// The threshold lies half-way between the carrier's level and the drop level, kept as a ratio
+// to the carrier's (averaged over the samples well below the threshold, so it holds when the
+// carrier fades).
 constexpr double kLowPassHz = 30;
 constexpr double kRetuneHz = 10;  // a carrier change beyond this starts the levels afresh
 constexpr double kBinS = 0.01;
 constexpr int kWindowBins = 10;
 constexpr int kWindowOffsets[3] = {20, 35, 55};  // bins between a sample and a window's near end
-// Once the phase is locked, a sample's second has its carrier present from kAfterFrom to
-// kAfterTo bins after its mark (after the longest drop, the MSF minute mark) and before it from
-// kBeforeFrom to kBeforeTo bins before the mark; the carrier's level is the smaller of those
-// two windows' means.
 constexpr int kAfterFrom = 55, kAfterTo = 80, kBeforeFrom = 25, kBeforeTo = 5;
 constexpr int kNearFrom = 32, kNearTo = 45;
 constexpr int kDelayBins = 85;  // beyond the farthest window's far end (kAfterTo)
