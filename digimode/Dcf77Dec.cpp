@@ -31,6 +31,25 @@ bool Dcf77Dec_GetDecodedTime(double* t)
   return true;
 }
 
+double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now, double* ageSeconds)
+{
+  double dt = now - d.LastSecondTime;
+  if (dt < 0) dt = 0;
+  if (ageSeconds) *ageSeconds = d.ValidOffset + dt;
+  return d.ValidMinuteUtc + d.ValidOffset + dt;
+}
+
+bool Dcf77Dec_GetValidTime(double* t, double* ageSeconds, Dcf77DecodedTime* snap)
+{
+  const double now = PerfCounterToUnixTime(QueryPerformanceCounter());
+  const Dcf77DecodedTime d = Dcf77Dec_ReadSnapshot(g_Dcf77Decoder);
+  if (snap) *snap = d;
+  if (!d.HasValidTime) return false;
+  const double v = Dcf77Dec_ValidTime(d, now, ageSeconds);
+  if (t) *t = v;
+  return true;
+}
+
 bool Dcf77Dec_IsTimeValid() { return Dcf77Dec_ReadSnapshot(g_Dcf77Decoder).Valid; }
 
 char Dcf77Dec_GetEventChar() { return Dcf77Dec_PopEvent(g_Dcf77Decoder); }

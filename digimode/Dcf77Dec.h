@@ -14,6 +14,17 @@ bool Dcf77Dec_GetDecodedTime(double* t);
 // The decoded time of a snapshot, `now` seconds on the same clock as its LastSecondTime.
 double Dcf77Dec_SnapshotTime(const Dcf77DecodedTime& d, double now);
 
+// The time of the last valid minute since the reset, run on to `now` (seconds on the clock of
+// LastSecondTime); meaningful only when d.HasValidTime. *ageSeconds (may be null): the seconds
+// from that minute's mark to now.
+double Dcf77Dec_ValidTime(const Dcf77DecodedTime& d, double now, double* ageSeconds);
+
+// The decoded time of the last minute that passed every check, run on to the precise clock's
+// now, and its age: seconds since that minute's mark. False, leaving *t and *ageSeconds as
+// they were, when no minute was valid since the reset; *snap (may be null) receives the
+// snapshot read.
+bool Dcf77Dec_GetValidTime(double* t, double* ageSeconds, Dcf77DecodedTime* snap);
+
 // Whether the decoded fields come from a complete minute that passed the format's checks (and
 // no reset came since).
 bool Dcf77Dec_IsTimeValid();

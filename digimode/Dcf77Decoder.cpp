@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "engine/TimeUtils.h"
+
 namespace {
 
 constexpr double kMaxRate = 1e6;
@@ -135,6 +137,8 @@ bool MinuteComplete(const Dcf77DecoderState& s, bool msf)
 }
 
 // Step 8: decode the minute that just ended, publish the snapshot and open the next minute.
+// A valid minute is kept as the one to run on from; it is published with the second that
+// follows (the tail of the same sample), so its time base is never seen without it.
 void DecodeMinute(Dcf77DecoderState& s)
 {
   const int station = s.Station.load(std::memory_order_relaxed);
@@ -153,7 +157,16 @@ void DecodeMinute(Dcf77DecoderState& s)
     Put(s.Month, d.month);
     Put(s.Year, d.year);
     s.SnapValid.store(d.ok, std::memory_order_relaxed);
-    if (d.ok) s.ValidSinceDecision = true;
+    if (d.ok) {
+      s.ValidPending = true;
+      s.PendingMinuteUtc =
+          CalendarToUnixSeconds(d.year, d.month, d.day, d.hour - d.zone, d.minute, 0.0);
+      s.PendingZoneHours = d.zone;
+      s.PendingStation = station;
+      s.ValidMarkPos = s.MinuteMarkPos;
+      s.ValidSinceDecision = true;
+      s.OtherMarkPos = s.OtherChainStart = 0;  // the decided station is being received
+    }
   }
   s.SnapStation.store(station, std::memory_order_relaxed);
   s.SnapMinuteSerial.store(s.SnapMinuteSerial.load(std::memory_order_relaxed) + 1,
@@ -206,6 +219,9 @@ void SetB(Dcf77DecoderState& s)
 }
 
 constexpr int32_t kLockedCount = 3, kMaxOnPhaseCount = 10;
+// Minutes for which the other station's marks must keep fitting before a station that has
+// given valid minutes gives way to it.
+constexpr int64_t kGiveWayMinutes = 3;
 
 // The drop that just began started on the expected second mark of a locked phase.
 bool MarkOnLockedSecond(const Dcf77DecoderState& s)
@@ -217,25 +233,30 @@ void DecideStation(Dcf77DecoderState& s, int station)
 {
   s.Station.store(station, std::memory_order_relaxed);
   s.ValidSinceDecision = false;
-  s.OtherMarkPos = 0;
+  s.OtherMarkPos = s.OtherChainStart = 0;
 }
 
-// A minute mark of the station not decided, on the locked second, while the decided one has
-// not given a valid minute: true when the previous such mark lies a whole number of minutes
-// (one to five, within 40 ms) before it; otherwise it is remembered.
+// A minute mark of the station not decided, on the locked second: true when the decided
+// station is to give way. Such marks form a chain while each lies a whole number of minutes
+// (one to five, within 40 ms) after the one before; a valid minute of the decided station
+// breaks the chain (DecodeMinute). While the decided station has given no valid minute, the
+// second mark of a chain is enough; once it has (a receiver retuned to the other station),
+// the chain must have run for three minutes.
 bool OtherStationFits(Dcf77DecoderState& s, int64_t R)
 {
-  if (s.ValidSinceDecision || !MarkOnLockedSecond(s)) return false;
+  if (!MarkOnLockedSecond(s)) return false;
   const int64_t pos = s.DropStartPos;
+  const int64_t minute = 60 * R;
+  const int64_t k40 = R * 40 / 1000;
   bool fits = false;
   if (s.OtherMarkPos > 0) {
     const int64_t gap = pos - s.OtherMarkPos;
-    const int64_t minute = 60 * R;
-    const int64_t k40 = R * 40 / 1000;
     for (int64_t m = 1; m <= 5 && !fits; ++m) fits = std::llabs(gap - m * minute) < k40;
   }
+  if (!fits) s.OtherChainStart = pos;
   s.OtherMarkPos = pos;
-  return fits;
+  if (!fits) return false;
+  return !s.ValidSinceDecision || pos - s.OtherChainStart > kGiveWayMinutes * minute - k40;
 }
 
 // Tone search: transform length, range and the test for a clear line.
@@ -248,16 +269,31 @@ constexpr int kSearchesAtStart = 8;  // searches that find a line, every 1.375 s
 // mean power; the averaged evidence from kKeyedEvidence on counts.
 constexpr int kMaxLines = 4, kLineGap = 6, kSubFrames = 16;
 constexpr double kDipRatio = 0.2, kKeyedEvidence = 0.15;
-// Envelope: corner of each low-pass stage; time constants of the high and low levels: both
-// follow a level beyond them quickly; the low one rises slowly, the high one falls back within
-// half a second while the carrier is present (fading of a few seconds' period moves the
-// threshold with it) and within seconds during a drop (the threshold holds through the drop,
-// yet a carrier that came back weaker is found again). Between drops the threshold stays
-// near the middle.
+// Envelope: corner of each low-pass stage. Each sample is judged against the carrier's level
+// around it outside any drop window, so fading of a few seconds' period, 12 dB deep, and
+// shallow keying are both held. The envelope is averaged in bins of kBinS. Once the phase is
+// locked, the carrier's level for a sample is the smallest of the means over its second's
+// windows where every second has the carrier present: kBeforeFrom .. kBeforeTo bins before its
+// mark (late in the second: before the next mark), kAfterFrom .. kAfterTo bins after it (after
+// the longest drop, the MSF minute mark), and kNearFrom .. kNearTo bins after it (after the bit
+// drops; left out when it lies at the drop level, as in the MSF minute mark). Before the lock,
+// on each side of the sample the nearest of the windows of kWindowBins bins kWindowOffsets
+// away whose mean is not that of a drop (at least kClearWindow x (1 + low) / 2 of the
+// strongest one) gives the level of that side, and the carrier's level is the smaller side
+// (the nearer side of a fade). The judgement therefore runs kDelayBins bins behind the input.
+// The threshold lies half-way between the carrier's level and the drop level, kept as a ratio
+// to the carrier's (averaged over the samples well below the threshold, so it holds when the
+// carrier fades).
 constexpr double kLowPassHz = 30;
 constexpr double kRetuneHz = 10;  // a carrier change beyond this starts the levels afresh
-constexpr double kLevelAttackS = 0.03, kHighDecayS = 5, kHighDecayPresentS = 0.5,
-                 kLowRiseS = 30;
+constexpr double kBinS = 0.01;
+constexpr int kWindowBins = 10;
+constexpr int kWindowOffsets[3] = {20, 35, 55};  // bins between a sample and a window's near end
+constexpr int kAfterFrom = 55, kAfterTo = 80, kBeforeFrom = 25, kBeforeTo = 5;
+constexpr int kNearFrom = 32, kNearTo = 45;
+constexpr int kDelayBins = 85;  // beyond the farthest window's far end (kAfterTo)
+constexpr double kLowStart = 0.3, kLowAverageS = 0.3;
+constexpr double kClearWindow = 0.8;
 
 // The largest power of two up to 0.4 s of samples, 256 .. kSearchMaxLen.
 int SearchLength(double rate)
@@ -399,10 +435,49 @@ void RunToneSearch(Dcf77DecoderState& s, double rate)
   s.CarrierHz = (peak + delta) * rate / n;
 }
 
+constexpr int kBinRing = 256;  // bins kept: more than twice kDelayBins
+
+// Mean of the kWindowBins bins from `first` on; bins before the start count as silence.
+double WindowMean(const Dcf77DecoderState& s, int64_t first)
+{
+  double sum = 0;
+  for (int64_t b = first; b < first + kWindowBins; ++b)
+    if (b >= 0) sum += s.BinMean[b % kBinRing];
+  return sum / kWindowBins;
+}
+
+// Mean of the bins from..to-1 (bins before the start count as silence).
+double RangeMean(const Dcf77DecoderState& s, int64_t from, int64_t to)
+{
+  double sum = 0;
+  for (int64_t b = from; b < to; ++b)
+    if (b >= 0) sum += s.BinMean[b % kBinRing];
+  return to > from ? sum / static_cast<double>(to - from) : 0.0;
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The carrier's level on one side of bin b: of the windows on that side, the nearest whose
+// mean is not that of a drop (at least kClearWindow x (1 + low) / 2 of the strongest one).
+double LevelSide(const Dcf77DecoderState& s, int64_t b, int dir, double low)
+{
+  double v[3], top = 0;
+  for (int w = 0; w < 3; ++w) {
+    const int off = kWindowOffsets[w];
+    v[w] = WindowMean(s, dir > 0 ? b + off : b - off - kWindowBins + 1);
+    top = std::max(top, v[w]);
+  }
+  const double clear = top * kClearWindow * 0.5 * (1 + low);
+  for (int w = 0; w < 3; ++w)
+    if (v[w] >= clear) return v[w];
+  return top;
+}
+
 struct Timing {
   double rate;
   int64_t R, k20, k150, k250, k700, P;
   int64_t edgeDelay;  // samples from a carrier edge to its crossing of the envelope threshold
+  int64_t timeShift;  // samples the judged sample lies behind the input
   bool msfPossible;  // the station is unknown or MSF
   bool search;       // the carrier is searched for (not set)
 };
@@ -410,8 +485,10 @@ struct Timing {
 }  // namespace
 
 Dcf77DecoderState::Dcf77DecoderState()
-    : SearchBuf(kSearchMaxLen), SearchRe(kSearchMaxLen), SearchIm(kSearchMaxLen),
-      SearchAvg(kSearchMaxLen / 2 + 1), SearchKeyed(kSearchMaxLen / 2 + 1)
+    : EnvDelay(static_cast<size_t>(kDelayBins) * static_cast<size_t>(kMaxRate * kBinS + 1)),
+      BinMean(kBinRing), SearchBuf(kSearchMaxLen), SearchRe(kSearchMaxLen),
+      SearchIm(kSearchMaxLen), SearchAvg(kSearchMaxLen / 2 + 1),
+      SearchKeyed(kSearchMaxLen / 2 + 1)
 {
 }
 
@@ -424,8 +501,11 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.MixRe = 1;
   s.MixIm = 0;
   s.Lp1Re = s.Lp1Im = s.Lp2Re = s.Lp2Im = 0;
-  s.Envelope = s.EnvHigh = s.EnvLow = 0;
+  s.Envelope = s.EnvHigh = s.EnvHighNow = 0;
+  s.EnvLow = kLowStart;
   s.EnvHz = 0;
+  s.EnvRate = 0;  // the bins and the delay are set up again by the next block
+  s.QuickPresent = false;
   s.SearchRate = 0;  // set up again by the next block
   s.SearchFill = 0;
   s.SearchNext = 0;
@@ -442,9 +522,10 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.MinuteOpen = false;
   s.BDrop = false;
   s.DropOnPhase = false;
+  s.DropWhileLocked = false;
   s.OnPhaseCount = 0;
   s.ValidSinceDecision = false;
-  s.OtherMarkPos = 0;
+  s.OtherMarkPos = s.OtherChainStart = 0;
   s.DropStartPos = 0;
   s.SearchesFound = 0;
   s.BitIndex = 0;
@@ -455,7 +536,10 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   BeginWrite(s);
   s.SnapSecondTime.store(0.0, std::memory_order_relaxed);
   s.SnapValid.store(false, std::memory_order_relaxed);
+  s.SnapHasValidTime.store(false, std::memory_order_relaxed);
   EndWrite(s);
+  s.ValidPending = s.HasValidTime = false;
+  s.ValidMarkPos = 0;
 }
 
 void Dcf77Dec_RequestReset(Dcf77DecoderState& s)
@@ -480,6 +564,11 @@ Dcf77DecodedTime Dcf77Dec_ReadSnapshot(const Dcf77DecoderState& s)
     t.Station = s.SnapStation.load(std::memory_order_relaxed);
     t.Valid = s.SnapValid.load(std::memory_order_relaxed);
     t.MinuteSerial = s.SnapMinuteSerial.load(std::memory_order_relaxed);
+    t.HasValidTime = s.SnapHasValidTime.load(std::memory_order_relaxed);
+    t.ValidMinuteUtc = s.SnapValidMinuteUtc.load(std::memory_order_relaxed);
+    t.ValidOffset = s.SnapValidOffset.load(std::memory_order_relaxed);
+    t.ValidZoneHours = s.SnapValidZoneHours.load(std::memory_order_relaxed);
+    t.ValidStation = s.SnapValidStation.load(std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_acquire);
     const uint32_t s2 = s.Seq.load(std::memory_order_relaxed);
     if (s1 == s2 && (s1 & 1u) == 0) return t;
@@ -510,6 +599,7 @@ bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing
   k.k250 = k.R * 250 / 1000;
   k.k700 = k.R * 700 / 1000;
   k.edgeDelay = 0;
+  k.timeShift = 0;
   const double setting = s.CarrierHzSetting.load(std::memory_order_relaxed);
   k.search = !(setting > 0 && setting < kMaxRate);  // a value out of range searches
   if (!k.search) s.CarrierHz = setting;
@@ -545,9 +635,11 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
       s.Integrator = static_cast<int32_t>(-k20);
       s.CarrierState = 0;
     }
-    if (s.RawCarrier == 1) {
+    // The drop begins where the raw carrier first fell after it had been firmly present: noise
+    // that lifts it for a moment within the drop does not move the start later.
+    if (s.RawCarrier == 1 && s.Integrator >= k20 - 1) {
       s.LastDropPos = std::max<int64_t>(1, s.SampleCounter - k.edgeDelay);
-      s.SecondMarkSeen.store(1, std::memory_order_relaxed);
+      if (k.timeShift == 0) s.SecondMarkSeen.store(1, std::memory_order_relaxed);
     }
     s.RawCarrier = 0;
   }
@@ -569,8 +661,13 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         e = '0';
       } else if (s.StateDuration < k150) {
         e = '0';
-        StoreBit(s, 0);
-        if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
+        // A short drop off the locked second is noise between the pulses: no pulse, and the
+        // minute stays whole (a pulse it hid is missing from its own second).
+        if (!s.DropOnPhase && s.DropWhileLocked) {
+        } else {
+          StoreBit(s, 0);
+          if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
+        }
       } else if (station == DCF77_STATION_DCF77 && s.StateDuration >= 3 * k150 &&
                  s.StateDuration <= k700 && OtherStationFits(s, R)) {
         // DCF77 was decided, but no minute was valid since, and MSF minute marks arrive on
@@ -598,6 +695,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
     } else {
       // The carrier dropped: StateDuration is the time it was present.
       s.DropStartPos = s.LastDropPos;
+      s.DropWhileLocked = s.SecondPhase != 0 && s.OnPhaseCount >= kLockedCount;
       const int64_t d = s.LastDropPos - s.SecondPhase;
       // In MSF a drop 150..250 ms after the locked second mark is the B bit of that second.
       // Before the phase is locked such a drop is taken as a second pulse, so a phase seeded
@@ -674,14 +772,26 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
   // confirmed (the threshold crossing plus the debounce), so a DCF77 minute mark resets it
   // before it could reach 60; the second's time stays that of its first sample.
   const int64_t sec = (s.SampleCounter - 2 * k20 - k.edgeDelay - s.MinuteMarkPos) / R;
-  if (sec != s.Second.load(std::memory_order_relaxed)) {
+  if (sec != s.Second.load(std::memory_order_relaxed) || s.ValidPending) {
     // The time of the second's first sample; after a minute mark found late (the debounce,
     // or the end of the MSF mark) that lies some samples back.
     const int64_t back = s.SampleCounter - (s.MinuteMarkPos + sec * R);
-    s.LastSecondTime = tFirst + (i - back) / k.rate;
+    s.LastSecondTime = tFirst + static_cast<double>(i - k.timeShift - back) / k.rate;
     BeginWrite(s);
     Put(s.Second, static_cast<int>(sec));
     s.SnapSecondTime.store(s.LastSecondTime, std::memory_order_relaxed);
+    if (s.ValidPending) {
+      s.ValidPending = false;
+      s.HasValidTime = true;
+      s.SnapHasValidTime.store(true, std::memory_order_relaxed);
+      s.SnapValidMinuteUtc.store(s.PendingMinuteUtc, std::memory_order_relaxed);
+      Put(s.SnapValidZoneHours, s.PendingZoneHours);
+      Put(s.SnapValidStation, s.PendingStation);
+    }
+    if (s.HasValidTime)
+      s.SnapValidOffset.store(
+          static_cast<double>(s.MinuteMarkPos + sec * R - s.ValidMarkPos) / k.rate,
+          std::memory_order_relaxed);
     EndWrite(s);
     if (s.MinutesDecoded.load(std::memory_order_relaxed) > 0)
       s.TimeState.store(2, std::memory_order_relaxed);
@@ -730,7 +840,8 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   // The carrier moved to another line: the levels of the old one mean nothing for it.
   if (std::fabs(s.CarrierHz - s.EnvHz) > kRetuneHz) {
     s.EnvHz = s.CarrierHz;
-    s.EnvHigh = s.EnvLow = 0;
+    std::fill(s.BinMean.begin(), s.BinMean.end(), 0.0);
+    s.EnvHigh = s.EnvHighNow = 0;
   }
   // Mixer step e^(-j w) for CarrierHz; the phasor is renormalised once per block.
   const double w = 2 * M_PI * s.CarrierHz / rate;
@@ -744,24 +855,42 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
     s.MixIm = 0;
   }
   const double aLp = 1 - std::exp(-2 * M_PI * kLowPassHz / rate);
-  const double aFast = 1 - std::exp(-1 / (kLevelAttackS * rate));
-  const double aDecay = 1 - std::exp(-1 / (kHighDecayS * rate));
-  const double aDecayPresent = 1 - std::exp(-1 / (kHighDecayPresentS * rate));
-  const double aRise = 1 - std::exp(-1 / (kLowRiseS * rate));
+  const double aLowAverage = 1 - std::exp(-1 / (kLowAverageS * rate));
+  // Bins and the delay for this rate.
+  if (rate != s.EnvRate) {
+    s.EnvRate = rate;
+    s.BinLen = std::max(1, static_cast<int>(std::lround(rate * kBinS)));
+    s.DelayLen = kDelayBins * s.BinLen;
+    std::fill(s.EnvDelay.begin(), s.EnvDelay.begin() + s.DelayLen, 0.0f);
+    std::fill(s.BinMean.begin(), s.BinMean.end(), 0.0);
+    s.DelayPos = 0;
+    s.BinSum = 0;
+    s.BinFill = 0;
+    s.BinCount = 0;
+    s.EnvLow = kLowStart;
+    s.EnvHigh = s.EnvHighNow = 0;
+    s.EnvStart = s.SampleCounter;
+  }
+  k.timeShift = s.DelayLen;
 
-  // In chunks: the envelope and the raw carrier of each sample first (the filter state in
-  // registers), then the state machine over them.
+  // In chunks: the envelope of each sample and the judgement of the sample kDelayBins bins
+  // before it first (the filter state in registers), then the state machine over them.
   constexpr int kChunk = 512;
   uint8_t present[kChunk];
   double mixRe = s.MixRe, mixIm = s.MixIm;
   double lp1Re = s.Lp1Re, lp1Im = s.Lp1Im, lp2Re = s.Lp2Re, lp2Im = s.Lp2Im;
   double env = s.Envelope, high = s.EnvHigh, low = s.EnvLow;
+  const int binLen = s.BinLen, delayLen = s.DelayLen;
   for (int from = 0; from < n; from += kChunk) {
     const int m = std::min(kChunk, n - from);
     const int64_t base = s.SampleCounter;
+    // The phase as it stands at the chunk's start: it moves by whole seconds, or by a few
+    // samples at a drop, within one.
+    const bool locked = s.SecondPhase != 0 && s.OnPhaseCount >= kLockedCount;
     for (int j = 0; j < m; ++j) {
       // 4. Raw carrier: the envelope in the narrow band around the carrier against the middle
-      // of its recent high and low levels. Samples that are not finite count as silence.
+      // of the carrier's level around it and the drop level. Samples that are not finite count
+      // as silence.
       double v = x[from + j];
       if (!(std::fabs(v) < 1e9)) v = 0;
       if (search && base + j >= s.SearchNext) {
@@ -785,13 +914,55 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
       mixIm = mixRe * stepIm + mixIm * stepRe;
       mixRe = t;
       env = 2 * std::sqrt(lp2Re * lp2Re + lp2Im * lp2Im);  // the tone's amplitude
-      // Quickly up and slowly down (the high level), quickly down and slowly up (the low one),
-      // without branches.
-      const double dHigh = env - high, dLow = env - low;
-      const double decay = env > 0.5 * (high + low) ? aDecayPresent : aDecay;
-      high += aFast * std::max(dHigh, 0.0) + decay * std::min(dHigh, 0.0);
-      low += aFast * std::min(dLow, 0.0) + aRise * std::max(dLow, 0.0);
-      present[j] = env > 0.5 * (high + low) ? 1 : 0;
+      s.BinSum += env;
+      if (++s.BinFill == binLen) {
+        s.BinMean[s.BinCount % kBinRing] = s.BinSum / binLen;
+        ++s.BinCount;
+        s.BinSum = 0;
+        s.BinFill = 0;
+        // The level before the newest sample, for the second-mark flash.
+        s.EnvHighNow = LevelSide(s, s.BinCount - 1, -1, low);
+      }
+      // The delayed sample; its bin's level once it enters a new bin.
+      const int64_t pos = base + j - s.EnvStart - delayLen;
+      const double delayed = s.EnvDelay[s.DelayPos];
+      s.EnvDelay[s.DelayPos] = static_cast<float>(env);
+      if (++s.DelayPos == delayLen) s.DelayPos = 0;
+      if (pos >= 0 && pos % binLen == 0) {
+        const int64_t b = pos / binLen;
+        if (locked) {
+          // The mark of the judged sample's second (its position as the state machine will
+          // count it), and its bin.
+          const int64_t n = base + j;
+          int64_t ph = (n - k.edgeDelay - s.SecondPhase) % k.R;
+          if (ph < 0) ph += k.R;
+          const int64_t markBin = FloorDiv(n - ph - delayLen - s.EnvStart, binLen);
+          // Late in the second (after its own window) the window before the next mark, which
+          // holds the sample, stands for the level before it.
+          const int64_t beforeBin =
+              ph >= k.k700 ? FloorDiv(n - ph + k.R - delayLen - s.EnvStart, binLen) : markBin;
+          const double after = RangeMean(s, markBin + kAfterFrom, markBin + kAfterTo);
+          // Between the bit drops and that window the carrier can fade deeper still; the
+          // nearer window counts unless it lies at the drop level (an MSF minute mark covers
+          // it; also while DCF77 is decided, so a change to MSF is seen).
+          const double near = RangeMean(s, markBin + kNearFrom, markBin + kNearTo);
+          const bool nearIsDrop = near < after * (low + 0.25 * (1 - low));
+          high = std::min(RangeMean(s, beforeBin - kBeforeFrom, beforeBin - kBeforeTo),
+                          nearIsDrop ? after : std::min(near, after));
+        } else {
+          high = std::min(LevelSide(s, b, -1, low), LevelSide(s, b, 1, low));
+        }
+      }
+      const double thr = high * 0.5 * (1 + low);
+      const bool on = pos >= 0 && delayed > thr;
+      // The drop ratio from the samples well below the threshold (not the edges).
+      if (high > 0 && delayed < high * (low + 0.25 * (1 - low)))
+        low += aLowAverage * (delayed / high - low);
+      present[j] = on ? 1 : 0;
+      // The flash follows the input at once, against the level before it.
+      const bool onNow = env > s.EnvHighNow * 0.5 * (1 + low);
+      if (s.QuickPresent && !onNow) s.SecondMarkSeen.store(1, std::memory_order_relaxed);
+      s.QuickPresent = onNow;
     }
     for (int j = 0; j < m; ++j) StepSample(s, present[j] != 0, k, tFirst, from + j);
   }
@@ -810,7 +981,6 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   s.Lp2Im = FlushTiny(s.Lp2Im);
   s.Envelope = FlushTiny(s.Envelope);
   s.EnvHigh = FlushTiny(s.EnvHigh);
-  s.EnvLow = FlushTiny(s.EnvLow);
 }
 
 void Dcf77Dec_ProcessKeying(Dcf77DecoderState& s, const uint8_t* present, int n, double tFirst,

@@ -9,7 +9,8 @@
 // reader never sees half of two minutes; the event ring has one writer (head) and one reader
 // (tail). The GUI never writes decoder state except for clearing TimeState and SecondMarkSeen
 // and for the reset request, which the next block carries out before it processes samples.
-// Nothing here locks or throws; only the constructor allocates.
+// Nothing here locks or throws; only the constructor allocates (the envelope delay for rates up
+// to 1 MHz, about 3 MB).
 //
 // Sample positions are 64-bit sample counts at the rate of the samples passed in; durations are
 // counted at that rate: R = the rate truncated to whole samples, k20 = R*20/1000,
@@ -23,14 +24,22 @@
 // note beside it; the strongest line only while none has dropped yet (unless CarrierHzSetting
 // fixes the frequency). Per sample a complex mixer at CarrierHz and a two-stage low-pass give
 // the envelope; the carrier counts as present while the envelope lies above the middle between
-// its recent high and low levels. Drops of 450 to 700 ms are MSF minute marks; a longer drop
-// (silence, a lost signal) is no event and spoils the running minute.
+// the carrier's level around the sample and the drop level (a ratio to it). Once the phase is
+// locked, the carrier's level is taken in the same second outside its drop window (before the
+// mark and after the longest drop), so fading and shallow keying both hold; this needs the
+// envelope up to 0.85 s after the sample, so the state machine runs that far behind the input
+// (times are computed for the sample judged; the second-mark flash follows the input at
+// once). Drops of 450 to 700 ms are MSF minute marks; a longer drop (silence, a lost signal)
+// is no event and spoils the running minute. A short drop off the locked second is noise and
+// no pulse.
 //
 // Phase and station: drops on the expected second mark lock the phase, drops off it wear the
 // lock down, and with no lock left the next drop seeds the phase anew. The station is decided
 // by the first minute mark after 100,000 samples that begins on the locked second; when the
 // decided station gives no valid minute while marks of the other one arrive on the locked
-// second a whole number of minutes apart, it changes to the other.
+// second a whole number of minutes apart, it changes to the other; when it has given valid
+// minutes but none while the other station's marks kept fitting for three minutes (the
+// receiver was retuned), too.
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -53,6 +62,15 @@ struct Dcf77DecodedTime {
   int Station = 0;            // station whose layout decoded the fields
   bool Valid = false;         // the fields come from a complete minute that passed every check
   int MinuteSerial = 0;       // counts decoded minutes since program start (new minute: changes)
+  // The last minute that passed every check since the reset, to run on from while later ones
+  // fail: its UTC (the time of its minute mark), the seconds (counted in samples) from that
+  // mark to the first sample of the current second (whose time is LastSecondTime), its zone
+  // hours and station. HasValidTime false: none since the reset.
+  bool HasValidTime = false;
+  double ValidMinuteUtc = 0;
+  double ValidOffset = 0;
+  int ValidZoneHours = 0;
+  int ValidStation = 0;
 };
 
 struct Dcf77DecoderState {
@@ -67,7 +85,19 @@ struct Dcf77DecoderState {
   double MixRe = 1, MixIm = 0;
   double Lp1Re = 0, Lp1Im = 0, Lp2Re = 0, Lp2Im = 0;
   double Envelope = 0;       // carrier amplitude in the narrow band
-  double EnvHigh = 0, EnvLow = 0;  // recent high (carrier) and low (drop) levels
+  double EnvHigh = 0;     // the carrier's level around the judged sample
+  double EnvLow = 0.3;   // the drop level as a fraction of the carrier's (0 .. 1)
+  double EnvHighNow = 0;  // the carrier's level before the newest sample (second-mark flash)
+  bool QuickPresent = false;  // the newest sample lies above the threshold
+  // The envelope of the last DelayLen samples (the sample judged is the oldest) and its means
+  // over bins of BinLen samples (a ring; BinCount bins completed since EnvStart).
+  std::vector<float> EnvDelay;
+  std::vector<double> BinMean;
+  double EnvRate = 0;  // the rate the bins and the delay were set up for
+  int32_t BinLen = 1, DelayLen = 0, DelayPos = 0, BinFill = 0;
+  double BinSum = 0;
+  int64_t BinCount = 0;
+  int64_t EnvStart = 0;  // SampleCounter when they were set up
   double EnvHz = 0;          // CarrierHz when the levels were started
   // Tone search: SearchLen samples collected from SearchNext, then transformed; the averaged
   // power spectrum of all searches since the reset or the last rate change.
@@ -98,6 +128,7 @@ struct Dcf77DecoderState {
   bool MinuteOpen = false;    // the running minute began at a minute mark
   bool BDrop = false;         // the running drop is an MSF B bit (not a second pulse)
   bool DropOnPhase = false;   // the running drop began at the expected second mark
+  bool DropWhileLocked = false;  // the running drop began while the phase was locked
   // Drops that began on the expected second mark, less those that did not (0 .. 10). Only a
   // locked phase (3 or more) opens the window of the MSF B bit and decides the station; at 0
   // the next drop off the mark re-seeds the phase.
@@ -105,6 +136,13 @@ struct Dcf77DecoderState {
   bool ValidSinceDecision = false;  // a valid minute was decoded since the station was decided
   int64_t DropStartPos = 0;  // LastDropPos when the running (or last) drop began
   int64_t OtherMarkPos = 0;  // last mark that fits the other station (0: none)
+  int64_t OtherChainStart = 0;  // first of the other station's marks fitting one after another
+  // The last valid minute: decoded at a minute mark, published with the second that follows
+  // (ValidPending until then); ValidMarkPos is the position of its mark.
+  bool ValidPending = false, HasValidTime = false;
+  double PendingMinuteUtc = 0;
+  int32_t PendingZoneHours = 0, PendingStation = 0;
+  int64_t ValidMarkPos = 0;
   std::atomic<int32_t> MinutesDecoded{0};  // GUI
   int32_t BitIndex = 0;       // second within the minute (0 at the minute mark)
   std::atomic<int32_t> PhaseAccuracy{0};   // GUI, 0..100
@@ -122,6 +160,9 @@ struct Dcf77DecoderState {
   std::atomic<int> SnapStation{0};
   std::atomic<bool> SnapValid{false};
   std::atomic<int> SnapMinuteSerial{0};
+  std::atomic<bool> SnapHasValidTime{false};
+  std::atomic<double> SnapValidMinuteUtc{0.0}, SnapValidOffset{0.0};
+  std::atomic<int> SnapValidZoneHours{0}, SnapValidStation{0};
 
   Dcf77DecoderState();  // sizes the search buffers once: processing never allocates
 };
@@ -137,7 +178,8 @@ void Dcf77Dec_ProcessKeying(Dcf77DecoderState& s, const uint8_t* present, int n,
                             double rate);
 
 // Back to the initial state (audio thread, or a state no other thread uses). Keeps the decoded
-// fields and TimeState readable but marks them not valid (the running time base is gone).
+// fields and TimeState readable but marks them not valid and forgets the last valid minute
+// (the running time base is gone).
 void Dcf77Dec_ResetNow(Dcf77DecoderState& s);
 
 // Asks the writer to reset before its next block (any thread).

@@ -30,6 +30,12 @@ namespace {
 
 constexpr const char* kSection = "DCF77Form";
 constexpr uint32_t kHelpContext = 1200;
+// Shown while no minute has passed every check since the reset.
+constexpr const char* kNoTime = "??:??:??";
+constexpr const char* kNoDate = "??.??.????";
+constexpr const char* kNoDeviation = "??";
+// A valid minute older than this is marked as old beside the time, and sets no clock.
+constexpr double kStaleAfterSeconds = 180;
 
 QLabel* AddRow(QGridLayout* grid, int row, const char* caption, const char* name, const char* text)
 {
@@ -240,7 +246,7 @@ void TDCF77Form::SetPcClock()
   }
   SetClockState = 2;
   PcTime = GetPreciseUnixTime(false);
-  Dcf77Dec_GetDecodedTime(&DecodedTime);
+  Dcf77Dec_GetValidTime(&DecodedTime, nullptr, nullptr);
   TimeDiff = PcTime - DecodedTime;
   SmoothedDeviation = WrappedDeviation(PcTime, DecodedTime);
 }
@@ -266,15 +272,22 @@ void TDCF77Form::Timer1Timer()
     setWindowTitle(QString(station >= 0 && station <= 3 ? names[station] : "Time Decoder: ???") +
                    InstanceSuffix());
   }
-  // 3.
+  // 3. Only a minute that passed every check gives the time, running on from its mark while
+  // later minutes fail; none since the reset shows question marks.
   PcTime = GetPreciseUnixTime(false);
-  const bool ok = Dcf77Dec_GetDecodedTime(&DecodedTime);
+  double age = 0;
+  Dcf77DecodedTime snap;
+  const bool ok = Dcf77Dec_GetValidTime(&DecodedTime, &age, &snap);
+  const bool stale = ok && age > kStaleAfterSeconds;
   // 4. Clocks and deviation, about every 300 ms.
   if (std::fabs(PcTime - m_shownPcTime) > 0.2) {
     m_shownPcTime = PcTime;
     Lab_PC_Time->setText(QString::fromStdString(FormatUnixDateTime("hh:mm:ss.s", PcTime)));
     if (ok) {
-      Lab_Time->setText(QString::fromStdString(FormatUnixDateTime("hh:mm:ss.s", DecodedTime)));
+      QString time = QString::fromStdString(FormatUnixDateTime("hh:mm:ss.s", DecodedTime));
+      // Marked once the last valid minute is a few minutes old.
+      if (stale) time += QString(" (%1 min old)").arg(static_cast<long long>(age / 60));
+      Lab_Time->setText(time);
       TimeDiff = PcTime - DecodedTime;
       const double d = WrappedDeviation(PcTime, DecodedTime);
       if (std::fabs(SmoothedDeviation - d) < 1.0)
@@ -282,7 +295,11 @@ void TDCF77Form::Timer1Timer()
       else
         SmoothedDeviation = d;
       Lab_PcError->setText(DeviationText(d));
-      if (SetClockState == 1 && Dcf77Dec_IsTimeValid()) SetPcClock();
+      if (SetClockState == 1 && !stale) SetPcClock();
+    } else {
+      Lab_Time->setText(kNoTime);
+      Lab_PcError->setText(kNoDeviation);
+      Lab_Date->setText(kNoDate);
     }
   }
   // 6. Signal level: full width at the RMS of a full-scale sine.
@@ -303,10 +320,11 @@ void TDCF77Form::Timer1Timer()
   } else if (m_flashCountdown > 0 && --m_flashCountdown == 0) {
     SetBarColor(false);
   }
-  // 8. The date of a new decoded second.
+  // 8. The date of a new decoded second: the transmitted (local) date of the valid time.
   if (g_Dcf77Decoder.TimeState.load(std::memory_order_relaxed) == 2) {
-    const Dcf77DecodedTime t = Dcf77Dec_ReadSnapshot(g_Dcf77Decoder);
-    Lab_Date->setText(QString::asprintf("%02d.%02d.%04d", t.Day, t.Month, t.Year));
+    Lab_Date->setText(ok ? QString::fromStdString(FormatUnixDateTime(
+                               "DD.MM.YYYY", DecodedTime + snap.ValidZoneHours * 3600.0))
+                         : QString(kNoDate));
     g_Dcf77Decoder.TimeState.store(0, std::memory_order_relaxed);
   }
   // 9.

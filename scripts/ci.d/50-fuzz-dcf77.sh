@@ -16,7 +16,7 @@ rm -rf "$out"
 mkdir -p "$out/seeds" "$out/corpus"
 common=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$src" -fno-sanitize-recover=undefined)
 "$cxx" "${common[@]}" -fsanitize=fuzzer,address,undefined "$src/tests/digimode/fuzz/FuzzDcf77.cpp" \
-  "$src/digimode/Dcf77Decoder.cpp" -o "$out/fuzz"
+  "$src/digimode/Dcf77Decoder.cpp" "$src/engine/TimeUtils.cpp" -o "$out/fuzz"
 
 # Seeds: 2 s of keyed carrier (drops of 100, 200 and 500 ms) at a few rates, in 512-sample blocks.
 python3 - "$out/seeds" <<'PY'

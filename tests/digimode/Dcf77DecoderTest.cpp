@@ -341,6 +341,56 @@ INSTANTIATE_TEST_SUITE_P(
                       StationCase{"msf_lost_pulse_revised", TimeStation::Msf, 10, 0, 0, 12, 260}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct RetuneCase {
+  const char* name;
+  TimeStation from, to;
+  double toCarrierHz;  // the beat note of the station tuned to
+};
+
+class Dcf77RetuneTest : public ::testing::TestWithParam<RetuneCase> {};
+
+// The receiver is retuned to the other station after the first has given valid minutes: once
+// the other station's marks have kept fitting on the locked second for about three minutes
+// with no valid minute of the first, the decision follows them without a reset, and the new
+// station's minutes decode.
+TEST_P(Dcf77RetuneTest, AStationWithValidMinutesGivesWayWhenTheOtherOneKeepsComing)
+{
+  const RetuneCase& c = GetParam();
+  TimeSignalOptions a = BeatNote(c.from, 10, 5);
+  a.startUtc = kYearStart + 4674687.933;
+  CTimeSignalGen genA(a);
+  Dcf77DecoderState dec;
+  HardSignalResult before;
+  before.minutes = RunTimeSignal(genA, dec, a.rate, 240, {4096});
+  ASSERT_GE(CheckValidMinutes(before, c.from), 2);
+  ASSERT_EQ(dec.Station.load(), c.from == TimeStation::Dcf77 ? 1 : 3);
+
+  TimeSignalOptions b = BeatNote(c.to, 10, 6);
+  b.carrierHz = c.toCarrierHz;
+  b.startUtc = genA.Now();
+  CTimeSignalGen genB(b);
+  HardSignalResult after;
+  after.minutes = RunTimeSignal(genB, dec, b.rate, 540, {4096}, [&] {
+    const int st = dec.Station.load();
+    if (after.stations.empty() || after.stations.back() != st) after.stations.push_back(st);
+  });
+  const int want = c.to == TimeStation::Dcf77 ? 1 : 3;
+  EXPECT_EQ(after.stations, (std::vector<int>{c.from == TimeStation::Dcf77 ? 1 : 3, want}));
+  double first = -1;
+  EXPECT_GE(CheckValidMinutes(after, c.to, &first), 3);
+  // Three minutes of fitting marks begin with the first whole minute after the change; the
+  // minute after the one that turns the station is the first to decode.
+  EXPECT_GE(first, 0);
+  EXPECT_LE(first, 6 * 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Retune, Dcf77RetuneTest,
+    ::testing::Values(RetuneCase{"dcf_to_msf", TimeStation::Dcf77, TimeStation::Msf, 1000},
+                      RetuneCase{"msf_to_dcf", TimeStation::Msf, TimeStation::Dcf77, 1000},
+                      RetuneCase{"dcf_to_msf_other_note", TimeStation::Dcf77, TimeStation::Msf, 800}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct InterfererCase {
   const char* name;
   TimeStation station;
@@ -413,6 +463,51 @@ INSTANTIATE_TEST_SUITE_P(
                       FadingCase{"dcf_3s", TimeStation::Dcf77, 3},
                       FadingCase{"dcf_2s", TimeStation::Dcf77, 2},
                       FadingCase{"msf_2s", TimeStation::Msf, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CarrierLevelCase {
+  const char* name;
+  TimeStation station;
+  double snrDb;
+  double fadeDepth;    // the carrier times 1 + fadeDepth sin(2 pi t / fadePeriod)
+  double fadePeriod;
+  double keyedLevel;   // the carrier's level in a drop (below 0: the station's own)
+  double seconds;
+  uint32_t seed;
+};
+
+class Dcf77CarrierLevelTest : public ::testing::TestWithParam<CarrierLevelCase> {};
+
+// Each drop is judged against the carrier's level around it in the same second: 12 dB deep
+// fading of a few seconds' period gives its first valid minute within three minutes, and a
+// carrier keyed down only to 50 % at 0 dB gives at least 80 % of its complete minutes.
+TEST_P(Dcf77CarrierLevelTest, DropsAreJudgedAgainstTheCarrierAroundThem)
+{
+  const CarrierLevelCase& c = GetParam();
+  TimeSignalOptions o = BeatNote(c.station, c.snrDb, c.seed);
+  o.fadeDepth = c.fadeDepth;
+  o.fadePeriod = c.fadePeriod;
+  o.keyedLevel = c.keyedLevel;
+  o.startUtc = kYearStart + 4674687.933;
+  const HardSignalResult r = RunHardSignal(o, c.seconds);
+  double first = -1;
+  const int valid = CheckValidMinutes(r, c.station, &first);
+  // Minute marks at about 32 s and every minute after it; a minute ends at its next mark.
+  const int complete = static_cast<int>((c.seconds - 32 - 61) / 60) + 1;
+  EXPECT_GE(first, 0);
+  EXPECT_LE(first, 180);
+  EXPECT_GE(valid, complete * 0.8) << valid << " of " << complete;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CarrierLevel, Dcf77CarrierLevelTest,
+    ::testing::Values(CarrierLevelCase{"dcf_fading_5s", TimeStation::Dcf77, 10, 0.6, 5, -1, 400, 1},
+                      CarrierLevelCase{"dcf_fading_3s", TimeStation::Dcf77, 10, 0.6, 3, -1, 400, 1},
+                      CarrierLevelCase{"dcf_fading_2s", TimeStation::Dcf77, 10, 0.6, 2, -1, 400, 1},
+                      CarrierLevelCase{"msf_fading_3s", TimeStation::Msf, 10, 0.6, 3, -1, 400, 1},
+                      CarrierLevelCase{"msf_fading_2s", TimeStation::Msf, 10, 0.6, 2, -1, 400, 1},
+                      CarrierLevelCase{"dcf_shallow_0db", TimeStation::Dcf77, 0, 0, 20, 0.5, 900, 2},
+                      CarrierLevelCase{"msf_shallow_0db", TimeStation::Msf, 0, 0, 20, 0.5, 900, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FaultCase {

@@ -46,6 +46,9 @@ struct TimeSignalOptions {
   double carrierHz = 650;
   double snrDb = std::numeric_limits<double>::infinity();  // tone power / noise power in 2,500 Hz
   uint32_t seed = 1;
+  // The carrier's level during a drop, relative to its full level; below 0 the station's own
+  // (DCF77 15 %, MSF off). A receiver's AGC or a weak station leaves drops shallower.
+  double keyedLevel = -1;
   // Fading: the carrier's amplitude times 1 + fadeDepth x sin(2 pi t / fadePeriod).
   double fadeDepth = 0;
   double fadePeriod = 20;
@@ -216,18 +219,20 @@ public:
       const bool extra = minute == m_o.faultMinuteUtc && m_o.extraDropAt >= 0 &&
                          t - minute >= m_o.extraDropAt && t - minute < m_o.extraDropAt + 0.15;
       double level = 1.0;
+      const double dcfDrop = m_o.keyedLevel >= 0 ? m_o.keyedLevel : 0.15;
+      const double msfDrop = m_o.keyedLevel >= 0 ? m_o.keyedLevel : 0.0;
       if (!lost && !unkeyed) {
         if (m_o.station == TimeStation::Dcf77) {
-          if (sec < 59 && f < (m_frame.a[sec] ? 0.2 : 0.1)) level = 0.15;
+          if (sec < 59 && f < (m_frame.a[sec] ? 0.2 : 0.1)) level = dcfDrop;
         } else if (sec == 0) {
-          if (f < 0.5) level = 0.0;
+          if (f < 0.5) level = msfDrop;
         } else if (f < 0.1 || (f < 0.2 && m_frame.a[sec]) || (f >= 0.2 && f < 0.3 && m_frame.b[sec])) {
-          level = 0.0;
+          level = msfDrop;
         }
       }
       m_phase += 2 * M_PI * m_o.carrierHz / m_o.rate;
       if (m_phase > 2 * M_PI) m_phase -= 2 * M_PI;
-      if (extra) level = m_o.station == TimeStation::Dcf77 ? 0.15 : 0.0;
+      if (extra) level = m_o.station == TimeStation::Dcf77 ? dcfDrop : msfDrop;
       if (m_o.fadeDepth != 0)
         level *= 1 + m_o.fadeDepth * std::sin(2 * M_PI * (m_index / m_o.rate) / m_o.fadePeriod);
       double v = level * m_o.amplitude * std::sin(m_phase);

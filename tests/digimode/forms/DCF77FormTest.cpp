@@ -177,6 +177,85 @@ TEST_F(DCF77FormTest, ShowsDecodedTimeDateStationAndDeviationAcrossMidnight)
   EXPECT_TRUE(sets.empty());
 }
 
+// Seconds of the day of an "hh:mm:ss.s" label, -1 when it does not start with one.
+double LabelTimeOfDay(const QString& text)
+{
+  const QStringList f = text.left(10).split(':');
+  if (f.size() != 3 || text.size() < 10) return -1;
+  return f[0].toInt() * 3600 + f[1].toInt() * 60 + f[2].toDouble();
+}
+
+// Time, date and deviation come only from a minute that passed every check, running on from it
+// while later minutes fail; none since the reset shows question marks, and a valid minute more
+// than three minutes old is marked and sets no clock.
+TEST_F(DCF77FormTest, ShowsOnlyTheTimeOfAValidMinuteRunningOnFromIt)
+{
+  struct Case {
+    const char* name;
+    TimeStation station;
+    double start;       // seconds after 30 June 00:00 UTC
+    int flipBit;        // flipped in the third whole minute (-1: none)
+    double signalFor;   // seconds of signal, then digital silence (-1: signal throughout)
+    double checkAt;     // seconds after the start
+    bool timeShown;     // false: question marks everywhere
+    bool old;           // the time is marked as old
+  };
+  const Case cases[] = {
+      // A minute-units bit flipped: the faulty minute (decoded at 20:04) would read 20:06.
+      {"dcf_flipped_bit", TimeStation::Dcf77, 72000 + 20.4, 22, -1, 39.6 + 180 + 5, true, false},
+      {"msf_flipped_bit", TimeStation::Msf, 72000 + 20.4, 46, -1, 39.6 + 180 + 5, true, false},
+      // The first partial minute has been decoded (its mark at 40 s), but it is not valid.
+      {"dcf_first_partial_minute", TimeStation::Dcf77, 72000 + 20.4, -1, -1, 45, false, false},
+      {"msf_first_partial_minute", TimeStation::Msf, 72000 + 20.4, -1, -1, 45, false, false},
+      {"no_signal", TimeStation::Dcf77, 72000 + 20.4, -1, 0, 200, false, false},
+      // Valid minutes at 20:01 and 20:02, then the signal is lost.
+      {"dcf_signal_lost", TimeStation::Dcf77, 72000 + 20.4, -1, 150, 150 + 240, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    pcError = 0.55;  // shown as 0.5 also with the decoded time a millisecond late
+    form->show();
+    TimeSignalOptions o;
+    o.station = c.station;
+    o.startUtc = kJune30 + c.start;
+    o.flipBit = c.flipBit;
+    o.faultMinuteUtc = std::floor(o.startUtc / 60) * 60 + 180;
+    CTimeSignalGen gen(o);
+    if (c.signalFor >= 0) {
+      RunUntil(gen, o.startUtc + c.signalFor);
+      TimeSignalOptions quiet = o;
+      quiet.startUtc = gen.Now();
+      quiet.silenceSeconds = 1e9;
+      CTimeSignalGen silence(quiet);
+      if (c.old) {
+        RunUntil(silence, o.startUtc + c.checkAt - 1);
+        Button("Btn_SetPcClock")->click();
+      }
+      RunUntil(silence, o.startUtc + c.checkAt);
+    } else {
+      RunUntil(gen, o.startUtc + c.checkAt);
+    }
+    const double truth = o.startUtc + c.checkAt;
+    if (c.timeShown) {
+      const QString time = Text("Lab_Time");
+      EXPECT_NEAR(LabelTimeOfDay(time), std::fmod(truth, 86400), 0.5) << time.toStdString();
+      EXPECT_EQ(time.endsWith("min old)"), c.old) << time.toStdString();
+      EXPECT_EQ(Text("Lab_Date"), "30.06.2026");
+      EXPECT_EQ(Text("Lab_PcError"), "+00:00:00.5");
+    } else {
+      EXPECT_EQ(Text("Lab_Time"), "??:??:??");
+      EXPECT_EQ(Text("Lab_Date"), "??.??.????");
+      EXPECT_EQ(Text("Lab_PcError"), "??");
+      Button("Btn_SetPcClock")->click();
+      RunUntil(gen, gen.Now() + 1);
+      Button("Btn_SetPcClock")->click();
+    }
+    if (c.old) Button("Btn_SetPcClock")->click();
+    form->close();
+  }
+  EXPECT_TRUE(sets.empty());  // neither without a valid minute nor from an old one
+}
+
 TEST_F(DCF77FormTest, DeviationIsSmoothedBelowOneSecondAndReplacedAboveIt)
 {
   form->show();
@@ -184,7 +263,7 @@ TEST_F(DCF77FormTest, DeviationIsSmoothedBelowOneSecondAndReplacedAboveIt)
   o.startUtc = kJune30 + 3600 + 20.4;
   CTimeSignalGen gen(o);
   pcError = 2.0;
-  RunUntil(gen, o.startUtc + 100);
+  RunUntil(gen, o.startUtc + 101.5);  // the first full minute ends at 99.6 s; judged 0.85 s later
   ASSERT_TRUE(Dcf77Dec_IsTimeValid());
   EXPECT_NEAR(form->SmoothedDeviation, 2.0, 0.01);
   // Each display tick (about every 300 ms) moves 10 % of the way to a deviation within 1 s.
