@@ -99,6 +99,16 @@ protected:
     return false;
   }
   void SetCell(int r, int c, const QString& text) { Find<QTableWidget>("SG_Watch")->item(r, c)->setText(text); }
+  // Shows the window, watches one constant and records 25 ticks into the plot file; returns the
+  // records written.
+  uint32_t RecordIntoThePlotFile()
+  {
+    CreateAndShow();
+    SetCell(1, 1, "50");
+    Find<QAction>("Menu_RunStop")->trigger();
+    Ticks(25);
+    return g_PlotData.Header.WriteIndex;
+  }
   // Pixels of the colour inside the plot area, and the lowest row holding one (-1: none).
   int PlotAreaPixels(uint32_t colour, int* lowestRow = nullptr)
   {
@@ -537,13 +547,9 @@ TEST_F(WatchFormTest, NeverWrittenSlotIsNotDrawn)
 TEST_F(WatchFormTest, ShrunkPlotFileGoesOnInMemory)
 {
   // Cut to nothing: the next access faults.
-  CreateAndShow();
-  SetCell(1, 1, "50");
-  Find<QAction>("Menu_RunStop")->trigger();
-  Ticks(25);
-  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
-  const uint32_t written = g_PlotData.Header.WriteIndex;
+  const uint32_t written = RecordIntoThePlotFile();
   ASSERT_GT(written, 1u);
+  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
   ASSERT_EQ(truncate(dir.file("plotter0.tmp").c_str(), 0), 0);
   Ticks(25);
   EXPECT_EQ(g_PlotData.State, PLOT_STATE_MEMORY);
@@ -562,13 +568,9 @@ TEST_F(WatchFormTest, ShrunkPlotFileGoesOnInMemory)
 // goes on in memory all the same, with every record kept.
 TEST_F(WatchFormTest, PlotFileCutShortWhereNoAccessFaultsIsFoundByTheTick)
 {
-  CreateAndShow();
-  SetCell(1, 1, "50");
-  Find<QAction>("Menu_RunStop")->trigger();
-  Ticks(25);
-  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
-  const uint32_t written = g_PlotData.Header.WriteIndex;
+  const uint32_t written = RecordIntoThePlotFile();
   ASSERT_GT(written, 1u);
+  ASSERT_EQ(g_PlotData.State, PLOT_STATE_FILE);
   const std::string path = dir.file("plotter0.tmp");
   const uintmax_t cut = std::filesystem::file_size(path) - 1000;
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
