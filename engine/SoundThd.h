@@ -147,6 +147,18 @@ private:
   int64_t m_nextRetryMs = 0;   // steady-clock ms of the next try (audio thread)
   int m_divisorSetting = 1;  // SndConfig.SampleRateDivisor as last taken over (unclamped)
   int m_stages = 0;        // halving stages for it (0..3)
+  // Audio thread: sets m_blockRate for this pass's blocks and, when it differs from the last
+  // pass's, has the GUI side follow (SoundThd_NotifyRateChanged) before the block is made.
+  void FollowBlockRate();
+  // Audio thread, a pass that waited on no device: returns when the block is due on a
+  // timeline of one card block (4,096 frames at the card's rate) per pass, so a chain without
+  // a device (or a played file without the output) makes its blocks at the card's rate.
+  void WaitForBlockDue();
+  // Hz of the blocks this pass makes: the calibrated rate of the card format over the halving
+  // stages run; 0 before the first pass (ProcessBlock then takes g_ProcessingSampleRate).
+  double m_blockRate = 0.0;
+  bool m_paceRunning = false;  // m_paceDue holds the due time of the last paced block
+  int64_t m_paceDueNs = 0;     // steady-clock ns
 };
 
 // ---- Module globals (GUI thread unless said otherwise) ----
@@ -201,6 +213,10 @@ void CleanupSoundThread();
 // Sets the wanted device state and recalculates the rates; the thread follows at its next pass.
 void SetSoundInOutWanted(bool in, bool out);
 
+// The calibrated rate of the nominal card rate `nominal` (MachineConfig.CalibADC for the input,
+// CalibDAC for the output, at the nominal rate's place in kCalibNominalRates); a rate that is
+// not in that table as it stands. Hz.
+double CalibratedCardRate(int nominal, bool input);
 // Sets the three rates (calibrated input and output rates of the nominal SndConfig.SampleRate;
 // the processing rate is the input rate when input is wanted, else the output rate, divided
 // by the realised divisor 1, 2, 4 or 8) and returns g_ProcessingSampleRate.

@@ -249,18 +249,36 @@ void InitSoundThdGlobals()
                  second.MixerDcReject, second.FreqMixerEnabled);
 }
 
+double CalibratedCardRate(int nominal, bool input)
+{
+  for (int i = 0; i < kNrCalibRates; ++i) {
+    if (kCalibNominalRates[i] == nominal)
+      return input ? MachineConfig.CalibADC[i] : MachineConfig.CalibDAC[i];
+  }
+  return nominal;
+}
+
+void SoundThd_NotifyRateChanged(double rate)
+{
+  if (!(rate >= 1.0)) return;
+  g_ProcessingSampleRate = rate;
+  // Ring 0 holds samples of one rate: set up anew, with its mixer centre, when the thread
+  // feeds it at another rate. Its set-up is written on this thread (the audio thread's own,
+  // at its start, comes before this call), so it is read here without the lock.
+  BigSampleBuffer& ring = g_BigBuffers[0];
+  if (ring.FeedSource.load() == 1 && ring.InputRate != rate) {
+    InitBigBufferDecimation(&ring, rate, SndConfig.RateDivisor, ring.MixerCenterFreq);
+    g_BigBufferResetCount++;
+  }
+  if (const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks())
+    hooks->SampleRateChanged(rate);
+}
+
 double CalcEffectiveSampleRates()
 {
   const int nominal = SndConfig.SampleRate;
-  double in = nominal;
-  double out = nominal;
-  for (int i = 0; i < kNrCalibRates; ++i) {
-    if (kCalibNominalRates[i] == nominal) {
-      in = MachineConfig.CalibADC[i];
-      out = MachineConfig.CalibDAC[i];
-      break;
-    }
-  }
+  const double in = CalibratedCardRate(nominal, true);
+  const double out = CalibratedCardRate(nominal, false);
   g_InputSampleRate = in;
   g_OutputSampleRate = out;
   // The halving stages realise 1, 2, 4 or 8 only; the rate follows what they do.
@@ -327,10 +345,11 @@ bool TerminateSoundThread()
   TSoundThread* thread = g_pSoundThread;
   if (!thread) return true;
   thread->Terminate();
-  thread->Wake();
   // No block made from here on will be played: a keyed transmitter drops now, not after the
-  // join (the output may still be open then, or not open yet).
+  // join (the output may still be open then, or not open yet). Said before the wait between
+  // blocks is ended, so the layer hears it while the thread still runs.
   SoundThd_NotifyOutputStopped();
+  thread->Wake();
   // A pass blocked in a device wait (up to 2 s) returns at once; the devices stay open until
   // the thread has been joined.
   if (CSound* sound = g_pSound.load()) sound->WakeWaiters();
