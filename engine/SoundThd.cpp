@@ -161,6 +161,7 @@ void TSoundThread::Execute()
     g_SndThdLoopCount++;
   }
   g_SoundThdFinished = true;
+  g_ProcessedBlockRate = 0.0;
   // Ended on its own (faults, no sound card object): the GUI learns that the output stopped.
   // A termination tells it itself once the thread has been joined.
   if (!Terminated()) TThread::Synchronize(SoundThd_NotifyOutputStopped);
@@ -314,13 +315,11 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
   {
     const double t0 = blockTime - (rate > 0.0 ? n / rate : 0.0);
     const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks();
-    // The receivers take the rate from g_ProcessingSampleRate (the time decoder) or were built
-    // for it (the digimode layer follows each change of this thread's rate before the first
-    // block at it): a block at another rate, made while a change applied by the GUI has not
-    // reached the halving stages or the device yet, is not theirs.
-    const bool rateKnown = g_ProcessingSampleRate.load() == rate;
-    const bool rx = hooks && rateKnown && SndConfig.DigimodeActive > 0 && hooks->RxEnabled();
-    const bool dcf = hooks && rateKnown && SndConfig.Dcf77Active > 0 && rate > 10.0;
+    // The digimode layer was set up for this rate (it follows each change before the first
+    // block at it); the time decoder reads it here.
+    g_ProcessedBlockRate = rate;
+    const bool rx = hooks && SndConfig.DigimodeActive > 0 && hooks->RxEnabled();
+    const bool dcf = hooks && SndConfig.Dcf77Active > 0 && rate > 10.0;
     if (rx || dcf) {
       CStageTimer t(SNDTHD_STAGE_DIGIMODE_DECODER);
       if (rx) {

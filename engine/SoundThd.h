@@ -176,6 +176,11 @@ extern AtomicField<int32_t> g_NrProcessedChannels;  // 1 or 2
 extern CDec2FIR* g_InputDecimators[2][3];        // halving stages per channel
 // g_InputSampleRate, g_OutputSampleRate, g_ProcessingSampleRate: engine/SampleRates.h
 extern AtomicField<int32_t> g_ProcessedBlockLength;  // frames per channel after halving
+// Hz of the block being processed (the card's rate over the halving stages run), set by the
+// audio thread before it hands the block to the receivers; 0 while no thread runs. It differs
+// from g_ProcessingSampleRate for the pass or two in which a change applied by the GUI has not
+// reached the device or the halving stages yet.
+extern AtomicField<double> g_ProcessedBlockRate;
 extern AtomicField<int32_t> g_BigBufferResetCount;   // bumped when ring readers must restart
 extern AtomicField<double> g_BasebandFreqMin;    // displayed range minus offset, >= 0
 extern AtomicField<double> g_BasebandFreqMax;

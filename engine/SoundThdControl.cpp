@@ -206,6 +206,7 @@ void TSoundThread::UpdateSoundDevices()
 
 void InitSoundThdGlobals()
 {
+  g_ProcessedBlockRate = 0.0;
   g_DebugOptions = 0;
   ClearFirstSoundError();
   g_SoundOutputWanted = false;
