@@ -87,7 +87,8 @@ public:
   // ask. GUI thread only (the audio thread calls it through TThread::Synchronize).
   void UpdateSoundDevices();
 
-  // Ends the wait between blocks early (the main timer calls it; termination too).
+  // Wakes the wait between blocks (the main timer calls it; termination too). A pass that
+  // waited on no device goes on waiting until its block is due, unless the thread terminates.
   void Wake() { BlockEvent.Set(); }
 
   // One block through the chain, without devices or waits: the generator, the halving stages
@@ -233,7 +234,9 @@ void RetuneFreqMixers();
 // g_BasebandFreqMin / Max from SndConfig.FreqMin / FreqMax minus SndConfig.FreqOffset, >= 0.
 void UpdateFreqRangeLimits();
 
-// Wait between blocks at the card rate: 2,048,000 / rate ms (integer), clamped to 70..750.
+// Half a block at the card rate: 2,048,000 / rate ms (integer), clamped to 70..750. The wait of
+// a pass without a device while the card's rate is not known (a pass with a known rate waits
+// for its block to be due, a whole block after the last one).
 int SndThd_BlockWaitMs(uint32_t cardRate);
 // Shortest healthy pass in ms at the card rate: min(46, half a block's duration), at least 1.
 // Passes are paced by the card, so above about 89 kHz a healthy pass lasts less than 46 ms.
