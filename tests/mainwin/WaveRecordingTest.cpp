@@ -1011,10 +1011,11 @@ TEST(WaveRecording, RecordingWithoutADeviceHoldsItsWallTime) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(SoxInfo("-r", path), c.header);
     const double held = std::atof(SoxInfo("-D", path).c_str());
-    // Whole blocks: up to one block more (the first) or one less (the last) than the wall time.
+    // Whole blocks: up to one block more (the first) than the wall time; fewer when a loaded
+    // machine held the thread back (it does not catch up in a burst).
     const double block = 4096.0 / c.rate;
     EXPECT_LE(held, wall + 1.5 * block);
-    EXPECT_GE(held, wall - 2.5 * block);
+    EXPECT_GE(held, wall - 4.5 * block);
     EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
   }
 }
