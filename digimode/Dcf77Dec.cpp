@@ -4,6 +4,7 @@
 #include "digimode/DigimodeHooks.h"
 #include "engine/PreciseClock.h"
 #include "engine/SampleRates.h"
+#include "engine/SoundThd.h"
 #include "engine/TimeUtils.h"
 #include "platform/PerfCounter.h"
 
@@ -11,7 +12,10 @@ Dcf77DecoderState g_Dcf77Decoder;
 
 void Dcf77Dec_ProcessSamples(const double* samples, int n, double tFirst)
 {
-  Dcf77Dec_Process(g_Dcf77Decoder, samples, n, tFirst, g_ProcessingSampleRate);
+  // The rate of the block the audio thread hands over; the processing rate when no thread runs.
+  const double blockRate = g_ProcessedBlockRate.load();
+  Dcf77Dec_Process(g_Dcf77Decoder, samples, n, tFirst,
+                   blockRate > 0.0 ? blockRate : g_ProcessingSampleRate.load());
 }
 
 double Dcf77Dec_SnapshotTime(const Dcf77DecodedTime& d, double now)

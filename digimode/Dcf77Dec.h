@@ -1,7 +1,8 @@
 #pragma once
 // The program's one time-signal decoder, g_Dcf77Decoder, fed by the audio thread through
-// Dcf77Dec_ProcessSamples (digimode/DigimodeHooks.h) at g_ProcessingSampleRate, the rate of the
-// samples it is passed, and read by the time-decoder window and the digimode terminal.
+// Dcf77Dec_ProcessSamples (digimode/DigimodeHooks.h) at the rate of the block the thread passes
+// (g_ProcessedBlockRate; g_ProcessingSampleRate when no thread runs), and read by the
+// time-decoder window and the digimode terminal.
 #include "digimode/Dcf77Decoder.h"
 
 extern Dcf77DecoderState g_Dcf77Decoder;

@@ -511,6 +511,7 @@ void Dcf77Dec_ResetNow(Dcf77DecoderState& s)
   s.SearchNext = 0;
   s.SearchCount = 0;
   s.SampleCounter = s.LastDropPos = s.SecondPhase = s.MinuteMarkPos = 0;
+  s.PositionRate = 0;
   s.LastSecondTime = 0;
   s.PhaseAccuracy.store(0, std::memory_order_relaxed);
   s.RawCarrier = 0;
@@ -588,10 +589,29 @@ namespace {
 
 // Steps before the per-sample loop: a pending reset, the input checks, the carrier level (1) and
 // the timing constants (2). False when the block is to be ignored.
+// The samples come at `factor` times the rate the positions were counted at: each position keeps
+// its distance in time before SampleCounter, each duration its length in time.
+void RecountPositions(Dcf77DecoderState& s, double factor)
+{
+  const int64_t now = s.SampleCounter;
+  const auto recount = [&](int64_t& pos) {
+    if (pos > 0) pos = now - std::llround(static_cast<double>(now - pos) * factor);
+  };
+  recount(s.LastDropPos);
+  recount(s.SecondPhase);
+  recount(s.MinuteMarkPos);
+  recount(s.DropStartPos);
+  recount(s.OtherMarkPos);
+  s.StateDuration = static_cast<int32_t>(std::min<double>(INT32_MAX, std::llround(s.StateDuration * factor)));
+  s.Integrator = static_cast<int32_t>(std::lround(s.Integrator * factor));
+}
+
 bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing& k)
 {
   if (s.ResetRequested.exchange(false, std::memory_order_acq_rel)) Dcf77Dec_ResetNow(s);
   if (!haveInput || n < 1 || !(rate >= 1.0) || rate > kMaxRate) return false;
+  if (s.PositionRate > 0 && s.PositionRate != rate) RecountPositions(s, rate / s.PositionRate);
+  s.PositionRate = rate;
   k.rate = rate;
   k.R = static_cast<int64_t>(rate);
   k.k20 = k.R * 20 / 1000;

@@ -116,6 +116,10 @@ struct Dcf77DecoderState {
   uint8_t PrevCarrierState = 0;
   int32_t StateDuration = 0;  // samples since CarrierState last changed
   int64_t SampleCounter = 0;  // samples processed since the reset
+  // Rate the positions and durations below are counted at (0 before the first block). When the
+  // samples come at another rate, what lies behind SampleCounter is counted anew at that rate,
+  // so the second and minute marks keep their places in time.
+  double PositionRate = 0;
   int64_t LastDropPos = 0;    // SampleCounter at the last raw carrier drop
   int64_t SecondPhase = 0;    // position of the current (after 700 ms: the next) second mark
   int64_t MinuteMarkPos = 0;  // position of the last minute mark

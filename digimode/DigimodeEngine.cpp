@@ -285,6 +285,32 @@ void Digimode_OutputStopped()
   EnterReceive();
 }
 
+void Digimode_FollowSampleRate(double rate)
+{
+  DigimodeDllParams& p = g_DigimodeDllParams;
+  if (!(rate >= 1.0) || !g_DigimodeReady.load(std::memory_order_acquire)) return;
+  if (p.OutputSampleRate == rate) return;
+  bool fsk = false;
+  {
+    HookExclusion guard;
+    p.OutputSampleRate = rate;
+    // The built-in PSK receiver works on the input halved once more (g_pDec2FIR).
+    p.InputSampleRate = g_pPSKDet && !g_DigimodeDllLoaded.load() ? rate * 0.5 : rate;
+    if (g_pDec2FIR) g_pDec2FIR->Reset();
+    if (g_pPSKDet) g_pPSKDet->Init(p.InputSampleRate);
+    if (g_pPSKMod) {
+      g_pPSKMod->Init(p.OutputSampleRate);
+      // A transmission goes on at the new rate with the text still queued.
+      if (p.TxState.load() == 2 && g_DigimodeTxActive.load() != 0) g_pPSKMod->StartTx();
+    }
+    if (g_pHellMod) g_pHellMod->Init(p.InputSampleRate);
+    if (g_DigimodeDllLoaded.load()) Digimode_SetDllMode(0, 0);
+    fsk = g_FskFiltersValid.load();
+  }
+  // The FSK filters are designed for g_ProcessingSampleRate, which holds the new rate already.
+  if (fsk) Digimode_InitFskFilters(g_DigimodeRxActive.load() != 0);
+}
+
 void Digimode_SetDecoderFreq(double f)
 {
   DigimodeSettings.fc_rx = f;

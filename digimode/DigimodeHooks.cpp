@@ -115,6 +115,7 @@ void Digimode_InstallEngineHooks()
       Digimode_GenerateTxAudio,
       Dcf77Dec_ProcessSamples,
       Digimode_OutputStopped,
+      Digimode_FollowSampleRate,
   };
   SoundThd_SetDigimodeHooks(&kHooks);
   SetQuickSettingsRxFreqFunc([] { return DigimodeSettings.fc_rx.load(); });

@@ -34,6 +34,13 @@ bool Digimode_GenerateTxAudio(double* out, int n, double t);
 // GUI thread.
 void Digimode_OutputStopped();
 
+// The audio thread's blocks come at `rate` Hz from the next one on (a new sample rate or input
+// divisor took effect): the receiver and transmitter, the FSK filters and a loaded plug-in are
+// set up for that rate, a running transmission goes on with the text still queued. Nothing
+// changes when the coders were built for that rate already, or while the engine is not ready.
+// GUI thread (the audio thread waits meanwhile).
+void Digimode_FollowSampleRate(double rate);
+
 // One processed input block for the time-signal decoder; returns at once when n < 1.
 // Audio thread; never blocks.
 void Dcf77Dec_ProcessSamples(const double* samples, int n, double tFirst);

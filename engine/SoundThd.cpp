@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -160,6 +161,7 @@ void TSoundThread::Execute()
     g_SndThdLoopCount++;
   }
   g_SoundThdFinished = true;
+  g_ProcessedBlockRate = 0.0;
   // Ended on its own (faults, no sound card object): the GUI learns that the output stopped.
   // A termination tells it itself once the thread has been joined.
   if (!Terminated()) TThread::Synchronize(SoundThd_NotifyOutputStopped);
@@ -167,15 +169,57 @@ void TSoundThread::Execute()
 
 namespace {
 
-// The blocks come at another rate from here on: a running wave recording gets none of them.
-// The GUI ends the recording (its header states the old rate) or, at the same rate after all,
-// lets it go on (WaveRecording). An atomic store: nothing here waits for the GUI.
-void PauseWaveLogAtNewRate()
+// Two rates are the same rate when they differ by no more than rounding.
+bool RatesMatch(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b)); }
+
+// Whether a running recording takes blocks at `rate`: it was set up for the rate of the blocks
+// its header states (WaveLogDecimator::BlockRate, 0 for any). Blocks at another rate (a device
+// reopened at another rate while the halving stages are still the old ones, or the stages
+// changed while the device is the old one) are left out; the GUI ends a recording whose rate
+// has changed for good.
+bool WaveLogTakesRate(double rate)
 {
-  if (g_WaveLogState.load() != 0) g_WaveLogDecimator[0].Active.store(false);
+  const double wanted = g_WaveLogDecimator[0].BlockRate.load();
+  return !(wanted > 0.0) || RatesMatch(wanted, rate);
 }
 
 }  // namespace
+
+void TSoundThread::FollowBlockRate()
+{
+  const double card = CalibratedCardRate(static_cast<int>(g_SoundFormat.nSamplesPerSec),
+                                         g_SoundInputWanted);
+  const double rate = card / (1 << m_stages);
+  if (rate == m_blockRate) return;
+  m_blockRate = rate;
+  TThread::Synchronize([rate] { SoundThd_NotifyRateChanged(rate); });
+}
+
+void TSoundThread::WaitForBlockDue()
+{
+  using namespace std::chrono;
+  const double card = m_blockRate * (1 << m_stages);
+  if (!(card >= 1.0)) {
+    BlockEvent.Wait(SndThd_BlockWaitMs(g_SoundFormat.nSamplesPerSec));
+    return;
+  }
+  const int64_t blockNs = static_cast<int64_t>(kSndThdBlockSize * 1e9 / card);
+  int64_t now = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+  // A new timeline after a pass that waited on a device, or when the thread fell more than two
+  // blocks behind (a long synchronise call): no burst of blocks to catch up.
+  if (!m_paceRunning || now - m_paceDueNs > 2 * blockNs) m_paceDueNs = now;
+  m_paceRunning = true;
+  m_paceDueNs += blockNs;
+  // The main timer's event ends a wait early; the block stays due at its time. A pass is kept
+  // below the fault score's 800 ms (only a card rate under about 5,400 Hz needs more).
+  const int64_t latest = now + int64_t{750} * 1000000;
+  while (!Terminated()) {
+    now = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+    const int64_t until = std::min(m_paceDueNs, latest);
+    if (now >= until) break;
+    BlockEvent.Wait(static_cast<int>((until - now + 999999) / 1000000));
+  }
+}
 
 void TSoundThread::RunPass(int64_t /*passStart*/)
 {
@@ -195,9 +239,7 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   RetryWantedDevices();
   if (g_SoundReopenRequest || (sound->IsInputOpen() != 0) != g_SoundInputWanted ||
       (sound->IsOutputOpen() != 0) != g_SoundOutputWanted) {
-    const double rateBefore = g_ProcessingSampleRate;
     UpdateDevicesFromThread();
-    if (g_ProcessingSampleRate != rateBefore) PauseWaveLogAtNewRate();
   }
   sound = g_pSound.load();
   if (!sound) return;
@@ -206,12 +248,11 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
   // Compared as set, not as clamped: a setting outside 1..64 is no change on every pass.
   if (divisor != m_divisorSetting) {
     m_divisorSetting = divisor;
-    const int stages = InputHalvingStages(ClampDivisor(divisor));
-    if (stages != m_stages) PauseWaveLogAtNewRate();
-    m_stages = stages;
+    m_stages = InputHalvingStages(ClampDivisor(divisor));
     g_BigBuffers[0].TotalCount.store(0, std::memory_order_release);
     g_BigBufferResetCount++;
   }
+  FollowBlockRate();
   bool haveInput = false;
   double blockTime = 0.0;
   ReadInput(haveInput, waited, blockTime);
@@ -219,9 +260,10 @@ void TSoundThread::RunPass(int64_t /*passStart*/)
 
   WriteOutput(n, waited);
 
-  if (!waited) {
-    // A time-out is the normal end of this wait.
-    BlockEvent.Wait(SndThd_BlockWaitMs(g_SoundFormat.nSamplesPerSec));
+  if (waited) {
+    m_paceRunning = false;
+  } else {
+    WaitForBlockDue();
   }
 }
 
@@ -267,10 +309,15 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
     }
   }
 
+  // The rate of this block: the thread's own, or the processing rate for a thread object that
+  // was never started (benchmarks).
+  const double rate = m_blockRate > 0.0 ? m_blockRate : g_ProcessingSampleRate.load();
   {
-    const double rate = g_ProcessingSampleRate;
     const double t0 = blockTime - (rate > 0.0 ? n / rate : 0.0);
     const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks();
+    // The digimode layer was set up for this rate (it follows each change before the first
+    // block at it); the time decoder reads it here.
+    g_ProcessedBlockRate = rate;
     const bool rx = hooks && SndConfig.DigimodeActive > 0 && hooks->RxEnabled();
     const bool dcf = hooks && SndConfig.Dcf77Active > 0 && rate > 10.0;
     if (rx || dcf) {
@@ -285,12 +332,18 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
 
   const bool complexFft = SndConfig.ComplexFFT != 0;
   const bool spectrumAtInput = SndConfig.ConnectSpectrumToInput != 0;
-  if (spectrumAtInput && g_BigBuffers[0].FeedSource.load() == 1) {
+  const int logState = g_WaveLogState.load();
+  const bool logActive = g_WaveLogDecimator[0].Active.load();
+  const bool logTakes = WaveLogTakesRate(rate);
+  // Ring 0 hands its pairs to an I/Q recording: while that recording waits to be ended for a
+  // change of rate, the ring takes no block (for a pass or two, until the GUI's next tick).
+  const bool ringTakes = !(logState == 3 && logActive && !logTakes);
+  if (spectrumAtInput && ringTakes && g_BigBuffers[0].FeedSource.load() == 1) {
     CStageTimer t(SNDTHD_STAGE_FFT_MIX_DECIMATE);
     BigBufferWrite(&g_BigBuffers[0], complexFft, complexFft, blockTime, WorkIn[0], n);
   }
 
-  if (g_WaveLogState.load() == 1 && g_WaveLogDecimator[0].Active.load()) {
+  if (logState == 1 && logActive && logTakes) {
     WaveLogDecimate(&g_WaveLogDecimator[0], WorkIn[0], n);
     SetFlag(SNDTHD_FLAG_WAVE_LOG_IN, 1);
   }
@@ -367,12 +420,12 @@ int TSoundThread::ProcessBlock(bool haveInput, double blockTime)
     }
   }
 
-  if (!spectrumAtInput && g_BigBuffers[0].FeedSource.load() == 1) {
+  if (!spectrumAtInput && ringTakes && g_BigBuffers[0].FeedSource.load() == 1) {
     CStageTimer t(SNDTHD_STAGE_FFT_MIX_DECIMATE);
     BigBufferWrite(&g_BigBuffers[0], complexFft, complexFft, blockTime, WorkOut[0], n);
   }
 
-  if (g_WaveLogState.load() == 2 && g_WaveLogDecimator[0].Active.load()) {
+  if (logState == 2 && logActive && logTakes) {
     CStageTimer t(SNDTHD_STAGE_WAVE_SAVE);
     WaveLogDecimate(&g_WaveLogDecimator[0], WorkOut[0], n);
   }

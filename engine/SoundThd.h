@@ -87,7 +87,8 @@ public:
   // ask. GUI thread only (the audio thread calls it through TThread::Synchronize).
   void UpdateSoundDevices();
 
-  // Ends the wait between blocks early (the main timer calls it; termination too).
+  // Wakes the wait between blocks (the main timer calls it; termination too). A pass that
+  // waited on no device goes on waiting until its block is due, unless the thread terminates.
   void Wake() { BlockEvent.Set(); }
 
   // One block through the chain, without devices or waits: the generator, the halving stages
@@ -147,6 +148,18 @@ private:
   int64_t m_nextRetryMs = 0;   // steady-clock ms of the next try (audio thread)
   int m_divisorSetting = 1;  // SndConfig.SampleRateDivisor as last taken over (unclamped)
   int m_stages = 0;        // halving stages for it (0..3)
+  // Audio thread: sets m_blockRate for this pass's blocks and, when it differs from the last
+  // pass's, has the GUI side follow (SoundThd_NotifyRateChanged) before the block is made.
+  void FollowBlockRate();
+  // Audio thread, a pass that waited on no device: returns when the block is due on a
+  // timeline of one card block (4,096 frames at the card's rate) per pass, so a chain without
+  // a device (or a played file without the output) makes its blocks at the card's rate.
+  void WaitForBlockDue();
+  // Hz of the blocks this pass makes: the calibrated rate of the card format over the halving
+  // stages run; 0 before the first pass (ProcessBlock then takes g_ProcessingSampleRate).
+  double m_blockRate = 0.0;
+  bool m_paceRunning = false;  // m_paceDue holds the due time of the last paced block
+  int64_t m_paceDueNs = 0;     // steady-clock ns
 };
 
 // ---- Module globals (GUI thread unless said otherwise) ----
@@ -164,6 +177,11 @@ extern AtomicField<int32_t> g_NrProcessedChannels;  // 1 or 2
 extern CDec2FIR* g_InputDecimators[2][3];        // halving stages per channel
 // g_InputSampleRate, g_OutputSampleRate, g_ProcessingSampleRate: engine/SampleRates.h
 extern AtomicField<int32_t> g_ProcessedBlockLength;  // frames per channel after halving
+// Hz of the block being processed (the card's rate over the halving stages run), set by the
+// audio thread before it hands the block to the receivers; 0 while no thread runs. It differs
+// from g_ProcessingSampleRate for the pass or two in which a change applied by the GUI has not
+// reached the device or the halving stages yet.
+extern AtomicField<double> g_ProcessedBlockRate;
 extern AtomicField<int32_t> g_BigBufferResetCount;   // bumped when ring readers must restart
 extern AtomicField<double> g_BasebandFreqMin;    // displayed range minus offset, >= 0
 extern AtomicField<double> g_BasebandFreqMax;
@@ -201,6 +219,10 @@ void CleanupSoundThread();
 // Sets the wanted device state and recalculates the rates; the thread follows at its next pass.
 void SetSoundInOutWanted(bool in, bool out);
 
+// The calibrated rate of the nominal card rate `nominal` (MachineConfig.CalibADC for the input,
+// CalibDAC for the output, at the nominal rate's place in kCalibNominalRates); a rate that is
+// not in that table as it stands. Hz.
+double CalibratedCardRate(int nominal, bool input);
 // Sets the three rates (calibrated input and output rates of the nominal SndConfig.SampleRate;
 // the processing rate is the input rate when input is wanted, else the output rate, divided
 // by the realised divisor 1, 2, 4 or 8) and returns g_ProcessingSampleRate.
@@ -212,7 +234,9 @@ void RetuneFreqMixers();
 // g_BasebandFreqMin / Max from SndConfig.FreqMin / FreqMax minus SndConfig.FreqOffset, >= 0.
 void UpdateFreqRangeLimits();
 
-// Wait between blocks at the card rate: 2,048,000 / rate ms (integer), clamped to 70..750.
+// Half a block at the card rate: 2,048,000 / rate ms (integer), clamped to 70..750. The wait of
+// a pass without a device while the card's rate is not known (a pass with a known rate waits
+// for its block to be due, a whole block after the last one).
 int SndThd_BlockWaitMs(uint32_t cardRate);
 // Shortest healthy pass in ms at the card rate: min(46, half a block's duration), at least 1.
 // Passes are paced by the card, so above about 89 kHz a healthy pass lasts less than 46 ms.

@@ -206,6 +206,7 @@ void TSoundThread::UpdateSoundDevices()
 
 void InitSoundThdGlobals()
 {
+  g_ProcessedBlockRate = 0.0;
   g_DebugOptions = 0;
   ClearFirstSoundError();
   g_SoundOutputWanted = false;
@@ -249,18 +250,36 @@ void InitSoundThdGlobals()
                  second.MixerDcReject, second.FreqMixerEnabled);
 }
 
+double CalibratedCardRate(int nominal, bool input)
+{
+  for (int i = 0; i < kNrCalibRates; ++i) {
+    if (kCalibNominalRates[i] == nominal)
+      return input ? MachineConfig.CalibADC[i] : MachineConfig.CalibDAC[i];
+  }
+  return nominal;
+}
+
+void SoundThd_NotifyRateChanged(double rate)
+{
+  if (!(rate >= 1.0)) return;
+  g_ProcessingSampleRate = rate;
+  // Ring 0 holds samples of one rate: set up anew, with its mixer centre, when the thread
+  // feeds it at another rate. Its set-up is written on this thread (the audio thread's own,
+  // at its start, comes before this call), so it is read here without the lock.
+  BigSampleBuffer& ring = g_BigBuffers[0];
+  if (ring.FeedSource.load() == 1 && ring.InputRate != rate) {
+    InitBigBufferDecimation(&ring, rate, SndConfig.RateDivisor, ring.MixerCenterFreq);
+    g_BigBufferResetCount++;
+  }
+  if (const TSoundThdDigimodeHooks* hooks = SoundThd_GetDigimodeHooks())
+    hooks->SampleRateChanged(rate);
+}
+
 double CalcEffectiveSampleRates()
 {
   const int nominal = SndConfig.SampleRate;
-  double in = nominal;
-  double out = nominal;
-  for (int i = 0; i < kNrCalibRates; ++i) {
-    if (kCalibNominalRates[i] == nominal) {
-      in = MachineConfig.CalibADC[i];
-      out = MachineConfig.CalibDAC[i];
-      break;
-    }
-  }
+  const double in = CalibratedCardRate(nominal, true);
+  const double out = CalibratedCardRate(nominal, false);
   g_InputSampleRate = in;
   g_OutputSampleRate = out;
   // The halving stages realise 1, 2, 4 or 8 only; the rate follows what they do.

@@ -16,6 +16,7 @@ const int16_t g_SilentBlock[kSndThdBlockSize] = {};
 AtomicField<int32_t> g_NrProcessedChannels{1};
 CDec2FIR* g_InputDecimators[2][3] = {};
 AtomicField<int32_t> g_ProcessedBlockLength{kSndThdBlockSize};
+AtomicField<double> g_ProcessedBlockRate;
 AtomicField<int32_t> g_BigBufferResetCount;
 AtomicField<double> g_BasebandFreqMin;
 AtomicField<double> g_BasebandFreqMax;

@@ -24,6 +24,11 @@ struct TSoundThdDigimodeHooks {
   // Nothing the transmitter makes reaches the card any more, so a keyed transmitter must drop
   // its keying line now. GUI thread (the audio thread asks through TThread::Synchronize).
   void (*OutputStopped)();
+  // The blocks come at another rate from the next one on (Hz; the card's rate over the halving
+  // stages run): coders, filters and decoders built for the old rate are set up for this one.
+  // GUI thread; the audio thread asks through TThread::Synchronize and waits, so no block at
+  // the new rate reaches the layer before it has followed.
+  void (*SampleRateChanged)(double rate);
 };
 
 // Installs the hooks (every entry must be set; the record must live as long as it is
@@ -34,3 +39,8 @@ void SoundThd_SetDigimodeHooks(const TSoundThdDigimodeHooks* hooks);
 const TSoundThdDigimodeHooks* SoundThd_GetDigimodeHooks();
 // Calls the installed record's OutputStopped, if any. GUI thread.
 void SoundThd_NotifyOutputStopped();
+// The audio thread's blocks come at `rate` Hz from its next block on (GUI thread, inside the
+// thread's synchronise call): g_ProcessingSampleRate becomes that rate, ring 0 is set up for it
+// when the thread feeds it (a wave-file analysis keeps the file's set-up), and the installed
+// record's SampleRateChanged follows. Nothing happens for a rate below 1 Hz.
+void SoundThd_NotifyRateChanged(double rate);

@@ -45,6 +45,7 @@ void Put(WaveLogDecimator* d, std::atomic<int32_t>& state, std::atomic<int32_t>&
 void ResetWaveLogDecimator(WaveLogDecimator* d) {
   if (!d) return;
   d->Active.store(false);
+  d->BlockRate.store(0.0);
   d->AvgSum = 0.0;
   d->AvgCounter = 0;
   d->Ratio = 1;
@@ -73,6 +74,7 @@ double InitWaveLogDecimator(WaveLogDecimator* d) {
   d->AvgCounter = 0;
   d->Capacity = kWaveLogBufferSize;
   ClearBuffers(d);
+  d->BlockRate.store(sampleRate);
   d->Active.store(active);
   return sampleRate / ratio;
 }
@@ -81,9 +83,11 @@ double InitWaveLogPassThrough(WaveLogDecimator* d) {
   // The pairs come at the rate ring 0 was last set up for: the card's processing rate live,
   // the file's rate during an off-line analysis, each divided by the ring's decimation.
   double rate;
+  double blockRate;
   {
     std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
     rate = g_BigBuffers[0].OutputRate;
+    blockRate = g_BigBuffers[0].InputRate;
   }
   if (!std::isfinite(rate) || rate <= 0.0) rate = g_ProcessingSampleRate;
   if (!d) return rate;
@@ -97,6 +101,7 @@ double InitWaveLogPassThrough(WaveLogDecimator* d) {
   capacity = std::clamp(capacity, 512, kWaveLogBufferSize);
   d->Capacity = capacity & ~1;  // whole I/Q pairs per buffer
   ClearBuffers(d);
+  d->BlockRate.store(std::isfinite(blockRate) && blockRate > 0.0 ? blockRate : 0.0);
   d->Active.store(active);
   return rate;
 }

@@ -16,6 +16,10 @@ enum { kWaveLogEmpty = 0, kWaveLogFilling = 1, kWaveLogFull = 2 };
 
 struct WaveLogDecimator {
   std::atomic<bool> Active;    // the audio thread may feed it
+  // Hz of the blocks it was set up for (the chain's blocks for the input and the output, the
+  // blocks written into ring 0 for its I/Q pairs); the audio thread hands it no block made at
+  // another rate. 0: any rate.
+  std::atomic<double> BlockRate;
   double AvgSum;               // averaging mode
   int32_t AvgCounter;
   int32_t Ratio;               // 1 .. 20
@@ -38,12 +42,13 @@ void ResetWaveLogDecimator(WaveLogDecimator* d);
 // (SndConfig.WaveSaveDownsampled, WaveSaveSampleRate, WaveSaveAntiAlias). The logged blocks
 // run at g_ProcessingSampleRate (the card's rate after the input halving stages; the nominal
 // SndConfig.SampleRate while that is not known yet): returns that rate / ratio, the rate of
-// the samples the buffers receive.
+// the samples the buffers receive. BlockRate becomes the rate of the blocks.
 double InitWaveLogDecimator(WaveLogDecimator* d);
 
 // Set up for logging ring 0's I/Q pairs unchanged. Capacity is 10 s of values, clamped to
 // 512 .. 16,384 and made even so that no pair is split between the buffers. Returns the rate of
-// the pairs: ring 0's OutputRate (the rate the ring was last set up with).
+// the pairs: ring 0's OutputRate (the rate the ring was last set up with). BlockRate becomes
+// ring 0's InputRate.
 double InitWaveLogPassThrough(WaveLogDecimator* d);
 
 // Feeds n values (at most 4,096; n < 1 nothing). Outputs are limited to +-32,767 and truncated.

@@ -275,6 +275,14 @@ void CWaveRecorder::EndRecording() {
   m_Host->ShowStatus();
 }
 
+double CWaveRecorder::CurrentBlockRate() const {
+  if (g_WaveLogState.load(std::memory_order_acquire) == WAVE_LOG_IQ) {
+    std::lock_guard<CCriticalSection> lock(g_BigBufferLock);
+    return g_BigBuffers[0].InputRate;
+  }
+  return g_ProcessingSampleRate;
+}
+
 double CWaveRecorder::CurrentRecordRate() const {
   const int mode = g_WaveLogState.load(std::memory_order_acquire);
   if (mode == WAVE_LOG_IQ) {
@@ -291,10 +299,11 @@ bool CWaveRecorder::EndRecordingAtNewRate() {
   const double rate = CurrentRecordRate();
   const unsigned was = C_WaveIO::HeaderSampleRate(m_RecordRate);
   const unsigned now = C_WaveIO::HeaderSampleRate(rate);
-  // An unknown new rate, or one the header states alike, leaves the recording as it is. The
-  // audio thread may have paused the feeding when it saw the rate change: it goes on.
+  // An unknown new rate, or one the header states alike, leaves the recording as it is. It
+  // takes the blocks of the rate they come at now (the audio thread leaves out blocks of any
+  // other rate).
   if (!(rate > 0.0) || now == 0 || now == was) {
-    Decimator()->Active.store(true, std::memory_order_release);
+    if (now == was) Decimator()->BlockRate.store(CurrentBlockRate());
     return false;
   }
   char text[96];

@@ -81,6 +81,8 @@ private:
   bool WriteBuffer(int which);
   // The rate the samples of the running recording come at now.
   double CurrentRecordRate() const;
+  // The rate of the blocks they are made from now (the chain's, or ring 0's input for I/Q).
+  double CurrentBlockRate() const;
   // Ends the recording after a write failure or at the size limit: the file is closed with
   // its header, the menu caption and the status follow.
   void EndRecording();

@@ -705,9 +705,11 @@ struct FakeDigimodeLayer {
     if (!IsMainThread()) stoppedOffGui.store(true);
     stoppedBeforeJoin.store(g_pSoundThread != nullptr && !g_SoundThdFinished);
   }
+  static inline std::atomic<double> followedRate{0.0};
+  static void Follow(double rate) { followedRate.store(rate); }
   static constexpr TSoundThdDigimodeHooks kHooks{[] { return rxGate.load(); },
                                                  [] { return txGate.load(); }, Rx, Tx, Time,
-                                                 Stopped};
+                                                 Stopped, Follow};
   struct Uninstall {
     ~Uninstall() { SoundThd_SetDigimodeHooks(nullptr); }
   };

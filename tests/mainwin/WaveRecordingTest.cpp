@@ -13,9 +13,12 @@
 #include "common/TestUtil.h"
 #include "engine/BigSampleBuffer.h"
 #include "engine/CSound.h"
+#include "engine/FakeWaveBackend.h"
+#include "engine/MachineConfig.h"
 #include "engine/PreciseClock.h"
 #include "engine/SampleRates.h"
 #include "engine/SoundThd.h"
+#include "engine/SoundThdHooks.h"
 #include "engine/SoundThdMsgQueue.h"
 #include "engine/WaveLogDecimator.h"
 #include "platform/Threads.h"
@@ -774,6 +777,247 @@ TEST(WaveRecording, LiveRecordingGoesOnWhenTheRateIsTheSame) {
   EXPECT_EQ(SoxInfo("-r", path), "11025");
   EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
   EXPECT_TRUE(f.host.messages.empty()) << f.host.messages.front();
+}
+
+// The audio thread on a card whose input buffers the test fills one at a time (fake device 0),
+// so that every pass takes exactly one block and the test knows the device rate and the
+// halving stages of each block.
+struct CardPasses {
+  CFakeWaveBackend fake;
+  CWaveRecorder& rec;
+  int64_t cardSample = 0;  // card samples handed in so far (the tone runs on over them)
+  explicit CardPasses(CWaveRecorder& r) : rec(r) {
+    MachineConfig.AudioInputDevID = 0;
+    SndConfig.StartSoundInput = 1;
+    SndConfig.StartSoundOutput = 0;
+  }
+  int Opens() {
+    const std::vector<std::string> log = fake.Log(true);
+    return int(std::count(log.begin(), log.end(), "open"));
+  }
+  // One block of a 500 Hz tone at the card's rate: waits (serving the thread's synchronise
+  // calls and flushing the recording) until the input has a buffer queued, fills it, and
+  // returns once the thread has finished that pass. With reopen the pass reopens the input
+  // first (a buffer filled before would go with the old device). False after 20 s.
+  bool Pass(bool reopen = false) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fake.Queued(true) == 0 || (reopen && Opens() == opensAtLastPass)) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      CheckSynchronize(1);
+      rec.FlushWaveRecordBuffers();
+    }
+    // A block that came at once after the last one would count as a fault (a pass under
+    // 46 ms): the card hands its blocks over no faster than 60 ms apart.
+    const auto due = lastPassEnd + std::chrono::milliseconds(60);
+    while (std::chrono::steady_clock::now() < due) CheckSynchronize(1);
+    const uint32_t passes = g_SndThdLoopCount;
+    const double rate = g_SoundFormat.nSamplesPerSec;
+    const int64_t first = cardSample;
+    fake.CompleteInput(1, [&](int, uint32_t i) {
+      const double v = 9000.0 * std::sin(2 * M_PI * 500.0 * double(first + i / 2) / rate);
+      const int16_t x = int16_t(std::lround(v));
+      return char(i % 2 == 0 ? (x & 0xFF) : ((x >> 8) & 0xFF));
+    });
+    cardSample += 4096;
+    while (g_SndThdLoopCount == passes) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      CheckSynchronize(1);
+      rec.FlushWaveRecordBuffers();
+    }
+    opensAtLastPass = Opens();
+    lastPassEnd = std::chrono::steady_clock::now();
+    return true;
+  }
+  int opensAtLastPass = 0;  // input opens seen when the last pass ended
+  std::chrono::steady_clock::time_point lastPassEnd{};
+  // k passes, the first of them reopening the input when asked.
+  bool Passes(int k, bool reopen = false) {
+    for (int i = 0; i < k; ++i)
+      if (!Pass(reopen && i == 0)) return false;
+    return true;
+  }
+};
+
+// Sees, through the digimode layer's hook, each change of the rate of the audio thread's blocks
+// (on the GUI thread, before the first block at the new rate): the rate and the values the
+// recording held then.
+struct RateWatch {
+  struct Seen {
+    double rate;
+    int64_t held;
+  };
+  static inline const CWaveRecorder* rec = nullptr;
+  static inline std::vector<Seen> seen;
+  static void Changed(double rate) { seen.push_back({rate, rec ? LoggedValues(*rec) : 0}); }
+  static constexpr TSoundThdDigimodeHooks kHooks{
+      [] { return false; }, [] { return false; }, [](const double*, int, double) {},
+      [](double*, int, double) { return false; }, [](const double*, int, double) {}, [] {},
+      Changed};
+  explicit RateWatch(const CWaveRecorder& r) {
+    rec = &r;
+    seen.clear();
+    SoundThd_SetDigimodeHooks(&kHooks);
+  }
+  ~RateWatch() {
+    SoundThd_SetDigimodeHooks(nullptr);
+    rec = nullptr;
+  }
+};
+
+// Apply with the processing rate kept but the number of halving stages changed (11,025 Hz
+// divisor 1 to 22,050 Hz divisor 2, 44,100 Hz divisor 4 to 11,025 Hz divisor 1) while an input
+// or I/Q recording runs: it goes on with every block at its header's rate, whether the main
+// window takes the change in before the audio thread's pass or after it; a block made while
+// the device and the halving stages disagree (the new device rate with the old stages, or the
+// other way round) does not reach the file.
+TEST(WaveRecording, RecordingGoesOnAcrossAChangeOfHalvingStagesAtTheSameRate) {
+  enum Order { kTickFirst, kDeviceFirst, kStagesFirst };
+  const struct {
+    const char* what;
+    int mode, rate1, divisor1, rate2, divisor2;
+    Order order;
+  } cases[] = {
+      {"input 11025/1 to 22050/2, main window first", WAVE_LOG_INPUT, 11025, 1, 22050, 2, kTickFirst},
+      {"I/Q 11025/1 to 22050/2, new device before the stages", WAVE_LOG_IQ, 11025, 1, 22050, 2,
+       kDeviceFirst},
+      {"input 44100/4 to 11025/1, stages before the device", WAVE_LOG_INPUT, 44100, 4, 11025, 1,
+       kStagesFirst},
+      {"I/Q 44100/4 to 11025/1, main window first", WAVE_LOG_IQ, 44100, 4, 11025, 1, kTickFirst},
+      {"input 11025/1 to 22050/2, stages before the device", WAVE_LOG_INPUT, 11025, 1, 22050, 2,
+       kStagesFirst},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    vt_test::TempDir dir;
+    Fixture f;
+    HalvedToneInputSettings();
+    SpectrumOfTheInputSettings();
+    SndConfig.StartSignalGenerator = 0;
+    SndConfig.SampleRate = c.rate1;
+    SndConfig.SampleRateDivisor = c.divisor1;
+    SndConfig.RateDivisor = 1;
+    SndConfig.ComplexFFT = c.mode == WAVE_LOG_IQ;
+    SndConfig.MaxFileSize = 0;
+    CardPasses card(f.rec);
+    SoundThreadRun thread(f.rec);
+    RateWatch watch(f.rec);
+    thread.Start();
+    ASSERT_TRUE(card.Passes(2));
+    ASSERT_EQ(g_ProcessingSampleRate.load(), 11025.0);
+
+    // Values one block adds at 11,025 Hz: each sample, or each sample's I/Q pair.
+    const int perSample = c.mode == WAVE_LOG_IQ ? 2 : 1;
+    const int64_t after = 4096 / c.divisor2 * perSample;
+    const std::string path = dir.file("rec.wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(c.mode, path));
+    ASSERT_TRUE(card.Passes(3));
+    ASSERT_EQ(LoggedValues(f.rec), 3 * 4096 / c.divisor1 * perSample);
+
+    // The main window's part of Apply: new rates, ring 0 set up anew, the recorder asked, the
+    // devices to be reopened.
+    const auto mainWindowTakesItIn = [&] {
+      g_SoundReopenRequest = true;
+      ASSERT_EQ(CalcEffectiveSampleRates(), 11025.0);
+      InitBigBufferDecimation(&g_BigBuffers[0], g_ProcessingSampleRate, SndConfig.RateDivisor,
+                              0.0);
+      EXPECT_FALSE(f.rec.EndRecordingAtNewRate());
+    };
+    if (c.order == kTickFirst) {
+      SndConfig.SampleRate = c.rate2;
+      SndConfig.SampleRateDivisor = c.divisor2;
+      mainWindowTakesItIn();
+      ASSERT_TRUE(card.Passes(3, true));
+    } else {
+      // Passes that see only half of the change make blocks at another rate.
+      if (c.order == kDeviceFirst) {
+        SndConfig.SampleRate = c.rate2;
+        g_SoundReopenRequest = true;
+        ASSERT_TRUE(card.Passes(3, true));
+        SndConfig.SampleRateDivisor = c.divisor2;
+      } else {
+        SndConfig.SampleRateDivisor = c.divisor2;
+        ASSERT_TRUE(card.Passes(3));
+        SndConfig.SampleRate = c.rate2;
+        g_SoundReopenRequest = true;
+      }
+      ASSERT_TRUE(card.Passes(3, c.order == kStagesFirst));
+      // The main window's tick after the thread's passes.
+      mainWindowTakesItIn();
+      ASSERT_TRUE(card.Passes(2, true));
+    }
+    // From here on every pass adds its whole block.
+    const uint32_t passes = g_SndThdLoopCount;
+    const int64_t held = LoggedValues(f.rec);
+    ASSERT_TRUE(card.Passes(4));
+    EXPECT_EQ(LoggedValues(f.rec) - held, int64_t(g_SndThdLoopCount - passes) * after);
+    // Nothing was added between a change to another rate and the change back.
+    if (c.order != kTickFirst) {
+      ASSERT_TRUE(std::any_of(RateWatch::seen.begin(), RateWatch::seen.end(),
+                              [](const RateWatch::Seen& x) { return x.rate != 11025.0; }));
+    }
+    for (size_t i = 0; i + 1 < RateWatch::seen.size(); ++i) {
+      if (RateWatch::seen[i].rate == 11025.0) continue;
+      EXPECT_EQ(RateWatch::seen[i + 1].held, RateWatch::seen[i].held)
+          << "blocks at " << RateWatch::seen[i].rate << " Hz reached the file";
+    }
+    EXPECT_TRUE(f.rec.IsRecording());
+    const int64_t total = LoggedValues(f.rec);
+    f.rec.StopWaveRecording();
+    EXPECT_EQ(SoxInfo("-r", path), "11025");
+    EXPECT_EQ(SoxInfo("-s", path), std::to_string(total / perSample));
+    EXPECT_TRUE(f.host.messages.empty()) << f.host.messages.front();
+  }
+  SndConfig.ComplexFFT = 0;
+  SndConfig.StartSoundInput = 0;
+  MachineConfig.AudioInputDevID = -1;
+}
+
+// Without a sound device the chain runs on the generator's tone alone, paced by the thread
+// itself; the main timer ends the thread's wait between blocks early every 200 ms. A recording
+// of it holds the samples of its wall time, at the rate its header states (the chain once ran
+// at two to four times the card's rate, and a recording of 2.5 s held 7.4 s).
+TEST(WaveRecording, RecordingWithoutADeviceHoldsItsWallTime) {
+  const struct {
+    int rate, divisor;
+    const char* header;
+  } cases[] = {{11025, 1, "11025"}, {44100, 4, "11025"}, {22050, 4, "5512"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rate) + "/" + std::to_string(c.divisor));
+    vt_test::TempDir dir;
+    Fixture f;
+    HalvedToneInputSettings();
+    SndConfig.SampleRate = c.rate;
+    SndConfig.SampleRateDivisor = c.divisor;
+    SndConfig.ComplexFFT = 0;
+    SndConfig.MaxFileSize = 0;
+    SoundThreadRun thread(f.rec);
+    thread.Start();
+    ASSERT_TRUE(thread.RunPasses(2));
+    const std::string path = dir.file("rec.wav");
+    ASSERT_TRUE(f.rec.StartWaveRecording(WAVE_LOG_INPUT, path));
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::milliseconds(3000);
+    auto nextWake = start;
+    while (std::chrono::steady_clock::now() < end) {
+      if (std::chrono::steady_clock::now() >= nextWake) {
+        g_pSoundThread->Wake();  // as the main timer does
+        nextWake += std::chrono::milliseconds(100);
+      }
+      CheckSynchronize(5);
+      f.rec.FlushWaveRecordBuffers();
+    }
+    f.rec.StopWaveRecording();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(SoxInfo("-r", path), c.header);
+    const double held = std::atof(SoxInfo("-D", path).c_str());
+    // Whole blocks: up to one block more (the first) than the wall time; fewer when a loaded
+    // machine held the thread back (it does not catch up in a burst).
+    const double block = 4096.0 / c.rate;
+    EXPECT_LE(held, wall + 1.5 * block);
+    EXPECT_GE(held, wall - 4.5 * block);
+    EXPECT_NEAR(SoxToneFrequency(path), 500.0, 1.0);
+  }
 }
 
 }  // namespace
