@@ -602,6 +602,8 @@ void RecountPositions(Dcf77DecoderState& s, double factor)
   recount(s.MinuteMarkPos);
   recount(s.DropStartPos);
   recount(s.OtherMarkPos);
+  recount(s.OtherChainStart);
+  recount(s.ValidMarkPos);
   s.StateDuration = static_cast<int32_t>(std::min<double>(INT32_MAX, std::llround(s.StateDuration * factor)));
   s.Integrator = static_cast<int32_t>(std::lround(s.Integrator * factor));
 }
@@ -878,18 +880,43 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
   const double aLowAverage = 1 - std::exp(-1 / (kLowAverageS * rate));
   // Bins and the delay for this rate.
   if (rate != s.EnvRate) {
-    s.EnvRate = rate;
+    const int oldLen = s.DelayLen;
+    const double factor = s.EnvRate > 0 ? rate / s.EnvRate : 1.0;
     s.BinLen = std::max(1, static_cast<int>(std::lround(rate * kBinS)));
     s.DelayLen = kDelayBins * s.BinLen;
-    std::fill(s.EnvDelay.begin(), s.EnvDelay.begin() + s.DelayLen, 0.0f);
-    std::fill(s.BinMean.begin(), s.BinMean.end(), 0.0);
-    s.DelayPos = 0;
-    s.BinSum = 0;
-    s.BinFill = 0;
-    s.BinCount = 0;
-    s.EnvLow = kLowStart;
-    s.EnvHigh = s.EnvHighNow = 0;
-    s.EnvStart = s.SampleCounter;
+    if (s.EnvRate > 0 && oldLen > 0 &&
+        static_cast<size_t>(oldLen) + static_cast<size_t>(s.DelayLen) <= s.EnvDelay.size()) {
+      // The rate changed while running: the bins stay (means over 10 ms whatever the rate),
+      // the delayed envelope is counted anew at the new rate (oldest first, through the free
+      // space behind it), and the bins' origin keeps its distance in time, as the state
+      // machine's positions do. Starting them afresh would judge the next 0.85 s as silence
+      // and spoil the running minute.
+      float* d = s.EnvDelay.data();
+      std::rotate(d, d + s.DelayPos, d + oldLen);
+      float* scratch = d + oldLen;
+      for (int i = 0; i < s.DelayLen; ++i)
+        scratch[i] = d[std::min<int64_t>(oldLen - 1,
+                                         (2 * int64_t{i} + 1) * oldLen / (2 * int64_t{s.DelayLen}))];
+      std::copy(scratch, scratch + s.DelayLen, d);
+      s.DelayPos = 0;
+      const int fill = std::min(s.BinLen - 1, static_cast<int>(std::lround(s.BinFill * factor)));
+      s.BinSum = s.BinFill > 0 ? s.BinSum * fill / s.BinFill : 0.0;
+      s.BinFill = fill;
+      s.EnvStart = s.SampleCounter -
+                   std::llround(static_cast<double>(s.SampleCounter - s.EnvStart) * factor);
+      s.EnvRate = rate;
+    } else {
+      s.EnvRate = rate;
+      std::fill(s.EnvDelay.begin(), s.EnvDelay.begin() + s.DelayLen, 0.0f);
+      std::fill(s.BinMean.begin(), s.BinMean.end(), 0.0);
+      s.DelayPos = 0;
+      s.BinSum = 0;
+      s.BinFill = 0;
+      s.BinCount = 0;
+      s.EnvLow = kLowStart;
+      s.EnvHigh = s.EnvHighNow = 0;
+      s.EnvStart = s.SampleCounter;
+    }
   }
   k.timeShift = s.DelayLen;
 
