@@ -437,15 +437,6 @@ void RunToneSearch(Dcf77DecoderState& s, double rate)
 
 constexpr int kBinRing = 256;  // bins kept: more than twice kDelayBins
 
-// Mean of the kWindowBins bins from `first` on; bins before the start count as silence.
-double WindowMean(const Dcf77DecoderState& s, int64_t first)
-{
-  double sum = 0;
-  for (int64_t b = first; b < first + kWindowBins; ++b)
-    if (b >= 0) sum += s.BinMean[b % kBinRing];
-  return sum / kWindowBins;
-}
-
 // Mean of the bins from..to-1 (bins before the start count as silence).
 double RangeMean(const Dcf77DecoderState& s, int64_t from, int64_t to)
 {
@@ -464,7 +455,8 @@ double LevelSide(const Dcf77DecoderState& s, int64_t b, int dir, double low)
   double v[3], top = 0;
   for (int w = 0; w < 3; ++w) {
     const int off = kWindowOffsets[w];
-    v[w] = WindowMean(s, dir > 0 ? b + off : b - off - kWindowBins + 1);
+    const int64_t first = dir > 0 ? b + off : b - off - kWindowBins + 1;
+    v[w] = RangeMean(s, first, first + kWindowBins);
     top = std::max(top, v[w]);
   }
   const double clear = top * kClearWindow * 0.5 * (1 + low);
@@ -587,8 +579,6 @@ char Dcf77Dec_PopEvent(Dcf77DecoderState& s)
 
 namespace {
 
-// Steps before the per-sample loop: a pending reset, the input checks, the carrier level (1) and
-// the timing constants (2). False when the block is to be ignored.
 // The samples come at `factor` times the rate the positions were counted at: each position keeps
 // its distance in time before SampleCounter, each duration its length in time.
 void RecountPositions(Dcf77DecoderState& s, double factor)
@@ -604,10 +594,13 @@ void RecountPositions(Dcf77DecoderState& s, double factor)
   recount(s.OtherMarkPos);
   recount(s.OtherChainStart);
   recount(s.ValidMarkPos);
-  s.StateDuration = static_cast<int32_t>(std::min<double>(INT32_MAX, std::llround(s.StateDuration * factor)));
+  s.StateDuration =
+      static_cast<int32_t>(std::min<double>(INT32_MAX, std::llround(s.StateDuration * factor)));
   s.Integrator = static_cast<int32_t>(std::lround(s.Integrator * factor));
 }
 
+// Steps before the per-sample loop: a pending reset, the input checks, the carrier level (1) and
+// the timing constants (2). False when the block is to be ignored.
 bool BeginBlock(Dcf77DecoderState& s, int n, double rate, bool haveInput, Timing& k)
 {
   if (s.ResetRequested.exchange(false, std::memory_order_acq_rel)) Dcf77Dec_ResetNow(s);
@@ -685,8 +678,7 @@ void StepSample(Dcf77DecoderState& s, bool present, const Timing& k, double tFir
         e = '0';
         // A short drop off the locked second is noise between the pulses: no pulse, and the
         // minute stays whole (a pulse it hid is missing from its own second).
-        if (!s.DropOnPhase && s.DropWhileLocked) {
-        } else {
+        if (s.DropOnPhase || !s.DropWhileLocked) {
           StoreBit(s, 0);
           if (!s.DropOnPhase || !ClearDropLength(s.StateDuration, R)) s.ExtraPulse = true;
         }
@@ -894,9 +886,9 @@ void Dcf77Dec_Process(Dcf77DecoderState& s, const double* x, int n, double tFirs
       float* d = s.EnvDelay.data();
       std::rotate(d, d + s.DelayPos, d + oldLen);
       float* scratch = d + oldLen;
-      for (int i = 0; i < s.DelayLen; ++i)
-        scratch[i] = d[std::min<int64_t>(oldLen - 1,
-                                         (2 * int64_t{i} + 1) * oldLen / (2 * int64_t{s.DelayLen}))];
+      const int64_t newLen = s.DelayLen;
+      for (int64_t i = 0; i < newLen; ++i)
+        scratch[i] = d[std::min<int64_t>(oldLen - 1, (2 * i + 1) * oldLen / (2 * newLen))];
       std::copy(scratch, scratch + s.DelayLen, d);
       s.DelayPos = 0;
       const int fill = std::min(s.BinLen - 1, static_cast<int>(std::lround(s.BinFill * factor)));

@@ -50,7 +50,8 @@ void ReadDouble(const IniFile& ini, const char* sec, const char* key, AtomicFiel
                 double lo, double hi)
 {
   double v = 0.0;
-  if (TryStrToFloat(ini.ReadString(sec, key, ""), v) && std::isfinite(v)) field = std::clamp(v, lo, hi);
+  if (TryStrToFloat(ini.ReadString(sec, key, ""), v) && std::isfinite(v))
+    field = std::clamp(v, lo, hi);
 }
 
 }  // namespace

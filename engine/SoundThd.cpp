@@ -170,7 +170,10 @@ void TSoundThread::Execute()
 namespace {
 
 // Two rates are the same rate when they differ by no more than rounding.
-bool RatesMatch(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b)); }
+bool RatesMatch(double a, double b)
+{
+  return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
 
 // Whether a running recording takes blocks at `rate`: it was set up for the rate of the blocks
 // its header states (WaveLogDecimator::BlockRate, 0 for any). Blocks at another rate (a device

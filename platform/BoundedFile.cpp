@@ -36,20 +36,23 @@ BoundedReadResult ReadBoundedFile(const std::string& fileName, std::string& data
     if (error) *error = why;
     return result;
   };
+  auto unreadable = [&](int err) {
+    return fail(BoundedReadResult::Unreadable,
+                "Could not read " + fileName + ": " + std::strerror(err));
+  };
   // Non-blocking, so that a FIFO in the file's place cannot stop the program in open().
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return fail(BoundedReadResult::Unreadable, "Could not read " + fileName + ": " + std::strerror(errno));
+  const int fd = OpenRegularFileForReading(fileName);
+  if (fd < 0) {
+    if (errno == ENXIO) return fail(BoundedReadResult::Refused, fileName + " is not a regular file");
+    return unreadable(errno);
+  }
+  const std::string tooLarge =
+      fileName + " is larger than " + std::to_string(maxSize >> 20) + " MB";
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const int err = errno;
     ::close(fd);
-    return fail(BoundedReadResult::Unreadable, "Could not read " + fileName + ": " + std::strerror(err));
-  }
-  const std::string tooLarge =
-      fileName + " is larger than " + std::to_string(maxSize >> 20) + " MB";
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return fail(BoundedReadResult::Refused, fileName + " is not a regular file");
+    return unreadable(err);
   }
   if (st.st_size > maxSize) {
     ::close(fd);
@@ -74,7 +77,6 @@ BoundedReadResult ReadBoundedFile(const std::string& fileName, std::string& data
   ::close(fd);
   data.resize(got);
   if (got > limit) return fail(BoundedReadResult::Refused, tooLarge);
-  if (readError != 0)
-    return fail(BoundedReadResult::Unreadable, "Could not read " + fileName + ": " + std::strerror(readError));
+  if (readError != 0) return unreadable(readError);
   return BoundedReadResult::Read;
 }
